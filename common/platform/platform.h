@@ -1,0 +1,133 @@
+// The platform layer: named shared memory, named events, the console
+// interrupt and the few file operations the recorder needs.
+//
+// One backend file implements this header per platform (platform_posix.cc,
+// platform_win32.cc); CMake compiles exactly one. Nothing above this layer
+// knows which one it runs on.
+//
+// Names are given as the simulators publish them, "Local\X". Failures are
+// reported as an empty object or a false result, never by an exception: the
+// callers decide what a failure means to them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+enum class Access { read, write };
+
+// A mapped view of a named shared-memory region; unmapped when destroyed.
+class MappedView {
+ public:
+  MappedView() noexcept = default;
+  MappedView(MappedView&& other) noexcept;
+  MappedView& operator=(MappedView&& other) noexcept;  // unmaps its old view first
+  MappedView(const MappedView&) = delete;
+  MappedView& operator=(const MappedView&) = delete;
+  ~MappedView();
+
+  bool is_mapped() const noexcept { return address_ != nullptr; }
+  explicit operator bool() const noexcept { return is_mapped(); }
+  // Writing through a read-only view is a fault; the view knows its access.
+  std::byte* data() const noexcept { return static_cast<std::byte*>(address_); }
+  // Bytes that may be touched from data(); never more than the region holds.
+  std::size_t size() const noexcept { return size_; }
+  Access access() const noexcept { return access_; }
+  void unmap() noexcept;
+
+ private:
+  friend class SharedMemory;
+  MappedView(void* address, std::size_t size, Access access) noexcept
+      : address_(address), size_(size), access_(access) {}
+
+  void* address_ = nullptr;
+  std::size_t size_ = 0;
+  Access access_ = Access::read;
+};
+
+// A handle to a named shared-memory region.
+//
+// Lifetime follows Windows as far as the platform allows: the region lives
+// while a handle or view of it exists anywhere. On POSIX the handle that
+// created the name removes it when released (also when the process is ended
+// by SIGTERM or SIGHUP); views already mapped elsewhere stay valid.
+class SharedMemory {
+ public:
+  SharedMemory() noexcept = default;
+  SharedMemory(SharedMemory&& other) noexcept;
+  SharedMemory& operator=(SharedMemory&& other) noexcept;  // releases its old region first
+  SharedMemory(const SharedMemory&) = delete;
+  SharedMemory& operator=(const SharedMemory&) = delete;
+  ~SharedMemory();
+
+  // Creates the region zero-filled with `size` bytes, readable and writable,
+  // or opens it as it is (never resized) when the name exists already.
+  static SharedMemory create_or_open(std::string_view name, std::uint32_t size) noexcept;
+  // Opens an existing region; empty when there is none of that name.
+  static SharedMemory open_existing(std::string_view name, Access access) noexcept;
+
+  bool is_open() const noexcept;
+  explicit operator bool() const noexcept { return is_open(); }
+  void close() noexcept;
+
+  // Maps `length` bytes from the start of the region, or the whole region
+  // for 0. Unmapped on failure, for example when `length` exceeds the region
+  // or when writing is asked of a region opened for reading.
+  MappedView map(Access access, std::size_t length) const noexcept;
+
+ private:
+  std::intptr_t handle_ = -1;  // the backend's native handle; -1 when empty
+  Access access_ = Access::read;
+  std::string owned_name_;     // backend-native name this handle must remove, if any
+};
+
+// A named auto-reset event that one process creates and others wait on.
+class NamedEvent {
+ public:
+  NamedEvent() noexcept = default;
+  NamedEvent(NamedEvent&& other) noexcept;
+  NamedEvent& operator=(NamedEvent&& other) noexcept;  // releases its old event first
+  NamedEvent(const NamedEvent&) = delete;
+  NamedEvent& operator=(const NamedEvent&) = delete;
+  ~NamedEvent();
+
+  // Creates the event not signalled, or opens the existing one of that name.
+  static NamedEvent create(std::string_view name) noexcept;
+  // Opens an existing event for waiting; empty when there is none.
+  static NamedEvent open_existing(std::string_view name) noexcept;
+
+  bool is_open() const noexcept;
+  explicit operator bool() const noexcept { return is_open(); }
+  void close() noexcept;
+
+  // Waits until the event is signalled or `timeout_ms` has passed; true when
+  // signalled. A timeout of 0 or below only tests.
+  bool wait(std::int32_t timeout_ms) const noexcept;
+  // Wakes one waiter (or the next one to wait). Only stand-ins and tests
+  // signal: the recorder and the replay never do.
+  void signal() const noexcept;
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::string owned_name_;
+};
+
+// Blocks the calling thread for about `milliseconds` (nothing for 0 or less).
+void sleep_milliseconds(std::int32_t milliseconds) noexcept;
+
+// Registers, once per process, a routine that runs when the user presses the
+// console's interrupt key (Ctrl+C): it writes `message` to standard output
+// and then calls `on_interrupt`, and the process goes on running. Other
+// termination requests keep their default effect. `message` must outlive the
+// process. Returns false when the registration failed.
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept) noexcept;
+
+// Creates `path` as a new empty file, failing when a file of that name
+// exists already, so the recorder never overwrites an earlier recording.
+enum class CreateFileResult { created, exists, failed };
+CreateFileResult create_new_file(const std::string& path) noexcept;
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+// A telemetry source of the recorder: one simulator's shared memory.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/source_id.h"
+
+using FramePayload = std::vector<std::uint8_t>;
+
+class Connector {
+ public:
+  // Tries to attach, waiting at most `timeout_ms`; true when attached and
+  // ready to read. May be called again after false and after disconnect().
+  virtual bool connect(std::int32_t timeout_ms) = 0;
+  // Releases what connect() acquired; called once the source has gone down.
+  virtual void disconnect() = 0;
+  // One frame payload, or an empty one when no new data came in time.
+  virtual FramePayload read_frame(std::int32_t timeout_ms) = 0;
+  virtual SourceId source_id() const = 0;
+  virtual ~Connector() = default;
+};

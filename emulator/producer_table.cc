@@ -1,0 +1,6 @@
+#include "emulator/producer_table.h"
+
+ProducerTable make_producer_table() {
+  ProducerTable table;
+  return table;
+}
