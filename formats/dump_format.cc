@@ -1,0 +1,24 @@
+#include "formats/dump_format.h"
+
+#include <algorithm>
+
+#include "common/byte_coding.h"
+
+std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& header) noexcept {
+  std::array<std::uint8_t, dump_header_size> bytes{};  // reserved words stay zero
+  std::copy(dump_magic.begin(), dump_magic.end(), bytes.begin());
+  coding::encode_u32(bytes.data() + 8, header.fps);
+  std::copy(header.source_id.begin(), header.source_id.end(), bytes.begin() + 12);
+  return bytes;
+}
+
+std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const FrameRecord& record) noexcept {
+  std::array<std::uint8_t, frame_record_header_size> bytes{};
+  coding::encode_u32(bytes.data(), record.compressed_size);
+  coding::encode_u32(bytes.data() + 4, record.uncompressed_size);
+  return bytes;
+}
+
+FrameRecord decode_frame_record(const std::uint8_t* bytes) noexcept {
+  return FrameRecord{coding::decode_u32(bytes), coding::decode_u32(bytes + 4)};
+}

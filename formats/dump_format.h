@@ -1,0 +1,34 @@
+// The dump file container: one header naming the rate and the source, then
+// one record per frame, each a zlib stream of one frame payload. All
+// integers are unsigned 32-bit little-endian; nothing is padded.
+//
+//   header  : "SHMTRACE" | fps | source id (4 bytes) | 56 reserved zero bytes
+//   record  : compressed_size | uncompressed_size | compressed_size bytes
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "common/source_id.h"
+
+inline constexpr std::string_view dump_magic = "SHMTRACE";
+inline constexpr std::size_t dump_header_size = 72;
+inline constexpr std::size_t dump_reserved_size = 56;
+inline constexpr std::size_t frame_record_header_size = 8;
+
+struct DumpHeader {
+  std::uint32_t fps = 0;
+  SourceId source_id{};
+};
+
+// The sizes that precede a record's compressed data.
+struct FrameRecord {
+  std::uint32_t compressed_size = 0;
+  std::uint32_t uncompressed_size = 0;
+};
+
+std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& header) noexcept;
+std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const FrameRecord& record) noexcept;
+FrameRecord decode_frame_record(const std::uint8_t* bytes) noexcept;
