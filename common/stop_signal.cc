@@ -1,0 +1,1 @@
+#include "common/stop_signal.h"
