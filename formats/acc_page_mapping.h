@@ -1,0 +1,51 @@
+// One ACC shared-memory page as its user holds it: the region and its view.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "common/platform/platform.h"
+
+namespace ACC {
+
+class PageMapping {
+ public:
+  PageMapping() noexcept = default;
+  PageMapping(PageMapping&& other) noexcept = default;
+  PageMapping& operator=(PageMapping&& other) noexcept;  // releases its old page first
+  PageMapping(const PageMapping&) = delete;
+  PageMapping& operator=(const PageMapping&) = delete;
+  ~PageMapping() { release(); }
+
+  // Creates the page zero-filled with `size` bytes, or opens it when it
+  // exists already; releases any page held before. False on failure.
+  bool create_or_open(std::string_view name, std::uint32_t size) noexcept;
+  // Maps the first `length` bytes of the page held; false on failure, for
+  // example when the page is shorter than `length`.
+  bool map(platform::Access access, std::size_t length) noexcept;
+
+  bool is_open() const noexcept { return memory_.is_open(); }
+  bool is_mapped() const noexcept { return view_.is_mapped(); }
+  // The view's first byte; null when no view is mapped.
+  std::byte* data() const noexcept { return view_.data(); }
+  std::size_t size() const noexcept { return view_.size(); }
+
+  // Unmaps the view, then closes the region; nothing for what is not held.
+  void release() noexcept;
+
+ private:
+  platform::SharedMemory memory_;
+  platform::MappedView view_;
+};
+
+// What map_page got: the page, or the step that failed.
+enum class MapResult { held = 0, not_created = 1, not_mapped = 2 };
+
+// Creates or opens the page `name` with `size` bytes and maps its first
+// `length` bytes with `access`. On failure `page` keeps what it got, so the
+// caller decides when to release it.
+MapResult map_page(PageMapping& page, std::string_view name, std::uint32_t size, platform::Access access,
+                   std::size_t length) noexcept;
+
+}  // namespace ACC
