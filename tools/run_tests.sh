@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the native suite in the release and the
+# sanitizer configurations, then the Windows build under Wine when the
+# cross tools are installed (or --windows asks for them).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+windows=auto
+for argument in "$@"; do
+  case "$argument" in
+    --windows) windows=yes ;;
+    --no-windows) windows=no ;;
+    *) echo "usage: $0 [--windows|--no-windows]" >&2; exit 2 ;;
+  esac
+done
+
+if [[ $windows == yes ]]; then
+  tools/install_dependencies.sh --windows
+else
+  tools/install_dependencies.sh
+fi
+
+jobs=$(nproc)
+for preset in default asan; do
+  echo "== $preset: build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: test"
+  ctest --preset "$preset" -j "$jobs"
+done
+
+if [[ $windows == auto ]] && command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+  windows=yes
+fi
+if [[ $windows == yes ]]; then
+  echo "== windows: cross-build and test under Wine"
+  tools/windows/run_tests_under_wine.sh
+fi
