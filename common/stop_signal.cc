@@ -1,1 +1,24 @@
 #include "common/stop_signal.h"
+
+#include <stdexcept>
+
+#include "common/platform/platform.h"
+
+namespace {
+
+// Set from the interrupt handler, which may run asynchronously on any
+// thread: only a lock-free atomic may be touched there.
+std::atomic<bool> stop_flag{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void request_stop() noexcept { stop_flag.store(true); }
+
+}  // namespace
+
+StopSignal::StopSignal() : flag_(&stop_flag) {
+  // The handler prints the message first and then sets the flag, so a loop
+  // that sees the flag has its line on the console already.
+  if (!platform::install_interrupt_handler(interrupt_message, &request_stop)) {
+    throw std::runtime_error("Error setting console control handler.");
+  }
+}

@@ -113,6 +113,9 @@ class NamedEvent {
  private:
   std::intptr_t handle_ = -1;
   std::string owned_name_;
+  // POSIX only: a descriptor whose lock tells other processes that the
+  // owner of the name is alive; -1 when not held.
+  std::intptr_t owner_lock_ = -1;
 };
 
 // Blocks the calling thread for about `milliseconds` (nothing for 0 or less).

@@ -1,1 +1,456 @@
+// The POSIX backend: regions are shm_open objects mapped with mmap, events
+// are named semaphores, the console interrupt is SIGINT.
+//
+// Names: "Local\X" becomes "/" + $VOVE_NAME_PREFIX + "X", so by default a
+// region appears as /dev/shm/X and an event as /dev/shm/sem.X, where other
+// telemetry readers on the machine look for them. The prefix keeps parallel
+// test runs apart.
+//
+// Lifetime: POSIX names outlive their processes, unlike the names of the
+// Windows objects this layer stands in for. So the handle that creates a
+// name owns it and removes it when released, and a process ended by SIGTERM
+// or SIGHUP removes the names it owns from its signal handler. An owner
+// holds an exclusive flock on the object (for an event, on its file) while
+// it lives; a name found without that lock was left behind by a process that
+// was killed outright (SIGKILL), and the next creator adopts it: it uses the
+// object as it is (never resized, contents kept) and removes it when done,
+// so a killed run is cleaned up by the next one. A name whose owner is alive
+// is only opened, never taken over, and a name made by a program that does
+// not take the lock is taken over by the next creator here, which then
+// removes the name (not the object) when it is released.
 #include "common/platform/platform.h"
+
+#include <fcntl.h>
+#include <semaphore.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+namespace platform {
+namespace {
+
+constexpr std::string_view local_namespace = "Local\\";
+// "/" + name, short enough that "sem." + name still fits a 255-byte file name.
+constexpr std::size_t longest_native_name = 251;
+
+// The POSIX object name for `name`; empty when it cannot be one.
+std::string native_name(std::string_view name) {
+  if (name.substr(0, local_namespace.size()) == local_namespace) {
+    name.remove_prefix(local_namespace.size());
+  }
+  if (name.empty()) return {};
+  std::string native = "/";
+  if (const char* prefix = std::getenv("VOVE_NAME_PREFIX")) native += prefix;
+  native += name;
+  const std::string_view tail = std::string_view(native).substr(1);
+  if (native.size() > longest_native_name || tail == "." || tail == ".." ||
+      tail.find('/') != std::string_view::npos || tail.find('\0') != std::string_view::npos) {
+    return {};
+  }
+  return native;
+}
+
+// Where the C library keeps a named semaphore; locked by the owner.
+std::string semaphore_file(const std::string& native) { return "/dev/shm/sem." + native.substr(1); }
+
+// ---- Names this process owns, for removal from a signal handler ----------
+//
+// Fixed slots and lock-free atomics only, so the handler may walk them.
+
+enum class Kind { region, event };
+enum SlotState : int { slot_free, slot_busy, slot_ready };
+
+struct OwnedName {
+  std::atomic<int> state{slot_free};
+  Kind kind = Kind::region;
+  pid_t owner = 0;  // a forked child must not remove its parent's names
+  char name[256] = {};
+};
+
+OwnedName owned_names[64];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void remove_name(Kind kind, const char* name) noexcept {
+  if (kind == Kind::region) {
+    ::shm_unlink(name);
+  } else {
+    ::sem_unlink(name);
+  }
+}
+
+void release_owned_names_and_end(int signal_number) {
+  const pid_t self = ::getpid();
+  for (OwnedName& slot : owned_names) {
+    int expected = slot_ready;
+    // Left busy: the process is ending and nothing may touch the slot again.
+    if (slot.state.compare_exchange_strong(expected, slot_busy) && slot.owner == self) {
+      remove_name(slot.kind, slot.name);
+    }
+  }
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  sigemptyset(&default_action.sa_mask);
+  ::sigaction(signal_number, &default_action, nullptr);
+  // Still blocked while this handler runs; delivered, with its default
+  // effect, as soon as the handler returns.
+  ::raise(signal_number);
+}
+
+void install_release_handlers() noexcept {
+  static std::atomic<bool> installed{false};
+  if (installed.exchange(true)) return;
+  for (const int signal_number : {SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    // An ignored signal (nohup) or somebody else's handler is left alone.
+    if (::sigaction(signal_number, nullptr, &current) != 0 ||
+        (current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) {
+      continue;
+    }
+    struct sigaction action {};
+    action.sa_handler = release_owned_names_and_end;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGTERM);
+    sigaddset(&action.sa_mask, SIGHUP);
+    ::sigaction(signal_number, &action, nullptr);
+  }
+}
+
+void remember_owned(Kind kind, const std::string& name) noexcept {
+  install_release_handlers();
+  for (OwnedName& slot : owned_names) {
+    int expected = slot_free;
+    if (slot.state.compare_exchange_strong(expected, slot_busy)) {
+      slot.kind = kind;
+      slot.owner = ::getpid();
+      std::memcpy(slot.name, name.c_str(), name.size() + 1);
+      slot.state.store(slot_ready);
+      return;
+    }
+  }
+  // All slots taken: the name is still removed on release, only a signal
+  // would leave it behind.
+}
+
+void forget_owned(Kind kind, const std::string& name) noexcept {
+  for (OwnedName& slot : owned_names) {
+    if (slot.state.load() != slot_ready || slot.kind != kind || name != slot.name) continue;
+    int expected = slot_ready;
+    if (slot.state.compare_exchange_strong(expected, slot_busy)) {
+      slot.state.store(slot_free);
+      return;
+    }
+  }
+}
+
+// True when this descriptor now holds the owner's lock, i.e. no live owner
+// holds it.
+bool take_owner_lock(int descriptor) noexcept {
+  int result;
+  do {
+    result = ::flock(descriptor, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+void close_descriptor(std::intptr_t& descriptor) noexcept {
+  if (descriptor >= 0) ::close(static_cast<int>(descriptor));
+  descriptor = -1;
+}
+
+sem_t* as_semaphore(std::intptr_t handle) noexcept {
+  return handle == -1 ? nullptr : reinterpret_cast<sem_t*>(handle);
+}
+
+// ---- Console interrupt ------------------------------------------------------
+
+const char* interrupt_text = nullptr;
+std::size_t interrupt_length = 0;
+void (*interrupt_callback)() noexcept = nullptr;
+
+void on_interrupt_signal(int) {
+  const int saved_errno = errno;
+  // write(2), not a stream: only async-signal-safe calls here. A failed
+  // write is ignored.
+  std::size_t written = 0;
+  while (written < interrupt_length) {
+    const ssize_t result = ::write(STDOUT_FILENO, interrupt_text + written, interrupt_length - written);
+    if (result > 0) {
+      written += static_cast<std::size_t>(result);
+    } else if (result < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  if (interrupt_callback != nullptr) interrupt_callback();
+  errno = saved_errno;
+}
+
+}  // namespace
+
+// ---- MappedView ---------------------------------------------------------------
+
+MappedView::MappedView(MappedView&& other) noexcept
+    : address_(std::exchange(other.address_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      access_(other.access_) {}
+
+MappedView& MappedView::operator=(MappedView&& other) noexcept {
+  if (this != &other) {
+    unmap();
+    address_ = std::exchange(other.address_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    access_ = other.access_;
+  }
+  return *this;
+}
+
+MappedView::~MappedView() { unmap(); }
+
+void MappedView::unmap() noexcept {
+  if (address_ != nullptr) ::munmap(address_, size_);
+  address_ = nullptr;
+  size_ = 0;
+}
+
+// ---- SharedMemory ---------------------------------------------------------------
+
+SharedMemory::SharedMemory(SharedMemory&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      access_(other.access_),
+      owned_name_(std::exchange(other.owned_name_, std::string())) {}
+
+SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, -1);
+    access_ = other.access_;
+    owned_name_ = std::exchange(other.owned_name_, std::string());
+  }
+  return *this;
+}
+
+SharedMemory::~SharedMemory() { close(); }
+
+bool SharedMemory::is_open() const noexcept { return handle_ >= 0; }
+
+void SharedMemory::close() noexcept {
+  // The name goes before the descriptor (and with it the owner's lock), so
+  // no creator can adopt a name that is about to be removed.
+  if (!owned_name_.empty()) {
+    ::shm_unlink(owned_name_.c_str());
+    forget_owned(Kind::region, owned_name_);
+    owned_name_.clear();
+  }
+  close_descriptor(handle_);
+}
+
+SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t size) noexcept {
+  const std::string native = native_name(name);
+  if (native.empty()) return {};
+  SharedMemory region;
+  region.access_ = Access::write;
+
+  // Two rounds: the name may vanish between a failed create and the open.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int descriptor = ::shm_open(native.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+    if (descriptor >= 0) {
+      region.handle_ = descriptor;
+      take_owner_lock(descriptor);
+      region.owned_name_ = native;
+      remember_owned(Kind::region, native);
+      // A new object is zero-filled by its first ftruncate.
+      if (::ftruncate(descriptor, static_cast<off_t>(size)) != 0) return {};
+      return region;
+    }
+    if (errno != EEXIST) return {};
+
+    descriptor = ::shm_open(native.c_str(), O_RDWR, 0);
+    if (descriptor >= 0) {
+      region.handle_ = descriptor;
+      if (take_owner_lock(descriptor)) {
+        region.owned_name_ = native;
+        remember_owned(Kind::region, native);
+      }
+      return region;
+    }
+    if (errno != ENOENT) return {};
+  }
+  return {};
+}
+
+SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
+  const std::string native = native_name(name);
+  if (native.empty()) return {};
+  const int descriptor = ::shm_open(native.c_str(), access == Access::read ? O_RDONLY : O_RDWR, 0);
+  if (descriptor < 0) return {};
+  SharedMemory region;
+  region.handle_ = descriptor;
+  region.access_ = access;
+  return region;
+}
+
+MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
+  if (handle_ < 0 || (access == Access::write && access_ == Access::read)) return {};
+  struct stat status {};
+  if (::fstat(static_cast<int>(handle_), &status) != 0 || status.st_size <= 0) return {};
+  // Pages past the end of the object would fault (SIGBUS) when touched, so
+  // a view never reaches beyond it.
+  const auto object_size = static_cast<std::uintmax_t>(status.st_size);
+  if (object_size > SIZE_MAX) return {};
+  if (length == 0) length = static_cast<std::size_t>(object_size);
+  if (length > object_size) return {};
+  const int protection = access == Access::read ? PROT_READ : PROT_READ | PROT_WRITE;
+  void* address = ::mmap(nullptr, length, protection, MAP_SHARED, static_cast<int>(handle_), 0);
+  if (address == MAP_FAILED) return {};
+  return MappedView(address, length, access);
+}
+
+// ---- NamedEvent -----------------------------------------------------------------
+
+NamedEvent::NamedEvent(NamedEvent&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      owned_name_(std::exchange(other.owned_name_, std::string())),
+      owner_lock_(std::exchange(other.owner_lock_, -1)) {}
+
+NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, -1);
+    owned_name_ = std::exchange(other.owned_name_, std::string());
+    owner_lock_ = std::exchange(other.owner_lock_, -1);
+  }
+  return *this;
+}
+
+NamedEvent::~NamedEvent() { close(); }
+
+bool NamedEvent::is_open() const noexcept { return handle_ != -1; }
+
+void NamedEvent::close() noexcept {
+  if (!owned_name_.empty()) {
+    ::sem_unlink(owned_name_.c_str());
+    forget_owned(Kind::event, owned_name_);
+    owned_name_.clear();
+  }
+  close_descriptor(owner_lock_);
+  if (sem_t* semaphore = as_semaphore(handle_)) ::sem_close(semaphore);
+  handle_ = -1;
+}
+
+NamedEvent NamedEvent::create(std::string_view name) noexcept {
+  const std::string native = native_name(name);
+  if (native.empty()) return {};
+  NamedEvent event;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    sem_t* semaphore = ::sem_open(native.c_str(), O_CREAT | O_EXCL, 0600, 0u);
+    const bool created = semaphore != SEM_FAILED;
+    if (!created) {
+      if (errno != EEXIST) return {};
+      semaphore = ::sem_open(native.c_str(), 0);
+      if (semaphore == SEM_FAILED) {
+        if (errno == ENOENT) continue;
+        return {};
+      }
+    }
+    event.handle_ = reinterpret_cast<std::intptr_t>(semaphore);
+    const int lock = ::open(semaphore_file(native).c_str(), O_RDONLY | O_CLOEXEC);
+    event.owner_lock_ = lock;
+    const bool locked = lock >= 0 && take_owner_lock(lock);
+    if (created || locked) {
+      event.owned_name_ = native;
+      remember_owned(Kind::event, native);
+    }
+    if (!locked) close_descriptor(event.owner_lock_);
+    return event;
+  }
+  return {};
+}
+
+NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
+  const std::string native = native_name(name);
+  if (native.empty()) return {};
+  sem_t* semaphore = ::sem_open(native.c_str(), 0);
+  if (semaphore == SEM_FAILED) return {};
+  NamedEvent event;
+  event.handle_ = reinterpret_cast<std::intptr_t>(semaphore);
+  return event;
+}
+
+bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
+  sem_t* semaphore = as_semaphore(handle_);
+  if (semaphore == nullptr) return false;
+  if (timeout_ms <= 0) {
+    while (::sem_trywait(semaphore) != 0) {
+      if (errno != EINTR) return false;
+    }
+    return true;
+  }
+  timespec deadline {};
+  ::clock_gettime(CLOCK_REALTIME, &deadline);
+  deadline.tv_sec += timeout_ms / 1000;
+  deadline.tv_nsec += static_cast<long>(timeout_ms % 1000) * 1'000'000L;
+  if (deadline.tv_nsec >= 1'000'000'000L) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1'000'000'000L;
+  }
+  while (::sem_timedwait(semaphore, &deadline) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+void NamedEvent::signal() const noexcept {
+  sem_t* semaphore = as_semaphore(handle_);
+  if (semaphore == nullptr) return;
+  // Auto-reset: a signalled event stays signalled once, however often it is
+  // signalled, so a burst wakes at most one wait.
+  int value = 0;
+  if (::sem_getvalue(semaphore, &value) == 0 && value <= 0) ::sem_post(semaphore);
+}
+
+// ---- Process-wide operations ---------------------------------------------------
+
+void sleep_milliseconds(std::int32_t milliseconds) noexcept {
+  if (milliseconds <= 0) return;
+  timespec remaining {};
+  remaining.tv_sec = milliseconds / 1000;
+  remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1'000'000L;
+  while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept) noexcept {
+  static std::atomic<bool> installed{false};
+  if (installed.load()) return true;
+  interrupt_text = message.data();
+  interrupt_length = message.size();
+  interrupt_callback = on_interrupt;
+  struct sigaction action {};
+  action.sa_handler = on_interrupt_signal;
+  sigemptyset(&action.sa_mask);
+  // Kept installed for every further Ctrl+C; interrupted calls resume.
+  action.sa_flags = SA_RESTART;
+  if (::sigaction(SIGINT, &action, nullptr) != 0) return false;
+  installed.store(true);
+  return true;
+}
+
+CreateFileResult create_new_file(const std::string& path) noexcept {
+  const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (descriptor < 0) return errno == EEXIST ? CreateFileResult::exists : CreateFileResult::failed;
+  ::close(descriptor);
+  return CreateFileResult::created;
+}
+
+}  // namespace platform
