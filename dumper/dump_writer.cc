@@ -1,0 +1,62 @@
+#include "dumper/dump_writer.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "formats/dump_format.h"
+
+namespace {
+
+constexpr std::uint64_t max_u32 = std::numeric_limits<std::uint32_t>::max();
+
+// Whether `length` bytes can be written as one record (both sizes are
+// 32-bit) and compressed by zlib on this platform (uLong may be 32-bit).
+bool fits_a_record(std::size_t length) noexcept {
+  if (length > max_u32 || length > std::numeric_limits<uLong>::max()) return false;
+  const std::uint64_t bound = compressBound(static_cast<uLong>(length));
+  return bound >= length && bound <= max_u32;
+}
+
+}  // namespace
+
+DumpWriter::DumpWriter(std::ostream& out, std::uint32_t fps, SourceId source_id) : out_(out) {
+  const auto header = encode_dump_header(DumpHeader{fps, source_id});
+  out_.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  if (!out_) throw DumpWriteError("Failed to write the dump header");
+}
+
+void DumpWriter::append_frame(const FramePayload& payload) {
+  if (payload.empty()) throw std::invalid_argument("An empty frame cannot be recorded");
+  if (!fits_a_record(payload.size())) {
+    throw std::length_error("Frame payload of " + std::to_string(payload.size()) +
+                            " bytes is too large for a dump record");
+  }
+  const auto length = static_cast<uLong>(payload.size());
+  const uLong bound = compressBound(length);
+
+  // Sizes and data in one buffer, so the record reaches the stream in one
+  // write: an unbuffered file then never holds part of a record unless that
+  // very write failed.
+  const std::size_t record_capacity = frame_record_header_size + bound;
+  auto record = std::make_unique_for_overwrite<std::uint8_t[]>(record_capacity);
+  uLongf compressed_length = bound;
+  const int result = compress2(record.get() + frame_record_header_size, &compressed_length,
+                               payload.data(), length, Z_DEFAULT_COMPRESSION);
+  if (result != Z_OK) {
+    // Nothing is written: a record that does not inflate to its size would
+    // make the whole file unreadable.
+    throw std::runtime_error(std::string("Failed to compress a frame: ") + zError(result));
+  }
+
+  const auto sizes = encode_frame_record(FrameRecord{static_cast<std::uint32_t>(compressed_length),
+                                                     static_cast<std::uint32_t>(length)});
+  std::copy(sizes.begin(), sizes.end(), record.get());
+  out_.write(reinterpret_cast<const char*>(record.get()),
+             static_cast<std::streamsize>(frame_record_header_size + compressed_length));
+  if (!out_) throw DumpWriteError("Failed to write a frame record");
+}

@@ -1,0 +1,36 @@
+// Writes one dump file: the header at construction, then one compressed
+// record per frame payload.
+#pragma once
+
+#include <cstdint>
+#include <ios>
+#include <ostream>
+#include <string>
+
+#include "common/source_id.h"
+#include "dumper/connector.h"
+
+// The stream refused a write (full disk, file size limit, ...). What already
+// reached the stream before the failed write is intact; the failed write may
+// have left part of a record behind, which the file's owner cuts off.
+class DumpWriteError : public std::ios_base::failure {
+ public:
+  explicit DumpWriteError(const std::string& what_failed)
+      : std::ios_base::failure(what_failed, std::io_errc::stream) {}
+};
+
+class DumpWriter {
+ public:
+  // Writes the header at once; throws DumpWriteError when the stream fails.
+  // The writer neither opens, flushes nor closes `out`.
+  DumpWriter(std::ostream& out, std::uint32_t fps, SourceId source_id);
+
+  // Appends one record holding `payload` compressed with zlib's default
+  // level. The payload must not be empty. Throws DumpWriteError when the
+  // stream fails, std::runtime_error when zlib fails (nothing is written
+  // then) and std::length_error for a payload the format cannot hold.
+  void append_frame(const FramePayload& payload);
+
+ private:
+  std::ostream& out_;
+};
