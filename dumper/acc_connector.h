@@ -1,0 +1,33 @@
+// The recorder's ACC source: attaches read-only to the three ACC pages and
+// copies them into a frame payload on every read.
+#pragma once
+
+#include <cstdint>
+
+#include "dumper/connector.h"
+#include "formats/acc_page_mapping.h"
+
+namespace ACC {
+
+class Connector final : public ::Connector {
+ public:
+  // Attaches to the three pages and tests that the simulator runs. Never
+  // waits; the timeout is accepted for the interface only. On false nothing
+  // is held, so pages this call created vanish again.
+  bool connect(std::int32_t timeout_ms) override;
+  void disconnect() override;
+  // The three pages as one 3700-byte payload. The pages carry no change
+  // marker, so every call yields a frame, repeated ones included. Empty when
+  // not connected.
+  FramePayload read_frame(std::int32_t timeout_ms) override;
+  SourceId source_id() const override;
+
+ private:
+  void release_pages() noexcept;
+
+  PageMapping graphics_;
+  PageMapping physics_;
+  PageMapping static_;
+};
+
+}  // namespace ACC
