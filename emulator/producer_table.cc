@@ -1,6 +1,9 @@
 #include "emulator/producer_table.h"
 
+#include "emulator/acc_emulator.h"
+
 ProducerTable make_producer_table() {
   ProducerTable table;
+  table.emplace(ACC::Emulator::source_id(), std::make_shared<ACC::Emulator>());
   return table;
 }
