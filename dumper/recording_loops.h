@@ -1,0 +1,49 @@
+// The recorder's two paced loops: polling the sources until one connects,
+// and reading frames from the connected one into the dump file until it goes
+// down. Both return true when their own condition ended them and false when
+// a stop was requested.
+#pragma once
+
+#include <cstdint>
+#include <iostream>
+#include <memory>
+
+#include "common/pacing.h"
+#include "common/stop_signal.h"
+#include "dumper/connector.h"
+#include "dumper/dump_writer.h"
+#include "dumper/sources.h"
+
+// What wait_for_connection works on; it owns nothing.
+struct WaitContext {
+  const SourceList* sources = nullptr;
+  std::shared_ptr<Connector>* active_source = nullptr;
+};
+
+// What record_frames works on; it owns nothing.
+struct RecordContext {
+  std::shared_ptr<Connector>* active_source = nullptr;
+  DumpWriter* writer = nullptr;
+  std::int32_t* empty_reads = nullptr;  // consecutive empty reads so far
+  std::int32_t fps = 0;                 // 1 to 60
+};
+
+// Reads in a row without new data after which a source counts as down.
+inline constexpr std::int32_t max_empty_reads = 20;
+// How long each source may take to attach per poll.
+inline constexpr std::int32_t connect_timeout_ms = 1000;
+
+// Each iteration tries the sources in list order with connect(1000); the
+// first that attaches becomes the active source, is announced on `console`
+// and ends the loop at once.
+bool wait_for_connection(const StopSignal& stop, const WaitContext& context, double rate,
+                         const SteadyClock& clock, const Sleeper& sleeper,
+                         std::ostream& console = std::cout);
+
+// Each iteration reads one frame with a timeout of 1000 / fps ms and appends
+// it when it is not empty. The 21st empty read in a row announces the loss
+// on `console`, disconnects the source and ends the loop. A stop leaves the
+// source connected. Throws std::invalid_argument for fps below 1.
+bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,
+                   const SteadyClock& clock, const Sleeper& sleeper,
+                   std::ostream& console = std::cout);
