@@ -1,0 +1,82 @@
+#include "dumper/dump_file.h"
+
+#include <system_error>
+
+#include "common/platform/platform.h"
+#include "formats/dump_scan.h"
+
+namespace {
+
+std::string dump_file_name(const std::string& time_stamp, int attempt) {
+  std::string name = "vove_dump_" + time_stamp;
+  if (attempt > 0) name += "_" + std::to_string(attempt);
+  return name + ".bin";
+}
+
+// Creates a file no one had before: an earlier recording of the same second
+// must never be overwritten.
+std::filesystem::path create_unused_file(const std::filesystem::path& directory,
+                                         const std::string& time_stamp) {
+  std::filesystem::path candidate;
+  for (int attempt = 0; attempt < max_dump_names_per_stamp; ++attempt) {
+    candidate = directory / dump_file_name(time_stamp, attempt);
+    switch (platform::create_new_file(candidate.string())) {
+      case platform::CreateFileResult::created:
+        return candidate;
+      case platform::CreateFileResult::exists:
+        continue;
+      case platform::CreateFileResult::failed:
+        throw DumpFileOpenError(candidate.string());
+    }
+  }
+  throw DumpFileOpenError(candidate.string());
+}
+
+// Drops a partial record left at the end by a failed write.
+void cut_to_intact_length(const std::filesystem::path& path) noexcept {
+  try {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error) return;
+    const auto intact = complete_dump_length(path);
+    if (intact && *intact < size) std::filesystem::resize_file(path, *intact, error);
+  } catch (...) {
+    // Best effort on a path that is already failing: the caller reports the
+    // write failure either way.
+  }
+}
+
+}  // namespace
+
+DumpFile::DumpFile(const std::filesystem::path& directory, const std::string& time_stamp,
+                   std::unique_ptr<std::filebuf> buffer)
+    : path_(create_unused_file(directory, time_stamp)), name_(path_.string()), buffer_(std::move(buffer)) {
+  // Unbuffered, so that each record reaches the file in one write: a failed
+  // write then leaves at most a partial record at the end, and a buffer that
+  // could not be flushed is never written again behind it.
+  buffer_->pubsetbuf(nullptr, 0);
+  if (!buffer_->open(path_, std::ios::out | std::ios::binary | std::ios::trunc)) {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+    throw DumpFileOpenError(name_);
+  }
+  stream_.rdbuf(buffer_.get());
+}
+
+DumpFile::~DumpFile() {
+  if (!closed_) close_and_cut();
+}
+
+void DumpFile::close() {
+  if (closed_) return;
+  if (!close_and_cut()) throw DumpFileWriteError(name_);
+}
+
+bool DumpFile::close_and_cut() noexcept {
+  closed_ = true;
+  const bool written = !stream_.fail();
+  const bool closed = buffer_->close() != nullptr;
+  if (written && closed) return true;
+  cut_to_intact_length(path_);
+  return false;
+}

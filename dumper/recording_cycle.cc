@@ -1,0 +1,64 @@
+#include "dumper/recording_cycle.h"
+
+#include <utility>
+
+#include "common/precise_sleep.h"
+#include "dumper/dump_file.h"
+#include "dumper/dump_writer.h"
+#include "dumper/recording_loops.h"
+#include "dumper/time_stamp.h"
+
+namespace {
+
+// Records the connected source into one new dump file until it goes down or
+// a stop is requested.
+void record_one_file(const StopSignal& stop, std::int32_t fps, std::shared_ptr<Connector>& active_source,
+                     const RecordingEnvironment& environment) {
+  std::ostream& console = *environment.console;
+  DumpFile file(environment.directory, utc_time_stamp(environment.wall_clock()),
+                environment.make_file_buffer());
+  console << "Dump will be saved to " << file.name() << std::endl;
+  try {
+    DumpWriter writer(file.stream(), static_cast<std::uint32_t>(fps), active_source->source_id());
+    console << "Saver started" << std::endl;
+    std::int32_t empty_reads = 0;
+    const RecordContext context{&active_source, &writer, &empty_reads, fps};
+    record_frames(stop, context, static_cast<double>(fps), environment.clock, environment.sleeper, console);
+  } catch (const DumpWriteError&) {
+    // The file is cut back to its complete records as it is closed on the
+    // way out.
+    throw DumpFileWriteError(file.name());
+  }
+  file.close();
+}
+
+}  // namespace
+
+RecordingEnvironment default_recording_environment() {
+  RecordingEnvironment environment;
+  environment.sources = make_sources();
+  environment.clock = steady_now;
+  environment.sleeper = precise_sleep;
+  environment.wall_clock = [] { return std::chrono::system_clock::now(); };
+  environment.make_file_buffer = [] { return std::make_unique<std::filebuf>(); };
+  return environment;
+}
+
+void run_recording_cycle(const StopSignal& stop, std::int32_t fps) {
+  run_recording_cycle(stop, fps, default_recording_environment());
+}
+
+void run_recording_cycle(const StopSignal& stop, std::int32_t fps, RecordingEnvironment environment) {
+  // Declared in this order so the active source is released before the list.
+  const SourceList sources = std::move(environment.sources);
+  std::shared_ptr<Connector> active_source;
+  std::ostream& console = *environment.console;
+
+  while (!stop.stop_requested()) {
+    console << "Waiting for the connection" << std::endl;
+    const WaitContext context{&sources, &active_source};
+    wait_for_connection(stop, context, 1.0, environment.clock, environment.sleeper, console);
+    if (stop.stop_requested()) break;
+    record_one_file(stop, fps, active_source, environment);
+  }
+}

@@ -1,0 +1,37 @@
+// The recorder's main phase: wait for a source, record it into a new dump
+// file until it goes down, and again, until a stop is requested.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+
+#include "common/pacing.h"
+#include "common/stop_signal.h"
+#include "dumper/sources.h"
+
+// Everything the cycle takes from its surroundings; the program uses
+// default_recording_environment(), tests replace parts of it.
+struct RecordingEnvironment {
+  SourceList sources;
+  SteadyClock clock;
+  Sleeper sleeper;
+  std::function<std::chrono::system_clock::time_point()> wall_clock;
+  std::filesystem::path directory;  // empty: the working directory
+  std::function<std::unique_ptr<std::filebuf>()> make_file_buffer;
+  std::ostream* console = &std::cout;
+};
+
+// The real sources, clocks and sleep, files in the working directory.
+RecordingEnvironment default_recording_environment();
+
+// Runs the cycle on the real environment. Returns once a stop has been
+// seen; any error ends the cycle with an exception (dump files are closed
+// and keep their complete records).
+void run_recording_cycle(const StopSignal& stop, std::int32_t fps);
+
+void run_recording_cycle(const StopSignal& stop, std::int32_t fps, RecordingEnvironment environment);
