@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "dumper/dumper_entry.h"
+
+int main(int argc, char** argv) { return run_dumper(argc, argv); }

@@ -1,0 +1,71 @@
+#include "dumper/dumper_entry.h"
+
+#include <boost/program_options.hpp>
+
+#include <exception>
+
+#include "common/stop_signal.h"
+#include "dumper/recording_cycle.h"
+
+namespace options = boost::program_options;
+
+namespace {
+
+constexpr int default_fps = 5;
+constexpr int lowest_fps = 1;
+constexpr int highest_fps = 60;
+
+options::options_description make_option_table() {
+  options::options_description table("Allowed options", 80, 40);
+  table.add_options()
+      ("help", "Produce help message")
+      ("fps", options::value<int>()->default_value(default_fps), "Frames per second [1, 60]");
+  return table;
+}
+
+bool is_accepted_fps(int fps) noexcept {
+  // In unsigned arithmetic so the lowest int cannot overflow.
+  return static_cast<unsigned>(fps) - static_cast<unsigned>(lowest_fps) <=
+         static_cast<unsigned>(highest_fps - lowest_fps);
+}
+
+}  // namespace
+
+void run_dumper_main_phase(std::int32_t fps) {
+  const StopSignal stop;
+  run_recording_cycle(stop, fps);
+}
+
+int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               const DumperMainPhase& main_phase) {
+  const options::options_description table = make_option_table();
+  options::variables_map values;
+  try {
+    options::store(options::parse_command_line(argc, argv, table), values);
+    if (values.count("help") != 0) {
+      out << table << "\n";
+      return 1;
+    }
+    options::notify(values);
+  } catch (const std::exception& error) {
+    err << "Error: " << error.what() << std::endl;
+    return 1;
+  }
+
+  const int fps = values["fps"].as<int>();
+  if (!is_accepted_fps(fps)) {
+    out << "Invalid fps value: " << fps << std::endl;
+    out << "Accepted values are [1, 60]" << std::endl;
+    return 1;
+  }
+  out << "Frames per second: " << fps << std::endl;
+
+  try {
+    main_phase(fps);
+  } catch (const std::exception& error) {
+    out << "An error occurred: " << error.what() << std::endl;
+  }
+  out << "Dumper thread stopped." << std::endl;
+  out << "You can now close this window." << std::endl;
+  return 0;
+}

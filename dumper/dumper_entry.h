@@ -1,0 +1,18 @@
+// The recorder's entry: command line, rate check, and the main phase inside
+// the one place that reports errors and picks the exit code.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iostream>
+
+// The main phase for an accepted rate; the program installs the interrupt
+// handler and runs the recording cycle.
+using DumperMainPhase = std::function<void(std::int32_t fps)>;
+
+void run_dumper_main_phase(std::int32_t fps);
+
+// Exit code 1 after help, a rejected command line or a rate outside 1..60;
+// 0 otherwise, also when the main phase failed (the error is printed).
+int run_dumper(int argc, const char* const* argv, std::ostream& out = std::cout,
+               std::ostream& err = std::cerr, const DumperMainPhase& main_phase = run_dumper_main_phase);
