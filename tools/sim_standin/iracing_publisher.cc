@@ -1,8 +1,143 @@
+// The iRacing stand-in: one region with the header, the variable headers,
+// the session text and three rotating data rows, plus the data-valid event.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <iostream>
+#include <limits>
+#include <stdexcept>
+#include <string>
 
+#include "common/platform/platform.h"
+#include "tools/sim_standin/iracing_memory_layout.h"
+#include "tools/sim_standin/iracing_session_text.h"
+#include "tools/sim_standin/iracing_variables.h"
+#include "tools/sim_standin/published_region.h"
 #include "tools/sim_standin/standin_options.h"
+#include "tools/sim_standin/standin_timeline.h"
 
-int run_iracing_standin(const StandinOptions&) {
-  std::cerr << "sim_standin: the iRacing mode is not built yet\n";
-  return 2;
+namespace {
+
+// The session text is rewritten about this often.
+constexpr double session_text_period_seconds = 4.0;
+
+std::int32_t next_tick(std::int32_t tick) noexcept {
+  // Wraps like the 32-bit counter it is; C++20 defines the conversion.
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(tick) + 1u);
+}
+
+class IracingStandin final : public TimelinePublisher {
+ public:
+  explicit IracingStandin(const StandinOptions& options)
+      : options_(options),
+        variables_(iRacing::standin_variables()),
+        layout_(iRacing::plan_standin_layout(static_cast<std::int32_t>(variables_.size()),
+                                             iRacing::standin_row_length(variables_))),
+        region_(iRacing::memory_map_name, layout_.mapping_size),
+        event_(platform::NamedEvent::create(iRacing::data_valid_event_name)),
+        header_(iRacing::standin_memory_header(layout_)),
+        tick_(options.ticks_start),
+        session_text_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz * session_text_period_seconds))) {
+    if (!event_) throw std::runtime_error("cannot create the event '" + std::string(iRacing::data_valid_event_name) + "'");
+    const auto memory = region_.bytes();
+    // Not connected until everything a consumer reads is in place.
+    iRacing::write_memory_header(memory, header_);
+    iRacing::encode_variable_headers(
+        memory.subspan(static_cast<std::size_t>(layout_.variable_header_offset),
+                       variables_.size() * iRacing::variable_header_size),
+        variables_);
+    rewrite_session_text();
+    header_.status = iRacing::status_connected;
+    publish_header();
+  }
+
+  void produce() override {
+    const std::size_t slot = next_slot_;
+    iRacing::fill_standin_row(iRacing::row_of_slot(region_.bytes(), layout_, slot), variables_, tick_,
+                              iRacing::standin_tick_rate);
+    // The row is complete before its tick count says it is there.
+    std::atomic_thread_fence(std::memory_order_release);
+    header_.buffer_slots[slot].tick_count = tick_;
+    if (rows_ > 0 && rows_ % session_text_every_ == 0) rewrite_session_text();
+    publish_header();
+    event_.signal();
+
+    last_tick_ = tick_;
+    tick_ = next_tick(tick_);
+    next_slot_ = (slot + 1) % iRacing::standin_buffer_count;
+    ++rows_;
+  }
+
+  void pause() override {
+    header_.status &= ~iRacing::status_connected;
+    publish_header();
+    std::cout << "Paused iRacing telemetry: connected bit cleared" << std::endl;
+  }
+
+  void resume() override {
+    // As after a simulator restart: the slots start empty and the ticks
+    // start again below where they were.
+    for (auto& slot : header_.buffer_slots) slot.tick_count = 0;
+    if (rows_ > 0) {
+      const std::int64_t below = std::int64_t{last_tick_} - 1;
+      tick_ = static_cast<std::int32_t>(std::max<std::int64_t>(std::min<std::int64_t>(options_.ticks_start, below),
+                                                               std::numeric_limits<std::int32_t>::min()));
+    } else {
+      tick_ = options_.ticks_start;
+    }
+    next_slot_ = 0;
+    rewrite_session_text();
+    header_.status |= iRacing::status_connected;
+    publish_header();
+    std::cout << "Resumed iRacing telemetry from tick " << tick_ << std::endl;
+  }
+
+  // Clears the connected bit, as a simulator leaving the session does.
+  void finish() {
+    header_.status &= ~iRacing::status_connected;
+    publish_header();
+  }
+
+  std::int64_t rows() const noexcept { return rows_; }
+  std::size_t variable_count() const noexcept { return variables_.size(); }
+  std::int32_t row_length() const noexcept { return layout_.buffer_length; }
+
+ private:
+  void rewrite_session_text() {
+    ++session_update_;
+    iRacing::write_session_text(region_.bytes(), layout_, iRacing::standin_session_text(session_update_));
+    // The text is complete before its counter announces it.
+    std::atomic_thread_fence(std::memory_order_release);
+    header_.session_info_update = session_update_;
+  }
+
+  void publish_header() {
+    std::atomic_thread_fence(std::memory_order_release);
+    iRacing::write_memory_header(region_.bytes(), header_);
+  }
+
+  const StandinOptions& options_;
+  const std::vector<iRacing::StandinVariable>& variables_;
+  iRacing::StandinLayout layout_;
+  PublishedRegion region_;
+  platform::NamedEvent event_;
+  iRacing::MemoryHeader header_;
+  std::int32_t tick_;
+  std::int32_t last_tick_ = 0;
+  std::int32_t session_update_ = 0;
+  std::size_t next_slot_ = 0;
+  std::int64_t rows_ = 0;
+  std::int64_t session_text_every_;
+};
+
+}  // namespace
+
+int run_iracing_standin(const StandinOptions& options, const StandinStop& stop) {
+  IracingStandin standin(options);
+  std::cout << "Publishing iRacing telemetry (" << standin.variable_count() << " variables, rows of "
+            << standin.row_length() << " bytes, " << options.rate_hz << " updates a second)" << std::endl;
+  run_standin_timeline(options, stop, standin);
+  standin.finish();
+  std::cout << "Stopped publishing iRacing telemetry after " << standin.rows() << " rows" << std::endl;
+  return 0;
 }

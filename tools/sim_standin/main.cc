@@ -1,5 +1,63 @@
+// sim_standin: publishes simulator-shaped telemetry under the simulators'
+// own shared-memory names, so the recorder and the replay can be shown,
+// tested end to end and measured without a simulator.
+//
+//   --sim iracing|acc    which simulator to stand in for (default iracing)
+//   --rate HZ            updates per second, above 0 up to 1000 (default 60)
+//   --seconds S          run S seconds, then exit 0 (default: until Ctrl+C/SIGTERM)
+//   --pause-after S      after S seconds stop producing: iracing clears the
+//                        connected bit, acc sets sim_status to 0
+//   --resume-after S     S seconds into the pause produce again; iracing
+//                        restarts with lower tick counts, as after a restart
+//   --exit-after-pause   exit when the pause begins (status cleared first)
+//   --ticks-start N      iracing: tick count of the first row (default 1)
+//   --help               print the options and exit 0
+// Values may follow as "--rate 30" or "--rate=30". A bad command line exits
+// with 1 and a message on standard error, as does a failure to publish.
+#include <atomic>
+#include <csignal>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/stop_signal.h"
 #include "tools/sim_standin/standin_options.h"
 
-std::atomic<bool> standin_stop{false};
+namespace {
 
-int main() { return run_iracing_standin(StandinOptions{}); }
+std::atomic<bool> termination_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void on_termination_request(int) { termination_requested.store(true); }
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  StandinCommand command;
+  try {
+    const std::vector<std::string> arguments = argc > 1 ? std::vector<std::string>(argv + 1, argv + argc)
+                                                         : std::vector<std::string>();
+    command = parse_standin_command_line(arguments);
+  } catch (const std::exception& error) {
+    std::cerr << "Error: " << error.what() << "\n" << standin_usage() << std::flush;
+    return 1;
+  }
+  if (command.show_usage) {
+    std::cout << standin_usage() << std::flush;
+    return 0;
+  }
+
+  try {
+    const StopSignal interrupt;
+    // Installed before any name exists, so SIGTERM ends the loop like
+    // Ctrl+C and the names are released on the way out.
+    std::signal(SIGTERM, on_termination_request);
+    const StandinStop stop{interrupt, termination_requested};
+    return command.options.simulator == StandinSimulator::acc ? run_acc_standin(command.options, stop)
+                                                              : run_iracing_standin(command.options, stop);
+  } catch (const std::exception& error) {
+    std::cerr << "sim_standin: " << error.what() << std::endl;
+    return 1;
+  }
+}

@@ -4,19 +4,46 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "common/stop_signal.h"
+
+enum class StandinSimulator { iracing, acc };
 
 struct StandinOptions {
-  std::string simulator = "iracing";  // "iracing" or "acc"
-  double rate_hz = 60.0;              // updates per second
-  double run_seconds = 0.0;           // 0: until SIGINT or SIGTERM
-  // Further behaviour switches are added by the publishers that use them.
-  double pause_after_seconds = 0.0;   // 0: never; else stop producing (iRacing: clear `connected`; ACC: sim_status 0)
-  double restart_after_seconds = 0.0; // 0: never; else restart with lower ticks (iRacing)
-  bool exit_after_pause = false;      // exit right after pausing
+  StandinSimulator simulator = StandinSimulator::iracing;
+  double rate_hz = 60.0;          // updates per second
+  double run_seconds = 0.0;       // 0: until SIGINT or SIGTERM
+  double pause_after_seconds = 0.0;   // 0: never pause
+  double resume_after_seconds = 0.0;  // 0: stay paused; else seconds after the pause began
+  bool exit_after_pause = false;      // leave as soon as the pause begins
+  std::int32_t ticks_start = 1;       // iRacing: tick count of the first row
 };
 
-// Set by SIGINT/SIGTERM in the stand-in; publishers poll it.
-extern std::atomic<bool> standin_stop;
+// What the command line asks for: run with options, or print the usage.
+struct StandinCommand {
+  bool show_usage = false;
+  StandinOptions options;
+};
 
-int run_iracing_standin(const StandinOptions& options);
-int run_acc_standin(const StandinOptions& options);
+// Parses the arguments after the program name. Accepts "--name value" and
+// "--name=value"; throws std::invalid_argument with a readable message for
+// anything unknown, malformed or contradictory.
+StandinCommand parse_standin_command_line(const std::vector<std::string>& arguments);
+
+// The option summary printed for --help.
+const char* standin_usage();
+
+// Why the stand-in should stop: Ctrl+C, seen through `interrupt`, or a
+// termination request, which main's own handler records in `terminate`.
+struct StandinStop {
+  const StopSignal& interrupt;
+  const std::atomic<bool>& terminate;
+
+  bool requested() const noexcept { return interrupt.stop_requested() || terminate.load(); }
+};
+
+// The publishers; each returns the exit code and throws std::exception
+// for what keeps it from publishing.
+int run_iracing_standin(const StandinOptions& options, const StandinStop& stop);
+int run_acc_standin(const StandinOptions& options, const StandinStop& stop);

@@ -1,0 +1,28 @@
+#include "tools/sim_standin/published_region.h"
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int attempts = 150;
+constexpr std::int32_t pause_between_attempts_ms = 20;
+
+}  // namespace
+
+PublishedRegion::PublishedRegion(std::string_view name, std::uint32_t size) : name_(name) {
+  bool foreign_region_seen = false;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (attempt > 0) platform::sleep_milliseconds(pause_between_attempts_ms);
+    memory_ = platform::SharedMemory::create_or_open(name, size);
+    if (!memory_) continue;
+    view_ = memory_.map(platform::Access::write, 0);
+    // The region opened is ours when it has the size asked for; one of
+    // another size belongs to someone else, who may remove it under us.
+    if (view_ && view_.size() == size) return;
+    foreign_region_seen = foreign_region_seen || view_.is_mapped();
+    view_.unmap();
+    memory_.close();
+  }
+  throw std::runtime_error(foreign_region_seen ? "another program keeps publishing '" + name_ + "'"
+                                               : "cannot create the shared memory '" + name_ + "'");
+}

@@ -1,0 +1,129 @@
+#include "tools/sim_standin/standin_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+namespace {
+
+// Beyond this the stand-in could not keep up anyway; it only guards
+// against typing mistakes such as a rate in millihertz.
+constexpr double maximum_rate_hz = 1000.0;
+
+// Longer than any demonstration or test needs, and small enough that
+// converting it to clock nanoseconds cannot overflow.
+constexpr double maximum_seconds = 1.0e7;
+
+double parse_seconds(std::string_view name, const std::string& text, bool allow_zero) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double value = std::strtod(begin, &end);
+  if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value < 0.0 ||
+      value > maximum_seconds || (!allow_zero && value == 0.0)) {
+    throw std::invalid_argument("the value of --" + std::string(name) + " must be a number of seconds" +
+                                (allow_zero ? " (0 or more)" : " above 0") + ", not '" + text + "'");
+  }
+  return value;
+}
+
+double parse_rate(const std::string& text) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double value = std::strtod(begin, &end);
+  if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value <= 0.0 ||
+      value > maximum_rate_hz) {
+    throw std::invalid_argument("the value of --rate must be a rate in hertz above 0 and at most 1000, not '" +
+                                text + "'");
+  }
+  return value;
+}
+
+std::int32_t parse_tick(const std::string& text) {
+  std::int32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc{} || stop != end || value < 0) {
+    throw std::invalid_argument("the value of --ticks-start must be a whole number from 0 to " +
+                                std::to_string(std::numeric_limits<std::int32_t>::max()) + ", not '" +
+                                text + "'");
+  }
+  return value;
+}
+
+StandinSimulator parse_simulator(const std::string& text) {
+  if (text == "iracing") return StandinSimulator::iracing;
+  if (text == "acc") return StandinSimulator::acc;
+  throw std::invalid_argument("the value of --sim must be 'iracing' or 'acc', not '" + text + "'");
+}
+
+}  // namespace
+
+StandinCommand parse_standin_command_line(const std::vector<std::string>& arguments) {
+  StandinCommand command;
+  StandinOptions& options = command.options;
+  bool resume_given = false;
+
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument.rfind("--", 0) != 0) throw std::invalid_argument("unexpected argument '" + argument + "'");
+
+    std::string name = argument.substr(2);
+    std::optional<std::string> value;
+    if (const auto equals = name.find('='); equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+
+    if (name == "help" || name == "exit-after-pause") {
+      if (value) throw std::invalid_argument("--" + name + " takes no value");
+      if (name == "help") command.show_usage = true;
+      else options.exit_after_pause = true;
+      continue;
+    }
+
+    const bool known = name == "sim" || name == "rate" || name == "seconds" || name == "pause-after" ||
+                       name == "resume-after" || name == "ticks-start";
+    if (!known) throw std::invalid_argument("unknown option '--" + name + "'");
+    if (!value) {
+      if (i + 1 >= arguments.size()) throw std::invalid_argument("--" + name + " needs a value");
+      value = arguments[++i];
+    }
+
+    if (name == "sim") options.simulator = parse_simulator(*value);
+    else if (name == "rate") options.rate_hz = parse_rate(*value);
+    else if (name == "seconds") options.run_seconds = parse_seconds(name, *value, true);
+    else if (name == "pause-after") options.pause_after_seconds = parse_seconds(name, *value, false);
+    else if (name == "resume-after") {
+      options.resume_after_seconds = parse_seconds(name, *value, false);
+      resume_given = true;
+    } else options.ticks_start = parse_tick(*value);
+  }
+
+  if ((resume_given || options.exit_after_pause) && options.pause_after_seconds == 0.0) {
+    throw std::invalid_argument(std::string(resume_given ? "--resume-after" : "--exit-after-pause") +
+                                " needs --pause-after");
+  }
+  if (resume_given && options.exit_after_pause) {
+    throw std::invalid_argument("--resume-after and --exit-after-pause exclude each other");
+  }
+  return command;
+}
+
+const char* standin_usage() {
+  return "Usage: sim_standin [options]\n"
+         "Publishes simulator-shaped telemetry under the simulators' shared-memory names.\n"
+         "  --sim iracing|acc     which simulator to stand in for (default iracing)\n"
+         "  --rate HZ             updates per second, above 0 up to 1000 (default 60)\n"
+         "  --seconds S           run S seconds, then exit (default: until Ctrl+C or SIGTERM)\n"
+         "  --pause-after S       after S seconds stop producing: iracing clears the connected\n"
+         "                        bit, acc sets the status to 0\n"
+         "  --resume-after S      S seconds into the pause produce again; iracing restarts\n"
+         "                        with lower tick counts, as after a simulator restart\n"
+         "  --exit-after-pause    exit as soon as the pause begins\n"
+         "  --ticks-start N       iracing: tick count of the first row (default 1)\n"
+         "  --help                print this and exit\n";
+}
