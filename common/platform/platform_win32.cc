@@ -1,1 +1,281 @@
+// The Win32 backend of the platform layer: the calls the simulators' own
+// shared memory is made of, used as they are.
+//
+// Names are passed to Windows as given, "Local\X", with one addition for
+// symmetry with the POSIX backend: when VOVE_NAME_PREFIX is set, it is put
+// after the namespace ("Local\<prefix>X"), so that test runs on one machine
+// (or under one Wine server) never meet each other's objects. Unset, the
+// names are exactly the simulators' names.
 #include "common/platform/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <iostream>
+#include <utility>
+
+namespace platform {
+namespace {
+
+HANDLE to_handle(std::intptr_t value) noexcept { return reinterpret_cast<HANDLE>(value); }
+
+// Win32 reports failure as a null handle; the layer's empty value is -1.
+std::intptr_t from_handle(HANDLE handle) noexcept {
+  return handle == nullptr ? -1 : reinterpret_cast<std::intptr_t>(handle);
+}
+
+void close_native(std::intptr_t& handle) noexcept {
+  if (handle != -1) {
+    CloseHandle(to_handle(handle));
+    handle = -1;
+  }
+}
+
+// The name handed to Windows, or false when the name cannot name an object:
+// empty (Windows would make an unnamed object no other process can open) or
+// holding a NUL (Windows would silently use a shorter name).
+bool native_name(std::string_view name, std::string& out) {
+  if (name.empty() || name.find('\0') != std::string_view::npos) return false;
+  std::string_view space;
+  for (std::string_view candidate : {std::string_view("Local\\"), std::string_view("Global\\")}) {
+    if (name.substr(0, candidate.size()) == candidate) space = candidate;
+  }
+  const std::string_view rest = name.substr(space.size());
+  if (rest.empty()) return false;
+  const char* prefix = std::getenv("VOVE_NAME_PREFIX");
+  out.assign(space);
+  if (prefix != nullptr) out.append(prefix);
+  out.append(rest);
+  return true;
+}
+
+DWORD view_access(Access access) noexcept {
+  return access == Access::write ? FILE_MAP_WRITE : FILE_MAP_READ;
+}
+
+}  // namespace
+
+// ---- MappedView -------------------------------------------------------------
+
+MappedView::MappedView(MappedView&& other) noexcept
+    : address_(std::exchange(other.address_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      access_(other.access_) {}
+
+MappedView& MappedView::operator=(MappedView&& other) noexcept {
+  if (this != &other) {
+    unmap();
+    address_ = std::exchange(other.address_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    access_ = other.access_;
+  }
+  return *this;
+}
+
+MappedView::~MappedView() { unmap(); }
+
+void MappedView::unmap() noexcept {
+  if (address_ != nullptr) {
+    UnmapViewOfFile(address_);
+    address_ = nullptr;
+    size_ = 0;
+  }
+}
+
+// ---- SharedMemory -----------------------------------------------------------
+
+SharedMemory::SharedMemory(SharedMemory&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      access_(other.access_),
+      owned_name_(std::move(other.owned_name_)) {}
+
+SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, -1);
+    access_ = other.access_;
+    owned_name_ = std::move(other.owned_name_);
+  }
+  return *this;
+}
+
+SharedMemory::~SharedMemory() { close(); }
+
+SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t size) noexcept {
+  SharedMemory region;
+  try {
+    std::string native;
+    if (!native_name(name, native)) return region;
+    // Backed by the paging file: zero-filled when new; when the name exists
+    // already Windows hands out the existing object at its own size.
+    region.handle_ = from_handle(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                                    0, size, native.c_str()));
+    region.access_ = Access::write;
+  } catch (...) {  // std::bad_alloc building the name
+    region.close();
+  }
+  return region;
+}
+
+SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
+  SharedMemory region;
+  try {
+    std::string native;
+    if (!native_name(name, native)) return region;
+    region.handle_ = from_handle(OpenFileMappingA(view_access(access), FALSE, native.c_str()));
+    region.access_ = access;
+  } catch (...) {
+    region.close();
+  }
+  return region;
+}
+
+bool SharedMemory::is_open() const noexcept { return handle_ != -1; }
+
+// Views stay valid after the handle is closed; Windows keeps the object
+// alive until the last of them is unmapped.
+void SharedMemory::close() noexcept {
+  close_native(handle_);
+  owned_name_.clear();
+}
+
+MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
+  if (!is_open()) return {};
+  if (access == Access::write && access_ == Access::read) return {};
+  void* address = MapViewOfFile(to_handle(handle_), view_access(access), 0, 0, length);
+  if (address == nullptr) return {};  // also when `length` exceeds the object
+  std::size_t size = length;
+  if (size == 0) {
+    // A whole-object view: its size is what the view covers, the object's
+    // size rounded up to whole pages (the tail is zero and not shared
+    // content, but it is mapped and safe to touch).
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(address, &info, sizeof info) == 0) {
+      UnmapViewOfFile(address);
+      return {};
+    }
+    size = info.RegionSize;
+  }
+  return MappedView(address, size, access);
+}
+
+// ---- NamedEvent -------------------------------------------------------------
+
+NamedEvent::NamedEvent(NamedEvent&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), owned_name_(std::move(other.owned_name_)) {}
+
+NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, -1);
+    owned_name_ = std::move(other.owned_name_);
+  }
+  return *this;
+}
+
+NamedEvent::~NamedEvent() { close(); }
+
+NamedEvent NamedEvent::create(std::string_view name) noexcept {
+  NamedEvent event;
+  try {
+    std::string native;
+    if (!native_name(name, native)) return event;
+    // Auto-reset, initially not signalled.
+    event.handle_ = from_handle(CreateEventA(nullptr, FALSE, FALSE, native.c_str()));
+  } catch (...) {
+    event.close();
+  }
+  return event;
+}
+
+// Opened for waiting only, as a telemetry consumer does: signal() works on
+// events this process created, not on ones it opened.
+NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
+  NamedEvent event;
+  try {
+    std::string native;
+    if (!native_name(name, native)) return event;
+    event.handle_ = from_handle(OpenEventA(SYNCHRONIZE, FALSE, native.c_str()));
+  } catch (...) {
+    event.close();
+  }
+  return event;
+}
+
+bool NamedEvent::is_open() const noexcept { return handle_ != -1; }
+
+void NamedEvent::close() noexcept {
+  close_native(handle_);
+  owned_name_.clear();
+}
+
+bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
+  if (!is_open()) return false;
+  const DWORD timeout = timeout_ms > 0 ? static_cast<DWORD>(timeout_ms) : 0;
+  return WaitForSingleObject(to_handle(handle_), timeout) == WAIT_OBJECT_0;
+}
+
+void NamedEvent::signal() const noexcept {
+  if (is_open()) SetEvent(to_handle(handle_));
+}
+
+// ---- Time, console, files ---------------------------------------------------
+
+void sleep_milliseconds(std::int32_t milliseconds) noexcept {
+  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+}
+
+namespace {
+
+// Written by the main thread before the handler is registered, read by the
+// console's thread afterwards; registration orders the two.
+std::string_view interrupt_text;
+void (*interrupt_action)() noexcept = nullptr;
+std::atomic<bool> interrupt_handler_installed{false};
+
+BOOL WINAPI console_ctrl_handler(DWORD event_type) {
+  // Ctrl+Break, closing the window, log-off and shut-down go on to the
+  // default handler, which ends the process.
+  if (event_type != CTRL_C_EVENT) return FALSE;
+  try {
+    std::cout.write(interrupt_text.data(), static_cast<std::streamsize>(interrupt_text.size()));
+    std::cout.flush();
+  } catch (...) {  // a failed write must not keep the flag from being set
+  }
+  interrupt_action();
+  return TRUE;
+}
+
+}  // namespace
+
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept) noexcept {
+  if (on_interrupt == nullptr) return false;
+  if (interrupt_handler_installed.load()) return true;
+  interrupt_text = message;
+  interrupt_action = on_interrupt;
+  if (SetConsoleCtrlHandler(console_ctrl_handler, TRUE) == 0) return false;
+  interrupt_handler_installed.store(true);
+  return true;
+}
+
+CreateFileResult create_new_file(const std::string& path) noexcept {
+  if (path.empty() || path.find('\0') != std::string::npos) return CreateFileResult::failed;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateFileResult::exists
+                                                                       : CreateFileResult::failed;
+  }
+  CloseHandle(file);
+  return CreateFileResult::created;
+}
+
+}  // namespace platform
