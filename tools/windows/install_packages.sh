@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the given Debian packages that are not installed yet. Refreshes
+# the package lists first, and only when something is missing, so a machine
+# that has everything never touches the network.
+set -euo pipefail
+
+missing=()
+for package in "$@"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == installed ]] || missing+=("$package")
+done
+((${#missing[@]} == 0)) && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+((EUID == 0)) || sudo=(sudo)
+"${sudo[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
