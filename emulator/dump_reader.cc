@@ -1,0 +1,106 @@
+#include "emulator/dump_reader.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+#include "common/byte_coding.h"
+#include "formats/dump_format.h"
+
+namespace {
+
+constexpr std::string_view corrupt_message = "Failed to decompress data. File is corrupted?";
+
+// Deflate codes at best 258 bytes in two bits, so no zlib stream inflates
+// to more than 1032 times its size. A record claiming more is corrupt, and
+// refusing it keeps a damaged size from driving a huge allocation.
+constexpr std::uint64_t max_inflate_ratio = 1032;
+constexpr std::uint64_t inflate_slack = 1024;
+
+// Records of a stream whose length is unknown are read in pieces of this
+// size, so memory grows only with data that is really there.
+constexpr std::size_t read_chunk_size = std::size_t{1} << 20;
+
+[[noreturn]] void throw_corrupt() { throw std::invalid_argument(std::string(corrupt_message)); }
+
+[[noreturn]] void throw_read_error() { throw std::runtime_error("Failed to read the input file."); }
+
+// Bytes left between the read position and the end of the stream, or
+// nothing when the stream cannot seek (a pipe). Leaves the position as it was.
+std::optional<std::uint64_t> remaining_length(std::istream& input) {
+  std::streambuf* buffer = input.rdbuf();
+  if (buffer == nullptr) return std::nullopt;
+  const std::streampos here = buffer->pubseekoff(0, std::ios::cur, std::ios::in);
+  if (here == std::streampos(-1)) return std::nullopt;
+  const std::streampos end = buffer->pubseekoff(0, std::ios::end, std::ios::in);
+  const bool restored = buffer->pubseekpos(here, std::ios::in) == here;
+  if (!restored) throw_read_error();
+  if (end == std::streampos(-1)) return std::nullopt;
+  if (end < here) return 0;
+  return static_cast<std::uint64_t>(end - here);
+}
+
+// Reads exactly `size` bytes of a record's data. A file that cannot hold
+// them is corrupt; nothing is allocated beyond what the file can deliver.
+std::vector<std::uint8_t> read_record_data(std::istream& input, std::uint32_t size) {
+  const std::optional<std::uint64_t> remaining = remaining_length(input);
+  if (remaining && size > *remaining) throw_corrupt();
+  const std::size_t step = remaining ? std::size_t{size} : read_chunk_size;
+
+  std::vector<std::uint8_t> data;
+  while (data.size() < size) {
+    const std::size_t offset = data.size();
+    const std::size_t count = std::min<std::size_t>(step, size - offset);
+    data.resize(offset + count);
+    input.read(reinterpret_cast<char*>(data.data() + offset), static_cast<std::streamsize>(count));
+    if (static_cast<std::size_t>(input.gcount()) != count) {
+      if (input.bad()) throw_read_error();
+      throw_corrupt();
+    }
+  }
+  return data;
+}
+
+}  // namespace
+
+DumpReader::DumpReader(std::istream& input) : input_(input) {
+  // A stream that could not be opened reads nothing and leaves this zero.
+  std::array<char, 8> magic{};
+  input_.read(magic.data(), static_cast<std::streamsize>(magic.size()));
+  if (std::string_view(magic.data(), magic.size()) != dump_magic) {
+    throw std::invalid_argument("Invalid file format.");
+  }
+
+  std::array<char, 4> fps_bytes{};
+  input_.read(fps_bytes.data(), static_cast<std::streamsize>(fps_bytes.size()));
+  fps_ = coding::decode_i32(fps_bytes.data());
+  input_.read(source_id_.data(), static_cast<std::streamsize>(source_id_.size()));
+  input_.ignore(static_cast<std::streamsize>(dump_reserved_size));
+}
+
+std::vector<std::uint8_t> DumpReader::next_frame() {
+  std::array<std::uint8_t, frame_record_header_size> size_bytes{};
+  input_.read(reinterpret_cast<char*>(size_bytes.data()), static_cast<std::streamsize>(size_bytes.size()));
+  if (static_cast<std::size_t>(input_.gcount()) != size_bytes.size()) {
+    // A read error leaves the sizes undefined: that is no end of file.
+    if (input_.bad()) throw_read_error();
+    return {};
+  }
+  const FrameRecord record = decode_frame_record(size_bytes.data());
+
+  const std::uint64_t inflate_limit = record.compressed_size * max_inflate_ratio + inflate_slack;
+  if (record.uncompressed_size > inflate_limit) throw_corrupt();
+
+  const std::vector<std::uint8_t> compressed = read_record_data(input_, record.compressed_size);
+
+  // A stream that inflates to fewer bytes leaves the tail of the payload zero.
+  std::vector<std::uint8_t> payload(record.uncompressed_size);
+  uLongf payload_length = record.uncompressed_size;
+  const int result = uncompress(payload.data(), &payload_length, compressed.data(), record.compressed_size);
+  if (result != Z_OK) throw_corrupt();
+  return payload;
+}

@@ -1,0 +1,34 @@
+// Reads a dump file back: checks its header once, then hands out the frame
+// payloads one at a time, inflated, until the file ends.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <vector>
+
+#include "common/source_id.h"
+
+class DumpReader {
+ public:
+  // Reads and checks the header; throws std::invalid_argument
+  // "Invalid file format." unless the file starts with the magic. A file
+  // cut inside the rest of the header is accepted; what could not be read
+  // stays zero. The stream must outlive the reader.
+  explicit DumpReader(std::istream& input);
+
+  // The header's rate and source exactly as stored.
+  std::int32_t fps() const noexcept { return fps_; }
+  SourceId source_id() const noexcept { return source_id_; }
+
+  // The next frame payload; empty at the end of the file (also when the
+  // file ends inside a record's two sizes). Throws std::invalid_argument
+  // "Failed to decompress data. File is corrupted?" for a record that cannot
+  // be inflated or whose sizes the file cannot hold, and std::runtime_error
+  // when the stream fails with an I/O error.
+  std::vector<std::uint8_t> next_frame();
+
+ private:
+  std::istream& input_;
+  std::int32_t fps_ = 0;
+  SourceId source_id_{};
+};
