@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "emulator/emulator_entry.h"
+
+int main(int argc, char* argv[]) { return run_emulator(argc, argv); }

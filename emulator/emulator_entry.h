@@ -1,0 +1,21 @@
+// The replay program: command line, then the replay phase with its
+// messages, teardown and exit code.
+#pragma once
+
+#include <functional>
+
+#include "common/stop_signal.h"
+#include "emulator/producer_table.h"
+
+// What the program builds for itself, replaceable so that the whole program
+// can run inside a test with fake producers and a stop flag of its own (the
+// process-wide one is never cleared again once set).
+struct EmulatorDependencies {
+  std::function<ProducerTable()> make_table = make_producer_table;
+  // Called once the producer is started; installs the interrupt handler.
+  std::function<StopSignal()> make_stop_signal = [] { return StopSignal(); };
+};
+
+// Runs the program; returns its exit code: 1 for --help or a bad command
+// line, otherwise 0, also when the replay ended with an error.
+int run_emulator(int argc, const char* const argv[], const EmulatorDependencies& dependencies = {});
