@@ -30,11 +30,6 @@ class AccConnector : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(AccConnector, ReportsItsSourceId) {
-  const SourceId id = connector_.source_id();
-  EXPECT_EQ(std::memcmp(id.data(), "accz", 4), 0);
-}
-
 // Without a simulator, connect creates three blank pages, finds them not
 // ready and gives them back, so the names vanish again.
 TEST_F(AccConnector, NoSimulatorLeavesNoPagesBehind) {

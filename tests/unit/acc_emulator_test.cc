@@ -37,9 +37,11 @@ std::string start_error(ACC::Emulator& emulator) {
 
 }  // namespace
 
-TEST_F(AccEmulator, ReportsItsSourceId) {
+// Recorder and replay must agree on the id, the dump file's only link.
+TEST_F(AccEmulator, SharesTheSourceIdWithTheConnector) {
   const SourceId id = ACC::Emulator::source_id();
   EXPECT_EQ(std::memcmp(id.data(), "accz", 4), 0);
+  EXPECT_EQ(ACC::Connector().source_id(), id);
 }
 
 // What the recorder's connector records, the emulator publishes so that the
