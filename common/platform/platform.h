@@ -53,7 +53,8 @@ class MappedView {
 // Lifetime follows Windows as far as the platform allows: the region lives
 // while a handle or view of it exists anywhere. On POSIX the handle that
 // created the name removes it when released (also when the process is ended
-// by SIGTERM or SIGHUP); views already mapped elsewhere stay valid.
+// by SIGTERM or SIGHUP), and a creator that finds a name left behind by a
+// killed process adopts it; views already mapped elsewhere stay valid.
 class SharedMemory {
  public:
   SharedMemory() noexcept = default;

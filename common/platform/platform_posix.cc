@@ -12,11 +12,13 @@
 // or SIGHUP removes the names it owns from its signal handler. An owner
 // holds an exclusive flock on the object (for an event, on its file) while
 // it lives; a name found without that lock was left behind by a process that
-// was killed outright (SIGKILL), and the next creator adopts it: it uses the
-// object as it is (never resized, contents kept) and removes it when done,
-// so a killed run is cleaned up by the next one. A name whose owner is alive
-// is only opened, never taken over, and a name made by a program that does
-// not take the lock is taken over by the next creator here, which then
+// was killed outright (SIGKILL), and the next creator adopts it: it keeps
+// the contents, grows the object to the size asked if it is smaller (never
+// shrinks it) and removes the name when done, so a killed run is cleaned up
+// by the next one and never blocks it. A name whose owner is alive
+// is only opened, never taken over (bar two creators racing within the
+// instant between a creation and its lock). A name made by a program that
+// does not take the lock is taken over by the next creator here, which then
 // removes the name (not the object) when it is released.
 #include "common/platform/platform.h"
 
@@ -281,6 +283,14 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
       if (take_owner_lock(descriptor)) {
         region.owned_name_ = native;
         remember_owned(Kind::region, native);
+        // A leftover smaller than asked would fail every later run that maps
+        // the full size; growing is safe for views mapped elsewhere.
+        struct stat status {};
+        if (::fstat(descriptor, &status) != 0) return {};
+        if (status.st_size < static_cast<off_t>(size) &&
+            ::ftruncate(descriptor, static_cast<off_t>(size)) != 0) {
+          return {};
+        }
       }
       return region;
     }

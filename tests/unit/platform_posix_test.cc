@@ -242,7 +242,7 @@ TEST_F(PosixNames, NamesLeftByAKilledProcessAreAdoptedByTheNextCreator) {
   ASSERT_TRUE(event);
   const platform::MappedView view = region.map(Access::read, 0);
   ASSERT_TRUE(view);
-  EXPECT_EQ(view.size(), 5000u) << "used as it is, never resized";
+  EXPECT_EQ(view.size(), 5000u) << "contents kept, never shrunk";
   EXPECT_EQ(view.data()[4999], std::byte{0x42});
   EXPECT_TRUE(event.wait(0));
 
@@ -250,6 +250,30 @@ TEST_F(PosixNames, NamesLeftByAKilledProcessAreAdoptedByTheNextCreator) {
   event.close();
   EXPECT_FALSE(exists(region_path("X")));
   EXPECT_FALSE(exists(event_path("E")));
+}
+
+TEST_F(PosixNames, AnAdoptedLeftoverGrowsToTheSizeAsked) {
+  {
+    Child child([] {
+      static SharedMemory region = SharedMemory::create_or_open("Local\\X", 1588);
+      return static_cast<bool>(region);
+    });
+    ASSERT_TRUE(child.ready());
+    child.end_with(SIGKILL);
+  }
+  const SharedMemory region = SharedMemory::create_or_open("Local\\X", 5000);
+  ASSERT_TRUE(region);
+  const platform::MappedView view = region.map(Access::write, 5000);
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view.data()[4999], std::byte{0});
+}
+
+TEST_F(PosixNames, ALiveOwnersRegionIsNeverResized) {
+  const SharedMemory owner = SharedMemory::create_or_open("Local\\X", 800);
+  const SharedMemory opener = SharedMemory::create_or_open("Local\\X", 5000);
+  ASSERT_TRUE(owner && opener);
+  EXPECT_FALSE(opener.map(Access::write, 5000));
+  EXPECT_EQ(opener.map(Access::read, 0).size(), 800u);
 }
 
 TEST_F(PosixNames, ANameWhoseOwnerLivesIsNotTakenOver) {
