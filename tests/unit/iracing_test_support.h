@@ -93,6 +93,7 @@ class FakeSimulator {
   void signal() const { event_.signal(); }
 
   void write(std::size_t offset, std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) return;
     std::memcpy(view_.data() + offset, bytes.data(), bytes.size());
   }
   void write_text(std::size_t offset, std::string_view text) {

@@ -1,0 +1,56 @@
+// The read-only client of the iRacing telemetry shared memory. One state per
+// process, reached through these free functions; only the main thread of the
+// recorder uses it.
+//
+// The simulator writes the memory concurrently and without a lock, and its
+// header is trusted for nothing: every read stays inside the mapped view,
+// and only the header's four buffer slots are ever looked at. Failures are
+// reported as false, empty or null results, never thrown or printed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "formats/iracing_layout.h"
+
+namespace iRacing {
+
+// Opens whatever of the mapping, its view and the data-valid event is not
+// held yet; true when all three are. Objects obtained by an earlier partial
+// attempt stay held. Every attempted step forgets the last delivered tick.
+bool open_shared_memory();
+void close_shared_memory();
+
+// A copy of the header as it is now; empty while detached.
+std::optional<MemoryHeader> current_header();
+
+// Bytes of the mapped view; 0 while detached.
+std::size_t view_size();
+
+// True when the newest slot holds a row newer than the last one delivered;
+// the first poll after an open, after a cleared `connected` bit or after the
+// tick went back only records the tick. The row is copied into `destination`
+// (`capacity` bytes) unless it is null; a row longer than `capacity`, of a
+// negative length or lying outside the view is not copied and reports false.
+// On true, `header`, when given, receives the header the row was chosen by,
+// so the tick of its newest slot is the tick of the row copied.
+bool poll_new_data(std::uint8_t* destination, std::size_t capacity, MemoryHeader* header = nullptr);
+
+// Polls, waits up to `timeout_ms` on the data-valid event when there was
+// nothing new, and polls again. Sleeps the timeout while the simulator is
+// absent.
+bool wait_for_new_data(std::int32_t timeout_ms, std::uint8_t* destination, std::size_t capacity,
+                       MemoryHeader* header = nullptr);
+
+// The session text in place, up to its first zero byte or the end of the
+// view. Empty optional while detached or when the offset lies outside the
+// view. Valid until close_shared_memory().
+std::optional<std::string_view> session_info_text();
+
+// A copy of variable header `index`; empty while detached, for an index
+// outside [0, variable_count), or for an entry not wholly inside the view.
+std::optional<VariableHeader> variable_header_at(std::int32_t index);
+
+}  // namespace iRacing
