@@ -1,0 +1,92 @@
+#include "dumper/iracing_connector.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "dumper/iracing_client.h"
+#include "formats/iracing_snapshot.h"
+
+namespace iRacing {
+
+namespace {
+
+// The parts of the layout the frame's contents were read by.
+bool same_layout(const MemoryHeader& a, const MemoryHeader& b) {
+  return a.variable_count == b.variable_count &&
+         a.variable_header_offset == b.variable_header_offset &&
+         a.session_info_offset == b.session_info_offset;
+}
+
+}  // namespace
+
+void Connector::fit_row_buffer(std::int32_t buffer_length) {
+  // A negative length fits nothing; the client then copies no row.
+  const std::size_t length = buffer_length > 0 ? static_cast<std::size_t>(buffer_length) : 0;
+  if (length == row_buffer_.size()) return;
+  row_buffer_ = std::vector<std::uint8_t>(length);
+}
+
+bool Connector::connect(std::int32_t timeout_ms) {
+  if (!open_shared_memory()) return false;
+  const auto header = current_header();
+  if (!header) {
+    close_shared_memory();
+    return false;
+  }
+  fit_row_buffer(header->buffer_length);
+  std::uint8_t* destination = row_buffer_.empty() ? nullptr : row_buffer_.data();
+  if (!wait_for_new_data(timeout_ms, destination, row_buffer_.size())) {
+    close_shared_memory();
+    return false;
+  }
+  session_text_sent_ = false;
+  return true;
+}
+
+void Connector::disconnect() { close_shared_memory(); }
+
+FramePayload Connector::read_frame(std::int32_t timeout_ms) {
+  if (const auto live = current_header()) fit_row_buffer(live->buffer_length);
+  std::uint8_t* destination = row_buffer_.empty() ? nullptr : row_buffer_.data();
+
+  // Every count of the frame comes from the header the row was chosen by.
+  Snapshot snapshot;
+  if (!wait_for_new_data(timeout_ms, destination, row_buffer_.size(), &snapshot.header)) return {};
+  const MemoryHeader& header = snapshot.header;
+  if (destination == nullptr || header.buffer_length <= 0) return {};
+  if (header.variable_count < 0)
+    throw std::length_error("iRacing header declares a negative variable count");
+
+  const auto row_length = static_cast<std::size_t>(header.buffer_length);
+  snapshot.row.assign(row_buffer_.begin(),
+                      row_buffer_.begin() + static_cast<std::ptrdiff_t>(row_length));
+
+  const bool carry_text =
+      !session_text_sent_ || header.session_info_update != last_session_info_update_;
+  if (carry_text) {
+    if (const auto text = session_info_text())
+      snapshot.session_info.assign(text->begin(), text->end());
+  }
+
+  // No more entries than the view can hold, whatever the count says.
+  snapshot.variable_headers.reserve(std::min<std::size_t>(
+      static_cast<std::size_t>(header.variable_count), view_size() / variable_header_size));
+  for (std::int32_t i = 0; i < header.variable_count; ++i) {
+    auto entry = variable_header_at(i);
+    if (!entry) return {};  // the live header no longer has N entries in view
+    snapshot.variable_headers.push_back(*entry);
+  }
+
+  // A layout changed under the read would pair parts that do not belong together.
+  const auto after = current_header();
+  if (!after || !same_layout(header, *after)) return {};
+
+  FramePayload payload = serialise_snapshot(snapshot);
+  if (carry_text) {
+    last_session_info_update_ = header.session_info_update;
+    session_text_sent_ = true;
+  }
+  return payload;
+}
+
+}  // namespace iRacing

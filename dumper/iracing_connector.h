@@ -1,0 +1,34 @@
+// The recorder's iRacing source: attaches through the iRacing client and
+// turns each new data row, with the header, the variable headers and (when
+// it changed, or first in a connection) the session text, into one payload.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "dumper/connector.h"
+
+namespace iRacing {
+
+class Connector final : public ::Connector {
+ public:
+  // Attaches and waits for a first new row, which is not recorded: frames
+  // start with the next newer one.
+  bool connect(std::int32_t timeout_ms) override;
+  void disconnect() override;
+  // Empty when no new row came in time, when rows are 0 bytes long, or when
+  // the simulator changed the layout under the read so that the frame would
+  // not be self-consistent.
+  FramePayload read_frame(std::int32_t timeout_ms) override;
+  SourceId source_id() const override { return make_source_id("irac"); }
+
+ private:
+  void fit_row_buffer(std::int32_t buffer_length);
+
+  std::vector<std::uint8_t> row_buffer_;  // sized to the simulator's row length
+  std::int32_t last_session_info_update_ = 0;
+  // Reset at every connect so each dump file starts with the session text.
+  bool session_text_sent_ = false;
+};
+
+}  // namespace iRacing
