@@ -60,7 +60,7 @@ class IracingStandin final : public TimelinePublisher {
     header_.buffer_slots[slot].tick_count = tick_;
     if (rows_ > 0 && rows_ % session_text_every_ == 0) rewrite_session_text();
     publish_header();
-    event_.signal();
+    if (options_.signal_event) event_.signal();
 
     last_tick_ = tick_;
     tick_ = next_tick(tick_);

@@ -10,7 +10,11 @@
 //   --resume-after S     S seconds into the pause produce again; iracing
 //                        restarts with lower tick counts, as after a restart
 //   --exit-after-pause   exit when the pause begins (status cleared first)
-//   --ticks-start N      iracing: tick count of the first row (default 1)
+//   --ticks-start N      iracing: tick count of the first row (default 1); the
+//                        counter wraps as a 32-bit value
+//   --no-signal          iracing: never signal the data-valid event. By default
+//                        it is signalled after every row; an event nobody waits
+//                        for then stays signalled until the next wait
 //   --help               print the options and exit 0
 // Values may follow as "--rate 30" or "--rate=30". A bad command line exits
 // with 1 and a message on standard error, as does a failure to publish.

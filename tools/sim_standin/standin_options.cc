@@ -78,9 +78,10 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
       name.resize(equals);
     }
 
-    if (name == "help" || name == "exit-after-pause") {
+    if (name == "help" || name == "exit-after-pause" || name == "no-signal") {
       if (value) throw std::invalid_argument("--" + name + " takes no value");
       if (name == "help") command.show_usage = true;
+      else if (name == "no-signal") options.signal_event = false;
       else options.exit_after_pause = true;
       continue;
     }
@@ -125,5 +126,7 @@ const char* standin_usage() {
          "                        with lower tick counts, as after a simulator restart\n"
          "  --exit-after-pause    exit as soon as the pause begins\n"
          "  --ticks-start N       iracing: tick count of the first row (default 1)\n"
+         "  --no-signal           iracing: never signal the data-valid event, so consumers\n"
+         "                        only ever see their waits time out\n"
          "  --help                print this and exit\n";
 }

@@ -18,6 +18,7 @@ struct StandinOptions {
   double resume_after_seconds = 0.0;  // 0: stay paused; else seconds after the pause began
   bool exit_after_pause = false;      // leave as soon as the pause begins
   std::int32_t ticks_start = 1;       // iRacing: tick count of the first row
+  bool signal_event = true;           // iRacing: signal the data-valid event after each row
 };
 
 // What the command line asks for: run with options, or print the usage.
