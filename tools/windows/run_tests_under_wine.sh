@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Builds the Windows programs and unit tests with MinGW-w64 and runs the
+# tests under Wine; one command from a fresh clone:
+#
+#   tools/windows/run_tests_under_wine.sh [--build-e2e] [-- <unit test arguments>]
+#
+# Installs the Debian packages that are missing, builds the cross libraries
+# (cached in build/mingw-deps), configures and builds the "mingw" preset,
+# checks that the .exe files need no DLL beyond Windows' own, creates a fresh
+# Wine prefix in build/mingw/wine-prefix and runs unit_tests.exe in it. When
+# the native end-to-end tests are built (or --build-e2e builds them), they
+# then drive the .exe files through Wine as well. Exits non-zero when any
+# step or test fails.
+set -euo pipefail
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=$repo/build/mingw
+bin=$build/bin
+test_timeout=${VOVE_WINE_TEST_TIMEOUT:-600}
+
+build_e2e=false
+unit_test_args=()
+while (($#)); do
+  case $1 in
+    --build-e2e) build_e2e=true ;;
+    --) shift; unit_test_args=("$@"); break ;;
+    -h|--help) sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+step() { printf '\n== %s\n' "$*"; }
+started=$SECONDS
+
+step "Packages"
+"$repo/tools/windows/install_packages.sh" cmake ninja-build g++-mingw-w64-x86-64-posix \
+  libz-mingw-w64-dev wine wine64 libboost1.74-dev googletest dpkg-dev xz-utils
+
+step "Cross libraries"
+"$repo/tools/windows/build_mingw_libraries.sh"
+
+step "Windows build"
+cd "$repo"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw
+
+step "Static linking"
+# Anything but Windows' own DLLs would be missing on a user's machine.
+system_dlls='^(kernel32|msvcrt|ucrtbase|user32|advapi32|ws2_32|shell32|ole32|ntdll|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
+for exe in "$bin"/*.exe; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print $3 }')
+  foreign=$(grep -viE "$system_dlls" <<<"$dlls" || true)
+  if [[ -n "$foreign" ]]; then
+    echo "$(basename "$exe") needs DLLs a bare Windows lacks: $foreign" >&2
+    exit 1
+  fi
+  echo "$(basename "$exe"): $(tr '\n' ' ' <<<"$dlls")"
+done
+
+step "Wine prefix"
+export WINEPREFIX=$build/wine-prefix
+export WINEDEBUG=-all
+# No Mono or Gecko install prompts; no display is needed or wanted.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+if [[ -d "$WINEPREFIX" ]]; then
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX"
+fi
+# Ends this prefix's server (and any program a test left behind) on exit.
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineboot --init >/dev/null 2>&1
+echo "$WINEPREFIX"
+
+# Wine's console programs end lines with CR LF; the log shows them plain.
+run_under_wine() {
+  local status=0
+  timeout --kill-after=10 "$test_timeout" "$@" 2>&1 | tr -d '\r' || status=${PIPESTATUS[0]}
+  return "$status"
+}
+
+failures=()
+
+step "Unit tests under Wine"
+if ! run_under_wine wine "$bin/unit_tests.exe" "${unit_test_args[@]}"; then
+  failures+=("unit tests")
+fi
+
+# ---- End-to-end tests ------------------------------------------------------
+# The harness is a native Linux program; these variables make it start the
+# .exe files through Wine instead of the native programs. Set VOVE_E2E_TESTS
+# to use another build of it.
+step "End-to-end tests under Wine"
+e2e_tests=${VOVE_E2E_TESTS:-$repo/build/default/tests/e2e/e2e_tests}
+if $build_e2e && [[ -z "${VOVE_E2E_TESTS:-}" ]]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target e2e_tests
+fi
+if [[ -x "$e2e_tests" ]]; then
+  echo "$e2e_tests"
+  if ! run_under_wine env VOVE_E2E_RUNNER=wine VOVE_E2E_BIN_DIR="$bin" \
+       VOVE_E2E_EXE_SUFFIX=.exe "$e2e_tests"; then
+    failures+=("end-to-end tests")
+  fi
+else
+  echo "not built ($e2e_tests); --build-e2e builds them"
+fi
+# ----------------------------------------------------------------------------
+
+step "Done in $((SECONDS - started)) s"
+if ((${#failures[@]})); then
+  echo "FAILED: ${failures[*]}" >&2
+  exit 1
+fi
+echo "All tests passed under Wine."
