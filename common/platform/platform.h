@@ -53,8 +53,8 @@ class MappedView {
 // Lifetime follows Windows as far as the platform allows: the region lives
 // while a handle or view of it exists anywhere. On POSIX the handle that
 // created the name removes it when released (also when the process is ended
-// by SIGTERM or SIGHUP), and a creator that finds a name left behind by a
-// killed process adopts it; views already mapped elsewhere stay valid.
+// by SIGTERM or SIGHUP); views already mapped elsewhere stay valid. A name
+// that exists already, whoever made it, is opened as it is and never removed.
 class SharedMemory {
  public:
   SharedMemory() noexcept = default;
@@ -114,9 +114,6 @@ class NamedEvent {
  private:
   std::intptr_t handle_ = -1;
   std::string owned_name_;
-  // POSIX only: a descriptor whose lock tells other processes that the
-  // owner of the name is alive; -1 when not held.
-  std::intptr_t owner_lock_ = -1;
 };
 
 // Blocks the calling thread for about `milliseconds` (nothing for 0 or less).

@@ -7,25 +7,18 @@
 // test runs apart.
 //
 // Lifetime: POSIX names outlive their processes, unlike the names of the
-// Windows objects this layer stands in for. So the handle that creates a
-// name owns it and removes it when released, and a process ended by SIGTERM
-// or SIGHUP removes the names it owns from its signal handler. An owner
-// holds an exclusive flock on the object (for an event, on its file) while
-// it lives; a name found without that lock was left behind by a process that
-// was killed outright (SIGKILL), and the next creator adopts it: it keeps
-// the contents, grows the object to the size asked if it is smaller (never
-// shrinks it) and removes the name when done, so a killed run is cleaned up
-// by the next one and never blocks it. A name whose owner is alive
-// is only opened, never taken over (bar two creators racing within the
-// instant between a creation and its lock). A name made by a program that
-// does not take the lock is taken over by the next creator here, which then
-// removes the name (not the object) when it is released.
+// Windows objects this layer stands in for. So the handle that created a
+// name removes it when released, and a process ended by SIGTERM or SIGHUP
+// removes the names it created from its signal handler. A name that exists
+// already is opened as it is: never resized and never removed by us, since
+// it may belong to another program on the machine (a telemetry bridge
+// publishing under the same names). A name left behind by a process killed
+// outright (SIGKILL) is therefore reused by the next creator, as it is.
 #include "common/platform/platform.h"
 
 #include <fcntl.h>
 #include <semaphore.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,9 +54,6 @@ std::string native_name(std::string_view name) {
   }
   return native;
 }
-
-// Where the C library keeps a named semaphore; locked by the owner.
-std::string semaphore_file(const std::string& native) { return "/dev/shm/sem." + native.substr(1); }
 
 // ---- Names this process owns, for removal from a signal handler ----------
 //
@@ -152,16 +142,6 @@ void forget_owned(Kind kind, const std::string& name) noexcept {
       return;
     }
   }
-}
-
-// True when this descriptor now holds the owner's lock, i.e. no live owner
-// holds it.
-bool take_owner_lock(int descriptor) noexcept {
-  int result;
-  do {
-    result = ::flock(descriptor, LOCK_EX | LOCK_NB);
-  } while (result != 0 && errno == EINTR);
-  return result == 0;
 }
 
 void close_descriptor(std::intptr_t& descriptor) noexcept {
@@ -268,7 +248,6 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
     int descriptor = ::shm_open(native.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
     if (descriptor >= 0) {
       region.handle_ = descriptor;
-      take_owner_lock(descriptor);
       region.owned_name_ = native;
       remember_owned(Kind::region, native);
       // A new object is zero-filled by its first ftruncate.
@@ -280,18 +259,6 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
     descriptor = ::shm_open(native.c_str(), O_RDWR, 0);
     if (descriptor >= 0) {
       region.handle_ = descriptor;
-      if (take_owner_lock(descriptor)) {
-        region.owned_name_ = native;
-        remember_owned(Kind::region, native);
-        // A leftover smaller than asked would fail every later run that maps
-        // the full size; growing is safe for views mapped elsewhere.
-        struct stat status {};
-        if (::fstat(descriptor, &status) != 0) return {};
-        if (status.st_size < static_cast<off_t>(size) &&
-            ::ftruncate(descriptor, static_cast<off_t>(size)) != 0) {
-          return {};
-        }
-      }
       return region;
     }
     if (errno != ENOENT) return {};
@@ -330,15 +297,13 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
 
 NamedEvent::NamedEvent(NamedEvent&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
-      owned_name_(std::exchange(other.owned_name_, std::string())),
-      owner_lock_(std::exchange(other.owner_lock_, -1)) {}
+      owned_name_(std::exchange(other.owned_name_, std::string())) {}
 
 NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
   if (this != &other) {
     close();
     handle_ = std::exchange(other.handle_, -1);
     owned_name_ = std::exchange(other.owned_name_, std::string());
-    owner_lock_ = std::exchange(other.owner_lock_, -1);
   }
   return *this;
 }
@@ -353,7 +318,6 @@ void NamedEvent::close() noexcept {
     forget_owned(Kind::event, owned_name_);
     owned_name_.clear();
   }
-  close_descriptor(owner_lock_);
   if (sem_t* semaphore = as_semaphore(handle_)) ::sem_close(semaphore);
   handle_ = -1;
 }
@@ -374,14 +338,10 @@ NamedEvent NamedEvent::create(std::string_view name) noexcept {
       }
     }
     event.handle_ = reinterpret_cast<std::intptr_t>(semaphore);
-    const int lock = ::open(semaphore_file(native).c_str(), O_RDONLY | O_CLOEXEC);
-    event.owner_lock_ = lock;
-    const bool locked = lock >= 0 && take_owner_lock(lock);
-    if (created || locked) {
+    if (created) {
       event.owned_name_ = native;
       remember_owned(Kind::event, native);
     }
-    if (!locked) close_descriptor(event.owner_lock_);
     return event;
   }
   return {};
