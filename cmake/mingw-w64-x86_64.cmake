@@ -10,12 +10,19 @@ set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
-if(DEFINED ENV{VOVE_MINGW_DEPS_DIR})
-  set(vove_mingw_deps "$ENV{VOVE_MINGW_DEPS_DIR}")
-else()
-  set(vove_mingw_deps "${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps")
+# Chosen at the first configure and kept in the cache, so a later automatic
+# re-run of CMake finds the same libraries whatever the environment is then.
+if(NOT VOVE_MINGW_DEPS_DIR)
+  if(DEFINED ENV{VOVE_MINGW_DEPS_DIR})
+    set(vove_mingw_deps "$ENV{VOVE_MINGW_DEPS_DIR}")
+  else()
+    set(vove_mingw_deps "${CMAKE_CURRENT_LIST_DIR}/../build/mingw-deps")
+  endif()
+  get_filename_component(vove_mingw_deps "${vove_mingw_deps}" ABSOLUTE)
+  set(VOVE_MINGW_DEPS_DIR "${vove_mingw_deps}" CACHE PATH "Libraries built for MinGW")
 endif()
-get_filename_component(vove_mingw_deps "${vove_mingw_deps}" ABSOLUTE)
+set(vove_mingw_deps "${VOVE_MINGW_DEPS_DIR}")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VOVE_MINGW_DEPS_DIR)
 
 # Look for target headers and libraries only in the MinGW tree and in the
 # libraries built for it, never in the host's /usr.
