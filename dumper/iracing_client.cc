@@ -1,6 +1,7 @@
 #include "dumper/iracing_client.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 
 #include "common/byte_coding.h"
@@ -149,9 +150,16 @@ bool wait_for_new_data(std::int32_t timeout_ms, std::uint8_t* destination, std::
     return false;
   }
   if (poll_new_data(destination, capacity, header)) return true;
-  // Whether the event fired or the time ran out, the poll decides.
-  state().data_valid.wait(timeout_ms);
-  return poll_new_data(destination, capacity, header);
+  // The event stays signalled while nobody waits, so a wake-up may be left
+  // from a tick already seen: wait again, until the time is used up.
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    state().data_valid.wait(static_cast<std::int32_t>(left > 0 ? left : 0));
+    if (poll_new_data(destination, capacity, header)) return true;
+    if (Clock::now() >= deadline) return false;
+  }
 }
 
 std::optional<std::string_view> session_info_text() {

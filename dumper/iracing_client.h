@@ -38,9 +38,9 @@ std::size_t view_size();
 // so the tick of its newest slot is the tick of the row copied.
 bool poll_new_data(std::uint8_t* destination, std::size_t capacity, MemoryHeader* header = nullptr);
 
-// Polls, waits up to `timeout_ms` on the data-valid event when there was
-// nothing new, and polls again. Sleeps the timeout while the simulator is
-// absent.
+// Polls, then waits on the data-valid event and polls again until a new row
+// arrives or `timeout_ms` has passed; a timeout of 0 polls twice without
+// waiting. Sleeps the timeout while the simulator is absent.
 bool wait_for_new_data(std::int32_t timeout_ms, std::uint8_t* destination, std::size_t capacity,
                        MemoryHeader* header = nullptr);
 

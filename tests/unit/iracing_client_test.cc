@@ -139,6 +139,24 @@ TEST_F(IracingClientAttached, WaitReturnsANewRow) {
   EXPECT_FALSE(iRacing::wait_for_new_data(0, row_.data(), row_.size()));
 }
 
+// The event stays signalled while nobody waits; such a leftover must not cut
+// the wait short before the simulator's next tick.
+TEST_F(IracingClientAttached, AWakeUpLeftFromAnEarlierTickDoesNotEndTheWait) {
+  simulator_.publish_tick(1);
+  ASSERT_FALSE(poll());
+  simulator_.signal();
+  int calls = 0;
+  std::int32_t tick = 1;
+  const bool delivered = iracing_test::while_ticking(
+      [&] {
+        if (++calls < 20) return;  // let the wait begin first
+        simulator_.publish_tick(++tick);
+        simulator_.signal();
+      },
+      [&] { return iRacing::wait_for_new_data(10000, row_.data(), row_.size()); });
+  EXPECT_TRUE(delivered);
+}
+
 TEST_F(IracingClientAttached, VariableHeadersWithinTheCountOnly) {
   ASSERT_TRUE(iRacing::open_shared_memory());
   EXPECT_FALSE(iRacing::variable_header_at(-1));

@@ -22,19 +22,14 @@ class IracingConnector : public ::testing::Test {
   }
   ~IracingConnector() override { iRacing::close_shared_memory(); }
 
-  // Connecting needs the tick to move on while it waits. A signal left from
-  // before the first poll ends a wait early, so a few attempts may be needed.
+  // Connecting needs the tick to move on while it waits.
   bool connect() {
     return iracing_test::while_ticking(
         [this] {
           simulator_.publish_tick(++tick_);
           simulator_.signal();
         },
-        [this] {
-          for (int attempt = 0; attempt < 100; ++attempt)
-            if (connector_.connect(10000)) return true;
-          return false;
-        });
+        [this] { return connector_.connect(10000); });
   }
 
   iRacing::Snapshot next_frame() {
