@@ -116,7 +116,8 @@ TEST_F(IracingEmulator, CreatesTheObjectsAndReleasesThemOnce) {
 }
 
 TEST(IracingEmulatorStart, ReportsAMappingThatCannotBeCreated) {
-  iracing_test::ScopedNamePrefix prefix("no/such/");  // not a valid object name here
+  // Longer than any object name the platform accepts.
+  iracing_test::ScopedNamePrefix prefix(std::string(300, 'n'));
   iRacing::Emulator emulator;
   try {
     emulator.start();

@@ -21,21 +21,30 @@
 namespace iracing_test {
 
 // Gives the current test its own namespace of shared-memory names, so
-// parallel runs never meet; cleared when the test ends.
+// parallel runs never meet; cleared when the test ends. putenv exists on
+// every platform the tests run on; it keeps the string itself, which
+// therefore lives as long as the prefix is set.
 class ScopedNamePrefix {
  public:
   ScopedNamePrefix() {
     static int next = 0;
-    const std::string prefix =
-        "vovetest_" + std::to_string(::getpid()) + "_irac" + std::to_string(next++) + "_";
-    ::setenv("VOVE_NAME_PREFIX", prefix.c_str(), 1);
+    set("vovetest_" + std::to_string(::getpid()) + "_irac" + std::to_string(next++) + "_");
   }
-  explicit ScopedNamePrefix(const std::string& prefix) {
-    ::setenv("VOVE_NAME_PREFIX", prefix.c_str(), 1);
-  }
+  explicit ScopedNamePrefix(const std::string& prefix) { set(prefix); }
   ScopedNamePrefix(const ScopedNamePrefix&) = delete;
   ScopedNamePrefix& operator=(const ScopedNamePrefix&) = delete;
-  ~ScopedNamePrefix() { ::unsetenv("VOVE_NAME_PREFIX"); }
+  ~ScopedNamePrefix() {
+    static char cleared[] = "VOVE_NAME_PREFIX=";  // an empty prefix is no prefix
+    ::putenv(cleared);
+  }
+
+ private:
+  void set(const std::string& prefix) {
+    assignment_ = "VOVE_NAME_PREFIX=" + prefix;
+    ::putenv(assignment_.data());
+  }
+
+  std::string assignment_;
 };
 
 inline constexpr std::uint32_t region_size = 64 * 1024;
