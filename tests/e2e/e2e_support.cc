@@ -21,6 +21,8 @@ std::string environment(const char* name) {
   return value ? value : "";
 }
 
+}  // namespace
+
 std::string program_path(const std::string& program) {
   const std::string bin_dir = environment("VOVE_E2E_BIN_DIR");
   if (!bin_dir.empty()) return bin_dir + "/" + program + environment("VOVE_E2E_EXE_SUFFIX");
@@ -29,6 +31,8 @@ std::string program_path(const std::string& program) {
   if (program == "sim_standin") return VOVE_STANDIN_PATH;
   throw std::invalid_argument("unknown program " + program);
 }
+
+namespace {
 
 std::vector<std::string> runner_words() {
   std::istringstream words(environment("VOVE_E2E_RUNNER"));
@@ -60,16 +64,25 @@ E2eSandbox::~E2eSandbox() {
 
 std::unique_ptr<ChildProcess> E2eSandbox::start(const std::string& program,
                                                 const std::vector<std::string>& arguments,
-                                                const std::string& label) const {
+                                                const std::string& label,
+                                                const std::string& subdirectory) const {
   std::vector<std::string> argv = runner_words();
   argv.push_back(program_path(program));
   argv.insert(argv.end(), arguments.begin(), arguments.end());
+  const std::filesystem::path where = directory_ / subdirectory;
+  std::filesystem::create_directories(where);
+  return std::make_unique<ChildProcess>(argv, where, label);
+}
+
+std::unique_ptr<ChildProcess> E2eSandbox::start_command(const std::vector<std::string>& argv,
+                                                        const std::string& label) const {
   return std::make_unique<ChildProcess>(argv, directory_, label);
 }
 
-std::vector<std::filesystem::path> E2eSandbox::dump_files() const {
+std::vector<std::filesystem::path> E2eSandbox::dump_files(const std::string& subdirectory) const {
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(directory_)) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory_ / subdirectory, error)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind("vove_dump_", 0) == 0 && entry.path().extension() == ".bin") files.push_back(entry.path());
   }

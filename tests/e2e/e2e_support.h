@@ -24,17 +24,23 @@ class E2eSandbox {
   const std::filesystem::path& directory() const noexcept { return directory_; }
   const std::string& name_prefix() const noexcept { return name_prefix_; }
 
-  // Starts one of "dumper", "emulator", "sim_standin" with `arguments`.
+  // Starts one of "dumper", "emulator", "sim_standin" with `arguments`, in
+  // the sandbox or in a subdirectory of it (created when missing).
   std::unique_ptr<ChildProcess> start(const std::string& program, const std::vector<std::string>& arguments,
-                                      const std::string& label) const;
+                                      const std::string& label, const std::string& subdirectory = "") const;
+  // Starts a command line as it is (for wrapping a program in a shell).
+  std::unique_ptr<ChildProcess> start_command(const std::vector<std::string>& argv, const std::string& label) const;
 
   // The dump files in the directory, oldest name first.
-  std::vector<std::filesystem::path> dump_files() const;
+  std::vector<std::filesystem::path> dump_files(const std::string& subdirectory = "") const;
 
  private:
   std::filesystem::path directory_;
   std::string name_prefix_;
 };
+
+// The path of one of the programs, as the runner expects it.
+std::string program_path(const std::string& program);
 
 // True when the programs run through a runner (Wine): the shared memory is
 // then not in /dev/shm and the native checks of it are skipped.
