@@ -43,6 +43,10 @@ MemoryHeader read_header() {
   return decode_memory_header(bytes);
 }
 
+std::int32_t newest_tick(const MemoryHeader& header) {
+  return header.buffer_slots[static_cast<std::size_t>(newest_slot(header))].tick_count;
+}
+
 std::int32_t read_slot_tick(int slot) {
   std::atomic_thread_fence(std::memory_order_acquire);
   return coding::decode_i32(view_bytes() + slot_tick_offset(slot));
@@ -112,16 +116,15 @@ bool poll_new_data(std::uint8_t* destination, std::size_t capacity, MemoryHeader
     client.last_tick = no_tick;
     return false;
   }
-  const std::int32_t newest_tick =
-      seen.buffer_slots[static_cast<std::size_t>(newest_slot(seen))].tick_count;
-  if (client.last_tick > newest_tick) {  // the sentinel, or the simulator restarted
-    client.last_tick = newest_tick;
+  const std::int32_t tick = newest_tick(seen);
+  if (client.last_tick > tick) {  // the sentinel, or the simulator restarted
+    client.last_tick = tick;
     return false;
   }
-  if (client.last_tick == newest_tick) return false;
+  if (client.last_tick == tick) return false;
 
   if (destination == nullptr) {
-    client.last_tick = newest_tick;
+    client.last_tick = tick;
     if (header != nullptr) *header = seen;
     return true;
   }
@@ -130,12 +133,10 @@ bool poll_new_data(std::uint8_t* destination, std::size_t capacity, MemoryHeader
   for (int attempt = 0; attempt < 2; ++attempt) {
     if (attempt > 0) {
       seen = read_header();
-      const std::int32_t tick =
-          seen.buffer_slots[static_cast<std::size_t>(newest_slot(seen))].tick_count;
-      if (!seen.connected() || tick <= client.last_tick) return false;
+      if (!seen.connected() || newest_tick(seen) <= client.last_tick) return false;
     }
     if (copy_row(seen, destination, capacity)) {
-      client.last_tick = seen.buffer_slots[static_cast<std::size_t>(newest_slot(seen))].tick_count;
+      client.last_tick = newest_tick(seen);
       if (header != nullptr) *header = seen;
       return true;
     }
