@@ -1,0 +1,128 @@
+// ACC end to end: the stand-in publishes the three pages, dumper records
+// them, emulator replays the file into the pages, and dumper records the
+// replay; the replayed payloads must be the recorded ones.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "common/byte_coding.h"
+#include "common/platform/platform.h"
+#include "e2e_support.h"
+#include "formats/acc_pages.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::int32_t sim_status(const std::vector<std::uint8_t>& payload) {
+  return coding::decode_i32(payload.data() + ACC::sim_status_offset);
+}
+
+void stop_with_interrupt(ChildProcess& process, const std::string& name) {
+  process.send_signal(SIGINT);
+  const auto status = process.wait_for_exit(30s);
+  ASSERT_TRUE(status.has_value()) << name << " did not end after Ctrl+C";
+  EXPECT_TRUE(status->exited) << name;
+  EXPECT_EQ(status->code, 0) << name;
+}
+
+void expect_gaps_zero(const std::vector<std::uint8_t>& payload) {
+  ASSERT_EQ(payload.size(), ACC::payload_size);
+  const auto zero = [&](std::size_t from, std::size_t to) {
+    return std::all_of(payload.begin() + static_cast<std::ptrdiff_t>(from),
+                       payload.begin() + static_cast<std::ptrdiff_t>(to), [](std::uint8_t b) { return b == 0; });
+  };
+  EXPECT_TRUE(zero(1588, 1700));
+  EXPECT_TRUE(zero(2500, 2700));
+  EXPECT_TRUE(zero(3456, 3700));
+}
+
+}  // namespace
+
+TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
+  E2eSandbox sandbox("acc_round_trip");
+  {
+    auto standin = sandbox.start("sim_standin", {"--sim", "acc", "--rate", "60"}, "standin");
+    ASSERT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
+    auto dumper = sandbox.start("dumper", {"--fps", "20"}, "record");
+    ASSERT_TRUE(dumper->wait_for_output("Connected to accz\n", 30s)) << dumper->standard_output();
+    std::this_thread::sleep_for(2s);
+    stop_with_interrupt(*dumper, "dumper");
+    stop_with_interrupt(*standin, "stand-in");
+  }
+  const auto files = sandbox.dump_files();
+  ASSERT_EQ(files.size(), 1u);
+  const DumpContents original = read_dump(files.front());
+  EXPECT_EQ(original.source_id, make_source_id("accz"));
+  EXPECT_EQ(original.fps, 20u);
+  ASSERT_GE(original.frames.size(), 10u);
+  for (const auto& payload : original.frames) {
+    expect_gaps_zero(payload);
+    EXPECT_NE(sim_status(payload), 0);
+  }
+
+  auto dumper = sandbox.start("dumper", {"--fps", "20"}, "rerecord", "replay");
+  ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
+  const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", files.front().string()}, "replay");
+  EXPECT_EQ(replay.output, "Using emulator: accz\nFrames per second: 20\nEmulator started\n"
+                           "Emulator reached end of file\n" + std::string(emulator_closing_lines));
+  // An ACC recording ends only with Ctrl+C: after the replay the recorder
+  // keeps reading the last page images, now with the status 0.
+  std::this_thread::sleep_for(500ms);
+  stop_with_interrupt(*dumper, "second dumper");
+  EXPECT_NE(dumper->standard_output().find("Connected to accz\n"), std::string::npos);
+
+  const auto replay_files = sandbox.dump_files("replay");
+  ASSERT_EQ(replay_files.size(), 1u);
+  const DumpContents replayed = read_dump(replay_files.front());
+  ASSERT_FALSE(replayed.frames.empty());
+  // Every live frame of the replay is a recorded frame, in recorded order
+  // (a frame may repeat or be skipped: the two rates are not in phase).
+  std::size_t position = 0;
+  std::size_t live = 0;
+  for (const auto& payload : replayed.frames) {
+    expect_gaps_zero(payload);
+    if (sim_status(payload) == 0) continue;
+    ++live;
+    const auto found = std::find(original.frames.begin() + static_cast<std::ptrdiff_t>(position),
+                                 original.frames.end(), payload);
+    ASSERT_NE(found, original.frames.end()) << "a replayed frame was never recorded, or came out of order";
+    position = static_cast<std::size_t>(found - original.frames.begin());
+  }
+  EXPECT_GT(live, 0u);
+  // After the replay a reader still holding the pages sees the simulator off.
+  EXPECT_EQ(sim_status(replayed.frames.back()), 0);
+  EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
+}
+
+TEST(AccRecording, WithBothSimulatorsRunningIRacingIsRecorded) {
+  E2eSandbox sandbox("both_simulators");
+  auto acc = sandbox.start("sim_standin", {"--sim", "acc"}, "acc");
+  auto iracing = sandbox.start("sim_standin", {"--sim", "iracing"}, "iracing");
+  ASSERT_TRUE(acc->wait_for_output("Publishing", 30s));
+  ASSERT_TRUE(iracing->wait_for_output("Publishing", 30s));
+  auto dumper = sandbox.start("dumper", {"--fps", "30"}, "dumper");
+  ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
+  stop_with_interrupt(*dumper, "dumper");
+  EXPECT_NE(dumper->standard_output().find("Connected to irac\n"), std::string::npos);
+  EXPECT_EQ(dumper->standard_output().find("Connected to accz"), std::string::npos);
+  stop_with_interrupt(*acc, "ACC stand-in");
+  stop_with_interrupt(*iracing, "iRacing stand-in");
+}
+
+TEST(AccReplay, APageTooSmallForTheEmulatorEndsWithTheMapError) {
+  if (programs_run_under_runner()) GTEST_SKIP() << "the page is created natively by the test";
+  E2eSandbox sandbox("acc_small_page");
+  // Another program holds the physics page with only its image size.
+  const auto page = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 800);
+  ASSERT_TRUE(page);
+  write_dump(sandbox.directory() / "acc.bin", 10, make_source_id("accz"),
+             {ACC::to_payload(ACC::default_page_set())});
+  const RunResult result = run_to_end(sandbox, "emulator", {"--input-file", "acc.bin"}, "emulator");
+  EXPECT_EQ(result.status.code, 0);
+  EXPECT_EQ(result.output, "Using emulator: accz\nAn error occurred: Failed to map view\n" +
+                               std::string(emulator_closing_lines));
+}
