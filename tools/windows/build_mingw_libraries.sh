@@ -106,7 +106,7 @@ build_boost_program_options() {
   fi
 
   echo "Building Boost.ProgramOptions for MinGW"
-  rm -rf "$boost_dir/include" "$boost_dir/obj" "$boost_dir/lib"
+  rm -rf "${boost_dir:?}/include" "${boost_dir:?}/obj" "${boost_dir:?}/lib"
   mkdir -p "$boost_dir/include" "$boost_dir/obj" "$boost_dir/lib"
   ln -s /usr/include/boost "$boost_dir/include/boost"
   export cxx boost_dir
