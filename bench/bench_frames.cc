@@ -1,0 +1,90 @@
+#include "bench/bench_frames.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <span>
+#include <string>
+
+#include "formats/acc_pages.h"
+#include "tools/sim_standin/acc_page_content.h"
+#include "tools/sim_standin/iracing_memory_layout.h"
+#include "tools/sim_standin/iracing_session_text.h"
+#include "tools/sim_standin/iracing_variables.h"
+
+namespace bench {
+
+iRacing::Snapshot iracing_snapshot(std::int32_t tick, bool with_session_text) {
+  const auto& variables = iRacing::standin_variables();
+  const auto layout = iRacing::plan_standin_layout(static_cast<std::int32_t>(variables.size()),
+                                                   iRacing::standin_row_length(variables));
+  iRacing::Snapshot snapshot;
+  snapshot.header = iRacing::standin_memory_header(layout);
+  snapshot.header.status = iRacing::status_connected;
+  snapshot.header.session_info_update = 1;
+  snapshot.header.buffer_slots[0].tick_count = tick;
+
+  std::vector<std::byte> headers(variables.size() * iRacing::variable_header_size);
+  iRacing::encode_variable_headers(headers, variables);
+  snapshot.variable_headers.resize(variables.size());
+  for (std::size_t i = 0; i < variables.size(); ++i) {
+    const auto* first = headers.data() + i * iRacing::variable_header_size;
+    for (std::size_t b = 0; b < iRacing::variable_header_size; ++b)
+      snapshot.variable_headers[i].bytes[b] = std::to_integer<std::uint8_t>(first[b]);
+  }
+
+  std::vector<std::byte> row(static_cast<std::size_t>(layout.buffer_length));
+  iRacing::fill_standin_row(row, variables, tick, iRacing::standin_tick_rate);
+  snapshot.row.resize(row.size());
+  for (std::size_t i = 0; i < row.size(); ++i) snapshot.row[i] = std::to_integer<std::uint8_t>(row[i]);
+
+  if (with_session_text) snapshot.session_info = iRacing::standin_session_text(1);
+  return snapshot;
+}
+
+std::vector<std::vector<std::uint8_t>> iracing_payloads(std::size_t count, bool with_session_text) {
+  std::vector<std::vector<std::uint8_t>> payloads;
+  payloads.reserve(count);
+  for (std::size_t i = 0; i < count; ++i)
+    payloads.push_back(iRacing::serialise_snapshot(iracing_snapshot(1000 + static_cast<std::int32_t>(i),
+                                                                    with_session_text)));
+  return payloads;
+}
+
+std::vector<std::vector<std::uint8_t>> acc_payloads(std::size_t count) {
+  constexpr double rate = 60.0;
+  ACC::PageSet pages = ACC::default_page_set();
+  ACC::write_standin_static_page(std::as_writable_bytes(std::span(pages.static_image)));
+  std::vector<std::vector<std::uint8_t>> payloads;
+  payloads.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto packet = 1000 + static_cast<std::int32_t>(i);
+    ACC::update_standin_graphics_page(std::as_writable_bytes(std::span(pages.graphics)), packet, rate,
+                                      ACC::sim_status_live);
+    ACC::update_standin_physics_page(std::as_writable_bytes(std::span(pages.physics)), packet, rate);
+    payloads.push_back(ACC::to_payload(pages));
+  }
+  return payloads;
+}
+
+std::size_t total_size(const std::vector<std::vector<std::uint8_t>>& payloads) noexcept {
+  std::size_t total = 0;
+  for (const auto& payload : payloads) total += payload.size();
+  return total;
+}
+
+void use_private_names(std::string_view tag) {
+  // putenv keeps the pointer, so every assignment lives as long as the process.
+  static std::map<std::string, std::string, std::less<>> assignments;
+  auto found = assignments.find(tag);
+  if (found == assignments.end()) {
+    found = assignments
+                .emplace(std::string(tag), "VOVE_NAME_PREFIX=vovebench_" + std::to_string(::getpid()) + "_" +
+                                               std::string(tag) + "_")
+                .first;
+  }
+  ::putenv(found->second.data());
+}
+
+}  // namespace bench
