@@ -9,7 +9,10 @@ namespace {
 
 std::string dump_file_name(const std::string& time_stamp, int attempt) {
   std::string name = "vove_dump_" + time_stamp;
-  if (attempt > 0) name += "_" + std::to_string(attempt);
+  if (attempt > 0) {
+    name += '_';
+    name += std::to_string(attempt);
+  }
   return name + ".bin";
 }
 
