@@ -182,21 +182,6 @@ void on_interrupt_signal(int) {
 
 // ---- MappedView ---------------------------------------------------------------
 
-MappedView::MappedView(MappedView&& other) noexcept
-    : address_(std::exchange(other.address_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      access_(other.access_) {}
-
-MappedView& MappedView::operator=(MappedView&& other) noexcept {
-  if (this != &other) {
-    unmap();
-    address_ = std::exchange(other.address_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    access_ = other.access_;
-  }
-  return *this;
-}
-
 MappedView::~MappedView() { unmap(); }
 
 void MappedView::unmap() noexcept {
@@ -206,21 +191,6 @@ void MappedView::unmap() noexcept {
 }
 
 // ---- SharedMemory ---------------------------------------------------------------
-
-SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      access_(other.access_),
-      owned_name_(std::exchange(other.owned_name_, std::string())) {}
-
-SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, -1);
-    access_ = other.access_;
-    owned_name_ = std::exchange(other.owned_name_, std::string());
-  }
-  return *this;
-}
 
 SharedMemory::~SharedMemory() { close(); }
 
@@ -294,19 +264,6 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
 }
 
 // ---- NamedEvent -----------------------------------------------------------------
-
-NamedEvent::NamedEvent(NamedEvent&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      owned_name_(std::exchange(other.owned_name_, std::string())) {}
-
-NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, -1);
-    owned_name_ = std::exchange(other.owned_name_, std::string());
-  }
-  return *this;
-}
 
 NamedEvent::~NamedEvent() { close(); }
 

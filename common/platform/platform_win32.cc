@@ -19,7 +19,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <iostream>
-#include <utility>
 
 namespace platform {
 namespace {
@@ -64,21 +63,6 @@ DWORD view_access(Access access) noexcept {
 
 // ---- MappedView -------------------------------------------------------------
 
-MappedView::MappedView(MappedView&& other) noexcept
-    : address_(std::exchange(other.address_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      access_(other.access_) {}
-
-MappedView& MappedView::operator=(MappedView&& other) noexcept {
-  if (this != &other) {
-    unmap();
-    address_ = std::exchange(other.address_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    access_ = other.access_;
-  }
-  return *this;
-}
-
 MappedView::~MappedView() { unmap(); }
 
 void MappedView::unmap() noexcept {
@@ -90,21 +74,6 @@ void MappedView::unmap() noexcept {
 }
 
 // ---- SharedMemory -----------------------------------------------------------
-
-SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      access_(other.access_),
-      owned_name_(std::move(other.owned_name_)) {}
-
-SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, -1);
-    access_ = other.access_;
-    owned_name_ = std::move(other.owned_name_);
-  }
-  return *this;
-}
 
 SharedMemory::~SharedMemory() { close(); }
 
@@ -167,18 +136,6 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
 }
 
 // ---- NamedEvent -------------------------------------------------------------
-
-NamedEvent::NamedEvent(NamedEvent&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), owned_name_(std::move(other.owned_name_)) {}
-
-NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, -1);
-    owned_name_ = std::move(other.owned_name_);
-  }
-  return *this;
-}
 
 NamedEvent::~NamedEvent() { close(); }
 

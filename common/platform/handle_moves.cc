@@ -1,0 +1,51 @@
+// Moving the platform handles is the same on every backend: the moved-from
+// object is left empty, and assignment releases the old resource first.
+#include <utility>
+
+#include "common/platform/platform.h"
+
+namespace platform {
+
+MappedView::MappedView(MappedView&& other) noexcept
+    : address_(std::exchange(other.address_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      access_(other.access_) {}
+
+MappedView& MappedView::operator=(MappedView&& other) noexcept {
+  if (this != &other) {
+    unmap();
+    address_ = std::exchange(other.address_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    access_ = other.access_;
+  }
+  return *this;
+}
+
+SharedMemory::SharedMemory(SharedMemory&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      access_(other.access_),
+      owned_name_(std::exchange(other.owned_name_, std::string())) {}
+
+SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, -1);
+    access_ = other.access_;
+    owned_name_ = std::exchange(other.owned_name_, std::string());
+  }
+  return *this;
+}
+
+NamedEvent::NamedEvent(NamedEvent&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), owned_name_(std::exchange(other.owned_name_, std::string())) {}
+
+NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, -1);
+    owned_name_ = std::exchange(other.owned_name_, std::string());
+  }
+  return *this;
+}
+
+}  // namespace platform
