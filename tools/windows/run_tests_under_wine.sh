@@ -34,7 +34,7 @@ step() { printf '\n== %s\n' "$*"; }
 started=$SECONDS
 
 step "Packages"
-"$repo/tools/windows/install_packages.sh" cmake ninja-build g++-mingw-w64-x86-64-posix \
+"$repo/tools/install_packages.sh" cmake ninja-build g++-mingw-w64-x86-64-posix \
   libz-mingw-w64-dev wine wine64 libboost1.74-dev googletest dpkg-dev xz-utils
 
 step "Cross libraries"
