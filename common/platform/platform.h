@@ -34,6 +34,7 @@ class MappedView {
   // Writing through a read-only view is a fault; the view knows its access.
   std::byte* data() const noexcept { return static_cast<std::byte*>(address_); }
   // Bytes that may be touched from data(); never more than the region holds.
+  // On Windows sizes come in whole 4096-byte pages: a region of 800 bytes maps and reports 4096.
   std::size_t size() const noexcept { return size_; }
   Access access() const noexcept { return access_; }
   void unmap() noexcept;
