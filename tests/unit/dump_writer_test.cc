@@ -1,92 +1,67 @@
+// Writing dumps, and finding where the intact part of a dump ends.
 #include "dumper/dump_writer.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
-
-#include <sstream>
-#include <string>
 
 #include "common/byte_coding.h"
 #include "formats/dump_scan.h"
-#include "unit/recorder_test_support.h"
+#include "unit/dump_test_support.h"
 
-using recorder_test::decode_dump;
-using recorder_test::FullDiskString;
-using recorder_test::noise;
+using namespace dump_test;
 
-TEST(DumpWriter, WritesTheHeaderAtOnce) {
+TEST(DumpWriter, WritesTheHeaderThenRecordsThatInflateToTheirPayloads) {
   std::ostringstream out;
-  DumpWriter writer(out, 5, make_source_id("irac"));
+  DumpWriter writer(out, 60, make_source_id("accz"));
+  EXPECT_EQ(out.str(), std::string("SHMTRACE\x3c\x00\x00\x00" "accz", 16) + std::string(56, '\0'));
+  EXPECT_THROW(writer.append_frame({}), std::invalid_argument) << "an empty record would end a replay early";
+
+  writer.append_frame(noise(1000));
   const std::string bytes = out.str();
-  ASSERT_EQ(bytes.size(), 72u);
-  EXPECT_EQ(bytes.substr(0, 8), "SHMTRACE");
-  EXPECT_EQ(bytes.substr(8, 8), std::string("\x05\x00\x00\x00irac", 8));
-  EXPECT_EQ(bytes.substr(16), std::string(56, '\0'));
-
-  std::ostringstream acc;
-  DumpWriter acc_writer(acc, 60, make_source_id("accz"));
-  EXPECT_EQ(acc.str().substr(8, 8), std::string("\x3c\x00\x00\x00" "accz", 8));
-}
-
-TEST(DumpWriter, RecordsInflateToExactlyTheirPayloads) {
-  FramePayload repetitive(4096);
-  for (std::size_t i = 0; i < repetitive.size(); ++i) repetitive[i] = static_cast<std::uint8_t>(i % 16);
-  const FramePayload incompressible = noise(1000);
-  const FramePayload single_byte{42};
-
-  std::ostringstream out;
-  DumpWriter writer(out, 30, make_source_id("accz"));
-  writer.append_frame(repetitive);
-  writer.append_frame(incompressible);
-  writer.append_frame(single_byte);
-
-  const std::string bytes = out.str();
-  const auto dump = decode_dump(bytes);
-  ASSERT_EQ(dump.frames.size(), 3u);
-  EXPECT_EQ(dump.frames[0], repetitive);
-  EXPECT_EQ(dump.frames[1], incompressible);
-  EXPECT_EQ(dump.frames[2], single_byte);
-
   // Compressed size first, then the payload's size.
-  const std::uint32_t first_compressed = coding::decode_u32(bytes.data() + 72);
-  EXPECT_LT(first_compressed, 4096u / 10);
-  EXPECT_EQ(coding::decode_u32(bytes.data() + 76), 4096u);
-  const std::size_t second = 72 + 8 + first_compressed;
-  const std::uint32_t second_compressed = coding::decode_u32(bytes.data() + second);
-  EXPECT_GT(second_compressed, 1000u);
-  EXPECT_LE(second_compressed, compressBound(1000));
-}
-
-TEST(DumpWriter, RejectsAnEmptyPayloadWithoutWriting) {
-  std::ostringstream out;
-  DumpWriter writer(out, 5, make_source_id("irac"));
-  EXPECT_THROW(writer.append_frame({}), std::invalid_argument);
-  EXPECT_EQ(out.str().size(), 72u);
-}
-
-TEST(DumpWriter, ThrowsWhenTheHeaderDoesNotFit) {
-  FullDiskString buffer(40);
-  std::ostream out(&buffer);
-  EXPECT_THROW(DumpWriter(out, 5, make_source_id("irac")), DumpWriteError);
+  const std::uint32_t compressed_size = coding::decode_u32(bytes.data() + 72);
+  ASSERT_EQ(bytes.size(), 72 + 8 + compressed_size);
+  EXPECT_EQ(coding::decode_u32(bytes.data() + 76), 1000u);
+  Bytes inflated(1000);
+  uLongf length = 1000;
+  EXPECT_EQ(uncompress(inflated.data(), &length, reinterpret_cast<const Bytef*>(bytes.data() + 80), compressed_size),
+            Z_OK);
+  EXPECT_EQ(inflated, noise(1000));
 }
 
 TEST(DumpWriter, AFailedWriteThrowsAndLeavesOnlyCompleteRecordsBeforeIt) {
-  const FramePayload small(100, 7);
-  FullDiskString buffer(400);
+  RunsOutOfRoom<std::stringbuf> too_small(40);
+  std::ostream header_out(&too_small);
+  EXPECT_THROW(DumpWriter(header_out, 5, make_source_id("irac")), DumpWriteError);
+
+  RunsOutOfRoom<std::stringbuf> buffer(400);
   std::ostream out(&buffer);
   DumpWriter writer(out, 5, make_source_id("irac"));
-  writer.append_frame(small);
+  writer.append_frame(Bytes(100, 7));
   const std::size_t intact = buffer.str().size();
+  EXPECT_THROW(writer.append_frame(noise(1000)), DumpWriteError);
+  EXPECT_GT(buffer.str().size(), intact) << "part of the record went out";
+  std::istringstream written(buffer.str());
+  EXPECT_EQ(complete_dump_length(written), intact);
+  EXPECT_THROW(writer.append_frame(Bytes(100, 7)), DumpWriteError) << "the stream stays failed";
+}
 
-  try {
-    writer.append_frame(noise(1000));
-    FAIL() << "a record that did not fit was reported as written";
-  } catch (const DumpWriteError&) {
-    // Part of the record went out; the scan finds where the intact part ends.
-    EXPECT_GT(buffer.str().size(), intact);
-    std::istringstream written(buffer.str());
-    EXPECT_EQ(complete_dump_length(written), intact);
+TEST(DumpScan, FindsTheEndOfTheLastCompleteRecord) {
+  const std::string intact = header(5) + raw_record(3, 9, "abc") + raw_record(0, 9, "");
+  const std::string next = raw_record(5, 9, "defgh");
+  const std::pair<std::string, std::uint64_t> cases[] = {
+      {header(5).substr(0, 71), 0},
+      {intact + next, intact.size() + next.size()},
+      {intact + next.substr(0, 5), intact.size()},                      // sizes cut short
+      {intact + next.substr(0, 12), intact.size()},                     // data cut short
+      {intact + raw_record(0xffffffffu, 9, "xyz"), intact.size()},  // size beyond the end
+  };
+  for (const auto& [bytes, length] : cases) {
+    std::istringstream in(bytes);
+    EXPECT_EQ(complete_dump_length(in), length) << bytes.size();
   }
-  // The stream stays failed: later frames are not reported as written either.
-  EXPECT_THROW(writer.append_frame(small), DumpWriteError);
+  // A caller that cut at a length found before a read error would destroy
+  // records it never saw.
+  FailingReads failing(intact.substr(0, 80));
+  std::istream in(&failing);
+  EXPECT_EQ(complete_dump_length(in), std::nullopt);
 }

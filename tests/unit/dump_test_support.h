@@ -1,0 +1,127 @@
+// Shared by the recording and replay tests: dump bytes built by hand,
+// scripted time, streams that fail like a full or broken disk, and a
+// temporary directory.
+#pragma once
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/pacing.h"
+#include "formats/dump_format.h"
+
+namespace dump_test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// `size` bytes that zlib cannot shrink, different for each seed.
+inline Bytes noise(std::size_t size, std::uint32_t seed = 1) {
+  Bytes bytes(size);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+  return bytes;
+}
+
+inline std::string header(std::int32_t fps, std::string_view source = "irac") {
+  const auto bytes = encode_dump_header(DumpHeader{static_cast<std::uint32_t>(fps), make_source_id(source)});
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// A record with the sizes given, whatever the data.
+inline std::string raw_record(std::uint32_t compressed_size, std::uint32_t uncompressed_size, std::string data) {
+  const auto sizes = encode_frame_record(FrameRecord{compressed_size, uncompressed_size});
+  return std::string(sizes.begin(), sizes.end()) + data;
+}
+
+// A record as the recorder writes it.
+inline std::string record(const Bytes& payload) {
+  uLongf length = compressBound(static_cast<uLong>(payload.size()));
+  std::string data(length, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(data.data()), &length, payload.data(), static_cast<uLong>(payload.size()),
+                Z_DEFAULT_COMPRESSION) != Z_OK) {
+    throw std::runtime_error("compress2 failed");
+  }
+  data.resize(length);
+  return raw_record(static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(payload.size()), data);
+}
+
+// A steady clock that moves `step` nanoseconds at each reading.
+inline SteadyClock stepping_clock(std::int64_t step) {
+  return [now = std::int64_t{0}, step]() mutable { return now += step; };
+}
+
+// Records each sleep and sets `stop` at the `stop_at`-th one (never when 0).
+struct SleepLog {
+  std::vector<std::int32_t> calls;
+  std::atomic<bool>* stop = nullptr;
+  std::size_t stop_at = 0;
+
+  Sleeper sleeper() {
+    return [this](std::int32_t milliseconds) {
+      calls.push_back(milliseconds);
+      if (stop != nullptr && calls.size() == stop_at) *stop = true;
+    };
+  }
+};
+
+// Takes `room` bytes of writes in all, then only what still fits, as a full
+// disk does.
+template <class Base>
+class RunsOutOfRoom : public Base {
+ public:
+  explicit RunsOutOfRoom(std::streamsize room) : room_(room) {}
+
+ protected:
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    const std::streamsize written = room_ > 0 ? Base::xsputn(bytes, std::min(count, room_)) : 0;
+    room_ -= written;
+    return written;
+  }
+
+ private:
+  std::streamsize room_;
+};
+
+// Hands out `good`, then fails as a broken disk does.
+class FailingReads : public std::stringbuf {
+ public:
+  using std::stringbuf::stringbuf;
+
+ protected:
+  int_type underflow() override { throw std::runtime_error("device error"); }
+};
+
+// A fresh directory of its own, removed with everything in it.
+class TempDirectory {
+ public:
+  TempDirectory() {
+    std::random_device random;
+    do {
+      path_ = std::filesystem::temp_directory_path() / ("vove_test_" + std::to_string(random()) + std::to_string(random()));
+    } while (!std::filesystem::create_directory(path_));
+  }
+  ~TempDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
+
+  const std::filesystem::path& path() const noexcept { return path_; }
+  std::string write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path_ / name, std::ios::binary) << bytes;
+    return (path_ / name).string();
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace dump_test
