@@ -21,14 +21,6 @@ std::int32_t sim_status(const std::vector<std::uint8_t>& payload) {
   return coding::decode_i32(payload.data() + ACC::sim_status_offset);
 }
 
-void stop_with_interrupt(ChildProcess& process, const std::string& name) {
-  process.send_signal(SIGINT);
-  const auto status = process.wait_for_exit(30s);
-  ASSERT_TRUE(status.has_value()) << name << " did not end after Ctrl+C";
-  EXPECT_TRUE(status->exited) << name;
-  EXPECT_EQ(status->code, 0) << name;
-}
-
 void expect_gaps_zero(const std::vector<std::uint8_t>& payload) {
   ASSERT_EQ(payload.size(), ACC::payload_size);
   const auto zero = [&](std::size_t from, std::size_t to) {

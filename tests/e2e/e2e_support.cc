@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -174,4 +176,12 @@ std::vector<std::uint8_t> make_iracing_payload(std::int32_t tick, std::size_t ro
   coding::encode_u64(payload.data() + header_size + 8, row_length);
   std::fill(payload.begin() + header_size + 16, payload.end(), fill);
   return payload;
+}
+
+void stop_with_interrupt(ChildProcess& process, const std::string& name) {
+  process.send_signal(SIGINT);
+  const auto status = process.wait_for_exit(std::chrono::seconds(30));
+  ASSERT_TRUE(status.has_value()) << name << " did not end after Ctrl+C";
+  EXPECT_TRUE(status->exited) << name;
+  EXPECT_EQ(status->code, 0) << name;
 }

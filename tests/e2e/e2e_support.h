@@ -69,6 +69,9 @@ struct RunResult {
 RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program,
                      const std::vector<std::string>& arguments, const std::string& label);
 
+// Sends Ctrl+C and expects the program to end by itself with exit code 0.
+void stop_with_interrupt(ChildProcess& process, const std::string& name);
+
 inline constexpr const char* dumper_closing_lines = "Dumper thread stopped.\nYou can now close this window.\n";
 inline constexpr const char* emulator_closing_lines = "Emulator thread stopped.\nYou can now close this window.\n";
 inline constexpr const char* interrupt_line = "Ctrl+C detected. Stopping the job. Please wait patiently...\n";

@@ -36,14 +36,6 @@ std::vector<RecordedFrame> iracing_frames(const DumpContents& dump) {
   return frames;
 }
 
-void stop_with_interrupt(ChildProcess& process, const std::string& name) {
-  process.send_signal(SIGINT);
-  const auto status = process.wait_for_exit(30s);
-  ASSERT_TRUE(status.has_value()) << name << " did not end after Ctrl+C";
-  EXPECT_TRUE(status->exited) << name;
-  EXPECT_EQ(status->code, 0) << name;
-}
-
 // Records the running stand-in for `seconds` at `fps` into the sandbox.
 std::filesystem::path record_standin(const E2eSandbox& sandbox, int fps, std::chrono::milliseconds length) {
   auto dumper = sandbox.start("dumper", {"--fps", std::to_string(fps)}, "record");
