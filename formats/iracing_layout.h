@@ -31,7 +31,8 @@ inline constexpr std::int32_t status_connected = 1;
 inline constexpr int buffer_slot_count = 4;
 // Size the simulator's mapping is created with.
 inline constexpr std::uint32_t mapping_size = 0x40000000;
-// `tick_count` value meaning "nothing delivered since the last reset".
+// The client's last delivered tick while nothing has been delivered since
+// its last reset.
 inline constexpr std::int32_t no_tick = 0x7fffffff;
 
 inline constexpr std::size_t memory_header_size = 112;
