@@ -197,8 +197,8 @@ SharedMemory::~SharedMemory() { close(); }
 bool SharedMemory::is_open() const noexcept { return handle_ >= 0; }
 
 void SharedMemory::close() noexcept {
-  // The name goes before the descriptor (and with it the owner's lock), so
-  // no creator can adopt a name that is about to be removed.
+  // Only the handle that created the name removes it; views mapped from the
+  // region, here or elsewhere, stay valid.
   if (!owned_name_.empty()) {
     ::shm_unlink(owned_name_.c_str());
     forget_owned(Kind::region, owned_name_);
