@@ -323,15 +323,24 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
     }
     return true;
   }
+  // On the monotonic clock where the C library allows it: a wall clock set
+  // back during the wait would otherwise stretch it by as much.
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 30))
+  constexpr clockid_t clock = CLOCK_MONOTONIC;
+  const auto timed_wait = [&](const timespec& until) { return ::sem_clockwait(semaphore, clock, &until); };
+#else
+  constexpr clockid_t clock = CLOCK_REALTIME;
+  const auto timed_wait = [&](const timespec& until) { return ::sem_timedwait(semaphore, &until); };
+#endif
   timespec deadline {};
-  ::clock_gettime(CLOCK_REALTIME, &deadline);
+  ::clock_gettime(clock, &deadline);
   deadline.tv_sec += timeout_ms / 1000;
   deadline.tv_nsec += static_cast<long>(timeout_ms % 1000) * 1'000'000L;
   if (deadline.tv_nsec >= 1'000'000'000L) {
     deadline.tv_sec += 1;
     deadline.tv_nsec -= 1'000'000'000L;
   }
-  while (::sem_timedwait(semaphore, &deadline) != 0) {
+  while (timed_wait(deadline) != 0) {
     if (errno != EINTR) return false;
   }
   return true;
