@@ -56,13 +56,16 @@ DumpFile::DumpFile(const std::filesystem::path& directory, const std::string& ti
     : path_(create_unused_file(directory, time_stamp)), name_(path_.string()), buffer_(std::move(buffer)) {
   // Unbuffered, so that each record reaches the file in one write: a failed
   // write then leaves at most a partial record at the end, and a buffer that
-  // could not be flushed is never written again behind it.
+  // could not be flushed is never written again behind it. Asked before the
+  // open and again after it: some standard libraries honour the request only
+  // on a closed file, others only on an open one.
   buffer_->pubsetbuf(nullptr, 0);
   if (!buffer_->open(path_, std::ios::out | std::ios::binary | std::ios::trunc)) {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
     throw DumpFileOpenError(name_);
   }
+  buffer_->pubsetbuf(nullptr, 0);
   stream_.rdbuf(buffer_.get());
 }
 

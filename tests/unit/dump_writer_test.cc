@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/byte_coding.h"
+#include "dumper/dump_file.h"
 #include "formats/dump_scan.h"
 #include "unit/dump_test_support.h"
 
@@ -43,6 +44,18 @@ TEST(DumpWriter, AFailedWriteThrowsAndLeavesOnlyCompleteRecordsBeforeIt) {
   std::istringstream written(buffer.str());
   EXPECT_EQ(complete_dump_length(written), intact);
   EXPECT_THROW(writer.append_frame(Bytes(100, 7)), DumpWriteError) << "the stream stays failed";
+}
+
+TEST(DumpFile, EachWriteReachesTheFileAtOnce) {
+  // Nothing waits in a buffer: a failed write can only cut the record it
+  // was writing.
+  const TempDirectory directory;
+  DumpFile file(directory.path(), "2024-03-15-14-07-09");
+  DumpWriter writer(file.stream(), 5, make_source_id("irac"));
+  EXPECT_EQ(std::filesystem::file_size(file.name()), 72u);
+  writer.append_frame(noise(100));
+  EXPECT_GT(std::filesystem::file_size(file.name()), 72u + 8);
+  file.close();
 }
 
 TEST(DumpScan, FindsTheEndOfTheLastCompleteRecord) {
