@@ -22,3 +22,14 @@ TEST(DumperEntry, RatesAreCheckedAtTheEdgesOfOneToSixty) {
     EXPECT_EQ(main_phase_fps, accepted ? std::optional<std::int32_t>(fps) : std::nullopt);
   }
 }
+
+TEST(DumperEntry, AStrayWordIsRejectedLikeAnyBadArgument) {
+  const char* argv[] = {"dumper", "--fps", "30", "extra"};
+  std::ostringstream out;
+  std::ostringstream err;
+  bool ran = false;
+  EXPECT_EQ(run_dumper(4, argv, out, err, [&](std::int32_t) { ran = true; }), 1);
+  EXPECT_EQ(err.str(), "Error: too many positional options have been specified on the command line\n");
+  EXPECT_EQ(out.str(), "");
+  EXPECT_FALSE(ran);
+}
