@@ -29,7 +29,11 @@ std::optional<std::string> parse_command_line(int argc, const char* const argv[]
         "input-file", options::value<std::string>(&path)->required(), "Input file name");
 
     options::variables_map values;
-    options::store(options::parse_command_line(argc, argv, description), values);
+    // No positional arguments are declared: an empty table makes the library
+    // reject a stray word instead of silently dropping it.
+    const options::positional_options_description no_positionals;
+    options::store(options::command_line_parser(argc, argv).options(description).positional(no_positionals).run(),
+                   values);
     // Before notify, so that --help works without the required input file.
     if (values.count("help") != 0) {
       std::cout << description << "\n";

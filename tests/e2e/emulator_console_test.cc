@@ -32,6 +32,11 @@ TEST(EmulatorConsole, CommandLineErrorsAndHelp) {
     EXPECT_EQ(help.output.substr(help.output.size() - 2), "\n\n");
   }
 
+  const RunResult stray_word = run_to_end(sandbox, "emulator", {"--input-file", "x.bin", "extra"}, "stray");
+  EXPECT_EQ(stray_word.status.code, 1);
+  EXPECT_EQ(stray_word.output, "");
+  EXPECT_EQ(stray_word.error, "Error: too many positional options have been specified on the command line\n");
+
   const RunResult help_and_unknown = run_to_end(sandbox, "emulator", {"--help", "--speed", "2"}, "unknown");
   EXPECT_EQ(help_and_unknown.status.code, 1);
   EXPECT_EQ(help_and_unknown.output, "");
