@@ -42,7 +42,13 @@ void cut_to_intact_length(const std::filesystem::path& path) noexcept {
     const auto size = std::filesystem::file_size(path, error);
     if (error) return;
     const auto intact = complete_dump_length(path);
-    if (intact && *intact < size) std::filesystem::resize_file(path, *intact, error);
+    if (!intact) return;
+    if (*intact == 0) {
+      // Not even the header made it: the file holds no recording to keep.
+      std::filesystem::remove(path, error);
+    } else if (*intact < size) {
+      std::filesystem::resize_file(path, *intact, error);
+    }
   } catch (...) {
     // Best effort on a path that is already failing: the caller reports the
     // write failure either way.

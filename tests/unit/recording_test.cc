@@ -178,6 +178,16 @@ TEST_F(Recorder, FileErrorsNameTheFileAndKeepTheCompleteRecords) {
   EXPECT_LT(bytes.size(), 300u) << "the partial record was cut off";
   EXPECT_EQ(frames_of(bytes), std::vector<Bytes>{Bytes(100, 7)});
 
+  // Not even the header fits: no empty, unreadable file is left behind.
+  console.str("");
+  stop_flag = false;
+  iracing->script_recording({{1}});
+  EXPECT_EQ(cycle([](auto& environment) {
+              environment.make_file_buffer = [] { return std::make_unique<RunsOutOfRoom<std::filebuf>>(40); };
+            }),
+            "Failed to write the file " + path("_1") + ": iostream stream error");
+  EXPECT_FALSE(std::filesystem::exists(path("_1")));
+
   console.str("");
   stop_flag = false;
   iracing->script_recording({{1}});
