@@ -97,17 +97,15 @@ void ChildProcess::send_signal(int signal_number) const {
   if (pid_ > 0 && !status_) kill(pid_, signal_number);
 }
 
+bool ChildProcess::has_ended() {
+  int raw = 0;
+  if (!status_ && waitpid(pid_, &raw, WNOHANG) == pid_) status_ = decode_status(raw);
+  return status_.has_value();
+}
+
 std::optional<ExitStatus> ChildProcess::wait_for_exit(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!status_) {
-    int raw = 0;
-    const pid_t done = waitpid(pid_, &raw, WNOHANG);
-    if (done == pid_) {
-      status_ = decode_status(raw);
-      break;
-    }
-    if (done < 0 && errno != EINTR) break;
-    if (std::chrono::steady_clock::now() >= deadline) break;
+  while (!has_ended() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return status_;
@@ -120,13 +118,10 @@ std::string ChildProcess::standard_error() const { return without_carriage_retur
 bool ChildProcess::wait_for_output(const std::string& text, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
+    // Ended or not, whatever it printed counts.
+    const bool ended = has_ended();
     if (standard_output().find(text) != std::string::npos) return true;
-    if (status_ || std::chrono::steady_clock::now() >= deadline) return false;
-    int raw = 0;
-    if (waitpid(pid_, &raw, WNOHANG) == pid_) {
-      status_ = decode_status(raw);
-      return standard_output().find(text) != std::string::npos;
-    }
+    if (ended || std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }

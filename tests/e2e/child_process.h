@@ -43,6 +43,9 @@ class ChildProcess {
   bool wait_for_output(const std::string& text, std::chrono::milliseconds limit);
 
  private:
+  // Collects the exit status once the process has ended.
+  bool has_ended();
+
   pid_t pid_ = -1;
   std::optional<ExitStatus> status_;
   std::filesystem::path stdout_path_;

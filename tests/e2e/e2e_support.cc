@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -13,8 +12,10 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/byte_coding.h"
-#include "formats/dump_format.h"
+#include "dumper/dump_writer.h"
+#include "emulator/dump_reader.h"
+#include "formats/dump_scan.h"
+#include "formats/iracing_snapshot.h"
 
 namespace {
 
@@ -93,50 +94,24 @@ std::vector<std::filesystem::path> E2eSandbox::dump_files(const std::string& sub
 }
 
 DumpContents read_dump(const std::filesystem::path& path) {
-  const std::string bytes = read_file(path);
-  if (bytes.size() < dump_header_size || bytes.compare(0, dump_magic.size(), dump_magic) != 0) {
-    throw std::runtime_error("not a dump file: " + path.string());
-  }
   DumpContents contents;
-  contents.fps = coding::decode_u32(bytes.data() + 8);
-  std::copy_n(bytes.data() + 12, 4, contents.source_id.begin());
-  std::size_t position = dump_header_size;
-  while (position + frame_record_header_size <= bytes.size()) {
-    const FrameRecord record = decode_frame_record(reinterpret_cast<const std::uint8_t*>(bytes.data() + position));
-    position += frame_record_header_size;
-    if (record.compressed_size > bytes.size() - position) break;
-    std::vector<std::uint8_t> payload(record.uncompressed_size);
-    uLongf length = static_cast<uLongf>(payload.size());
-    if (uncompress(payload.data(), &length, reinterpret_cast<const Bytef*>(bytes.data() + position),
-                   record.compressed_size) != Z_OK ||
-        length != payload.size()) {
-      throw std::runtime_error("a record does not inflate to its size in " + path.string());
-    }
-    contents.frames.push_back(std::move(payload));
-    position += record.compressed_size;
+  const auto intact = complete_dump_length(path);
+  contents.ends_cleanly = intact && *intact == std::filesystem::file_size(path);
+  std::ifstream in(path, std::ios::binary);
+  DumpReader reader(in);
+  contents.fps = static_cast<std::uint32_t>(reader.fps());
+  contents.source_id = reader.source_id();
+  for (auto frame = reader.next_frame(); !frame.empty(); frame = reader.next_frame()) {
+    contents.frames.push_back(std::move(frame));
   }
-  contents.ends_cleanly = position == bytes.size();
   return contents;
 }
 
 void write_dump(const std::filesystem::path& path, std::uint32_t fps, const SourceId& source_id,
                 const std::vector<std::vector<std::uint8_t>>& frames) {
   std::ofstream out(path, std::ios::binary);
-  const auto header = encode_dump_header(DumpHeader{fps, source_id});
-  out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  for (const auto& frame : frames) {
-    std::vector<std::uint8_t> compressed(compressBound(static_cast<uLong>(frame.size())));
-    uLongf length = static_cast<uLongf>(compressed.size());
-    if (compress2(compressed.data(), &length, frame.data(), static_cast<uLong>(frame.size()), Z_DEFAULT_COMPRESSION) !=
-        Z_OK) {
-      throw std::runtime_error("compress2 failed");
-    }
-    const auto record = encode_frame_record(FrameRecord{static_cast<std::uint32_t>(length),
-                                                        static_cast<std::uint32_t>(frame.size())});
-    out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
-    out.write(reinterpret_cast<const char*>(compressed.data()), static_cast<std::streamsize>(length));
-  }
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  DumpWriter writer(out, fps, source_id);
+  for (const auto& frame : frames) writer.append_frame(frame);
 }
 
 RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program,
@@ -159,23 +134,17 @@ std::vector<std::string> shared_memory_names(const std::string& prefix) {
 }
 
 std::vector<std::uint8_t> make_iracing_payload(std::int32_t tick, std::size_t row_length, std::uint8_t fill) {
-  constexpr std::size_t header_size = 112;
-  std::vector<std::uint8_t> payload(header_size + 8 + 8 + row_length, 0);
-  std::uint8_t* header = payload.data();
-  coding::encode_i32(header + 0, 2);                                    // version
-  coding::encode_i32(header + 4, 1);                                    // status: connected
-  coding::encode_i32(header + 8, 60);                                   // tick rate
-  coding::encode_i32(header + 20, 4096);                                // session text offset
-  coding::encode_i32(header + 24, 0);                                   // no variable headers
-  coding::encode_i32(header + 28, 2048);                                // variable header offset
-  coding::encode_i32(header + 32, 1);                                   // one buffer slot
-  coding::encode_i32(header + 36, static_cast<std::int32_t>(row_length));
-  coding::encode_i32(header + 48, tick);                                // slot 0 tick
-  coding::encode_i32(header + 52, 65536);                               // slot 0 row offset
-  coding::encode_u64(payload.data() + header_size, 0);                  // no session text
-  coding::encode_u64(payload.data() + header_size + 8, row_length);
-  std::fill(payload.begin() + header_size + 16, payload.end(), fill);
-  return payload;
+  iRacing::Snapshot snapshot;
+  snapshot.header.version = 2;
+  snapshot.header.status = iRacing::status_connected;
+  snapshot.header.tick_rate = 60;
+  snapshot.header.session_info_offset = 4096;
+  snapshot.header.variable_header_offset = 2048;
+  snapshot.header.buffer_count = 1;
+  snapshot.header.buffer_length = static_cast<std::int32_t>(row_length);
+  snapshot.header.buffer_slots[0] = {tick, 65536, {}};
+  snapshot.row.assign(row_length, fill);
+  return iRacing::serialise_snapshot(snapshot);
 }
 
 void stop_with_interrupt(ChildProcess& process, const std::string& name) {

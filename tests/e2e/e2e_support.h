@@ -53,7 +53,8 @@ struct DumpContents {
   bool ends_cleanly = false;                      // no partial record at the end
 };
 
-// Reads a dump file completely; throws std::runtime_error when it is not one.
+// Reads a dump file through the replay's reader; throws when it is not one
+// or a record is damaged.
 DumpContents read_dump(const std::filesystem::path& path);
 
 // Writes a dump file from payloads (for feeding the emulator).
