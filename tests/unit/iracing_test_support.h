@@ -39,10 +39,6 @@ inline iRacing::VariableHeader sample_entry(int index) {
   return entry;
 }
 
-inline std::int32_t newest_tick(const iRacing::MemoryHeader& header) {
-  return header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(header))].tick_count;
-}
-
 // Creates the mapping and the event, or opens them when they exist already.
 class Telemetry {
  public:
@@ -54,10 +50,6 @@ class Telemetry {
   void signal() const { event_.signal(); }
   void write(std::int64_t offset, std::span<const std::uint8_t> bytes) {
     if (!bytes.empty()) std::memcpy(view_.data() + offset, bytes.data(), bytes.size());
-  }
-  void write_text(std::int64_t offset, std::string_view text) {  // with its terminator
-    std::memcpy(view_.data() + offset, text.data(), text.size());
-    view_.data()[offset + static_cast<std::int64_t>(text.size())] = std::byte{0};
   }
   void write_header(const iRacing::MemoryHeader& header) { write(0, iRacing::encode_memory_header(header)); }
   std::vector<std::uint8_t> read(std::int64_t offset, std::size_t count) const {
@@ -73,7 +65,9 @@ class Telemetry {
   // Entries, text and then the header.
   void publish_layout(const iRacing::MemoryHeader& header) {
     for (int i = 0; i < header.variable_count; ++i) write(header.variable_header_offset + 144 * i, sample_entry(i).bytes);
-    write_text(header.session_info_offset, session_text);
+    std::vector<std::uint8_t> text(session_text.begin(), session_text.end());
+    text.push_back(0);  // the terminator
+    write(header.session_info_offset, text);
     write_header(header_ = header);
   }
   // A row for `tick` in the slot after the newest, then the header.
