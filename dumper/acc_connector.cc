@@ -20,37 +20,31 @@ MapResult map_for_reading(PageMapping& page, const PageDescription& description)
 
 bool Connector::connect(std::int32_t /*timeout_ms*/) {
   // All three are tried whatever the earlier results.
-  const MapResult graphics = map_for_reading(graphics_, graphics_page);
-  const MapResult physics = map_for_reading(physics_, physics_page);
-  const MapResult static_result = map_for_reading(static_, static_page);
+  const MapResult graphics = map_for_reading(pages_.graphics, graphics_page);
+  const MapResult physics = map_for_reading(pages_.physics, physics_page);
+  const MapResult static_result = map_for_reading(pages_.static_page, static_page);
 
   if (graphics == MapResult::held && physics == MapResult::held && static_result == MapResult::held) {
     // Test a private copy so the test sees one consistent image.
     GraphicsImage image;
-    std::memcpy(image.data(), graphics_.data(), image.size());
+    std::memcpy(image.data(), pages_.graphics.data(), image.size());
     if (is_simulator_ready(image)) return true;
   }
-  release_pages();
+  pages_.release();
   return false;
 }
 
-void Connector::disconnect() { release_pages(); }
+void Connector::disconnect() { pages_.release(); }
 
 FramePayload Connector::read_frame(std::int32_t /*timeout_ms*/) {
-  if (!graphics_.is_mapped() || !physics_.is_mapped() || !static_.is_mapped()) return {};
+  if (!pages_.all_mapped()) return {};
   PageSet pages = default_page_set();
-  std::memcpy(pages.graphics.data(), graphics_.data(), pages.graphics.size());
-  std::memcpy(pages.physics.data(), physics_.data(), pages.physics.size());
-  std::memcpy(pages.static_image.data(), static_.data(), pages.static_image.size());
+  std::memcpy(pages.graphics.data(), pages_.graphics.data(), pages.graphics.size());
+  std::memcpy(pages.physics.data(), pages_.physics.data(), pages.physics.size());
+  std::memcpy(pages.static_image.data(), pages_.static_page.data(), pages.static_image.size());
   return to_payload(pages);
 }
 
 SourceId Connector::source_id() const { return acc_source_id; }
-
-void Connector::release_pages() noexcept {
-  graphics_.release();
-  physics_.release();
-  static_.release();
-}
 
 }  // namespace ACC

@@ -23,11 +23,7 @@ class Connector final : public ::Connector {
   SourceId source_id() const override;
 
  private:
-  void release_pages() noexcept;
-
-  PageMapping graphics_;
-  PageMapping physics_;
-  PageMapping static_;
+  PageMappings pages_;
 };
 
 }  // namespace ACC

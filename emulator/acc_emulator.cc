@@ -9,45 +9,39 @@
 namespace ACC {
 
 void Emulator::start() {
-  release_pages();
+  pages_.release();
   // Every page is tried before any result is looked at.
-  const bool graphics_open = graphics_.create_or_open(graphics_page.mapping_name, emulator_page_size);
-  const bool physics_open = physics_.create_or_open(physics_page.mapping_name, emulator_page_size);
-  const bool static_open = static_.create_or_open(static_page.mapping_name, emulator_page_size);
+  const bool graphics_open = pages_.graphics.create_or_open(graphics_page.mapping_name, emulator_page_size);
+  const bool physics_open = pages_.physics.create_or_open(physics_page.mapping_name, emulator_page_size);
+  const bool static_open = pages_.static_page.create_or_open(static_page.mapping_name, emulator_page_size);
   if (!graphics_open || !physics_open || !static_open) {
-    release_pages();
+    pages_.release();
     throw std::runtime_error("Failed to create file mapping");
   }
 
   // A page that exists already and is shorter than 5000 bytes fails here.
-  const bool graphics_mapped = graphics_.map(platform::Access::write, emulator_page_size);
-  const bool physics_mapped = physics_.map(platform::Access::write, emulator_page_size);
-  const bool static_mapped = static_.map(platform::Access::write, emulator_page_size);
+  const bool graphics_mapped = pages_.graphics.map(platform::Access::write, emulator_page_size);
+  const bool physics_mapped = pages_.physics.map(platform::Access::write, emulator_page_size);
+  const bool static_mapped = pages_.static_page.map(platform::Access::write, emulator_page_size);
   if (!graphics_mapped || !physics_mapped || !static_mapped) {
-    release_pages();
+    pages_.release();
     throw std::runtime_error("Failed to map view");
   }
 }
 
 void Emulator::write_frame(const std::vector<std::uint8_t>& payload) {
-  if (!graphics_.is_mapped() || !physics_.is_mapped() || !static_.is_mapped()) return;
+  if (!pages_.all_mapped()) return;
   const PageSet pages = from_payload(payload);
-  std::memcpy(graphics_.data(), pages.graphics.data(), pages.graphics.size());
-  std::memcpy(physics_.data(), pages.physics.data(), pages.physics.size());
-  std::memcpy(static_.data(), pages.static_image.data(), pages.static_image.size());
+  std::memcpy(pages_.graphics.data(), pages.graphics.data(), pages.graphics.size());
+  std::memcpy(pages_.physics.data(), pages.physics.data(), pages.physics.size());
+  std::memcpy(pages_.static_page.data(), pages.static_image.data(), pages.static_image.size());
 }
 
 void Emulator::stop() {
-  if (graphics_.is_mapped()) coding::encode_i32(graphics_.data() + sim_status_offset, 0);
-  release_pages();
+  if (pages_.graphics.is_mapped()) coding::encode_i32(pages_.graphics.data() + sim_status_offset, 0);
+  pages_.release();
 }
 
 SourceId Emulator::source_id() noexcept { return acc_source_id; }
-
-void Emulator::release_pages() noexcept {
-  graphics_.release();
-  physics_.release();
-  static_.release();
-}
 
 }  // namespace ACC

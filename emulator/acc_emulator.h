@@ -32,11 +32,7 @@ class Emulator final : public ::Emulator {
   static SourceId source_id() noexcept;
 
  private:
-  void release_pages() noexcept;
-
-  PageMapping graphics_;
-  PageMapping physics_;
-  PageMapping static_;
+  PageMappings pages_;
 };
 
 }  // namespace ACC

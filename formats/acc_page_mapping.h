@@ -1,4 +1,5 @@
-// One ACC shared-memory page as its user holds it: the region and its view.
+// ACC shared-memory pages as their user holds them: each page's region and
+// view, and the three pages together.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +38,23 @@ class PageMapping {
  private:
   platform::SharedMemory memory_;
   platform::MappedView view_;
+};
+
+// The three pages in their order: graphics, physics, static.
+struct PageMappings {
+  PageMapping graphics;
+  PageMapping physics;
+  PageMapping static_page;
+
+  bool all_mapped() const noexcept {
+    return graphics.is_mapped() && physics.is_mapped() && static_page.is_mapped();
+  }
+  // Releases each page in order.
+  void release() noexcept {
+    graphics.release();
+    physics.release();
+    static_page.release();
+  }
 };
 
 // What map_page got: the page, or the step that failed.
