@@ -44,27 +44,6 @@ std::optional<std::uint64_t> remaining_length(std::istream& input) {
   return static_cast<std::uint64_t>(end - here);
 }
 
-// Reads exactly `size` bytes of a record's data. A file that cannot hold
-// them is corrupt; nothing is allocated beyond what the file can deliver.
-std::vector<std::uint8_t> read_record_data(std::istream& input, std::uint32_t size) {
-  const std::optional<std::uint64_t> remaining = remaining_length(input);
-  if (remaining && size > *remaining) throw_corrupt();
-  const std::size_t step = remaining ? std::size_t{size} : read_chunk_size;
-
-  std::vector<std::uint8_t> data;
-  while (data.size() < size) {
-    const std::size_t offset = data.size();
-    const std::size_t count = std::min<std::size_t>(step, size - offset);
-    data.resize(offset + count);
-    input.read(reinterpret_cast<char*>(data.data() + offset), static_cast<std::streamsize>(count));
-    if (static_cast<std::size_t>(input.gcount()) != count) {
-      if (input.bad()) throw_read_error();
-      throw_corrupt();
-    }
-  }
-  return data;
-}
-
 }  // namespace
 
 DumpReader::DumpReader(std::istream& input) : input_(input) {
@@ -90,12 +69,13 @@ std::vector<std::uint8_t> DumpReader::next_frame() {
     if (input_.bad()) throw_read_error();
     return {};
   }
+  consumed(size_bytes.size());
   const FrameRecord record = decode_frame_record(size_bytes.data());
 
   const std::uint64_t inflate_limit = record.compressed_size * max_inflate_ratio + inflate_slack;
   if (record.uncompressed_size > inflate_limit) throw_corrupt();
 
-  const std::vector<std::uint8_t> compressed = read_record_data(input_, record.compressed_size);
+  const std::vector<std::uint8_t> compressed = read_record_data(record.compressed_size);
 
   // A stream that inflates to fewer bytes leaves the tail of the payload zero.
   std::vector<std::uint8_t> payload(record.uncompressed_size);
@@ -103,4 +83,37 @@ std::vector<std::uint8_t> DumpReader::next_frame() {
   const int result = uncompress(payload.data(), &payload_length, compressed.data(), record.compressed_size);
   if (result != Z_OK) throw_corrupt();
   return payload;
+}
+
+bool DumpReader::may_hold(std::uint64_t size) {
+  if (!length_asked_ || (remaining_ && size > *remaining_)) {
+    remaining_ = remaining_length(input_);
+    length_asked_ = true;
+  }
+  return !remaining_ || size <= *remaining_;
+}
+
+void DumpReader::consumed(std::uint64_t count) noexcept {
+  if (remaining_) *remaining_ -= std::min(count, *remaining_);
+}
+
+// A file that cannot hold the data is corrupt; nothing is allocated beyond
+// what the file can deliver.
+std::vector<std::uint8_t> DumpReader::read_record_data(std::uint32_t size) {
+  if (!may_hold(size)) throw_corrupt();
+  const std::size_t step = remaining_ ? std::size_t{size} : read_chunk_size;
+
+  std::vector<std::uint8_t> data;
+  while (data.size() < size) {
+    const std::size_t offset = data.size();
+    const std::size_t count = std::min<std::size_t>(step, size - offset);
+    data.resize(offset + count);
+    input_.read(reinterpret_cast<char*>(data.data() + offset), static_cast<std::streamsize>(count));
+    if (static_cast<std::size_t>(input_.gcount()) != count) {
+      if (input_.bad()) throw_read_error();
+      throw_corrupt();
+    }
+  }
+  consumed(size);
+  return data;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <vector>
 
 #include "common/source_id.h"
@@ -28,7 +29,17 @@ class DumpReader {
   std::vector<std::uint8_t> next_frame();
 
  private:
+  // Reads exactly `size` bytes of a record's data; see next_frame().
+  std::vector<std::uint8_t> read_record_data(std::uint32_t size);
+  // Whether the stream may still hold `size` bytes. The stream's length is
+  // asked once and then tracked, so a frame costs no seeks; it is asked
+  // again only when the tracked count falls short, as the file may have grown.
+  bool may_hold(std::uint64_t size);
+  void consumed(std::uint64_t count) noexcept;
+
   std::istream& input_;
   std::int32_t fps_ = 0;
   SourceId source_id_{};
+  bool length_asked_ = false;
+  std::optional<std::uint64_t> remaining_;  // empty when the stream cannot seek
 };
