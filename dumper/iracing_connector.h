@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dumper/connector.h"
+#include "formats/iracing_layout.h"
 
 namespace iRacing {
 
@@ -20,7 +21,7 @@ class Connector final : public ::Connector {
   // the simulator changed the layout under the read so that the frame would
   // not be self-consistent.
   FramePayload read_frame(std::int32_t timeout_ms) override;
-  SourceId source_id() const override { return make_source_id("irac"); }
+  SourceId source_id() const override { return iracing_source_id; }
 
  private:
   void fit_row_buffer(std::int32_t buffer_length);

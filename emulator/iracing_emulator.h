@@ -10,6 +10,7 @@
 #include "common/platform/platform.h"
 #include "common/source_id.h"
 #include "emulator/emulator.h"
+#include "formats/iracing_layout.h"
 
 namespace iRacing {
 
@@ -35,7 +36,7 @@ class Emulator final : public ::Emulator {
   // written stays in the mapping for readers that still hold it.
   void stop() override;
 
-  static SourceId source_id() noexcept { return make_source_id("irac"); }
+  static SourceId source_id() noexcept { return iracing_source_id; }
 
  private:
   enum Problem { row_outside, variable_headers_outside, session_text_outside, problem_count };

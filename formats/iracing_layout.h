@@ -21,7 +21,11 @@
 #include <span>
 #include <string_view>
 
+#include "common/source_id.h"
+
 namespace iRacing {
+
+inline constexpr SourceId iracing_source_id = make_source_id("irac");
 
 inline constexpr std::string_view memory_map_name = "Local\\IRSDKMemMapFileName";
 inline constexpr std::string_view data_valid_event_name = "Local\\IRSDKDataValidEvent";
