@@ -70,20 +70,19 @@ bool copy_row(const MemoryHeader& header, std::uint8_t* destination, std::size_t
 bool open_shared_memory() {
   ClientState& client = state();
   client.attached = false;
+  // Whichever step is attempted starts the delivered ticks afresh.
+  if (!client.mapping || !client.view || !client.data_valid) client.last_tick = no_tick;
   if (!client.mapping) {
-    client.last_tick = no_tick;
     client.mapping = platform::SharedMemory::open_existing(memory_map_name, platform::Access::read);
     if (!client.mapping) return false;
   }
   if (!client.view) {
-    client.last_tick = no_tick;
     client.view = client.mapping.map(platform::Access::read, 0);
     // A region too small for the header is not telemetry; map again next time.
     if (client.view && client.view.size() < memory_header_size) client.view.unmap();
     if (!client.view) return false;
   }
   if (!client.data_valid) {
-    client.last_tick = no_tick;
     client.data_valid = platform::NamedEvent::open_existing(data_valid_event_name);
     if (!client.data_valid) return false;
   }
