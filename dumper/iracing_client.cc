@@ -28,11 +28,8 @@ const std::uint8_t* view_bytes() {
   return static_cast<const std::uint8_t*>(static_cast<const void*>(state().view.data()));
 }
 
-// True when [offset, offset + length) lies inside the view. The operands
-// come from the other process, so nothing here can overflow.
-bool in_view(std::int64_t offset, std::int64_t length) {
-  const auto size = static_cast<std::int64_t>(state().view.size());
-  return offset >= 0 && length >= 0 && offset <= size && length <= size - offset;
+bool in_view(std::int64_t offset, std::uint64_t length) {
+  return lies_within(offset, length, state().view.size());
 }
 
 MemoryHeader read_header() {
@@ -59,7 +56,7 @@ bool copy_row(const MemoryHeader& header, std::uint8_t* destination, std::size_t
   const BufferSlot& chosen = header.buffer_slots[static_cast<std::size_t>(slot)];
   const std::int32_t length = header.buffer_length;
   if (length < 0 || static_cast<std::size_t>(length) > capacity) return false;
-  if (!in_view(chosen.buffer_offset, length)) return false;
+  if (!in_view(chosen.buffer_offset, static_cast<std::uint64_t>(length))) return false;
   if (length > 0)
     std::memcpy(destination, view_bytes() + chosen.buffer_offset, static_cast<std::size_t>(length));
   return read_slot_tick(slot) == chosen.tick_count;

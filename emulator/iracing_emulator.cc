@@ -13,14 +13,6 @@ namespace iRacing {
 
 namespace {
 
-// True when `length` bytes from `offset` lie inside a view of `size` bytes;
-// the operands come from a dump file, so nothing here may overflow.
-bool fits(std::int64_t offset, std::uint64_t length, std::size_t size) {
-  if (offset < 0) return false;
-  const auto end = static_cast<std::uint64_t>(size);
-  return length <= end && static_cast<std::uint64_t>(offset) <= end - length;
-}
-
 const char* problem_message(int problem) {
   static constexpr const char* messages[] = {
       "Skipped a frame whose data row does not fit the shared memory; later such frames are "
@@ -65,11 +57,11 @@ void Emulator::write_frame(const std::vector<std::uint8_t>& payload) {
   const std::uint64_t text_length = snapshot.session_info.size();
   // Checked in reverse, so the row, then the entries, then the text is reported.
   Problem problem = problem_count;
-  if (text_length > 0 && !fits(header.session_info_offset, text_length, size))
+  if (text_length > 0 && !lies_within(header.session_info_offset, text_length, size))
     problem = session_text_outside;
-  if (entries_length > 0 && !fits(header.variable_header_offset, entries_length, size))
+  if (entries_length > 0 && !lies_within(header.variable_header_offset, entries_length, size))
     problem = variable_headers_outside;
-  if (row_length > 0 && !fits(newest.buffer_offset, row_length, size)) problem = row_outside;
+  if (row_length > 0 && !lies_within(newest.buffer_offset, row_length, size)) problem = row_outside;
   if (problem != problem_count) {
     report_once(problem);
     return;
@@ -83,7 +75,7 @@ void Emulator::write_frame(const std::vector<std::uint8_t>& payload) {
     // only where the header says the text's area still has room.
     const bool area_has_room = header.session_info_length >= 0 &&
                                text_length < static_cast<std::uint64_t>(header.session_info_length);
-    if (area_has_room && fits(header.session_info_offset, text_length + 1, size))
+    if (area_has_room && lies_within(header.session_info_offset, text_length + 1, size))
       text[text_length] = std::byte{0};
   }
   if (entries_length > 0) {

@@ -96,6 +96,15 @@ MemoryHeaderBytes encode_memory_header(const MemoryHeader& header) noexcept;
 // `buffer_count` says.
 int newest_slot(const MemoryHeader& header) noexcept;
 
+// True when `length` bytes from `offset` lie inside `size` bytes. Offsets
+// and lengths come from another process or a dump file, so nothing here
+// may overflow.
+constexpr bool lies_within(std::int64_t offset, std::uint64_t length, std::size_t size) noexcept {
+  if (offset < 0) return false;
+  const auto end = static_cast<std::uint64_t>(size);
+  return length <= end && static_cast<std::uint64_t>(offset) <= end - length;
+}
+
 // Byte offset of slot `index`'s tick count from the start of the header.
 constexpr std::size_t slot_tick_offset(int index) noexcept {
   return buffer_slots_offset + buffer_slot_size * static_cast<std::size_t>(index);
