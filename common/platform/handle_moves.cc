@@ -8,15 +8,13 @@ namespace platform {
 
 MappedView::MappedView(MappedView&& other) noexcept
     : address_(std::exchange(other.address_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      access_(other.access_) {}
+      size_(std::exchange(other.size_, 0)) {}
 
 MappedView& MappedView::operator=(MappedView&& other) noexcept {
   if (this != &other) {
     unmap();
     address_ = std::exchange(other.address_, nullptr);
     size_ = std::exchange(other.size_, 0);
-    access_ = other.access_;
   }
   return *this;
 }

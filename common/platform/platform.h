@@ -31,22 +31,19 @@ class MappedView {
 
   bool is_mapped() const noexcept { return address_ != nullptr; }
   explicit operator bool() const noexcept { return is_mapped(); }
-  // Writing through a read-only view is a fault; the view knows its access.
+  // Writing through a view mapped for reading is a fault.
   std::byte* data() const noexcept { return static_cast<std::byte*>(address_); }
   // Bytes that may be touched from data(); never more than the region holds.
   // On Windows sizes come in whole 4096-byte pages: a region of 800 bytes maps and reports 4096.
   std::size_t size() const noexcept { return size_; }
-  Access access() const noexcept { return access_; }
   void unmap() noexcept;
 
  private:
   friend class SharedMemory;
-  MappedView(void* address, std::size_t size, Access access) noexcept
-      : address_(address), size_(size), access_(access) {}
+  MappedView(void* address, std::size_t size) noexcept : address_(address), size_(size) {}
 
   void* address_ = nullptr;
   std::size_t size_ = 0;
-  Access access_ = Access::read;
 };
 
 // A handle to a named shared-memory region.

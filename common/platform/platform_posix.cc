@@ -260,7 +260,7 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
   const int protection = access == Access::read ? PROT_READ : PROT_READ | PROT_WRITE;
   void* address = ::mmap(nullptr, length, protection, MAP_SHARED, static_cast<int>(handle_), 0);
   if (address == MAP_FAILED) return {};
-  return MappedView(address, length, access);
+  return MappedView(address, length);
 }
 
 // ---- NamedEvent -----------------------------------------------------------------

@@ -132,7 +132,7 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
     }
     size = info.RegionSize;
   }
-  return MappedView(address, size, access);
+  return MappedView(address, size);
 }
 
 // ---- NamedEvent -------------------------------------------------------------
