@@ -26,11 +26,9 @@ class PageMapping {
   // example when the page is shorter than `length`.
   bool map(platform::Access access, std::size_t length) noexcept;
 
-  bool is_open() const noexcept { return memory_.is_open(); }
   bool is_mapped() const noexcept { return view_.is_mapped(); }
   // The view's first byte; null when no view is mapped.
   std::byte* data() const noexcept { return view_.data(); }
-  std::size_t size() const noexcept { return view_.size(); }
 
   // Unmaps the view, then closes the region; nothing for what is not held.
   void release() noexcept;
