@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "common/command_line.h"
 #include "common/stop_signal.h"
 #include "dumper/recording_cycle.h"
 
@@ -41,10 +42,7 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   const options::options_description table = make_option_table();
   options::variables_map values;
   try {
-    // No positional arguments are declared: an empty table makes the library
-    // reject a stray word instead of silently dropping it.
-    const options::positional_options_description no_positionals;
-    options::store(options::command_line_parser(argc, argv).options(table).positional(no_positionals).run(), values);
+    store_command_line(argc, argv, table, values);
     if (values.count("help") != 0) {
       out << table << "\n";
       return 1;

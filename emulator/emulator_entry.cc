@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/command_line.h"
 #include "common/pacing.h"
 #include "common/precise_sleep.h"
 #include "emulator/dump_reader.h"
@@ -29,11 +30,7 @@ std::optional<std::string> parse_command_line(int argc, const char* const argv[]
         "input-file", options::value<std::string>(&path)->required(), "Input file name");
 
     options::variables_map values;
-    // No positional arguments are declared: an empty table makes the library
-    // reject a stray word instead of silently dropping it.
-    const options::positional_options_description no_positionals;
-    options::store(options::command_line_parser(argc, argv).options(description).positional(no_positionals).run(),
-                   values);
+    store_command_line(argc, argv, description, values);
     // Before notify, so that --help works without the required input file.
     if (values.count("help") != 0) {
       std::cout << description << "\n";
