@@ -34,8 +34,7 @@ bool Connector::connect(std::int32_t timeout_ms) {
     return false;
   }
   fit_row_buffer(header->buffer_length);
-  std::uint8_t* destination = row_buffer_.empty() ? nullptr : row_buffer_.data();
-  if (!wait_for_new_data(timeout_ms, destination, row_buffer_.size())) {
+  if (!wait_for_new_data(timeout_ms, row_destination(), row_buffer_.size())) {
     close_shared_memory();
     return false;
   }
@@ -47,7 +46,7 @@ void Connector::disconnect() { close_shared_memory(); }
 
 FramePayload Connector::read_frame(std::int32_t timeout_ms) {
   if (const auto live = current_header()) fit_row_buffer(live->buffer_length);
-  std::uint8_t* destination = row_buffer_.empty() ? nullptr : row_buffer_.data();
+  std::uint8_t* const destination = row_destination();
 
   // Every count of the frame comes from the header the row was chosen by.
   Snapshot snapshot;

@@ -25,6 +25,9 @@ class Connector final : public ::Connector {
 
  private:
   void fit_row_buffer(std::int32_t buffer_length);
+  // Where the client copies a row: null while rows are 0 bytes long, so that
+  // a new tick is still noticed without a copy.
+  std::uint8_t* row_destination() noexcept { return row_buffer_.empty() ? nullptr : row_buffer_.data(); }
 
   std::vector<std::uint8_t> row_buffer_;  // sized to the simulator's row length
   std::int32_t last_session_info_update_ = 0;
