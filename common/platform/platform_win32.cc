@@ -37,22 +37,27 @@ void close_native(std::intptr_t& handle) noexcept {
   }
 }
 
-// The name handed to Windows, or false when the name cannot name an object:
+// The name handed to Windows; empty when the name cannot name an object:
 // empty (Windows would make an unnamed object no other process can open) or
-// holding a NUL (Windows would silently use a shorter name).
-bool native_name(std::string_view name, std::string& out) {
-  if (name.empty() || name.find('\0') != std::string_view::npos) return false;
+// holding a NUL (Windows would silently use a shorter name), and when there
+// is no memory to build it.
+std::string native_name(std::string_view name) noexcept {
+  if (name.empty() || name.find('\0') != std::string_view::npos) return {};
   std::string_view space;
   for (std::string_view candidate : {std::string_view("Local\\"), std::string_view("Global\\")}) {
     if (name.substr(0, candidate.size()) == candidate) space = candidate;
   }
   const std::string_view rest = name.substr(space.size());
-  if (rest.empty()) return false;
-  const char* prefix = std::getenv("VOVE_NAME_PREFIX");
-  out.assign(space);
-  if (prefix != nullptr) out.append(prefix);
-  out.append(rest);
-  return true;
+  if (rest.empty()) return {};
+  try {
+    const char* prefix = std::getenv("VOVE_NAME_PREFIX");
+    std::string native(space);
+    if (prefix != nullptr) native.append(prefix);
+    native.append(rest);
+    return native;
+  } catch (...) {  // std::bad_alloc
+    return {};
+  }
 }
 
 DWORD view_access(Access access) noexcept {
@@ -79,30 +84,22 @@ SharedMemory::~SharedMemory() { close(); }
 
 SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t size) noexcept {
   SharedMemory region;
-  try {
-    std::string native;
-    if (!native_name(name, native)) return region;
-    // Backed by the paging file: zero-filled when new; when the name exists
-    // already Windows hands out the existing object at its own size.
-    region.handle_ = from_handle(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                                    0, size, native.c_str()));
-    region.access_ = Access::write;
-  } catch (...) {  // std::bad_alloc building the name
-    region.close();
-  }
+  const std::string native = native_name(name);
+  if (native.empty()) return region;
+  // Backed by the paging file: zero-filled when new; when the name exists
+  // already Windows hands out the existing object at its own size.
+  region.handle_ = from_handle(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
+                                                  0, size, native.c_str()));
+  region.access_ = Access::write;
   return region;
 }
 
 SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
   SharedMemory region;
-  try {
-    std::string native;
-    if (!native_name(name, native)) return region;
-    region.handle_ = from_handle(OpenFileMappingA(view_access(access), FALSE, native.c_str()));
-    region.access_ = access;
-  } catch (...) {
-    region.close();
-  }
+  const std::string native = native_name(name);
+  if (native.empty()) return region;
+  region.handle_ = from_handle(OpenFileMappingA(view_access(access), FALSE, native.c_str()));
+  region.access_ = access;
   return region;
 }
 
@@ -141,14 +138,10 @@ NamedEvent::~NamedEvent() { close(); }
 
 NamedEvent NamedEvent::create(std::string_view name) noexcept {
   NamedEvent event;
-  try {
-    std::string native;
-    if (!native_name(name, native)) return event;
-    // Auto-reset, initially not signalled.
-    event.handle_ = from_handle(CreateEventA(nullptr, FALSE, FALSE, native.c_str()));
-  } catch (...) {
-    event.close();
-  }
+  const std::string native = native_name(name);
+  if (native.empty()) return event;
+  // Auto-reset, initially not signalled.
+  event.handle_ = from_handle(CreateEventA(nullptr, FALSE, FALSE, native.c_str()));
   return event;
 }
 
@@ -156,13 +149,9 @@ NamedEvent NamedEvent::create(std::string_view name) noexcept {
 // events this process created, not on ones it opened.
 NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
   NamedEvent event;
-  try {
-    std::string native;
-    if (!native_name(name, native)) return event;
-    event.handle_ = from_handle(OpenEventA(SYNCHRONIZE, FALSE, native.c_str()));
-  } catch (...) {
-    event.close();
-  }
+  const std::string native = native_name(name);
+  if (native.empty()) return event;
+  event.handle_ = from_handle(OpenEventA(SYNCHRONIZE, FALSE, native.c_str()));
   return event;
 }
 
