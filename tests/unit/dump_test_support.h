@@ -1,12 +1,10 @@
-// Shared by the recording and replay tests: dump bytes built by hand,
-// scripted time, streams that fail like a full or broken disk, and a
-// temporary directory.
+// Shared by the dump tests: dump bytes built by hand, streams that fail like
+// a full or broken disk, and a temporary directory.
 #pragma once
 
 #include <zlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -57,20 +55,6 @@ inline SteadyClock stepping_clock(std::int64_t step) {
   return [now = std::int64_t{0}, step]() mutable { return now += step; };
 }
 
-// Records each sleep and sets `stop` at the `stop_at`-th one (never when 0).
-struct SleepLog {
-  std::vector<std::int32_t> calls;
-  std::atomic<bool>* stop = nullptr;
-  std::size_t stop_at = 0;
-
-  Sleeper sleeper() {
-    return [this](std::int32_t milliseconds) {
-      calls.push_back(milliseconds);
-      if (stop != nullptr && calls.size() == stop_at) *stop = true;
-    };
-  }
-};
-
 // Takes `room` bytes of writes in all, then only what still fits, as a full
 // disk does.
 template <class Base>
@@ -89,7 +73,7 @@ class RunsOutOfRoom : public Base {
   std::streamsize room_;
 };
 
-// Hands out `good`, then fails as a broken disk does.
+// Hands out what it was given, then fails as a broken disk does.
 class FailingReads : public std::stringbuf {
  public:
   using std::stringbuf::stringbuf;
