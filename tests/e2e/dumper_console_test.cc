@@ -47,6 +47,10 @@ TEST(DumperConsole, ReportsCommandLineErrorsOnStandardError) {
   EXPECT_EQ(unknown.status.code, 1);
   EXPECT_EQ(unknown.error.rfind("Error: unrecognised option '--frames'", 0), 0u) << unknown.error;
 
+  const RunResult stray_word = run_to_end(sandbox, "dumper", {"--fps", "5", "extra"}, "stray");
+  EXPECT_EQ(stray_word.status.code, 1);
+  EXPECT_EQ(stray_word.error, "Error: too many positional options have been specified on the command line\n");
+
   const RunResult help_with_bad_value = run_to_end(sandbox, "dumper", {"--help", "--fps", "abc"}, "help_abc");
   EXPECT_EQ(help_with_bad_value.status.code, 1);
   EXPECT_EQ(help_with_bad_value.output.find("Allowed options"), std::string::npos);
