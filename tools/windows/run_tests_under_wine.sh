@@ -68,6 +68,12 @@ if [[ -d "$WINEPREFIX" ]]; then
   wineserver -k >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
 fi
+# One server for the whole run. Left to itself, the server exits when the
+# last Wine process ends, and a program started in that moment fails with
+# "wine client error:0: recvmsg: Connection reset by peer"; the tests start
+# programs back to back, so they would hit that now and then.
+mkdir -p "$WINEPREFIX"
+wineserver --persistent
 # Ends this prefix's server (and any program a test left behind) on exit.
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wineboot --init >/dev/null 2>&1
