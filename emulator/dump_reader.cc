@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "common/byte_coding.h"
 #include "formats/dump_format.h"
 
 namespace {
@@ -47,18 +46,14 @@ std::optional<std::uint64_t> remaining_length(std::istream& input) {
 }  // namespace
 
 DumpReader::DumpReader(std::istream& input) : input_(input) {
-  // A stream that could not be opened reads nothing and leaves this zero.
-  std::array<char, 8> magic{};
-  input_.read(magic.data(), static_cast<std::streamsize>(magic.size()));
-  if (std::string_view(magic.data(), magic.size()) != dump_magic) {
-    throw std::invalid_argument("Invalid file format.");
-  }
-
-  std::array<char, 4> fps_bytes{};
-  input_.read(fps_bytes.data(), static_cast<std::streamsize>(fps_bytes.size()));
-  fps_ = coding::decode_i32(fps_bytes.data());
-  input_.read(source_id_.data(), static_cast<std::streamsize>(source_id_.size()));
-  input_.ignore(static_cast<std::streamsize>(dump_reserved_size));
+  // A stream that could not be opened, or a file cut inside the header,
+  // leaves what was not read zero.
+  std::array<std::uint8_t, dump_header_size> bytes{};
+  input_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!has_dump_magic(bytes.data())) throw std::invalid_argument("Invalid file format.");
+  const DumpHeader header = decode_dump_header(bytes.data());
+  fps_ = static_cast<std::int32_t>(header.fps);
+  source_id_ = header.source_id;
 }
 
 std::vector<std::uint8_t> DumpReader::next_frame() {

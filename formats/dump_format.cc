@@ -12,6 +12,16 @@ std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& 
   return bytes;
 }
 
+bool has_dump_magic(const std::uint8_t* bytes) noexcept {
+  return std::equal(dump_magic.begin(), dump_magic.end(), bytes);
+}
+
+DumpHeader decode_dump_header(const std::uint8_t* bytes) noexcept {
+  DumpHeader header{coding::decode_u32(bytes + 8), {}};
+  std::copy(bytes + 12, bytes + 12 + header.source_id.size(), header.source_id.begin());
+  return header;
+}
+
 std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const FrameRecord& record) noexcept {
   std::array<std::uint8_t, frame_record_header_size> bytes{};
   coding::encode_u32(bytes.data(), record.compressed_size);

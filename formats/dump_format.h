@@ -30,5 +30,8 @@ struct FrameRecord {
 };
 
 std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& header) noexcept;
+// Whether the `dump_header_size` bytes at `bytes` start with the magic.
+bool has_dump_magic(const std::uint8_t* bytes) noexcept;
+DumpHeader decode_dump_header(const std::uint8_t* bytes) noexcept;
 std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const FrameRecord& record) noexcept;
 FrameRecord decode_frame_record(const std::uint8_t* bytes) noexcept;
