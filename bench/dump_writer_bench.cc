@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/bench_frames.h"
-#include "dumper/dump_writer.h"
+#include "formats/dump_writer.h"
 #include "formats/acc_pages.h"
 #include "formats/iracing_layout.h"
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench/bench_frames.h"
-#include "dumper/dump_writer.h"
-#include "emulator/dump_reader.h"
+#include "formats/dump_writer.h"
+#include "formats/dump_reader.h"
 #include "emulator/iracing_emulator.h"
 #include "formats/acc_pages.h"
 #include "formats/iracing_snapshot.h"

@@ -2,11 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "common/source_id.h"
-
-using FramePayload = std::vector<std::uint8_t>;
+#include "formats/frame_payload.h"
 
 class Connector {
  public:

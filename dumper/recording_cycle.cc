@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "common/precise_sleep.h"
-#include "dumper/dump_file.h"
-#include "dumper/dump_writer.h"
+#include "formats/dump_file.h"
+#include "formats/dump_writer.h"
 #include "dumper/recording_loops.h"
 #include "dumper/time_stamp.h"
 

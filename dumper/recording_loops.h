@@ -11,7 +11,7 @@
 #include "common/pacing.h"
 #include "common/stop_signal.h"
 #include "dumper/connector.h"
-#include "dumper/dump_writer.h"
+#include "formats/dump_writer.h"
 #include "dumper/sources.h"
 
 // What wait_for_connection works on; it owns nothing.

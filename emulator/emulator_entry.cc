@@ -13,7 +13,7 @@
 #include "common/command_line.h"
 #include "common/pacing.h"
 #include "common/precise_sleep.h"
-#include "emulator/dump_reader.h"
+#include "formats/dump_reader.h"
 #include "emulator/replay_loop.h"
 
 namespace options = boost::program_options;

@@ -6,7 +6,7 @@
 
 #include "common/pacing.h"
 #include "common/stop_signal.h"
-#include "emulator/dump_reader.h"
+#include "formats/dump_reader.h"
 #include "emulator/emulator.h"
 
 enum class ReplayEnd { end_of_file, stopped };

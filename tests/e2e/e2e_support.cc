@@ -12,8 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "dumper/dump_writer.h"
-#include "emulator/dump_reader.h"
+#include "formats/dump_writer.h"
+#include "formats/dump_reader.h"
 #include "formats/dump_scan.h"
 #include "formats/iracing_snapshot.h"
 

@@ -1,4 +1,4 @@
-#include "emulator/dump_reader.h"
+#include "formats/dump_reader.h"
 
 #include <gtest/gtest.h>
 

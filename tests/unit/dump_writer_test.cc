@@ -1,5 +1,5 @@
 // Writing dumps, and finding where the intact part of a dump ends.
-#include "dumper/dump_writer.h"
+#include "formats/dump_writer.h"
 
 #include <gtest/gtest.h>
 

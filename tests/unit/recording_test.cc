@@ -3,7 +3,7 @@
 
 #include "dumper/recording_cycle.h"
 #include "dumper/recording_loops.h"
-#include "emulator/dump_reader.h"
+#include "formats/dump_reader.h"
 #include "unit/dump_test_support.h"
 
 namespace {

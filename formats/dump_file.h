@@ -9,7 +9,7 @@
 #include <ostream>
 #include <string>
 
-#include "dumper/dump_file_errors.h"
+#include "formats/dump_file_errors.h"
 
 // How many names one time stamp may take: "vove_dump_<stamp>.bin", then
 // "vove_dump_<stamp>_1.bin" and on.

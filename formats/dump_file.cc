@@ -1,4 +1,4 @@
-#include "dumper/dump_file.h"
+#include "formats/dump_file.h"
 
 #include <system_error>
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/source_id.h"
-#include "dumper/connector.h"
+#include "formats/frame_payload.h"
 
 // The stream refused a write (full disk, file size limit, ...). What already
 // reached the stream before the failed write is intact; the failed write may

@@ -1,4 +1,4 @@
-#include "dumper/dump_writer.h"
+#include "formats/dump_writer.h"
 
 #include <zlib.h>
 

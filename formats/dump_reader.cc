@@ -1,4 +1,4 @@
-#include "emulator/dump_reader.h"
+#include "formats/dump_reader.h"
 
 #include <zlib.h>
 
@@ -13,12 +13,6 @@
 namespace {
 
 constexpr std::string_view corrupt_message = "Failed to decompress data. File is corrupted?";
-
-// Deflate codes at best 258 bytes in two bits, so no zlib stream inflates
-// to more than 1032 times its size. A record claiming more is corrupt, and
-// refusing it keeps a damaged size from driving a huge allocation.
-constexpr std::uint64_t max_inflate_ratio = 1032;
-constexpr std::uint64_t inflate_slack = 1024;
 
 // Records of a stream whose length is unknown are read in pieces of this
 // size, so memory grows only with data that is really there.
@@ -67,8 +61,7 @@ std::vector<std::uint8_t> DumpReader::next_frame() {
   consumed(size_bytes.size());
   const FrameRecord record = decode_frame_record(size_bytes.data());
 
-  const std::uint64_t inflate_limit = record.compressed_size * max_inflate_ratio + inflate_slack;
-  if (record.uncompressed_size > inflate_limit) throw_corrupt();
+  if (!is_plausible_record(record)) throw_corrupt();
 
   const std::vector<std::uint8_t> compressed = read_record_data(record.compressed_size);
 
