@@ -32,3 +32,10 @@ std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const Fra
 FrameRecord decode_frame_record(const std::uint8_t* bytes) noexcept {
   return FrameRecord{coding::decode_u32(bytes), coding::decode_u32(bytes + 4)};
 }
+
+bool is_plausible_record(const FrameRecord& record) noexcept {
+  constexpr std::uint64_t max_inflate_ratio = 1032;
+  constexpr std::uint64_t inflate_slack = 1024;
+  return record.compressed_size > 0 &&
+         record.uncompressed_size <= record.compressed_size * max_inflate_ratio + inflate_slack;
+}

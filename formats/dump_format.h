@@ -29,6 +29,13 @@ struct FrameRecord {
   std::uint32_t uncompressed_size = 0;
 };
 
+// Whether a record's sizes can describe a zlib stream of a frame: its data
+// is not empty, and deflate codes at best 258 bytes in two bits, so no
+// stream inflates to more than 1032 times its size (plus a little for the
+// stream's own framing). Refusing more keeps a damaged size from driving a
+// huge allocation.
+bool is_plausible_record(const FrameRecord& record) noexcept;
+
 std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& header) noexcept;
 // Whether the `dump_header_size` bytes at `bytes` start with the magic.
 bool has_dump_magic(const std::uint8_t* bytes) noexcept;

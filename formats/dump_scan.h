@@ -10,9 +10,9 @@
 #include <optional>
 
 // Reads `in` from its current position to its end. 0 when not even the
-// header is complete; empty when reading failed before the end, so that no
-// caller cuts a file it could not see whole. Only sizes are looked at: the
-// header's content and the records' data are not checked.
+// header is complete (or lacks the magic); empty when reading failed before
+// the end, so that no caller cuts a file it could not see whole. Only the
+// record sizes are looked at (see DumpIndex), never the data.
 std::optional<std::uint64_t> complete_dump_length(std::istream& in);
 
 // The same for a file; empty also when it cannot be opened.

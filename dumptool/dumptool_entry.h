@@ -1,0 +1,5 @@
+// dumptool: works on recordings. `dumptool <command> [options]`.
+#pragma once
+
+// Runs the command that argv[1] names; returns the process's exit code.
+int run_dumptool(int argc, const char* const argv[]);
