@@ -402,18 +402,6 @@ void store(std::byte* destination, VariableType type, double value) noexcept {
 
 }  // namespace
 
-std::int32_t variable_type_size(VariableType type) noexcept {
-  switch (type) {
-    case VariableType::character:
-    case VariableType::boolean:
-      return 1;
-    case VariableType::float64:
-      return 8;
-    default:
-      return 4;
-  }
-}
-
 const std::vector<StandinVariable>& standin_variables() {
   static const std::vector<StandinVariable> table = build_table();
   return table;

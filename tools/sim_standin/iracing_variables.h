@@ -1,15 +1,7 @@
 // The telemetry variables the iRacing stand-in publishes: their table, the
 // 144-byte variable headers that describe them, and the data row built
 // from them for a tick.
-//
-// Variable header (144 bytes, little-endian):
-//   0   i32   type (VariableType)
-//   4   i32   offset of the value in the data row
-//   8   i32   count of values (1 for a scalar)
-//   12  u8    count-as-time flag, then 3 padding bytes
-//   16  32    name, zero-padded
-//   48  64    description, zero-padded
-//   112 32    unit, zero-padded
+// (The header layout is in formats/iracing_variable_table.h.)
 #pragma once
 
 #include <cstddef>
@@ -19,26 +11,9 @@
 #include <vector>
 
 #include "formats/iracing_layout.h"
+#include "formats/iracing_variable_table.h"
 
 namespace iRacing {
-
-enum class VariableType : std::int32_t {
-  character = 0,
-  boolean = 1,
-  integer = 2,
-  bitfield = 3,
-  float32 = 4,
-  float64 = 5,
-};
-
-std::int32_t variable_type_size(VariableType type) noexcept;
-
-inline constexpr std::size_t variable_name_offset = 16;
-inline constexpr std::size_t variable_name_capacity = 32;
-inline constexpr std::size_t variable_description_offset = 48;
-inline constexpr std::size_t variable_description_capacity = 64;
-inline constexpr std::size_t variable_unit_offset = 112;
-inline constexpr std::size_t variable_unit_capacity = 32;
 
 // How a variable's values move from tick to tick.
 enum class SignalKind {
