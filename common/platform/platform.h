@@ -129,4 +129,8 @@ bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() 
 enum class CreateFileResult { created, exists, failed };
 CreateFileResult create_new_file(const std::string& path) noexcept;
 
+// Whether standard error is a terminal (a console on Windows), where a
+// progress line may be redrawn in place; false when it is redirected.
+bool standard_error_is_terminal() noexcept;
+
 }  // namespace platform

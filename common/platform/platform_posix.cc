@@ -389,4 +389,6 @@ CreateFileResult create_new_file(const std::string& path) noexcept {
   return CreateFileResult::created;
 }
 
+bool standard_error_is_terminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }
+
 }  // namespace platform

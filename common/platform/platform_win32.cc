@@ -224,4 +224,9 @@ CreateFileResult create_new_file(const std::string& path) noexcept {
   return CreateFileResult::created;
 }
 
+bool standard_error_is_terminal() noexcept {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 }  // namespace platform

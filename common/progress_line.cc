@@ -1,0 +1,45 @@
+#include "common/progress_line.h"
+
+#include <iostream>
+
+#include "common/platform/platform.h"
+
+namespace {
+
+// A few updates a second read as live without costing anything.
+constexpr std::int64_t redraw_interval_ns = 250'000'000;
+
+}  // namespace
+
+ProgressLine::ProgressLine() : ProgressLine(std::cerr, platform::standard_error_is_terminal(), steady_now) {}
+
+ProgressLine::ProgressLine(std::ostream& out, bool enabled, SteadyClock clock)
+    : out_(out), enabled_(enabled), clock_(std::move(clock)) {}
+
+ProgressLine::~ProgressLine() {
+  try {
+    clear();
+  } catch (...) {
+    // A terminal that failed cannot be cleaned up either.
+  }
+}
+
+void ProgressLine::update(std::string_view text, bool now) {
+  if (!enabled_) return;
+  const std::int64_t time = clock_();
+  if (drawn_ && !now && time - last_draw_ < redraw_interval_ns) return;
+  last_draw_ = time;
+  drawn_ = true;
+  out_ << '\r' << text;
+  if (text.size() < width_) out_ << std::string(width_ - text.size(), ' ') << '\r' << text;
+  width_ = text.size();
+  out_.flush();
+}
+
+void ProgressLine::clear() {
+  if (!enabled_ || !drawn_) return;
+  out_ << '\r' << std::string(width_, ' ') << '\r';
+  out_.flush();
+  drawn_ = false;
+  width_ = 0;
+}

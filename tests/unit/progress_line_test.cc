@@ -1,0 +1,32 @@
+#include "common/progress_line.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndClearsItself) {
+  std::int64_t now = 0;
+  std::ostringstream out;
+  {
+    ProgressLine line(out, true, [&] { return now; });
+    line.update("00:01 frame 60");
+    now += 100'000'000;
+    line.update("00:01 frame 66");  // too soon: skipped
+    line.update("paused", true);    // asked for at once: drawn, the longer text erased
+    now += 300'000'000;
+    line.update("00:02 frame 90");
+    EXPECT_EQ(out.str(), "\r00:01 frame 60\rpaused        \rpaused\r00:02 frame 90");
+  }
+  EXPECT_EQ(out.str().substr(out.str().size() - 16), "\r" + std::string(14, ' ') + "\r");
+
+  std::ostringstream quiet;
+  {
+    ProgressLine line(quiet, false, [&] { return now; });
+    line.update("anything", true);
+  }
+  EXPECT_EQ(quiet.str(), "");
+}
+
+}  // namespace
