@@ -73,6 +73,13 @@ std::vector<std::uint8_t> DumpReader::next_frame() {
   return payload;
 }
 
+void DumpReader::seek(std::uint64_t offset) {
+  input_.clear();
+  input_.seekg(static_cast<std::streamoff>(offset));
+  if (!input_) throw_read_error();
+  length_asked_ = false;  // the tracked remainder belonged to the old position
+}
+
 bool DumpReader::may_hold(std::uint64_t size) {
   if (!length_asked_ || (remaining_ && size > *remaining_)) {
     remaining_ = remaining_length(input_);

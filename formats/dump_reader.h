@@ -28,6 +28,12 @@ class DumpReader {
   // when the stream fails with an I/O error.
   std::vector<std::uint8_t> next_frame();
 
+  // Moves to the record whose sizes start at `offset` from the stream's
+  // start (as DumpIndex found it); the next next_frame() reads that record.
+  // Throws std::runtime_error "Failed to read the input file." when the
+  // stream cannot seek there.
+  void seek(std::uint64_t offset);
+
  private:
   // Reads exactly `size` bytes of a record's data; see next_frame().
   std::vector<std::uint8_t> read_record_data(std::uint32_t size);

@@ -1,0 +1,54 @@
+#include "formats/dump_frames.h"
+
+#include <cerrno>
+#include <cmath>
+#include <stdexcept>
+#include <system_error>
+
+namespace {
+
+std::ifstream open_for_reading(const std::filesystem::path& path) {
+  errno = 0;
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) {
+    const int error = errno;
+    std::string message = "Failed to open the file " + path.string();
+    if (error != 0) message += ": " + std::generic_category().message(error);
+    throw std::runtime_error(message);
+  }
+  return stream;
+}
+
+}  // namespace
+
+DumpFrames::DumpFrames(const std::filesystem::path& path)
+    : stream_(open_for_reading(path)), index_(DumpIndex::scan(stream_)) {
+  stream_.clear();
+  stream_.seekg(0);
+  reader_ = std::make_unique<DumpReader>(stream_);
+}
+
+double DumpFrames::seconds_of(std::size_t frame) const noexcept {
+  const std::uint32_t fps = header().fps;
+  return fps == 0 ? 0.0 : static_cast<double>(frame) / fps;
+}
+
+std::size_t DumpFrames::frame_at(double seconds) const noexcept {
+  const std::uint32_t fps = header().fps;
+  if (!(seconds > 0.0)) return 0;
+  if (fps == 0) return size();  // every frame stands at time 0
+  const double frame = std::ceil(seconds * fps - 1e-9);  // a time read back from text may fall just short
+  return frame >= static_cast<double>(size()) ? size() : static_cast<std::size_t>(frame);
+}
+
+FramePayload DumpFrames::read(std::size_t frame) {
+  if (frame >= size()) throw std::out_of_range("No frame " + std::to_string(frame) + " in the recording");
+  if (frame != next_) reader_->seek(index_.records()[frame].offset);
+  next_ = frame + 1;
+  try {
+    return reader_->next_frame();
+  } catch (...) {
+    next_ = size();  // the position is unknown now: seek next time
+    throw;
+  }
+}
