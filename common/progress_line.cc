@@ -24,9 +24,19 @@ ProgressLine::~ProgressLine() {
   }
 }
 
+void ProgressLine::show_after(std::int64_t nanoseconds) {
+  if (!enabled_) return;
+  hidden_until_ = clock_() + nanoseconds;
+  hidden_ = true;
+}
+
 void ProgressLine::update(std::string_view text, bool now) {
   if (!enabled_) return;
   const std::int64_t time = clock_();
+  if (hidden_) {
+    if (time < hidden_until_) return;
+    hidden_ = false;
+  }
   if (drawn_ && !now && time - last_draw_ < redraw_interval_ns) return;
   last_draw_ = time;
   drawn_ = true;

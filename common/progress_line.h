@@ -22,6 +22,9 @@ class ProgressLine {
   ProgressLine& operator=(const ProgressLine&) = delete;
 
   bool enabled() const noexcept { return enabled_; }
+  // Draws nothing until `nanoseconds` from now have passed, so that work
+  // which ends sooner leaves the terminal alone.
+  void show_after(std::int64_t nanoseconds);
   // Redraws with `text`, at most a few times a second unless `now` is set
   // (use it for a change the user caused, such as a pause).
   void update(std::string_view text, bool now = false);
@@ -33,6 +36,8 @@ class ProgressLine {
   bool enabled_;
   SteadyClock clock_;
   std::int64_t last_draw_ = 0;
+  std::int64_t hidden_until_ = 0;
+  bool hidden_ = false;
   bool drawn_ = false;
   std::size_t width_ = 0;  // of the text on screen, so a shorter one erases it
 };

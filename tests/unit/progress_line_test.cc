@@ -29,4 +29,18 @@ TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndClearsItself) {
   EXPECT_EQ(quiet.str(), "");
 }
 
+TEST(ProgressLine, ShowsNothingForWorkShorterThanTheDelay) {
+  std::int64_t now = 0;
+  std::ostringstream out;
+  ProgressLine line(out, true, [&] { return now; });
+  line.show_after(1'000'000'000);
+  now += 900'000'000;
+  line.update("frame 10", true);
+  line.clear();
+  EXPECT_EQ(out.str(), "");
+  now += 100'000'000;
+  line.update("frame 11");
+  EXPECT_EQ(out.str(), "\rframe 11");
+}
+
 }  // namespace
