@@ -26,6 +26,10 @@ for preset in default asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
+# Brief, so that it cannot rot; the times it prints are reported, not judged.
+echo "== default: pacing as a consumer sees it"
+tools/pacing_probe.sh build/default
+
 if [[ $windows == auto ]] && command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
   windows=yes
 fi
