@@ -42,11 +42,17 @@ std::size_t DumpFrames::frame_at(double seconds) const noexcept {
 }
 
 FramePayload DumpFrames::read(std::size_t frame) {
+  FramePayload payload;
+  read(frame, payload);
+  return payload;
+}
+
+void DumpFrames::read(std::size_t frame, FramePayload& payload) {
   if (frame >= size()) throw std::out_of_range("No frame " + std::to_string(frame) + " in the recording");
   if (frame != next_) reader_->seek(index_.records()[frame].offset);
   next_ = frame + 1;
   try {
-    return reader_->next_frame();
+    reader_->next_frame(payload);
   } catch (...) {
     next_ = size();  // the position is unknown now: seek next time
     throw;

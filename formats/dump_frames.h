@@ -35,6 +35,8 @@ class DumpFrames {
   // Inflates frame `frame` (< size()). Throws as DumpReader::next_frame does
   // for a record that does not inflate.
   FramePayload read(std::size_t frame);
+  // The same into `payload`, whose capacity is reused from frame to frame.
+  void read(std::size_t frame, FramePayload& payload);
 
  private:
   std::ifstream stream_;

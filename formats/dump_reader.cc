@@ -1,10 +1,10 @@
 #include "formats/dump_reader.h"
 
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -51,26 +51,29 @@ DumpReader::DumpReader(std::istream& input) : input_(input) {
 }
 
 std::vector<std::uint8_t> DumpReader::next_frame() {
+  std::vector<std::uint8_t> payload;
+  next_frame(payload);
+  return payload;
+}
+
+void DumpReader::next_frame(FramePayload& payload) {
+  payload.clear();
   std::array<std::uint8_t, frame_record_header_size> size_bytes{};
   input_.read(reinterpret_cast<char*>(size_bytes.data()), static_cast<std::streamsize>(size_bytes.size()));
   if (static_cast<std::size_t>(input_.gcount()) != size_bytes.size()) {
     // A read error leaves the sizes undefined: that is no end of file.
     if (input_.bad()) throw_read_error();
-    return {};
+    return;
   }
   consumed(size_bytes.size());
   const FrameRecord record = decode_frame_record(size_bytes.data());
 
   if (!is_plausible_record(record)) throw_corrupt();
 
-  const std::vector<std::uint8_t> compressed = read_record_data(record.compressed_size);
-
-  // A stream that inflates to fewer bytes leaves the tail of the payload zero.
-  std::vector<std::uint8_t> payload(record.uncompressed_size);
-  uLongf payload_length = record.uncompressed_size;
-  const int result = uncompress(payload.data(), &payload_length, compressed.data(), record.compressed_size);
-  if (result != Z_OK) throw_corrupt();
-  return payload;
+  read_record_data(record.compressed_size);
+  if (!inflater_.inflate_into(std::span(compressed_).first(record.compressed_size), record.uncompressed_size,
+                              payload))
+    throw_corrupt();
 }
 
 void DumpReader::seek(std::uint64_t offset) {
@@ -93,22 +96,21 @@ void DumpReader::consumed(std::uint64_t count) noexcept {
 }
 
 // A file that cannot hold the data is corrupt; nothing is allocated beyond
-// what the file can deliver.
-std::vector<std::uint8_t> DumpReader::read_record_data(std::uint32_t size) {
+// what the file can deliver. The buffer only grows.
+void DumpReader::read_record_data(std::uint32_t size) {
   if (!may_hold(size)) throw_corrupt();
   const std::size_t step = remaining_ ? std::size_t{size} : read_chunk_size;
 
-  std::vector<std::uint8_t> data;
-  while (data.size() < size) {
-    const std::size_t offset = data.size();
+  std::size_t offset = 0;
+  while (offset < size) {
     const std::size_t count = std::min<std::size_t>(step, size - offset);
-    data.resize(offset + count);
-    input_.read(reinterpret_cast<char*>(data.data() + offset), static_cast<std::streamsize>(count));
+    if (compressed_.size() < offset + count) compressed_.resize(offset + count);
+    input_.read(reinterpret_cast<char*>(compressed_.data() + offset), static_cast<std::streamsize>(count));
     if (static_cast<std::size_t>(input_.gcount()) != count) {
       if (input_.bad()) throw_read_error();
       throw_corrupt();
     }
+    offset += count;
   }
   consumed(size);
-  return data;
 }

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "common/source_id.h"
+#include "formats/frame_payload.h"
+#include "formats/zlib_streams.h"
 
 class DumpReader {
  public:
@@ -25,8 +27,15 @@ class DumpReader {
   // file ends inside a record's two sizes). Throws std::invalid_argument
   // "Failed to decompress data. File is corrupted?" for a record that cannot
   // be inflated or whose sizes the file cannot hold, and std::runtime_error
-  // when the stream fails with an I/O error.
+  // when the stream fails with an I/O error. A stream that inflates to
+  // fewer bytes than the record declares leaves the payload's tail zero.
+  // Memory grows with the data the record really holds, not with the size
+  // it declares.
   std::vector<std::uint8_t> next_frame();
+  // The same into `payload`, whose capacity is reused, so that reading
+  // frame after frame allocates nothing once it has grown. `payload` is
+  // unspecified after an exception.
+  void next_frame(FramePayload& payload);
 
   // Moves to the record whose sizes start at `offset` from the stream's
   // start (as DumpIndex found it); the next next_frame() reads that record.
@@ -35,8 +44,9 @@ class DumpReader {
   void seek(std::uint64_t offset);
 
  private:
-  // Reads exactly `size` bytes of a record's data; see next_frame().
-  std::vector<std::uint8_t> read_record_data(std::uint32_t size);
+  // Reads exactly `size` bytes of a record's data into compressed_; see
+  // next_frame().
+  void read_record_data(std::uint32_t size);
   // Whether the stream may still hold `size` bytes. The stream's length is
   // asked once and then tracked, so a frame costs no seeks; it is asked
   // again only when the tracked count falls short, as the file may have grown.
@@ -48,4 +58,6 @@ class DumpReader {
   SourceId source_id_{};
   bool length_asked_ = false;
   std::optional<std::uint64_t> remaining_;  // empty when the stream cannot seek
+  InflateStream inflater_;
+  std::vector<std::uint8_t> compressed_;    // the current record's data, reused
 };

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <limits>
-#include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -41,22 +41,18 @@ void DumpWriter::append_frame(const FramePayload& payload) {
 
   // Sizes and data in one buffer, so the record reaches the stream in one
   // write: an unbuffered file then never holds part of a record unless that
-  // very write failed.
+  // very write failed. The buffer only grows, and is never zero-filled.
   const std::size_t record_capacity = frame_record_header_size + bound;
-  auto record = std::make_unique_for_overwrite<std::uint8_t[]>(record_capacity);
-  uLongf compressed_length = bound;
-  const int result = compress2(record.get() + frame_record_header_size, &compressed_length,
-                               payload.data(), length, Z_DEFAULT_COMPRESSION);
-  if (result != Z_OK) {
-    // Nothing is written: a record that does not inflate to its size would
-    // make the whole file unreadable.
-    throw std::runtime_error(std::string("Failed to compress a frame: ") + zError(result));
-  }
+  if (record_.size() < record_capacity) record_.resize(record_capacity);
+  // On failure nothing is written: a record that does not inflate to its
+  // size would make the whole file unreadable.
+  const std::size_t compressed_length = deflater_.compress(
+      payload, std::span(record_).subspan(frame_record_header_size, bound));
 
   const auto sizes = encode_frame_record(FrameRecord{static_cast<std::uint32_t>(compressed_length),
                                                      static_cast<std::uint32_t>(length)});
-  std::copy(sizes.begin(), sizes.end(), record.get());
-  out_.write(reinterpret_cast<const char*>(record.get()),
+  std::copy(sizes.begin(), sizes.end(), record_.begin());
+  out_.write(reinterpret_cast<const char*>(record_.data()),
              static_cast<std::streamsize>(frame_record_header_size + compressed_length));
   if (!out_) throw DumpWriteError("Failed to write a frame record");
 }

@@ -6,9 +6,11 @@
 #include <ios>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "common/source_id.h"
 #include "formats/frame_payload.h"
+#include "formats/zlib_streams.h"
 
 // The stream refused a write (full disk, file size limit, ...). What already
 // reached the stream before the failed write is intact; the failed write may
@@ -21,16 +23,21 @@ class DumpWriteError : public std::ios_base::failure {
 
 class DumpWriter {
  public:
-  // Writes the header at once; throws DumpWriteError when the stream fails.
-  // The writer neither opens, flushes nor closes `out`.
+  // Writes the header at once; throws DumpWriteError when the stream fails
+  // and std::runtime_error when zlib cannot set up its stream. The writer
+  // neither opens, flushes nor closes `out`.
   DumpWriter(std::ostream& out, std::uint32_t fps, SourceId source_id);
 
   // Appends one record holding `payload` compressed with zlib's default
   // level. The payload must not be empty. Throws DumpWriteError when the
   // stream fails, std::runtime_error when zlib fails (nothing is written
   // then) and std::length_error for a payload the format cannot hold.
+  // The bytes are those of zlib's compress2; one stream and one buffer serve
+  // every frame, so a frame allocates nothing once the buffer has grown.
   void append_frame(const FramePayload& payload);
 
  private:
   std::ostream& out_;
+  DeflateStream deflater_;
+  std::vector<std::uint8_t> record_;  // sizes and data of the record being written
 };

@@ -15,9 +15,11 @@ void publish_at_deadlines(const std::filesystem::path& path) {
   const std::chrono::nanoseconds period(1'000'000'000 / frames.header().fps);
   iRacing::Emulator producer;
   producer.start();
+  FramePayload payload;
   auto deadline = std::chrono::steady_clock::now();
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
-    producer.write_frame(frames.read(frame));
+    frames.read(frame, payload);
+    producer.write_frame(payload);
     deadline += period;
     std::this_thread::sleep_until(deadline);
   }

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,7 +100,11 @@ void ChildProcess::send_signal(int signal_number) const {
 
 bool ChildProcess::has_ended() {
   int raw = 0;
-  if (!status_ && waitpid(pid_, &raw, WNOHANG) == pid_) status_ = decode_status(raw);
+  rusage usage{};
+  if (!status_ && wait4(pid_, &raw, WNOHANG, &usage) == pid_) {
+    status_ = decode_status(raw);
+    peak_resident_kib_ = usage.ru_maxrss;
+  }
   return status_.has_value();
 }
 

@@ -34,6 +34,9 @@ class ChildProcess {
   // Waits for the process to end; std::nullopt if it is still running
   // after `limit` (a guard against hangs, not a timing check).
   std::optional<ExitStatus> wait_for_exit(std::chrono::milliseconds limit);
+  // The most memory the process ever had resident, in KiB; known once it
+  // has ended and been waited for.
+  std::optional<long> peak_resident_kib() const noexcept { return peak_resident_kib_; }
 
   // The console output so far, carriage returns removed.
   std::string standard_output() const;
@@ -48,6 +51,7 @@ class ChildProcess {
 
   pid_t pid_ = -1;
   std::optional<ExitStatus> status_;
+  std::optional<long> peak_resident_kib_;
   std::filesystem::path stdout_path_;
   std::filesystem::path stderr_path_;
 };

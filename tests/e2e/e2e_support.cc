@@ -1,6 +1,7 @@
 #include "e2e_support.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -12,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "formats/dump_format.h"
+#include "formats/dump_index.h"
 #include "formats/dump_writer.h"
 #include "formats/dump_reader.h"
 #include "formats/dump_scan.h"
@@ -105,6 +108,28 @@ DumpContents read_dump(const std::filesystem::path& path) {
     contents.frames.push_back(std::move(frame));
   }
   return contents;
+}
+
+void expect_records_match_compress2(const std::filesystem::path& path) {
+  const DumpIndex index = DumpIndex::scan(path);
+  EXPECT_FALSE(index.damage().has_value()) << path;
+  EXPECT_FALSE(index.records().empty()) << path;
+  std::ifstream in(path, std::ios::binary);
+  for (const auto& record : index.records()) {
+    const FrameRecord sizes = record.sizes;
+    std::vector<std::uint8_t> stream(sizes.compressed_size);
+    in.seekg(static_cast<std::streamoff>(record.data_offset()));
+    in.read(reinterpret_cast<char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+    std::vector<std::uint8_t> payload(sizes.uncompressed_size);
+    uLongf payload_length = sizes.uncompressed_size;
+    ASSERT_EQ(uncompress(payload.data(), &payload_length, stream.data(), sizes.compressed_size), Z_OK);
+    uLongf length = compressBound(sizes.uncompressed_size);
+    std::vector<std::uint8_t> expected(length);
+    ASSERT_EQ(compress2(expected.data(), &length, payload.data(), sizes.uncompressed_size, Z_DEFAULT_COMPRESSION),
+              Z_OK);
+    expected.resize(length);
+    ASSERT_EQ(stream, expected) << "record at " << record.offset << " of " << path;
+  }
 }
 
 void write_dump(const std::filesystem::path& path, std::uint32_t fps, const SourceId& source_id,

@@ -57,6 +57,10 @@ struct DumpContents {
 // or a record is damaged.
 DumpContents read_dump(const std::filesystem::path& path);
 
+// Checks that every record of the dump at `path` holds, byte for byte, what
+// zlib's compress2 at the default level makes of its inflated payload.
+void expect_records_match_compress2(const std::filesystem::path& path);
+
 // Writes a dump file from payloads (for feeding the emulator).
 void write_dump(const std::filesystem::path& path, std::uint32_t fps, const SourceId& source_id,
                 const std::vector<std::vector<std::uint8_t>>& frames);

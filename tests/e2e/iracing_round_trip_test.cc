@@ -119,6 +119,7 @@ void round_trip_at(int fps, std::chrono::milliseconds length, const std::string&
     stop_with_interrupt(*standin, "stand-in");
   }
   ASSERT_FALSE(recording.empty());
+  expect_records_match_compress2(recording);
   const DumpContents original = read_dump(recording);
   EXPECT_EQ(original.fps, static_cast<std::uint32_t>(fps));
   const DumpContents replayed = record_replay(sandbox, recording, fps);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "formats/dump_writer.h"
 #include "unit/dump_test_support.h"
 
 namespace {
@@ -21,15 +22,18 @@ class PipeBuffer : public std::stringbuf {
   pos_type seekoff(off_type, std::ios::seekdir, std::ios::openmode) override { return pos_type(off_type(-1)); }
 };
 
-// The largest allocation since the last reset. Only the sanitizer build can
-// see allocations; elsewhere it stays 0 and the outcome alone is checked.
+// The largest allocation and the number of allocations since the last
+// reset. Only the sanitizer build can see allocations; elsewhere both stay 0
+// and the outcome alone is checked.
 std::atomic<std::size_t> largest_allocation{0};
+std::atomic<std::size_t> allocations{0};
 
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
                                                          void (*)(const volatile void*));
 const int allocation_hooks = __sanitizer_install_malloc_and_free_hooks(
     [](const volatile void*, std::size_t size) {
+      ++allocations;
       for (std::size_t seen = largest_allocation; size > seen;) largest_allocation.compare_exchange_weak(seen, size);
     },
     [](const volatile void*) {});
@@ -77,6 +81,59 @@ TEST(DumpReader, BadRecordsAreCorruptWithoutAHugeAllocation) {
   DumpReader reader(input);
   EXPECT_EQ(reader.next_frame(), noise(10));
   EXPECT_THROW(reader.next_frame(), std::runtime_error) << "a read error is no end of file";
+}
+
+// A record may declare up to about a thousand times its size; what it costs
+// must follow the data it really holds, not that declaration.
+TEST(DumpReader, ADeclaredSizeCostsNoMemoryUntilTheDataArrives) {
+  const std::string good = record(noise(200000));
+  const std::string data = good.substr(8, good.size() - 8 - 16);  // the stream cut before its end
+  const auto size = static_cast<std::uint32_t>(data.size());
+  for (const bool through_pipe : {false, true}) {
+    largest_allocation = 0;
+    const Outcome outcome = read_all(header(5) + raw_record(size, size * 1032, data), through_pipe);
+    EXPECT_TRUE(outcome.frames.empty());
+    EXPECT_EQ(outcome.error, corrupt);
+    EXPECT_LT(largest_allocation, std::size_t{2} << 20) << "declared " << size * 1032;
+  }
+  // A whole stream that holds fewer bytes than declared still gives the
+  // declared size, the tail zero.
+  const std::string whole = record(noise(1000)).substr(8);
+  const Outcome padded = read_all(header(5) + raw_record(static_cast<std::uint32_t>(whole.size()), 1500, whole), false);
+  ASSERT_EQ(padded.frames.size(), 1u);
+  Bytes expected = noise(1000);
+  expected.resize(1500, 0);
+  EXPECT_EQ(padded.frames.front(), expected);
+}
+
+// A frame read into the same payload, or written from it, allocates nothing
+// once the buffers have grown.
+TEST(DumpReader, FrameAfterFrameReusesTheBuffers) {
+  std::string bytes = header(60);
+  for (std::uint32_t seed = 1; seed <= 10; ++seed) bytes += record(noise(3700, seed));
+  std::istringstream input(bytes);
+  DumpReader reader(input);
+  Bytes payload;
+  reader.next_frame(payload);
+  allocations = 0;
+  for (std::uint32_t seed = 2; seed <= 10; ++seed) {
+    reader.next_frame(payload);
+    EXPECT_EQ(payload, noise(3700, seed));
+  }
+  EXPECT_EQ(allocations, 0u) << "the reader allocated per frame";
+  reader.next_frame(payload);
+  EXPECT_TRUE(payload.empty()) << "end of file";
+
+  struct Discard : std::streambuf {
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+  } discard;
+  std::ostream out(&discard);
+  DumpWriter writer(out, 60, make_source_id("accz"));
+  writer.append_frame(noise(3700, 1));
+  const Bytes frame = noise(3700, 2);
+  allocations = 0;
+  for (int i = 0; i < 10; ++i) writer.append_frame(frame);
+  EXPECT_EQ(allocations, 0u) << "the writer allocated per frame";
 }
 
 // Every cut of a good file delivers the complete records before the cut,

@@ -27,6 +27,21 @@ TEST(DumpWriter, WritesTheHeaderThenRecordsThatInflateToTheirPayloads) {
   EXPECT_EQ(inflated, noise(1000));
 }
 
+TEST(DumpWriter, RecordsAreByteForByteWhatCompress2Writes) {
+  // Sizes up and down and content of every kind, so that anything one frame
+  // left in the writer's stream or buffer would show in the next record.
+  const std::vector<Bytes> frames = {noise(5000, 3), Bytes(1, 42), Bytes(300000, 0), noise(3700, 4),
+                                     Bytes{'a', 'b', 'a', 'b', 'a', 'b'}, noise(70000, 5), noise(3700, 6)};
+  std::ostringstream out;
+  DumpWriter writer(out, 30, make_source_id("accz"));
+  std::string expected = header(30, "accz");
+  for (const Bytes& frame : frames) {
+    writer.append_frame(frame);
+    expected += record(frame);
+  }
+  EXPECT_EQ(out.str(), expected);
+}
+
 TEST(DumpWriter, AFailedWriteThrowsAndOnlyTheRecordsBeforeItCountAsComplete) {
   RunsOutOfRoom<std::stringbuf> buffer(400);
   std::ostream out(&buffer);
