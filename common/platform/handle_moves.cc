@@ -2,9 +2,21 @@
 // object is left empty, and assignment releases the old resource first.
 #include <utility>
 
+#include "common/platform/fine_timer_resolution.h"
 #include "common/platform/platform.h"
 
 namespace platform {
+
+FineTimerResolution::FineTimerResolution(FineTimerResolution&& other) noexcept
+    : held_(std::exchange(other.held_, false)) {}
+
+FineTimerResolution& FineTimerResolution::operator=(FineTimerResolution&& other) noexcept {
+  if (this != &other) {
+    release();
+    held_ = std::exchange(other.held_, false);
+  }
+  return *this;
+}
 
 MappedView::MappedView(MappedView&& other) noexcept
     : address_(std::exchange(other.address_, nullptr)),

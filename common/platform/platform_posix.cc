@@ -16,6 +16,8 @@
 // outright (SIGKILL) is therefore reused by the next creator, as it is.
 #include "common/platform/platform.h"
 
+#include "common/platform/fine_timer_resolution.h"
+
 #include <fcntl.h>
 #include <semaphore.h>
 #include <signal.h>
@@ -365,6 +367,11 @@ void sleep_milliseconds(std::int32_t milliseconds) noexcept {
   while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
 }
+
+// nanosleep is as fine as the kernel's high-resolution timers already.
+FineTimerResolution::FineTimerResolution() noexcept = default;
+
+void FineTimerResolution::release() noexcept { held_ = false; }
 
 bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept) noexcept {
   static std::atomic<bool> installed{false};

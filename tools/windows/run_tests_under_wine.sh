@@ -47,7 +47,7 @@ cmake --build --preset mingw
 
 step "Static linking"
 # Anything but Windows' own DLLs would be missing on a user's machine.
-system_dlls='^(kernel32|msvcrt|ucrtbase|user32|advapi32|ws2_32|shell32|ole32|ntdll|bcrypt|api-ms-win-[a-z0-9-]+)\.dll$'
+system_dlls='^(kernel32|msvcrt|ucrtbase|user32|advapi32|ws2_32|shell32|ole32|ntdll|bcrypt|winmm|api-ms-win-[a-z0-9-]+)\.dll$'
 for exe in "$bin"/*.exe; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print $3 }')
   foreign=$(grep -viE "$system_dlls" <<<"$dlls" || true)
