@@ -5,3 +5,9 @@
 #include <vector>
 
 int run_help_command(const std::vector<std::string>& arguments);
+int run_info_command(const std::vector<std::string>& arguments);
+int run_vars_command(const std::vector<std::string>& arguments);
+int run_session_command(const std::vector<std::string>& arguments);
+int run_csv_command(const std::vector<std::string>& arguments);
+int run_cut_command(const std::vector<std::string>& arguments);
+int run_repair_command(const std::vector<std::string>& arguments);

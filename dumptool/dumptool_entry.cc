@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/platform/platform.h"
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 
@@ -31,6 +32,7 @@ int run_help_command(const std::vector<std::string>& /*arguments*/) {
 }
 
 int run_dumptool(int argc, const char* const argv[]) {
+  platform::use_binary_standard_output();  // texts and CSV leave exactly as written
   if (argc < 2) {
     print_usage(std::cerr);
     return exit_bad_command_line;

@@ -21,7 +21,8 @@ DamagedFrameError::DamagedFrameError(std::size_t frame, std::uint64_t offset, co
     : std::runtime_error("frame " + std::to_string(frame) + " (record at byte " + std::to_string(offset) +
                          ") cannot be read: " + reason),
       frame_(frame),
-      offset_(offset) {}
+      offset_(offset),
+      reason_(reason) {}
 
 void require_iracing_recording(const DumpFrames& frames) {
   if (frames.header().source_id != iracing_source_id) {

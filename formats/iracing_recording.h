@@ -26,10 +26,12 @@ class DamagedFrameError : public std::runtime_error {
 
   std::size_t frame() const noexcept { return frame_; }
   std::uint64_t offset() const noexcept { return offset_; }  // of the record's sizes
+  const std::string& reason() const noexcept { return reason_; }
 
  private:
   std::size_t frame_;
   std::uint64_t offset_;
+  std::string reason_;
 };
 
 // Throws std::invalid_argument, naming the source found, unless `frames`

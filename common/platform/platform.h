@@ -133,4 +133,9 @@ CreateFileResult create_new_file(const std::string& path) noexcept;
 // progress line may be redrawn in place; false when it is redirected.
 bool standard_error_is_terminal() noexcept;
 
+// Makes standard output pass bytes through unchanged. Windows otherwise
+// turns every "\n" written there into "\r\n", which would change a text
+// copied out of a recording and double the line ends of a CSV file.
+void use_binary_standard_output() noexcept;
+
 }  // namespace platform

@@ -398,4 +398,6 @@ CreateFileResult create_new_file(const std::string& path) noexcept {
 
 bool standard_error_is_terminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }
 
+void use_binary_standard_output() noexcept {}  // POSIX streams never translate line ends
+
 }  // namespace platform

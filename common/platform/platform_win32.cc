@@ -20,7 +20,11 @@
 // After windows.h, which it needs; lean windows.h leaves it out.
 #include <mmsystem.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
@@ -240,6 +244,11 @@ CreateFileResult create_new_file(const std::string& path) noexcept {
 bool standard_error_is_terminal() noexcept {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void use_binary_standard_output() noexcept {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
 }
 
 }  // namespace platform

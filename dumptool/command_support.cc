@@ -1,0 +1,145 @@
+#include "dumptool/command_support.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <system_error>
+
+#include "dumptool/command.h"
+
+namespace options = boost::program_options;
+
+namespace dumptool {
+
+CommandLine::CommandLine(std::string_view usage, std::string_view about)
+    : usage_(usage), about_(about), options_("Options", 100, 50) {
+  options_.add_options()("help,h", "print this help");
+}
+
+std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments) {
+  options::options_description hidden;
+  hidden.add_options()("file", options::value<std::string>());
+  options::options_description all;
+  all.add(options_).add(hidden);
+  options::positional_options_description positionals;
+  positionals.add("file", 1);
+  try {
+    options::store(options::command_line_parser(arguments).options(all).positional(positionals).run(), values_);
+    if (has("help")) {
+      std::cout << "Usage: dumptool " << usage_ << "\n\n" << about_ << "\n\n" << options_ << std::flush;
+      return exit_success;
+    }
+    options::notify(values_);
+    if (!has("file")) throw options::error("the recording FILE is missing");
+  } catch (const options::error& error) {
+    std::cerr << "Error: " << error.what() << "\nUsage: dumptool " << usage_ << " ('--help' explains)"
+              << std::endl;
+    return exit_bad_command_line;
+  }
+  file_ = values_["file"].as<std::string>();
+  return std::nullopt;
+}
+
+std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& path) {
+  // Asked first, so that a file that is not there is told apart from one
+  // that is there but damaged.
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    throw UsageError("Failed to open the file " + path.string() + ": it is a directory");
+  }
+  errno = 0;
+  if (!std::ifstream(path, std::ios::binary)) {
+    const int reason = errno;
+    std::string message = "Failed to open the file " + path.string();
+    if (reason != 0) message += ": " + std::generic_category().message(reason);
+    throw UsageError(message);
+  }
+  try {
+    return std::make_unique<DumpFrames>(path);
+  } catch (const std::invalid_argument&) {
+    throw std::invalid_argument(path.string() + " is not a recording: it does not start with a dump header");
+  }
+}
+
+double seconds_option(const options::variables_map& values, const char* name, double fallback) {
+  if (values.count(name) == 0) return fallback;
+  const double seconds = values[name].as<double>();
+  if (!std::isfinite(seconds) || seconds < 0.0) {
+    throw UsageError(std::string("--") + name + " must be a number of seconds, 0 or more");
+  }
+  return seconds;
+}
+
+FrameRange select_frames(const DumpFrames& frames, const options::variables_map& values) {
+  const double from = seconds_option(values, "from", 0.0);
+  const double to = seconds_option(values, "to", std::numeric_limits<double>::infinity());
+  if (values.count("to") != 0 && !(to > from)) throw UsageError("--to must be later than --from");
+  const std::size_t readable = frames.size();
+  if (readable == 0) {
+    if (const auto& damage = frames.index().damage()) {
+      throw std::runtime_error("no frame can be read: frame 0 (record at byte " + std::to_string(damage->offset) +
+                               ") is damaged: " + damage->reason);
+    }
+    throw UsageError("the recording holds no frames");
+  }
+  FrameRange range;
+  range.first = frames.frame_at(from);
+  range.end = values.count("to") != 0 ? frames.frame_at(to) : readable;
+  if (range.first >= range.end) {
+    throw UsageError("no frame lies in the range asked for: the recording's " + std::to_string(readable) +
+                     " readable frames span 0 to " + seconds_text(frames.seconds_of(readable - 1)) + " s");
+  }
+  return range;
+}
+
+std::unique_ptr<ReplacingFile> create_output(const std::filesystem::path& input, const std::filesystem::path& output,
+                                             bool force) {
+  if (is_same_existing_file(input, output)) {
+    throw UsageError("The output " + output.string() + " is the input file; choose another name");
+  }
+  try {
+    return std::make_unique<ReplacingFile>(output,
+                                           force ? ReplacingFile::Existing::replace : ReplacingFile::Existing::refuse);
+  } catch (const std::runtime_error& error) {
+    throw UsageError(error.what());
+  }
+}
+
+void commit_output(ReplacingFile& output) {
+  try {
+    output.commit();
+  } catch (const std::runtime_error& error) {
+    throw UsageError(error.what());
+  }
+}
+
+void report_error(std::string_view message) { std::cerr << "Error: " << message << std::endl; }
+
+int run_guarded(const std::function<int()>& body) {
+  try {
+    return body();
+  } catch (const UsageError& error) {
+    std::cout.flush();
+    report_error(error.what());
+    return exit_bad_command_line;
+  } catch (const std::bad_alloc&) {
+    std::cout.flush();
+    report_error("out of memory");
+    return exit_damaged_input;
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    report_error(error.what());
+    return exit_damaged_input;
+  }
+}
+
+std::string seconds_text(double seconds) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, seconds);
+  return std::string(text, result.ptr);
+}
+
+}  // namespace dumptool

@@ -1,0 +1,90 @@
+// What the dumptool commands share: parsing a command line with one input
+// FILE, opening the recording, the output destination, and turning errors
+// into the exit codes every command keeps.
+#pragma once
+
+#include <boost/program_options.hpp>
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/replacing_file.h"
+#include "formats/dump_frames.h"
+
+namespace dumptool {
+
+// A request the command cannot carry out as asked (exit code 1): a bad
+// value, a file that cannot be opened or written, an unknown name.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class CommandLine {
+ public:
+  // `usage` is the synopsis after "dumptool ", `about` a few lines on what
+  // the command does. Every command takes one input FILE.
+  CommandLine(std::string_view usage, std::string_view about);
+
+  // Where the command declares its own options.
+  boost::program_options::options_description_easy_init add_options() { return options_.add_options(); }
+
+  // Parses `arguments`. Returns the exit code when the command ends here:
+  // after --help (0) or a rejected command line (1, reported on standard
+  // error); nothing when it should run.
+  std::optional<int> parse(const std::vector<std::string>& arguments);
+
+  const boost::program_options::variables_map& values() const noexcept { return values_; }
+  bool has(const char* name) const { return values_.count(name) != 0; }
+  const std::filesystem::path& file() const noexcept { return file_; }
+
+ private:
+  std::string usage_;
+  std::string about_;
+  boost::program_options::options_description options_;
+  boost::program_options::variables_map values_;
+  std::filesystem::path file_;
+};
+
+// Opens and indexes the recording `path`. UsageError when it cannot be
+// opened; std::invalid_argument "Invalid file format." when it is no dump.
+std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& path);
+
+// A time option in seconds: finite and not negative, else UsageError.
+double seconds_option(const boost::program_options::variables_map& values, const char* name, double fallback);
+
+// The frames [first, end) that --from and --to select (a half-open range of
+// times); UsageError when it holds no frame.
+struct FrameRange {
+  std::size_t first = 0;
+  std::size_t end = 0;
+};
+FrameRange select_frames(const DumpFrames& frames, const boost::program_options::variables_map& values);
+
+// The output file for -o OUT: refused when it is the input, and when it
+// exists unless `force`. UsageError says why.
+std::unique_ptr<ReplacingFile> create_output(const std::filesystem::path& input, const std::filesystem::path& output,
+                                             bool force);
+// Moves a finished output into place; UsageError when that fails.
+void commit_output(ReplacingFile& output);
+
+// Runs `body` and turns what it throws into an exit code, with one line on
+// standard error: UsageError 1, anything else (a damaged or hostile input,
+// a read error) 2.
+int run_guarded(const std::function<int()>& body);
+
+// "Error: <message>" on standard error, clear of any progress line.
+void report_error(std::string_view message);
+
+// Seconds as text, shortest form ("12.5").
+std::string seconds_text(double seconds);
+
+}  // namespace dumptool

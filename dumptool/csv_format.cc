@@ -1,0 +1,55 @@
+#include "dumptool/csv_format.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace dumptool {
+
+namespace {
+
+template <class Number>
+void append_number(std::string& line, Number value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  line.append(text, result.ptr);
+}
+
+}  // namespace
+
+void append_csv_field(std::string& line, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    line += field;
+    return;
+  }
+  line += '"';
+  for (const char c : field) {
+    if (c == '"') line += '"';
+    line += c;
+  }
+  line += '"';
+}
+
+void append_shortest(std::string& line, double value) { append_number(line, value); }
+
+void append_csv_value(std::string& line, std::span<const std::uint8_t> row, const iRacing::VariableInfo& variable,
+                      std::int32_t index) {
+  const double value = iRacing::read_value(row, variable, index);
+  switch (variable.type) {
+    case iRacing::VariableType::character:
+    case iRacing::VariableType::boolean:
+    case iRacing::VariableType::integer:
+      append_number(line, static_cast<std::int32_t>(value));
+      return;
+    case iRacing::VariableType::bitfield:
+      append_number(line, static_cast<std::uint32_t>(value));
+      return;
+    case iRacing::VariableType::float32:
+      if (!std::isnan(value)) append_number(line, static_cast<float>(value));
+      return;
+    case iRacing::VariableType::float64:
+      if (!std::isnan(value)) append_number(line, value);
+      return;
+  }
+}
+
+}  // namespace dumptool

@@ -1,0 +1,60 @@
+#include "dumptool/damage_report.h"
+
+#include <iostream>
+
+#include "dumptool/command.h"
+
+namespace dumptool {
+
+namespace {
+
+// Enough to see the pattern; a file damaged throughout would fill a screen.
+constexpr std::size_t kept_lines = 20;
+
+}  // namespace
+
+DamageReport::DamageReport(const DumpFrames& frames, std::size_t end) {
+  const auto& damage = frames.index().damage();
+  if (damage && end >= frames.size()) {
+    index_damage_ = "the file is damaged from byte " + std::to_string(damage->offset) + " on (frame " +
+                    std::to_string(damage->frame) + "): " + damage->reason + "; nothing after it can be read";
+  }
+}
+
+void DamageReport::keep(std::string text) {
+  if (lines_.size() < kept_lines) {
+    lines_.push_back(std::move(text));
+  } else {
+    ++lines_dropped_;
+  }
+}
+
+void DamageReport::damaged_frame(std::size_t frame, std::uint64_t offset, const std::string& reason) {
+  ++damaged_frames_;
+  keep("Error: frame " + std::to_string(frame) + " (record at byte " + std::to_string(offset) +
+       ") cannot be read, it was skipped: " + reason);
+}
+
+void DamageReport::damaged_frame(const iRacing::DamagedFrameError& error) {
+  ++damaged_frames_;
+  keep("Error: " + std::string(error.what()) + "; it was skipped");
+}
+
+void DamageReport::problem(std::string text) {
+  ++problems_;
+  keep("Error: " + text);
+}
+
+void DamageReport::warn(std::string text) { keep("Warning: " + text); }
+
+int DamageReport::finish() {
+  std::cout.flush();
+  for (const auto& line : lines_) std::cerr << line << '\n';
+  if (lines_dropped_ > 0) std::cerr << "(" << lines_dropped_ << " more such lines not shown)\n";
+  if (damaged_frames_ > 1) std::cerr << damaged_frames_ << " frames could not be read in all\n";
+  if (index_damage_) std::cerr << "Error: " << *index_damage_ << '\n';
+  std::cerr.flush();
+  return damaged() ? exit_damaged_input : exit_success;
+}
+
+}  // namespace dumptool

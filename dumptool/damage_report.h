@@ -1,0 +1,47 @@
+// What a command found wrong with its input while it went on with the rest:
+// collected while a progress line may be showing, told at the end, and
+// turned into the exit code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formats/dump_frames.h"
+#include "formats/iracing_recording.h"
+
+namespace dumptool {
+
+class DamageReport {
+ public:
+  // Work on frames before `end`: the damage that stops the index counts
+  // only when the work reaches the last readable frame.
+  DamageReport(const DumpFrames& frames, std::size_t end);
+
+  // A frame that could not be read was passed over.
+  void damaged_frame(std::size_t frame, std::uint64_t offset, const std::string& reason);
+  void damaged_frame(const iRacing::DamagedFrameError& error);
+  // Something else damaged in the input (exit code 2).
+  void problem(std::string text);
+  // Worth knowing, but no damage.
+  void warn(std::string text);
+
+  std::size_t damaged_frames() const noexcept { return damaged_frames_; }
+  bool damaged() const noexcept { return damaged_frames_ > 0 || problems_ > 0 || index_damage_; }
+
+  // Prints what was collected on standard error; the exit code.
+  int finish();
+
+ private:
+  void keep(std::string text);
+
+  std::optional<std::string> index_damage_;
+  std::size_t damaged_frames_ = 0;
+  std::size_t problems_ = 0;
+  std::vector<std::string> lines_;
+  std::size_t lines_dropped_ = 0;
+};
+
+}  // namespace dumptool

@@ -1,0 +1,21 @@
+#include "dumptool/frame_progress.h"
+
+namespace dumptool {
+
+namespace {
+
+constexpr std::int64_t delay_ns = 1'000'000'000;
+
+}  // namespace
+
+FrameProgress::FrameProgress(std::string_view label, std::size_t total) : label_(label), total_(total) {
+  line_.show_after(delay_ns);
+}
+
+void FrameProgress::draw(std::size_t done) {
+  const std::size_t percent = total_ == 0 ? 100 : done * 100 / total_;
+  line_.update(label_ + ": frame " + std::to_string(done) + " of " + std::to_string(total_) + " (" +
+               std::to_string(percent) + "%)");
+}
+
+}  // namespace dumptool

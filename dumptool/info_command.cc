@@ -1,0 +1,235 @@
+// dumptool info: what a recording holds and whether it is intact.
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dumptool/command.h"
+#include "dumptool/command_support.h"
+#include "dumptool/commands.h"
+#include "dumptool/frame_progress.h"
+#include "dumptool/json_text.h"
+#include "formats/acc_pages.h"
+#include "formats/iracing_recording.h"
+
+namespace options = boost::program_options;
+
+namespace dumptool {
+
+namespace {
+
+constexpr std::string_view about =
+    "Says what a recording holds: source and rate, frames and duration, first and last tick,\n"
+    "bytes on disk and inflated, the frames that carry a session text, the variable table's\n"
+    "size, and the first damaged record if any. Every frame is inflated, so a file that reads\n"
+    "without a complaint here replays without one. Exit code 2 when the file is damaged.";
+
+// Times are listed in full in JSON; the text form shows this many.
+constexpr std::size_t listed_times = 12;
+
+struct FirstDamage {
+  std::size_t frame = 0;
+  std::uint64_t offset = 0;
+  std::string reason;
+};
+
+struct RecordingFacts {
+  std::string source;
+  std::string simulator;
+  std::uint32_t fps = 0;
+  std::size_t frames = 0;  // indexed
+  std::uint64_t bytes_on_disk = 0;
+  std::uint64_t bytes_inflated = 0;  // as the records declare
+  std::optional<std::int32_t> first_tick;
+  std::optional<std::int32_t> last_tick;
+  std::vector<double> session_text_times;
+  std::optional<std::size_t> variable_count;
+  std::optional<std::size_t> row_bytes;
+  std::vector<std::size_t> variable_table_changes;  // frames
+  std::size_t damaged_frames = 0;
+  std::optional<FirstDamage> first_damage;
+
+  double duration() const { return fps == 0 ? 0.0 : static_cast<double>(frames) / fps; }
+  double ratio() const {
+    return bytes_on_disk == 0 ? 0.0 : static_cast<double>(bytes_inflated) / static_cast<double>(bytes_on_disk);
+  }
+};
+
+std::string printable_source(const SourceId& id) {
+  std::string text;
+  for (const char c : id) text += (c >= 0x20 && c < 0x7f) ? c : '?';
+  return text;
+}
+
+void note_damage(RecordingFacts& facts, std::size_t frame, std::uint64_t offset, std::string reason) {
+  ++facts.damaged_frames;
+  if (!facts.first_damage) facts.first_damage = FirstDamage{frame, offset, std::move(reason)};
+}
+
+void read_iracing(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progress) {
+  iRacing::RecordingWalk walk(frames);
+  for (;;) {
+    const iRacing::RecordingFrame* frame = nullptr;
+    try {
+      frame = walk.next();
+    } catch (const iRacing::DamagedFrameError& error) {
+      note_damage(facts, error.frame(), error.offset(), error.reason());
+      continue;
+    }
+    if (frame == nullptr) break;
+    if (!facts.first_tick) {
+      facts.first_tick = frame->tick;
+      facts.variable_count = walk.variables().variables().size();
+      facts.row_bytes = frame->snapshot.row.size();
+    } else if (walk.variables_changed()) {
+      facts.variable_table_changes.push_back(frame->number);
+    }
+    facts.last_tick = frame->tick;
+    if (frame->carries_session_text()) facts.session_text_times.push_back(frame->seconds);
+    progress.update(walk.position());
+  }
+}
+
+void read_other(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progress) {
+  for (std::size_t frame = 0; frame < frames.size(); ++frame) {
+    try {
+      frames.read(frame);
+    } catch (const std::invalid_argument&) {
+      note_damage(facts, frame, frames.index().records()[frame].offset, "its compressed data does not inflate");
+    }
+    progress.update(frame + 1);
+  }
+}
+
+RecordingFacts gather(DumpFrames& frames, const std::filesystem::path& path) {
+  RecordingFacts facts;
+  const DumpHeader& header = frames.header();
+  facts.source = printable_source(header.source_id);
+  facts.simulator = header.source_id == iRacing::iracing_source_id ? "iRacing"
+                    : header.source_id == ACC::acc_source_id      ? "ACC"
+                                                                  : "unknown";
+  facts.fps = header.fps;
+  facts.frames = frames.size();
+  std::error_code error;
+  facts.bytes_on_disk = std::filesystem::file_size(path, error);
+  for (const auto& record : frames.index().records()) facts.bytes_inflated += record.sizes.uncompressed_size;
+
+  FrameProgress progress("info", frames.size());
+  if (header.source_id == iRacing::iracing_source_id) {
+    read_iracing(frames, facts, progress);
+  } else {
+    read_other(frames, facts, progress);
+  }
+  progress.clear();
+  // The index stops at the first record it cannot find its way past; any
+  // frame found damaged by inflating lies before it.
+  if (const auto& damage = frames.index().damage()) {
+    ++facts.damaged_frames;
+    if (!facts.first_damage) facts.first_damage = FirstDamage{damage->frame, damage->offset, damage->reason};
+  }
+  return facts;
+}
+
+std::string times_text(const std::vector<double>& times) {
+  std::string text;
+  for (std::size_t i = 0; i < times.size() && i < listed_times; ++i) {
+    text += (i == 0 ? "at " : ", ") + seconds_text(times[i]);
+  }
+  if (!times.empty()) text += " s";
+  if (times.size() > listed_times) text += ", and " + std::to_string(times.size() - listed_times) + " more";
+  return text;
+}
+
+void print_text(std::ostream& out, const std::filesystem::path& path, const RecordingFacts& facts) {
+  out << "File:            " << path.string() << '\n';
+  out << "Source:          " << facts.source << " (" << facts.simulator << ")\n";
+  out << "Rate:            " << facts.fps << " frames per second\n";
+  out << "Frames:          " << facts.frames << '\n';
+  out << "Duration:        " << seconds_text(facts.duration()) << " s\n";
+  if (facts.first_tick) out << "Ticks:           " << *facts.first_tick << " to " << *facts.last_tick << '\n';
+  out << "Bytes on disk:   " << facts.bytes_on_disk << '\n';
+  std::ostringstream ratio;
+  ratio.precision(3);
+  ratio << facts.ratio();
+  out << "Bytes inflated:  " << facts.bytes_inflated << " (" << ratio.str() << " times the bytes on disk)\n";
+  if (facts.simulator == "iRacing") {
+    out << "Session texts:   " << facts.session_text_times.size();
+    if (!facts.session_text_times.empty()) out << " (" << times_text(facts.session_text_times) << ")";
+    out << '\n';
+  }
+  if (facts.variable_count) {
+    out << "Variables:       " << *facts.variable_count << ", data row of " << *facts.row_bytes << " bytes";
+    if (!facts.variable_table_changes.empty()) {
+      out << "; the table changes at frame " << facts.variable_table_changes.front();
+      if (facts.variable_table_changes.size() > 1) {
+        out << " and " << facts.variable_table_changes.size() - 1 << " more";
+      }
+    }
+    out << '\n';
+  }
+  if (facts.first_damage) {
+    out << "Damage:          frame " << facts.first_damage->frame << " (record at byte " << facts.first_damage->offset
+        << "): " << facts.first_damage->reason;
+    if (facts.damaged_frames > 1) out << "; " << facts.damaged_frames << " damaged records in all";
+    out << '\n';
+  } else {
+    out << "Damage:          none\n";
+  }
+}
+
+template <class Number>
+std::string optional_number(const std::optional<Number>& value) {
+  return value ? std::to_string(*value) : "null";
+}
+
+void print_json(std::ostream& out, const std::filesystem::path& path, const RecordingFacts& facts) {
+  out << "{\"file\":" << json_string(path.string()) << ",\"source\":" << json_string(facts.source)
+      << ",\"simulator\":" << json_string(facts.simulator) << ",\"fps\":" << facts.fps << ",\"frames\":" << facts.frames
+      << ",\"duration_seconds\":" << json_number(facts.duration())
+      << ",\"first_tick\":" << optional_number(facts.first_tick) << ",\"last_tick\":" << optional_number(facts.last_tick)
+      << ",\"bytes_on_disk\":" << facts.bytes_on_disk << ",\"bytes_inflated\":" << facts.bytes_inflated
+      << ",\"inflated_ratio\":" << json_number(facts.ratio());
+  out << ",\"session_texts\":{\"count\":" << facts.session_text_times.size() << ",\"seconds\":[";
+  for (std::size_t i = 0; i < facts.session_text_times.size(); ++i) {
+    out << (i == 0 ? "" : ",") << json_number(facts.session_text_times[i]);
+  }
+  out << "]},\"variable_count\":" << optional_number(facts.variable_count)
+      << ",\"row_bytes\":" << optional_number(facts.row_bytes) << ",\"variable_table_changes\":[";
+  for (std::size_t i = 0; i < facts.variable_table_changes.size(); ++i) {
+    out << (i == 0 ? "" : ",") << facts.variable_table_changes[i];
+  }
+  out << "],\"damaged_records\":" << facts.damaged_frames << ",\"first_damage\":";
+  if (facts.first_damage) {
+    out << "{\"frame\":" << facts.first_damage->frame << ",\"offset\":" << facts.first_damage->offset
+        << ",\"reason\":" << json_string(facts.first_damage->reason) << "}";
+  } else {
+    out << "null";
+  }
+  out << "}\n";
+}
+
+int run_info(const CommandLine& command_line) {
+  auto frames = open_recording(command_line.file());
+  const RecordingFacts facts = gather(*frames, command_line.file());
+  if (command_line.has("json")) {
+    print_json(std::cout, command_line.file(), facts);
+  } else {
+    print_text(std::cout, command_line.file(), facts);
+  }
+  std::cout.flush();
+  return facts.first_damage ? exit_damaged_input : exit_success;
+}
+
+}  // namespace
+
+}  // namespace dumptool
+
+int run_info_command(const std::vector<std::string>& arguments) {
+  using namespace dumptool;
+  CommandLine command_line("info FILE [--json]", about);
+  command_line.add_options()("json", "print one JSON object instead, for scripts");
+  if (const auto code = command_line.parse(arguments)) return *code;
+  return run_guarded([&] { return run_info(command_line); });
+}

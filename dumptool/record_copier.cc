@@ -1,0 +1,42 @@
+#include "dumptool/record_copier.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "formats/dump_format.h"
+
+namespace dumptool {
+
+namespace {
+
+constexpr std::size_t buffer_size = std::size_t{1} << 20;
+
+}  // namespace
+
+RecordCopier::RecordCopier(const std::filesystem::path& input)
+    : input_(input, std::ios::binary), buffer_(std::make_unique<char[]>(buffer_size)) {
+  if (!input_) throw std::runtime_error("Failed to open the file " + input.string());
+}
+
+void RecordCopier::copy_header(std::ostream& out) { copy_range(0, dump_header_size, out); }
+
+void RecordCopier::copy(const IndexedRecord& record, std::ostream& out) {
+  copy_range(record.offset, record.end_offset() - record.offset, out);
+}
+
+void RecordCopier::copy_range(std::uint64_t offset, std::uint64_t length, std::ostream& out) {
+  input_.clear();
+  input_.seekg(static_cast<std::streamoff>(offset));
+  while (length > 0 && input_ && out) {
+    const auto count = static_cast<std::streamsize>(std::min<std::uint64_t>(length, buffer_size));
+    input_.read(buffer_.get(), count);
+    if (input_.gcount() != count) break;
+    out.write(buffer_.get(), count);
+    length -= static_cast<std::uint64_t>(count);
+  }
+  // The index saw these bytes: a short read now is an I/O error or a file
+  // changed under us. A failed write is left to the output's commit.
+  if (length > 0 && out) throw std::runtime_error("Failed to read the input file.");
+}
+
+}  // namespace dumptool

@@ -1,0 +1,64 @@
+// dumptool session: the session text in force at a moment of a recording.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "dumptool/command.h"
+#include "dumptool/command_support.h"
+#include "dumptool/commands.h"
+#include "dumptool/damage_report.h"
+#include "formats/iracing_recording.h"
+
+namespace options = boost::program_options;
+
+namespace dumptool {
+
+namespace {
+
+constexpr std::string_view about =
+    "Writes the iRacing session text in force at --at seconds (default: the start) to standard\n"
+    "output, byte for byte as it was recorded. The text travels only in the frames where it\n"
+    "changed; the one in force is the last one carried up to that frame.";
+
+int run_session(const CommandLine& command_line) {
+  auto frames = open_recording(command_line.file());
+  if (frames->header().source_id != iRacing::iracing_source_id) {
+    throw UsageError("session needs an iRacing recording: ACC recordings carry no session text");
+  }
+  const double at = seconds_option(command_line.values(), "at", 0.0);
+  if (frames->size() == 0) {
+    select_frames(*frames, {});  // says why there is no frame
+  }
+  const std::size_t frame = frames->frame_at(at);
+  if (frame >= frames->size()) {
+    throw UsageError("--at " + seconds_text(at) + " lies past the last readable frame, at " +
+                     seconds_text(frames->seconds_of(frames->size() - 1)) + " s");
+  }
+  DamageReport damage(*frames, frame);  // what lies after it does not matter
+  iRacing::RecordingWalk walk(*frames, frame, frame + 1);
+  try {
+    walk.next();
+  } catch (const iRacing::DamagedFrameError& error) {
+    // A text it carried is lost; the one before it is the best there is.
+    damage.damaged_frame(error);
+  }
+  if (walk.session_text().empty()) {
+    damage.problem("no frame up to " + seconds_text(at) + " s carries a session text");
+  } else {
+    std::cout << walk.session_text();
+  }
+  std::cout.flush();
+  return damage.finish();
+}
+
+}  // namespace
+
+}  // namespace dumptool
+
+int run_session_command(const std::vector<std::string>& arguments) {
+  using namespace dumptool;
+  CommandLine command_line("session FILE [--at SECONDS]", about);
+  command_line.add_options()("at", options::value<double>(), "seconds from the start of the recording (default: 0)");
+  if (const auto code = command_line.parse(arguments)) return *code;
+  return run_guarded([&] { return run_session(command_line); });
+}

@@ -1,0 +1,134 @@
+// dumptool vars: the variable table an iRacing recording carries.
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "dumptool/command.h"
+#include "dumptool/command_support.h"
+#include "dumptool/commands.h"
+#include "dumptool/damage_report.h"
+#include "dumptool/frame_progress.h"
+#include "formats/iracing_recording.h"
+
+namespace dumptool {
+
+namespace {
+
+constexpr std::string_view about =
+    "Lists the iRacing variable table as the first frame carries it: name, type, count, unit\n"
+    "and description, one variable a line. Every later frame is read too, and a frame whose\n"
+    "table differs from the one before it is reported after the list.";
+
+// Changes beyond this many are counted, not listed.
+constexpr std::size_t listed_changes = 20;
+
+// Text fields of a recording are not trusted: no control characters reach
+// the terminal.
+std::string printable(const std::string& text) {
+  std::string result = text;
+  for (char& c : result) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return result;
+}
+
+void print_table(std::ostream& out, const iRacing::VariableTable& table) {
+  std::size_t name_width = 4;
+  std::size_t unit_width = 4;
+  for (const auto& variable : table.variables()) {
+    name_width = std::max(name_width, variable.name.size());
+    unit_width = std::max(unit_width, variable.unit.size());
+  }
+  const auto pad = [](const std::string& text, std::size_t width) {
+    return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+  };
+  out << pad("Name", name_width) << "  " << pad("Type", 8) << "  " << pad("Count", 5) << "  " << pad("Unit", unit_width)
+      << "  Description\n";
+  for (const auto& variable : table.variables()) {
+    out << pad(printable(variable.name), name_width) << "  "
+        << pad(std::string(iRacing::variable_type_name(variable.type)), 8) << "  "
+        << pad(std::to_string(variable.count), 5) << "  " << pad(printable(variable.unit), unit_width) << "  "
+        << printable(variable.description) << '\n';
+  }
+}
+
+std::vector<std::string> names_only_in(const iRacing::VariableTable& table, const iRacing::VariableTable& other) {
+  std::vector<std::string> names;
+  for (const auto& variable : table.variables()) {
+    if (other.find(variable.name) == nullptr) names.push_back(printable(variable.name));
+  }
+  return names;
+}
+
+std::string change_text(const iRacing::RecordingFrame& frame, const iRacing::VariableTable& before,
+                        const iRacing::VariableTable& after) {
+  std::string text = "Frame " + std::to_string(frame.number) + " (" + seconds_text(frame.seconds) +
+                     " s): the variable table changes to " + std::to_string(after.variables().size()) + " variables";
+  const auto list = [](const std::vector<std::string>& names) {
+    std::string joined;
+    for (std::size_t i = 0; i < names.size() && i < 8; ++i) joined += (i == 0 ? "" : ", ") + names[i];
+    if (names.size() > 8) joined += ", ...";
+    return joined;
+  };
+  const auto added = names_only_in(after, before);
+  const auto removed = names_only_in(before, after);
+  if (!added.empty()) text += "; added " + list(added);
+  if (!removed.empty()) text += "; removed " + list(removed);
+  if (added.empty() && removed.empty()) text += "; the same names, laid out or described differently";
+  return text;
+}
+
+int run_vars(const CommandLine& command_line) {
+  auto frames = open_recording(command_line.file());
+  if (frames->header().source_id != iRacing::iracing_source_id) {
+    throw UsageError("vars needs an iRacing recording: ACC pages carry no variable table");
+  }
+  DamageReport damage(*frames, frames->size());
+  FrameProgress progress("vars", frames->size());
+  iRacing::RecordingWalk walk(*frames);
+  iRacing::VariableTable previous;
+  std::vector<std::string> changes;
+  std::size_t unlisted_changes = 0;
+  bool printed = false;
+  for (;;) {
+    const iRacing::RecordingFrame* frame = nullptr;
+    try {
+      frame = walk.next();
+    } catch (const iRacing::DamagedFrameError& error) {
+      damage.damaged_frame(error);
+      continue;
+    }
+    if (frame == nullptr) break;
+    if (!printed) {
+      progress.clear();
+      print_table(std::cout, walk.variables());
+      printed = true;
+    } else if (walk.variables_changed()) {
+      if (changes.size() < listed_changes) {
+        changes.push_back(change_text(*frame, previous, walk.variables()));
+      } else {
+        ++unlisted_changes;
+      }
+    }
+    if (walk.variables_changed()) previous = walk.variables();
+    progress.update(walk.position());
+  }
+  progress.clear();
+  if (!printed) damage.problem("no frame could be read, so there is no variable table to show");
+  for (const auto& change : changes) std::cout << change << '\n';
+  if (unlisted_changes > 0) std::cout << "(and " << unlisted_changes << " more changes)\n";
+  std::cout.flush();
+  return damage.finish();
+}
+
+}  // namespace
+
+}  // namespace dumptool
+
+int run_vars_command(const std::vector<std::string>& arguments) {
+  using namespace dumptool;
+  CommandLine command_line("vars FILE", about);
+  if (const auto code = command_line.parse(arguments)) return *code;
+  return run_guarded([&] { return run_vars(command_line); });
+}
