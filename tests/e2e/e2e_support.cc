@@ -35,6 +35,7 @@ std::string program_path(const std::string& program) {
   if (program == "dumper") return VOVE_DUMPER_PATH;
   if (program == "emulator") return VOVE_EMULATOR_PATH;
   if (program == "sim_standin") return VOVE_STANDIN_PATH;
+  if (program == "dumptool") return VOVE_DUMPTOOL_PATH;
   throw std::invalid_argument("unknown program " + program);
 }
 
