@@ -1,0 +1,86 @@
+// The texts dumptool writes for other programs: CSV fields and values, JSON
+// strings, and the names it suggests for a mistyped one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "common/byte_coding.h"
+#include "dumptool/close_matches.h"
+#include "dumptool/csv_format.h"
+#include "dumptool/json_text.h"
+
+namespace {
+
+using iRacing::VariableType;
+
+std::string value_text(VariableType type, const std::vector<std::uint8_t>& row, std::int32_t index = 0) {
+  iRacing::VariableInfo variable;
+  variable.type = type;
+  variable.count = 2;
+  std::string line;
+  dumptool::append_csv_value(line, row, variable, index);
+  return line;
+}
+
+std::vector<std::uint8_t> bytes_of_floats(float first, float second) {
+  std::vector<std::uint8_t> row(8);
+  coding::encode_f32(row.data(), first);
+  coding::encode_f32(row.data() + 4, second);
+  return row;
+}
+
+TEST(CsvText, ValuesInTheirShortestExactFormByType) {
+  EXPECT_EQ(value_text(VariableType::float32, bytes_of_floats(0.1f, -2.5e-8f)), "0.1");
+  EXPECT_EQ(value_text(VariableType::float32, bytes_of_floats(0.1f, -2.5e-8f), 1), "-2.5e-08");
+  EXPECT_EQ(value_text(VariableType::float32, bytes_of_floats(std::numeric_limits<float>::quiet_NaN(), 0)), "");
+  EXPECT_EQ(value_text(VariableType::float32, bytes_of_floats(-std::numeric_limits<float>::infinity(), 0)), "-inf");
+
+  std::vector<std::uint8_t> doubles(16);
+  coding::encode_u64(doubles.data(), std::bit_cast<std::uint64_t>(0.1));
+  coding::encode_u64(doubles.data() + 8, std::bit_cast<std::uint64_t>(1e300));
+  EXPECT_EQ(value_text(VariableType::float64, doubles), "0.1");
+  EXPECT_EQ(value_text(VariableType::float64, doubles, 1), "1e+300");
+
+  const std::vector<std::uint8_t> ones(8, 0xff);
+  EXPECT_EQ(value_text(VariableType::bitfield, ones), "4294967295");
+  EXPECT_EQ(value_text(VariableType::integer, ones), "-1");
+  EXPECT_EQ(value_text(VariableType::boolean, ones), "1");
+  EXPECT_EQ(value_text(VariableType::boolean, std::vector<std::uint8_t>(8, 0)), "0");
+  EXPECT_EQ(value_text(VariableType::character, ones), "-1");
+}
+
+TEST(CsvText, QuotesOnlyFieldsThatNeedIt) {
+  std::string line;
+  for (const char* field : {"Speed", "a,b", "say \"hi\"", "two\nlines", "cr\r", ""}) {
+    dumptool::append_csv_field(line, field);
+    line += '|';
+  }
+  EXPECT_EQ(line, "Speed|\"a,b\"|\"say \"\"hi\"\"\"|\"two\nlines\"|\"cr\r\"||");
+}
+
+TEST(JsonText, EscapesControlsAndReplacesBytesThatAreNotUtf8) {
+  EXPECT_EQ(dumptool::json_string("plain"), "\"plain\"");
+  EXPECT_EQ(dumptool::json_string("q\"b\\n\n\t\x01"), "\"q\\\"b\\\\n\\n\\t\\u0001\"");
+  EXPECT_EQ(dumptool::json_string("gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x8f\x81"), "\"gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x8f\x81\"");
+  // A lone continuation byte, a cut sequence, an overlong slash, a surrogate.
+  EXPECT_EQ(dumptool::json_string("a\x80z\xe2\x82"), "\"a\\ufffdz\\ufffd\\ufffd\"");
+  EXPECT_EQ(dumptool::json_string("\xc0\xaf"), "\"\\ufffd\\ufffd\"");
+  EXPECT_EQ(dumptool::json_string("\xed\xa0\x80"), "\"\\ufffd\\ufffd\\ufffd\"");
+  EXPECT_EQ(dumptool::json_string(std::string_view("\0", 1)), "\"\\u0000\"");
+  EXPECT_EQ(dumptool::json_number(2.8), "2.8");
+  EXPECT_EQ(dumptool::json_number(std::numeric_limits<double>::infinity()), "null");
+}
+
+TEST(CloseMatches, SuggestsNamesALittleOffCaseAsideAndNothingFarOff) {
+  const std::vector<std::string> names{"Speed", "Gear", "CarGear", "Throttle", "ThrottleRaw", "LapDistPct", "RPM"};
+  EXPECT_EQ(dumptool::close_matches("Sped", names), (std::vector<std::string>{"Speed"}));
+  EXPECT_EQ(dumptool::close_matches("gear", names).front(), "Gear");
+  EXPECT_EQ(dumptool::close_matches("Trottle", names).front(), "Throttle");
+  EXPECT_EQ(dumptool::close_matches("lapdist", names), (std::vector<std::string>{"LapDistPct"}));
+  EXPECT_TRUE(dumptool::close_matches("SteeringWheelAngle", names).empty());
+  EXPECT_EQ(dumptool::close_matches("Throttle", names, 1).size(), 1u);
+}
+
+}  // namespace
