@@ -14,6 +14,21 @@ class Emulator {
   virtual void write_frame(const std::vector<std::uint8_t>& payload) = 0;
   // Releases what start() created; nothing when nothing was created.
   virtual void stop() = 0;
+
+  // Offered the frames before the replayed range, the latest first, before
+  // the range's first frame is written; returns true while it wants an
+  // earlier one. A producer keeps what its first image needs to be complete
+  // (what a client would have seen, had the replay started at the file's
+  // beginning).
+  virtual bool take_earlier_frame(const std::vector<std::uint8_t>& payload) {
+    (void)payload;
+    return false;
+  }
+  // The next frame written begins a pass over the range: the first of the
+  // replay, or the first again when the replay loops. Clients must see time
+  // go on across a restart, not back.
+  virtual void begin_pass() {}
+
   // Releases like stop().
   virtual ~Emulator() = default;
 };

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "common/platform/platform.h"
@@ -26,15 +28,26 @@ class Emulator final : public ::Emulator {
   // nothing on failure; does nothing when started already.
   void start() override;
   // Writes the newest slot's row, the variable headers and the session text
-  // (terminated when the text's area has room), then the header last, so a
-  // reader that sees the new tick finds the new row. A frame any part of
+  // (the rest of its declared area zeroed, so no older text shows behind
+  // it), then the header last, so a reader that sees the new tick finds the
+  // new row, and then signals the data-valid event. A frame any part of
   // which would land outside the mapping is skipped whole, with one console
   // line per kind of problem. A malformed payload throws (see
   // parse_snapshot). Nothing when not started.
   void write_frame(const std::vector<std::uint8_t>& payload) override;
-  // Unmaps the view, then closes the mappings and the event. The last header
-  // written stays in the mapping for readers that still hold it.
+  // Clears the connected bit of the header's status, so a reader that still
+  // holds the mapping sees the simulator stop, then unmaps the view and
+  // closes the mappings and the event.
   void stop() override;
+
+  // Keeps, from frames before the range, the latest row of each slot and
+  // the session text in force, for the first image of every pass.
+  bool take_earlier_frame(const std::vector<std::uint8_t>& payload) override;
+  // The first frame of the next pass fills the slots it does not write with
+  // the rows kept from earlier frames and writes the session text in force.
+  // After a restart its tick counts continue above every tick published so
+  // far, and session_info_update is raised, so clients re-read the text.
+  void begin_pass() override;
 
   static SourceId source_id() noexcept { return iracing_source_id; }
 
@@ -47,6 +60,18 @@ class Emulator final : public ::Emulator {
   platform::MappedView view_;
   platform::NamedEvent data_valid_event_;
   std::array<bool, problem_count> reported_{};
+
+  // The first image of a pass.
+  std::array<std::optional<std::vector<std::uint8_t>>, buffer_slot_count> earlier_rows_;
+  std::optional<std::string> earlier_text_;
+  bool pass_begins_ = false;
+  // What has been published, so that a restart can continue above it.
+  bool published_ = false;
+  std::int64_t highest_tick_ = 0;
+  std::int32_t last_update_ = 0;
+  // Added to the recorded tick counts and session_info_update.
+  std::int64_t tick_offset_ = 0;
+  std::int64_t update_offset_ = 0;
 };
 
 }  // namespace iRacing

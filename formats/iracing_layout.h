@@ -40,6 +40,7 @@ inline constexpr std::uint32_t mapping_size = 0x40000000;
 inline constexpr std::int32_t no_tick = 0x7fffffff;
 
 inline constexpr std::size_t memory_header_size = 112;
+inline constexpr std::size_t status_offset = 4;
 inline constexpr std::size_t buffer_slot_size = 16;
 inline constexpr std::size_t buffer_slots_offset = 48;
 inline constexpr std::size_t variable_header_size = 144;

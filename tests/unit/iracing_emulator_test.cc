@@ -69,11 +69,91 @@ TEST_F(IracingEmulator, EachRowLandsInItsFramesNewestSlot) {
   }
 }
 
-// A shorter text replacing a longer one ends with its terminator.
-TEST_F(IracingEmulator, ShorterSessionTextIsTerminated) {
-  write(next("0123456789"));
+// Clients search the whole declared area (1024 bytes here), so a shorter
+// text leaves nothing of a longer one behind it; the area's end is kept.
+TEST_F(IracingEmulator, ShorterSessionTextLeavesNothingOfTheLongerOne) {
+  reader_->write(1024 + 1024, std::vector<std::uint8_t>{'!'});
+  write(next(std::string(1000, 'x')));
   write(next("ab"));
-  EXPECT_EQ(text_at(1024, 4), std::string("ab\0" "3", 4));
+  EXPECT_EQ(text_at(1024, 1025), "ab" + std::string(1022, '\0') + "!");
+  header_.session_info_length = 2;  // no room after the text: nothing zeroed
+  write(next("cd"));
+  EXPECT_EQ(text_at(1024, 3), std::string("cd\0", 3));
+}
+
+// Each published frame wakes a waiting client once; a burst of signals
+// nobody took stays one.
+TEST_F(IracingEmulator, SignalsTheDataValidEventAfterEachFrame) {
+  EXPECT_FALSE(reader_->take_signal());
+  write(next());
+  EXPECT_TRUE(reader_->take_signal());
+  EXPECT_FALSE(reader_->take_signal());
+  write(next());
+  write(next());
+  EXPECT_TRUE(reader_->take_signal());
+  EXPECT_FALSE(reader_->take_signal());
+}
+
+// A client still holding the mapping sees the simulator stop; every other
+// field keeps the last frame's value.
+TEST_F(IracingEmulator, StopClearsTheConnectedBit) {
+  header_.status = iRacing::status_connected | 0x10;
+  write(next());
+  iRacing::MemoryHeader expected = reader_->read_header();
+  emulator_.stop();
+  expected.status = 0x10;
+  EXPECT_EQ(reader_->read_header(), expected);
+  emulator_.stop();  // nothing left to release or write
+}
+
+// Looping: the first frame again must not take the clients back in time.
+TEST_F(IracingEmulator, ARestartContinuesTicksAndRaisesTheSessionUpdate) {
+  std::vector<Snapshot> pass;
+  for (int i = 0; i < 4; ++i) pass.push_back(next(i == 0 ? "first text" : ""));
+  pass[2].header.session_info_update = 2;
+  pass[2].session_info = "second";
+  pass[3].header.session_info_update = 2;
+  emulator_.begin_pass();
+  for (const Snapshot& frame : pass) write(frame);
+  const iRacing::MemoryHeader end_of_first = reader_->read_header();
+  EXPECT_EQ(end_of_first, pass[3].header);  // the first pass is written as recorded
+
+  emulator_.begin_pass();
+  write(pass[0]);
+  const iRacing::MemoryHeader restarted = reader_->read_header();
+  // Ticks 3, 4, 2 ended the pass; the restart's slots hold 0, 1, 0 as
+  // recorded, now 5 higher: every slot rises.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_GT(restarted.buffer_slots[static_cast<std::size_t>(i)].tick_count,
+              end_of_first.buffer_slots[static_cast<std::size_t>(i)].tick_count) << i;
+  }
+  EXPECT_EQ(restarted.buffer_slots[1].tick_count, 1 + 5);
+  EXPECT_EQ(restarted.session_info_update, 3);
+  EXPECT_EQ(text_at(1024, 11), std::string("first text\0", 11));
+  write(pass[1]);
+  EXPECT_EQ(reader_->read_header().buffer_slots[2].tick_count, 2 + 5);
+  write(pass[2]);
+  EXPECT_EQ(reader_->read_header().session_info_update, 4);
+}
+
+// Started in the middle (--from): the slots the first frame does not write
+// hold the earlier frames' rows, and the text in force is written with it.
+TEST_F(IracingEmulator, TheFirstImageOfARangeIsComplete) {
+  std::vector<Snapshot> frames;
+  for (int i = 0; i < 8; ++i) frames.push_back(next(i == 1 ? "text in force" : ""));
+  for (int i = 6; i >= 0; --i) {
+    const bool wants_more = emulator_.take_earlier_frame(iRacing::serialise_snapshot(frames[static_cast<std::size_t>(i)]));
+    EXPECT_EQ(wants_more, i > 1) << i;  // three slots by frame 4, the text at frame 1
+    if (!wants_more) break;
+  }
+  emulator_.begin_pass();
+  write(frames[7]);
+  EXPECT_EQ(reader_->read_header(), frames[7].header);
+  for (const auto& slot : frames[7].header.buffer_slots) {
+    if (slot.tick_count == 0) continue;
+    EXPECT_EQ(reader_->read(slot.buffer_offset, 64), iracing_test::sample_row(slot.tick_count)) << slot.tick_count;
+  }
+  EXPECT_EQ(text_at(1024, 14), std::string("text in force\0", 14));
 }
 
 // Where a part overlaps the header, the header's bytes are what remains.

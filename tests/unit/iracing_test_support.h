@@ -48,6 +48,8 @@ class Telemetry {
         event_(platform::NamedEvent::create(iRacing::data_valid_event_name)) {}
 
   void signal() const { event_.signal(); }
+  // Whether the data-valid event is signalled, taking the signal.
+  bool take_signal() const { return event_.wait(0); }
   void write(std::int64_t offset, std::span<const std::uint8_t> bytes) {
     if (!bytes.empty()) std::memcpy(view_.data() + offset, bytes.data(), bytes.size());
   }
