@@ -13,21 +13,42 @@
 #include "common/command_line.h"
 #include "common/pacing.h"
 #include "common/precise_sleep.h"
-#include "formats/dump_reader.h"
+#include "common/progress_line.h"
 #include "emulator/replay_loop.h"
+#include "emulator/replay_options.h"
+#include "formats/dump_frames.h"
 
 namespace options = boost::program_options;
 
 namespace {
 
-// The input path, or nothing when the program is to exit with 1 (help
-// shown or command line rejected).
-std::optional<std::string> parse_command_line(int argc, const char* const argv[]) {
+struct CommandLine {
+  std::string path;
+  ReplayOptions replay;
+};
+
+template <class T>
+std::optional<T> value_of(const options::variables_map& values, const char* name) {
+  if (values.count(name) == 0) return std::nullopt;
+  return values[name].as<T>();
+}
+
+// The input path and the replay options, or nothing when the program is to
+// exit with 1 (help shown or command line rejected).
+std::optional<CommandLine> parse_command_line(int argc, const char* const argv[]) {
   try {
-    std::string path;
+    CommandLine command_line;
+    std::string& path = command_line.path;
     options::options_description description("Allowed options", 80, 40);
     description.add_options()("help", "Produce help message")(
         "input-file", options::value<std::string>(&path)->required(), "Input file name");
+    description.add_options()("loop", "Start again at the first frame at the end, until Ctrl+C");
+    description.add_options()("speed", options::value<double>()->value_name("X"),
+                              "Replay X times as fast, 0.1 to 16 (default 1)");
+    description.add_options()("from", options::value<double>()->value_name("S"),
+                              "Start S seconds into the recording");
+    description.add_options()("to", options::value<double>()->value_name("S"),
+                              "End S seconds into the recording");
 
     options::variables_map values;
     store_command_line(argc, argv, description, values);
@@ -37,23 +58,43 @@ std::optional<std::string> parse_command_line(int argc, const char* const argv[]
       return std::nullopt;
     }
     options::notify(values);
-    return path;
+    command_line.replay.loop = values.count("loop") != 0;
+    command_line.replay.speed = value_of<double>(values, "speed");
+    command_line.replay.from = value_of<double>(values, "from");
+    command_line.replay.to = value_of<double>(values, "to");
+    check_replay_options(command_line.replay);
+    return command_line;
   } catch (const std::exception& error) {
     std::cerr << "Error: " << error.what() << std::endl;
     return std::nullopt;
   }
 }
 
-// Declaration order is teardown order in reverse: the selected producer's
-// extra reference goes first, then the reader and the file, then the table
-// with every producer, so a started producer has released its shared memory
-// before anything more is printed.
-void replay(const std::string& path, const EmulatorDependencies& dependencies) {
-  ProducerTable table = dependencies.make_table();
-  std::ifstream input(path, std::ios::binary);
-  DumpReader reader(input);
+// A file that cannot be opened has always been reported as no dump.
+std::unique_ptr<DumpFrames> open_recording(const std::string& path) {
+  if (!std::ifstream(path, std::ios::binary)) throw std::invalid_argument("Invalid file format.");
+  return std::make_unique<DumpFrames>(path);
+}
 
-  const SourceId source_id = reader.source_id();
+void report_damage(const DumpFrames& frames) {
+  const auto& damage = frames.index().damage();
+  if (!damage) return;
+  std::cout << "The recording is damaged at frame " << damage->frame << " (byte " << damage->offset
+            << "): " << damage->reason << "; the " << frames.size() << " frames before it are replayed"
+            << std::endl;
+}
+
+// Declaration order is teardown order in reverse: the console and the
+// progress line go first, then the selected producer's extra reference,
+// then the frames and their file, then the table with every producer, so a
+// started producer has released its shared memory before anything more is
+// printed.
+void replay(const CommandLine& command_line, const EmulatorDependencies& dependencies) {
+  ProducerTable table = dependencies.make_table();
+  const std::unique_ptr<DumpFrames> frames = open_recording(command_line.path);
+  const ReplayPlan plan = plan_replay(*frames, command_line.path, command_line.replay);
+
+  const SourceId source_id = frames->header().source_id;
   const auto entry = table.find(source_id);
   if (entry == table.end()) throw std::out_of_range("invalid map<K, T> key");
   const std::shared_ptr<Emulator> producer = entry->second;
@@ -61,20 +102,29 @@ void replay(const std::string& path, const EmulatorDependencies& dependencies) {
   write_source_id(std::cout << "Using emulator: ", source_id) << std::endl;
   producer->start();
   const StopSignal stop = dependencies.make_stop_signal();
-  std::cout << "Frames per second: " << reader.fps() << std::endl;
+  std::cout << "Frames per second: " << static_cast<std::int32_t>(frames->header().fps) << std::endl;
+  report_damage(*frames);
   std::cout << "Emulator started" << std::endl;
 
-  run_replay_loop(stop, *producer, reader, reader.fps(), steady_now, precise_sleep);
+  platform::ConsoleInput console = dependencies.open_console();
+  ProgressLine progress;
+  run_replay_loop(stop, *producer, *frames, plan, ReplayTiming{steady_now, precise_sleep},
+                  [&console] { return console.read_key(); }, progress);
 }
 
 }  // namespace
 
 int run_emulator(int argc, const char* const argv[], const EmulatorDependencies& dependencies) {
-  const std::optional<std::string> path = parse_command_line(argc, argv);
-  if (!path) return 1;
+  const std::optional<CommandLine> command_line = parse_command_line(argc, argv);
+  if (!command_line) return 1;
 
   try {
-    replay(*path, dependencies);
+    replay(*command_line, dependencies);
+  } catch (const RejectedOption& error) {
+    // Found only once the recording is known, but still the command line's
+    // fault: reported like it, before anything is started.
+    std::cerr << "Error: " << error.what() << std::endl;
+    return 1;
   } catch (const std::exception& error) {
     // Unwinding has already closed the file and destroyed the producers.
     std::cout << "An error occurred: " << error.what() << std::endl;

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "common/platform/platform.h"
 #include "common/stop_signal.h"
 #include "emulator/producer_table.h"
 
@@ -14,8 +15,11 @@ struct EmulatorDependencies {
   std::function<ProducerTable()> make_table = make_producer_table;
   // Called once the producer is started; installs the interrupt handler.
   std::function<StopSignal()> make_stop_signal = [] { return StopSignal(); };
+  // Where the user's keys come from.
+  std::function<platform::ConsoleInput()> open_console = platform::ConsoleInput::open_standard_input;
 };
 
-// Runs the program; returns its exit code: 1 for --help or a bad command
-// line, otherwise 0, also when the replay ended with an error.
+// Runs the program; returns its exit code: 1 for --help, a bad command line
+// or a range outside the recording, otherwise 0, also when the replay ended
+// with an error.
 int run_emulator(int argc, const char* const argv[], const EmulatorDependencies& dependencies = {});

@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -105,13 +107,47 @@ class NamedEvent {
   // Waits until the event is signalled or `timeout_ms` has passed; true when
   // signalled. A timeout of 0 or below only tests.
   bool wait(std::int32_t timeout_ms) const noexcept;
-  // Wakes one waiter (or the next one to wait). Only stand-ins and tests
-  // signal: the recorder and the replay never do.
+  // Wakes one waiter (or the next one to wait); a signal nobody has taken
+  // yet is not counted twice. The replay signals after each frame it
+  // publishes, as the simulator does; the recorder only waits.
   void signal() const noexcept;
 
  private:
   std::intptr_t handle_ = -1;
   std::string owned_name_;
+};
+
+// The keys an interactive program reacts to; every other key is `other`.
+enum class ConsoleKey { space, right_arrow, period, plus, minus, letter_q, other };
+
+// Single keys typed at the console, read without waiting and without echo.
+//
+// Interactive only when standard input is a console the program may change
+// (a terminal in the foreground on POSIX, a console on Windows): the input
+// mode is then switched to single keys without echo, and put back when the
+// object is destroyed (also when the process is ended by SIGTERM or SIGHUP
+// on POSIX). Otherwise, as when input is redirected, nothing is changed and
+// no key is ever reported. The interrupt key keeps its effect.
+class ConsoleInput {
+ public:
+  ConsoleInput() noexcept;  // not interactive
+  ConsoleInput(ConsoleInput&& other) noexcept;
+  ConsoleInput& operator=(ConsoleInput&& other) noexcept;  // puts its own console back first
+  ConsoleInput(const ConsoleInput&) = delete;
+  ConsoleInput& operator=(const ConsoleInput&) = delete;
+  ~ConsoleInput();
+
+  // Takes over standard input when it is an interactive console.
+  static ConsoleInput open_standard_input() noexcept;
+
+  bool is_interactive() const noexcept { return state_ != nullptr; }
+  // The next key typed, if any, without waiting.
+  std::optional<ConsoleKey> read_key() noexcept;
+
+ private:
+  struct State;  // the backend's saved console mode and partial key
+  explicit ConsoleInput(std::unique_ptr<State> state) noexcept;
+  std::unique_ptr<State> state_;
 };
 
 // Blocks the calling thread for about `milliseconds` (nothing for 0 or less).

@@ -23,6 +23,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -32,6 +33,8 @@
 #include <cstring>
 #include <ctime>
 #include <utility>
+
+#include "common/console_key_decoder.h"
 
 namespace platform {
 namespace {
@@ -82,7 +85,18 @@ void remove_name(Kind kind, const char* name) noexcept {
   }
 }
 
+// The terminal mode a ConsoleInput changed, for putting back from a signal
+// handler: a process ended by SIGTERM must not leave the shell without echo.
+struct termios terminal_to_restore {};
+std::atomic<bool> terminal_changed{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void restore_terminal() noexcept {
+  if (terminal_changed.exchange(false)) ::tcsetattr(STDIN_FILENO, TCSANOW, &terminal_to_restore);
+}
+
 void release_owned_names_and_end(int signal_number) {
+  restore_terminal();
   const pid_t self = ::getpid();
   for (OwnedName& slot : owned_names) {
     int expected = slot_ready;
@@ -355,6 +369,65 @@ void NamedEvent::signal() const noexcept {
   // signalled, so a burst wakes at most one wait.
   int value = 0;
   if (::sem_getvalue(semaphore, &value) == 0 && value <= 0) ::sem_post(semaphore);
+}
+
+// ---- ConsoleInput ---------------------------------------------------------------
+
+struct ConsoleInput::State {
+  ConsoleKeyDecoder decoder;
+  ~State() { restore_terminal(); }
+};
+
+ConsoleInput::ConsoleInput() noexcept = default;
+ConsoleInput::ConsoleInput(std::unique_ptr<State> state) noexcept : state_(std::move(state)) {}
+ConsoleInput::ConsoleInput(ConsoleInput&& other) noexcept = default;
+ConsoleInput& ConsoleInput::operator=(ConsoleInput&& other) noexcept {
+  if (this != &other) {
+    state_.reset();
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+ConsoleInput::~ConsoleInput() = default;
+
+ConsoleInput ConsoleInput::open_standard_input() noexcept {
+  // One process-wide terminal: a second taker would not know the mode to
+  // put back. A program in the background may neither change nor read the
+  // terminal (the system would stop it), so it takes no keys.
+  if (terminal_changed.load() || ::isatty(STDIN_FILENO) != 1 || ::tcgetpgrp(STDIN_FILENO) != ::getpgrp()) {
+    return ConsoleInput();
+  }
+  struct termios mode {};
+  if (::tcgetattr(STDIN_FILENO, &mode) != 0) return ConsoleInput();
+  install_release_handlers();
+  std::unique_ptr<State> state;
+  try {
+    state = std::make_unique<State>();
+  } catch (...) {  // std::bad_alloc: go without keys
+    return ConsoleInput();
+  }
+  terminal_to_restore = mode;
+  // Single bytes as they are typed, not echoed, and a read that never
+  // waits; the interrupt key still raises SIGINT (ISIG stays on).
+  mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  mode.c_cc[VMIN] = 0;
+  mode.c_cc[VTIME] = 0;
+  terminal_changed.store(true);
+  if (::tcsetattr(STDIN_FILENO, TCSANOW, &mode) != 0) {
+    terminal_changed.store(false);
+    return ConsoleInput();
+  }
+  return ConsoleInput(std::move(state));
+}
+
+std::optional<ConsoleKey> ConsoleInput::read_key() noexcept {
+  if (!state_) return std::nullopt;
+  unsigned char byte = 0;
+  // VMIN 0 and VTIME 0: returns 0 at once when nothing was typed.
+  while (::read(STDIN_FILENO, &byte, 1) == 1) {
+    if (const auto key = state_->decoder.feed(byte)) return key;
+  }
+  return std::nullopt;
 }
 
 // ---- Process-wide operations ---------------------------------------------------

@@ -241,6 +241,72 @@ CreateFileResult create_new_file(const std::string& path) noexcept {
   return CreateFileResult::created;
 }
 
+// ---- ConsoleInput -----------------------------------------------------------
+
+struct ConsoleInput::State {
+  HANDLE input = nullptr;
+  DWORD saved_mode = 0;
+  ~State() { SetConsoleMode(input, saved_mode); }
+};
+
+ConsoleInput::ConsoleInput() noexcept = default;
+ConsoleInput::ConsoleInput(std::unique_ptr<State> state) noexcept : state_(std::move(state)) {}
+ConsoleInput::ConsoleInput(ConsoleInput&& other) noexcept = default;
+ConsoleInput& ConsoleInput::operator=(ConsoleInput&& other) noexcept {
+  if (this != &other) {
+    state_.reset();
+    state_ = std::move(other.state_);
+  }
+  return *this;
+}
+ConsoleInput::~ConsoleInput() = default;
+
+ConsoleInput ConsoleInput::open_standard_input() noexcept {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  // Fails for redirected input: a file or a pipe is not a console.
+  if (input == nullptr || input == INVALID_HANDLE_VALUE || GetConsoleMode(input, &mode) == 0) {
+    return ConsoleInput();
+  }
+  std::unique_ptr<State> state;
+  try {
+    state = std::make_unique<State>();
+  } catch (...) {  // std::bad_alloc: go without keys
+    return ConsoleInput();
+  }
+  // Keys as they are pressed, not echoed; Ctrl+C stays an interrupt
+  // (ENABLE_PROCESSED_INPUT is kept).
+  if (SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT)) == 0) {
+    return ConsoleInput();
+  }
+  state->input = input;
+  state->saved_mode = mode;
+  return ConsoleInput(std::move(state));
+}
+
+std::optional<ConsoleKey> ConsoleInput::read_key() noexcept {
+  if (!state_) return std::nullopt;
+  DWORD pending = 0;
+  while (GetNumberOfConsoleInputEvents(state_->input, &pending) != 0 && pending > 0) {
+    INPUT_RECORD record{};
+    DWORD read = 0;
+    if (ReadConsoleInputA(state_->input, &record, 1, &read) == 0 || read == 0) break;
+    if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) continue;
+    if (record.Event.KeyEvent.wVirtualKeyCode == VK_RIGHT) return ConsoleKey::right_arrow;
+    switch (record.Event.KeyEvent.uChar.AsciiChar) {
+      case ' ': return ConsoleKey::space;
+      case '.': return ConsoleKey::period;
+      case '+': return ConsoleKey::plus;
+      case '-': return ConsoleKey::minus;
+      case 'q':
+      case 'Q': return ConsoleKey::letter_q;
+      case 0: continue;  // a modifier key alone (Shift for '+')
+      default: return ConsoleKey::other;
+    }
+  }
+  return std::nullopt;
+}
+
 bool standard_error_is_terminal() noexcept {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;

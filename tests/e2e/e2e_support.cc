@@ -36,6 +36,7 @@ std::string program_path(const std::string& program) {
   if (program == "emulator") return VOVE_EMULATOR_PATH;
   if (program == "sim_standin") return VOVE_STANDIN_PATH;
   if (program == "dumptool") return VOVE_DUMPTOOL_PATH;
+  if (program == "iracing_probe") return VOVE_PROBE_PATH;
   throw std::invalid_argument("unknown program " + program);
 }
 

@@ -24,7 +24,7 @@ class E2eSandbox {
   const std::filesystem::path& directory() const noexcept { return directory_; }
   const std::string& name_prefix() const noexcept { return name_prefix_; }
 
-  // Starts one of "dumper", "emulator", "sim_standin", "dumptool" with `arguments`, in
+  // Starts one of "dumper", "emulator", "sim_standin", "dumptool", "iracing_probe" with `arguments`, in
   // the sandbox or in a subdirectory of it (created when missing).
   std::unique_ptr<ChildProcess> start(const std::string& program, const std::vector<std::string>& arguments,
                                       const std::string& label, const std::string& subdirectory = "") const;

@@ -37,10 +37,10 @@ TEST(EmulatorConsole, CommandLineErrorsAndHelp) {
   EXPECT_EQ(stray_word.output, "");
   EXPECT_EQ(stray_word.error, "Error: too many positional options have been specified on the command line\n");
 
-  const RunResult help_and_unknown = run_to_end(sandbox, "emulator", {"--help", "--speed", "2"}, "unknown");
+  const RunResult help_and_unknown = run_to_end(sandbox, "emulator", {"--help", "--pace", "2"}, "unknown");
   EXPECT_EQ(help_and_unknown.status.code, 1);
   EXPECT_EQ(help_and_unknown.output, "");
-  EXPECT_EQ(help_and_unknown.error, "Error: unrecognised option '--speed'\n");
+  EXPECT_EQ(help_and_unknown.error, "Error: unrecognised option '--pace'\n");
 }
 
 TEST(EmulatorConsole, FilesThatAreNotDumpsEndWithAnErrorLine) {

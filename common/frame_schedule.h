@@ -1,0 +1,38 @@
+// The deadlines of a replay that must keep its rate exactly: frame k is due
+// at start + k × period on the steady clock. Sleeping to each deadline,
+// instead of sleeping a period after each frame, carries the fraction of a
+// millisecond the sleeper cannot take and makes up a late wake-up at the
+// next frame, so the rate does not drift.
+#pragma once
+
+#include <cstdint>
+
+class FrameSchedule {
+ public:
+  // The first frame is due at `now`. A period of 0 or less never waits.
+  FrameSchedule(std::int64_t period, std::int64_t now) noexcept : period_(period), due_(now) {}
+
+  std::int64_t period() const noexcept { return period_; }
+  std::int64_t due() const noexcept { return due_; }
+
+  // Whole milliseconds to sleep before the due frame, rounded to the
+  // nearest, so the frame comes within half a millisecond of its deadline;
+  // 0 when it is due.
+  std::int32_t milliseconds_until_due(std::int64_t now) const noexcept;
+
+  // The due frame is being written at `now`: the next one is due a period
+  // after this one's deadline. A frame more than a period behind (the
+  // machine stalled) starts the schedule again from now, so the frames after
+  // a stall do not come in a burst. Returns whether this frame is late:
+  // half a period and at least a millisecond behind its deadline.
+  bool take_due_frame(std::int64_t now) noexcept;
+
+  // The next frame is due at `now` (after a pause).
+  void restart(std::int64_t now) noexcept { due_ = now; }
+  // A new rate from now on: the next frame is due one new period from now.
+  void change_period(std::int64_t period, std::int64_t now) noexcept;
+
+ private:
+  std::int64_t period_;
+  std::int64_t due_;
+};
