@@ -3,11 +3,12 @@
 // the pacing costs in processor time.
 //
 //   pacing_probe [--seconds S] [--poll-us N] [--replay-rates 60,30,10]
-//                [--record-rates 60] [--no-deadline-sleeper]
+//                [--record-rates 60] [--no-deadline-sleeper] [--speed X]
 //
 // For each replay rate it writes an iRacing dump of S seconds, replays it
 // with `emulator` and with a plain deadline sleeper doing the same work, and
-// polls the memory header every N microseconds. For each record rate it
+// polls the memory header every N microseconds (`emulator --speed X`, when
+// given, is held to X times the rate). For each record rate it
 // runs the stand-in at 60 Hz and `dumper --fps R`, and polls the growth of
 // the dump file. It reports, never judges: the exit code is not 0 only when
 // a program could not run or no frame was seen.
@@ -50,6 +51,7 @@ struct Options {
   std::vector<int> replay_rates{60, 30, 10};
   std::vector<int> record_rates{60};
   bool deadline_sleeper = true;
+  std::string speed;  // passed to emulator as --speed when not empty
 };
 
 std::vector<int> parse_rates(const std::string& text) {
@@ -82,6 +84,9 @@ Options parse_options(int argc, char** argv) {
       options.replay_rates = parse_rates(value());
     } else if (name == "--record-rates") {
       options.record_rates = parse_rates(value());
+    } else if (name == "--speed") {
+      options.speed = value();
+      if (!(std::stod(options.speed) > 0.0)) throw std::invalid_argument("--speed is above 0");
     } else if (name == "--no-deadline-sleeper") {
       options.deadline_sleeper = false;
     } else {
@@ -212,16 +217,21 @@ Row probe_replay(Workspace& workspace, const Options& options, int rate, bool de
   const auto where = workspace.next_subject(deadline_sleeper ? "deadline" : "emulator");
   const auto dump = where / "replayed.bin";
   write_iracing_dump(dump, rate, options.seconds);
-  const std::vector<std::string> argv =
+  std::vector<std::string> argv =
       deadline_sleeper
           ? std::vector<std::string>{std::filesystem::read_symlink("/proc/self/exe").string(), "--publish", dump.string()}
           : std::vector<std::string>{VOVE_EMULATOR_PATH, "--input-file", dump.string()};
+  const double speed = deadline_sleeper || options.speed.empty() ? 1.0 : std::stod(options.speed);
+  if (!deadline_sleeper && !options.speed.empty()) argv.insert(argv.end(), {"--speed", options.speed});
   ChildProcess subject(argv, where, "subject");
   probe::IracingTickWatcher watcher;
   // The run ends with the file; the limit only guards against a hang.
-  const Observation seen = observe(subject, watcher, options.poll, seconds_to_ns(options.seconds + 10.0));
+  const Observation seen = observe(subject, watcher, options.poll, seconds_to_ns(options.seconds / speed + 10.0));
   require_clean_end(subject, deadline_sleeper ? "the deadline sleeper" : "emulator");
-  Row row = summarise(deadline_sleeper ? "deadline sleeper" : "emulator", rate, seen);
+  const std::string name = deadline_sleeper ? "deadline sleeper"
+                           : speed == 1.0   ? "emulator"
+                                            : "emulator --speed " + options.speed;
+  Row row = summarise(name, static_cast<int>(rate * speed), seen);
   require_frames(row);
   return row;
 }

@@ -1,6 +1,6 @@
 // iracing_probe: a telemetry client of the iRacing shared memory that reports
-// what it sees, one line per event, for the end-to-end tests and the replay
-// rate benchmark. It holds the mapping as any client does, polls the header
+// what it sees, one line per event, for the end-to-end tests (natively and
+// under Wine). It holds the mapping as any client does, polls the header
 // (or waits on the data-valid event) and prints:
 //
 //   attached
@@ -10,8 +10,6 @@
 //   frames <count>
 //   wakes <count>                   (with --wait-event)
 //   status <status>                 (the header's status when it ended)
-//   rate <frames per second>        (first to last frame seen, steady clock)
-//   interval <mean ms> <min ms> <max ms>
 //
 // It ends when the connected bit is cleared after a frame was seen, or when
 // no new frame came for --idle-seconds.
@@ -21,11 +19,9 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iomanip>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "common/command_line.h"
 #include "common/pacing.h"
@@ -76,7 +72,7 @@ int run(const Settings& settings) {
   const std::int64_t idle_limit = static_cast<std::int64_t>(settings.idle_seconds * 1e9);
   std::optional<std::int32_t> last_tick;
   std::optional<std::int32_t> last_update;
-  std::vector<std::int64_t> times;
+  std::uint64_t frames = 0;
   std::uint64_t wakes = 0;
   std::int64_t last_change = steady_now();
   iRacing::MemoryHeader header;
@@ -94,7 +90,7 @@ int run(const Settings& settings) {
     if (header.connected() && tick != 0 && tick != last_tick) {
       last_tick = tick;
       last_change = now;
-      times.push_back(now);
+      ++frames;
       std::cout << "frame " << tick << " update " << header.session_info_update << " status " << header.status
                 << " slots ";
       const int in_use = std::clamp(header.buffer_count, 1, iRacing::buffer_slot_count);
@@ -118,7 +114,7 @@ int run(const Settings& settings) {
       }
       std::cout.flush();
     }
-    if (!times.empty() && !header.connected()) {
+    if (frames > 0 && !header.connected()) {
       end = "cleared";
       break;
     }
@@ -130,21 +126,9 @@ int run(const Settings& settings) {
     std::ofstream(settings.area_file, std::ios::binary)
         .write(reinterpret_cast<const char*>(view.data() + header.session_info_offset), header.session_info_length);
   }
-  std::cout << "end " << end << "\nframes " << times.size() << '\n';
+  std::cout << "end " << end << "\nframes " << frames << '\n';
   if (settings.wait_event) std::cout << "wakes " << wakes << '\n';
   std::cout << "status " << header.status << '\n';
-  if (times.size() >= 2) {
-    const double seconds = static_cast<double>(times.back() - times.front()) / 1e9;
-    std::int64_t shortest = times[1] - times[0];
-    std::int64_t longest = shortest;
-    for (std::size_t i = 1; i < times.size(); ++i) {
-      shortest = std::min(shortest, times[i] - times[i - 1]);
-      longest = std::max(longest, times[i] - times[i - 1]);
-    }
-    std::cout << std::fixed << std::setprecision(4) << "rate " << static_cast<double>(times.size() - 1) / seconds
-              << "\ninterval " << seconds * 1e3 / static_cast<double>(times.size() - 1) << ' ' << shortest / 1e6
-              << ' ' << longest / 1e6 << '\n';
-  }
   std::cout.flush();
   return 0;
 }
