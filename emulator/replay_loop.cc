@@ -105,7 +105,7 @@ ReplayEnd run_replay_loop(const StopSignal& stop, Emulator& producer, DumpFrames
     if (!paused) {
       const std::int32_t wait = schedule.milliseconds_until_due(timing.clock());
       if (wait > 0) {
-        timing.sleeper(std::min(wait, wait > 2 * longest_sleep_milliseconds ? longest_sleep_milliseconds : wait));
+        timing.sleeper(wait > 2 * longest_sleep_milliseconds ? longest_sleep_milliseconds : wait);
         continue;
       }
     }
