@@ -20,8 +20,11 @@ bool same_layout(const MemoryHeader& a, const MemoryHeader& b) {
 }  // namespace
 
 void Connector::fit_row_buffer(std::int32_t buffer_length) {
-  // A negative length fits nothing; the client then copies no row.
-  const std::size_t length = buffer_length > 0 ? static_cast<std::size_t>(buffer_length) : 0;
+  // A negative length fits nothing; the client then copies no row. Nor can a
+  // row longer than the mapped region ever be copied, so the header's word
+  // is not taken for more memory than the region holds.
+  const std::size_t length =
+      buffer_length > 0 ? std::min(static_cast<std::size_t>(buffer_length), view_size()) : 0;
   if (length == row_buffer_.size()) return;
   row_buffer_ = std::vector<std::uint8_t>(length);
 }
