@@ -4,6 +4,7 @@
 
 #include <array>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 using SourceId = std::array<char, 4>;
@@ -17,3 +18,7 @@ inline std::ostream& write_source_id(std::ostream& out, const SourceId& id) {
   for (char c : id) out.put(c);
   return out;
 }
+
+// For a message: in quotes, with any byte that is not a printable ASCII
+// character written as \xNN, so a damaged id shows what it holds.
+std::string quoted_source_id(const SourceId& id);

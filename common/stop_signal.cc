@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "common/explained_error.h"
 #include "common/platform/platform.h"
 
 namespace {
@@ -18,7 +19,8 @@ void request_stop() noexcept { stop_flag.store(true); }
 StopSignal::StopSignal() : flag_(&stop_flag) {
   // The handler prints the message first and then sets the flag, so a loop
   // that sees the flag has its line on the console already.
-  if (!platform::install_interrupt_handler(interrupt_message, &request_stop)) {
-    throw std::runtime_error("Error setting console control handler.");
+  platform::Failure failure;
+  if (!platform::install_interrupt_handler(interrupt_message, &request_stop, &failure)) {
+    throw platform_error("Error setting console control handler.", failure);
   }
 }

@@ -24,6 +24,13 @@ bool Connector::connect(std::int32_t /*timeout_ms*/) {
   const MapResult physics = map_for_reading(pages_.physics, physics_page);
   const MapResult static_result = map_for_reading(pages_.static_page, static_page);
 
+  attach_failure_ = {};
+  for (const PageMapping* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
+    if (!page->failure().empty()) {
+      attach_failure_ = page->failure();
+      break;
+    }
+  }
   if (graphics == MapResult::held && physics == MapResult::held && static_result == MapResult::held) {
     // Test a private copy so the test sees one consistent image.
     GraphicsImage image;

@@ -21,9 +21,11 @@ class Connector final : public ::Connector {
   // not connected.
   FramePayload read_frame(std::int32_t timeout_ms) override;
   SourceId source_id() const override;
+  platform::Failure attach_failure() const override { return attach_failure_; }
 
  private:
   PageMappings pages_;
+  platform::Failure attach_failure_;  // of the first page the last connect() could not get
 };
 
 }  // namespace ACC

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "common/platform/platform.h"
 #include "common/source_id.h"
 #include "formats/frame_payload.h"
 
@@ -16,5 +17,8 @@ class Connector {
   // One frame payload, or an empty one when no new data came in time.
   virtual FramePayload read_frame(std::int32_t timeout_ms) = 0;
   virtual SourceId source_id() const = 0;
+  // Why the last connect() could not attach when the system refused it;
+  // empty when it attached, or when the simulator is simply not running.
+  virtual platform::Failure attach_failure() const { return {}; }
   virtual ~Connector() = default;
 };

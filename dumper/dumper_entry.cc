@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "common/command_line.h"
+#include "common/explained_error.h"
 #include "common/stop_signal.h"
 #include "dumper/recording_cycle.h"
 
@@ -64,7 +65,7 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   try {
     main_phase(fps);
   } catch (const std::exception& error) {
-    out << "An error occurred: " << error.what() << std::endl;
+    report_error(out, error);
   }
   out << "Dumper thread stopped." << std::endl;
   out << "You can now close this window." << std::endl;

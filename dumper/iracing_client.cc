@@ -17,11 +17,18 @@ struct ClientState {
   platform::NamedEvent data_valid;
   bool attached = false;
   std::int32_t last_tick = no_tick;  // tick of the last row delivered
+  platform::Failure open_failure;    // of the last open attempt
 };
 
 ClientState& state() {
   static ClientState client;
   return client;
+}
+
+// Keeps why an open step failed, for open_failure(); false.
+bool open_failed(const platform::Failure& failure) {
+  state().open_failure = failure;
+  return false;
 }
 
 const std::uint8_t* view_bytes() {
@@ -67,21 +74,22 @@ bool copy_row(const MemoryHeader& header, std::uint8_t* destination, std::size_t
 bool open_shared_memory() {
   ClientState& client = state();
   client.attached = false;
+  client.open_failure = {};
   // Whichever step is attempted starts the delivered ticks afresh.
   if (!client.mapping || !client.view || !client.data_valid) client.last_tick = no_tick;
   if (!client.mapping) {
     client.mapping = platform::SharedMemory::open_existing(memory_map_name, platform::Access::read);
-    if (!client.mapping) return false;
+    if (!client.mapping) return open_failed(client.mapping.failure());
   }
   if (!client.view) {
     client.view = client.mapping.map(platform::Access::read, 0);
     // A region too small for the header is not telemetry; map again next time.
     if (client.view && client.view.size() < memory_header_size) client.view.unmap();
-    if (!client.view) return false;
+    if (!client.view) return open_failed(client.view.failure());
   }
   if (!client.data_valid) {
     client.data_valid = platform::NamedEvent::open_existing(data_valid_event_name);
-    if (!client.data_valid) return false;
+    if (!client.data_valid) return open_failed(client.data_valid.failure());
   }
   client.attached = true;
   return true;
@@ -94,6 +102,11 @@ void close_shared_memory() {
   client.mapping.close();
   client.attached = false;
   client.last_tick = no_tick;
+}
+
+platform::Failure open_failure() {
+  const platform::Failure& failure = state().open_failure;
+  return failure.missing ? platform::Failure() : failure;
 }
 
 std::optional<MemoryHeader> current_header() {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string_view>
 
+#include "common/platform/platform.h"
 #include "formats/iracing_layout.h"
 
 namespace iRacing {
@@ -22,6 +23,9 @@ namespace iRacing {
 // attempt stay held. Every attempted step forgets the last delivered tick.
 bool open_shared_memory();
 void close_shared_memory();
+// Why the last open_shared_memory() failed, unless only because the
+// simulator's objects do not exist; empty otherwise.
+platform::Failure open_failure();
 
 // A copy of the header as it is now; empty while detached.
 std::optional<MemoryHeader> current_header();

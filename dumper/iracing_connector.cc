@@ -47,6 +47,8 @@ bool Connector::connect(std::int32_t timeout_ms) {
 
 void Connector::disconnect() { close_shared_memory(); }
 
+platform::Failure Connector::attach_failure() const { return open_failure(); }
+
 FramePayload Connector::read_frame(std::int32_t timeout_ms) {
   if (const auto live = current_header()) fit_row_buffer(live->buffer_length);
   std::uint8_t* const destination = row_destination();

@@ -22,6 +22,7 @@ class Connector final : public ::Connector {
   // not be self-consistent.
   FramePayload read_frame(std::int32_t timeout_ms) override;
   SourceId source_id() const override { return iracing_source_id; }
+  platform::Failure attach_failure() const override;
 
  private:
   void fit_row_buffer(std::int32_t buffer_length);

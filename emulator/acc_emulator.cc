@@ -4,9 +4,17 @@
 #include <stdexcept>
 
 #include "common/byte_coding.h"
+#include "common/explained_error.h"
 #include "formats/acc_pages.h"
 
 namespace ACC {
+
+const platform::Failure& Emulator::first_failure() const noexcept {
+  for (const PageMapping* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
+    if (!page->failure().empty()) return page->failure();
+  }
+  return pages_.graphics.failure();
+}
 
 void Emulator::start() {
   pages_.release();
@@ -15,8 +23,9 @@ void Emulator::start() {
   const bool physics_open = pages_.physics.create_or_open(physics_page.mapping_name, emulator_page_size);
   const bool static_open = pages_.static_page.create_or_open(static_page.mapping_name, emulator_page_size);
   if (!graphics_open || !physics_open || !static_open) {
+    const auto error = platform_error("Failed to create file mapping", first_failure());
     pages_.release();
-    throw std::runtime_error("Failed to create file mapping");
+    throw error;
   }
 
   // A page that exists already and is shorter than 5000 bytes fails here.
@@ -24,8 +33,9 @@ void Emulator::start() {
   const bool physics_mapped = pages_.physics.map(platform::Access::write, emulator_page_size);
   const bool static_mapped = pages_.static_page.map(platform::Access::write, emulator_page_size);
   if (!graphics_mapped || !physics_mapped || !static_mapped) {
+    const auto error = platform_error("Failed to map view", first_failure());
     pages_.release();
-    throw std::runtime_error("Failed to map view");
+    throw error;
   }
 }
 

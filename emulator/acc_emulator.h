@@ -32,6 +32,9 @@ class Emulator final : public ::Emulator {
   static SourceId source_id() noexcept;
 
  private:
+  // Why the first page that failed in start() did.
+  const platform::Failure& first_failure() const noexcept;
+
   PageMappings pages_;
 };
 

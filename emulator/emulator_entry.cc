@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/command_line.h"
+#include "common/explained_error.h"
 #include "common/pacing.h"
 #include "common/precise_sleep.h"
 #include "common/progress_line.h"
@@ -76,6 +77,16 @@ std::unique_ptr<DumpFrames> open_recording(const std::string& path) {
   return std::make_unique<DumpFrames>(path);
 }
 
+// What the library's wording for a missing key means to the user.
+std::string unknown_source_explanation(const SourceId& source_id, const ProducerTable& table) {
+  std::string known;
+  for (const auto& [id, producer] : table) {
+    if (!known.empty()) known += id == table.rbegin()->first ? " and " : ", ";
+    known += quoted_source_id(id);
+  }
+  return "The file's source id is " + quoted_source_id(source_id) + "; this build replays " + known + ".";
+}
+
 void report_damage(const DumpFrames& frames) {
   const auto& damage = frames.index().damage();
   if (!damage) return;
@@ -96,7 +107,8 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
 
   const SourceId source_id = frames->header().source_id;
   const auto entry = table.find(source_id);
-  if (entry == table.end()) throw std::out_of_range("invalid map<K, T> key");
+  if (entry == table.end())
+    throw ExplainedError<std::out_of_range>("invalid map<K, T> key", unknown_source_explanation(source_id, table));
   const std::shared_ptr<Emulator> producer = entry->second;
 
   write_source_id(std::cout << "Using emulator: ", source_id) << std::endl;
@@ -127,7 +139,7 @@ int run_emulator(int argc, const char* const argv[], const EmulatorDependencies&
     return 1;
   } catch (const std::exception& error) {
     // Unwinding has already closed the file and destroyed the producers.
-    std::cout << "An error occurred: " << error.what() << std::endl;
+    report_error(std::cout, error);
   }
   std::cout << "Emulator thread stopped." << std::endl;
   std::cout << "You can now close this window." << std::endl;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/byte_coding.h"
+#include "common/explained_error.h"
 #include "formats/iracing_layout.h"
 #include "formats/iracing_snapshot.h"
 
@@ -32,13 +33,13 @@ void Emulator::start() {
   if (view_) return;
   // Held in locals until all succeed, so a failure releases exactly what this call got.
   auto created = platform::SharedMemory::create_or_open(memory_map_name, mapping_size);
-  if (!created) throw std::runtime_error("Failed to create file mapping");
+  if (!created) throw platform_error("Failed to create file mapping", created.failure());
   auto opened = platform::SharedMemory::open_existing(memory_map_name, platform::Access::write);
-  if (!opened) throw std::runtime_error("Failed to open file mapping");
+  if (!opened) throw platform_error("Failed to open file mapping", opened.failure());
   auto view = created.map(platform::Access::write, mapping_size);
-  if (!view) throw std::runtime_error("Failed to map view");
+  if (!view) throw platform_error("Failed to map view", view.failure());
   auto event = platform::NamedEvent::create(data_valid_event_name);
-  if (!event) throw std::runtime_error("Failed to create event mapping");
+  if (!event) throw platform_error("Failed to create event mapping", event.failure());
 
   created_mapping_ = std::move(created);
   opened_mapping_ = std::move(opened);

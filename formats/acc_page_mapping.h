@@ -27,6 +27,10 @@ class PageMapping {
   bool map(platform::Access access, std::size_t length) noexcept;
 
   bool is_mapped() const noexcept { return view_.is_mapped(); }
+  // Why the last create_or_open() or map() failed; empty when it did not.
+  const platform::Failure& failure() const noexcept {
+    return memory_.is_open() ? view_.failure() : memory_.failure();
+  }
   // The view's first byte; null when no view is mapped.
   std::byte* data() const noexcept { return view_.data(); }
 

@@ -20,13 +20,15 @@ FineTimerResolution& FineTimerResolution::operator=(FineTimerResolution&& other)
 
 MappedView::MappedView(MappedView&& other) noexcept
     : address_(std::exchange(other.address_, nullptr)),
-      size_(std::exchange(other.size_, 0)) {}
+      size_(std::exchange(other.size_, 0)),
+      failure_(std::exchange(other.failure_, Failure())) {}
 
 MappedView& MappedView::operator=(MappedView&& other) noexcept {
   if (this != &other) {
     unmap();
     address_ = std::exchange(other.address_, nullptr);
     size_ = std::exchange(other.size_, 0);
+    failure_ = std::exchange(other.failure_, Failure());
   }
   return *this;
 }
@@ -34,7 +36,8 @@ MappedView& MappedView::operator=(MappedView&& other) noexcept {
 SharedMemory::SharedMemory(SharedMemory&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
       access_(other.access_),
-      owned_name_(std::exchange(other.owned_name_, std::string())) {}
+      owned_name_(std::exchange(other.owned_name_, std::string())),
+      failure_(std::exchange(other.failure_, Failure())) {}
 
 SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
   if (this != &other) {
@@ -42,18 +45,22 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
     handle_ = std::exchange(other.handle_, -1);
     access_ = other.access_;
     owned_name_ = std::exchange(other.owned_name_, std::string());
+    failure_ = std::exchange(other.failure_, Failure());
   }
   return *this;
 }
 
 NamedEvent::NamedEvent(NamedEvent&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), owned_name_(std::exchange(other.owned_name_, std::string())) {}
+    : handle_(std::exchange(other.handle_, -1)),
+      owned_name_(std::exchange(other.owned_name_, std::string())),
+      failure_(std::exchange(other.failure_, Failure())) {}
 
 NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
   if (this != &other) {
     close();
     handle_ = std::exchange(other.handle_, -1);
     owned_name_ = std::exchange(other.owned_name_, std::string());
+    failure_ = std::exchange(other.failure_, Failure());
   }
   return *this;
 }

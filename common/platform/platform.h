@@ -7,7 +7,8 @@
 //
 // Names are given as the simulators publish them, "Local\X". Failures are
 // reported as an empty object or a false result, never by an exception: the
-// callers decide what a failure means to them.
+// callers decide what a failure means to them. An empty object says why it
+// is empty (failure()), for the callers that tell the user.
 #pragma once
 
 #include <cstddef>
@@ -16,10 +17,22 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace platform {
 
 enum class Access { read, write };
+
+// Why a platform call failed, as the operating system put it, and on which
+// object, named as the system knows it. Both empty when nothing failed (or
+// when there was no memory left to say it).
+struct Failure {
+  std::string reason;  // "Permission denied"
+  std::string object;  // "shared memory /dev/shm/IRSDKMemMapFileName"
+  bool missing = false;  // the reason is only that no object of that name exists
+
+  bool empty() const noexcept { return reason.empty(); }
+};
 
 // A mapped view of a named shared-memory region; unmapped when destroyed.
 class MappedView {
@@ -39,13 +52,17 @@ class MappedView {
   // On Windows sizes come in whole 4096-byte pages: a region of 800 bytes maps and reports 4096.
   std::size_t size() const noexcept { return size_; }
   void unmap() noexcept;
+  // Why the view could not be mapped; empty for a mapped view.
+  const Failure& failure() const noexcept { return failure_; }
 
  private:
   friend class SharedMemory;
   MappedView(void* address, std::size_t size) noexcept : address_(address), size_(size) {}
+  explicit MappedView(Failure failure) noexcept : failure_(std::move(failure)) {}
 
   void* address_ = nullptr;
   std::size_t size_ = 0;
+  Failure failure_;
 };
 
 // A handle to a named shared-memory region.
@@ -58,6 +75,8 @@ class MappedView {
 class SharedMemory {
  public:
   SharedMemory() noexcept = default;
+  // An empty handle that says why it is empty.
+  explicit SharedMemory(Failure why) noexcept : failure_(std::move(why)) {}
   SharedMemory(SharedMemory&& other) noexcept;
   SharedMemory& operator=(SharedMemory&& other) noexcept;  // releases its old region first
   SharedMemory(const SharedMemory&) = delete;
@@ -79,16 +98,23 @@ class SharedMemory {
   // or when writing is asked of a region opened for reading.
   MappedView map(Access access, std::size_t length) const noexcept;
 
+  // Why create_or_open() or open_existing() came back empty.
+  const Failure& failure() const noexcept { return failure_; }
+
  private:
   std::intptr_t handle_ = -1;  // the backend's native handle; -1 when empty
   Access access_ = Access::read;
   std::string owned_name_;     // backend-native name this handle must remove, if any
+  // The region as the system knows it while open; why it is not, when empty.
+  Failure failure_;
 };
 
 // A named auto-reset event that one process creates and others wait on.
 class NamedEvent {
  public:
   NamedEvent() noexcept = default;
+  // An empty handle that says why it is empty.
+  explicit NamedEvent(Failure why) noexcept : failure_(std::move(why)) {}
   NamedEvent(NamedEvent&& other) noexcept;
   NamedEvent& operator=(NamedEvent&& other) noexcept;  // releases its old event first
   NamedEvent(const NamedEvent&) = delete;
@@ -112,9 +138,13 @@ class NamedEvent {
   // publishes, as the simulator does; the recorder only waits.
   void signal() const noexcept;
 
+  // Why create() or open_existing() came back empty.
+  const Failure& failure() const noexcept { return failure_; }
+
  private:
   std::intptr_t handle_ = -1;
   std::string owned_name_;
+  Failure failure_;
 };
 
 // The keys an interactive program reacts to; every other key is `other`.
@@ -157,8 +187,10 @@ void sleep_milliseconds(std::int32_t milliseconds) noexcept;
 // console's interrupt key (Ctrl+C): it writes `message` to standard output
 // and then calls `on_interrupt`, and the process goes on running. Other
 // termination requests keep their default effect. `message` must outlive the
-// process. Returns false when the registration failed.
-bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept) noexcept;
+// process. Returns false when the registration failed, and then says why in
+// `failure` when one is given.
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept,
+                               Failure* failure = nullptr) noexcept;
 
 // Creates `path` as a new empty file, failing when a file of that name
 // exists already, so the recorder never overwrites an earlier recording.

@@ -43,28 +43,74 @@ constexpr std::string_view local_namespace = "Local\\";
 // "/" + name, short enough that "sem." + name still fits a 255-byte file name.
 constexpr std::size_t longest_native_name = 251;
 
-// The POSIX object name for `name`; empty when it cannot be one.
-std::string native_name(std::string_view name) {
+// The POSIX object name for `name`: "/" + prefix + the name without its
+// namespace. `error` is 0 when the system can take it, else the errno that
+// says why not; the name is kept either way, to tell the user.
+struct NativeName {
+  std::string name;
+  int error = 0;
+};
+
+NativeName native_name(std::string_view name) {
   if (name.substr(0, local_namespace.size()) == local_namespace) {
     name.remove_prefix(local_namespace.size());
   }
-  if (name.empty()) return {};
-  std::string native = "/";
-  if (const char* prefix = std::getenv("VOVE_NAME_PREFIX")) native += prefix;
-  native += name;
-  const std::string_view tail = std::string_view(native).substr(1);
-  if (native.size() > longest_native_name || tail == "." || tail == ".." ||
-      tail.find('/') != std::string_view::npos || tail.find('\0') != std::string_view::npos) {
-    return {};
+  NativeName native{"/", 0};
+  if (const char* prefix = std::getenv("VOVE_NAME_PREFIX")) native.name += prefix;
+  native.name += name;
+  const std::string_view tail = std::string_view(native.name).substr(1);
+  if (name.empty() || tail == "." || tail == ".." || tail.find('/') != std::string_view::npos ||
+      tail.find('\0') != std::string_view::npos) {
+    native.error = EINVAL;
+  } else if (native.name.size() > longest_native_name) {
+    native.error = ENAMETOOLONG;
   }
   return native;
+}
+
+enum class Kind { region, event };
+
+// Where a user finds the object: shm_open and sem_open keep their objects
+// in /dev/shm, an event's name with "sem." in front.
+std::string object_description(Kind kind, const std::string& native) {
+  return kind == Kind::region ? "shared memory /dev/shm" + native
+                              : "event /dev/shm/sem." + native.substr(1);
+}
+
+// Never throws: without memory for the words, the failure stays unexplained.
+Failure failure_of(Kind kind, const std::string& native, std::string reason) noexcept {
+  try {
+    Failure failure;
+    failure.reason = std::move(reason);
+    failure.object = object_description(kind, native);
+    return failure;
+  } catch (...) {
+    return {};
+  }
+}
+
+Failure failure_of(Kind kind, const std::string& native, int error) noexcept {
+  try {
+    Failure failure = failure_of(kind, native, std::string(std::strerror(error)));
+    failure.missing = error == ENOENT;
+    return failure;
+  } catch (...) {
+    return {};
+  }
+}
+
+SharedMemory failed_region(const std::string& native, int error) noexcept {
+  return SharedMemory(failure_of(Kind::region, native, error));
+}
+
+NamedEvent failed_event(const std::string& native, int error) noexcept {
+  return NamedEvent(failure_of(Kind::event, native, error));
 }
 
 // ---- Names this process owns, for removal from a signal handler ----------
 //
 // Fixed slots and lock-free atomics only, so the handler may walk them.
 
-enum class Kind { region, event };
 enum SlotState : int { slot_free, slot_busy, slot_ready };
 
 struct OwnedName {
@@ -224,58 +270,79 @@ void SharedMemory::close() noexcept {
 }
 
 SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t size) noexcept {
-  const std::string native = native_name(name);
-  if (native.empty()) return {};
+  const NativeName native = native_name(name);
   SharedMemory region;
+  if (native.error != 0) return failed_region(native.name, native.error);
   region.access_ = Access::write;
+  region.failure_ = failure_of(Kind::region, native.name, std::string());
 
   // Two rounds: the name may vanish between a failed create and the open.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    int descriptor = ::shm_open(native.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+    int descriptor = ::shm_open(native.name.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
     if (descriptor >= 0) {
       region.handle_ = descriptor;
-      region.owned_name_ = native;
-      remember_owned(Kind::region, native);
+      region.owned_name_ = native.name;
+      remember_owned(Kind::region, native.name);
       // A new object is zero-filled by its first ftruncate.
-      if (::ftruncate(descriptor, static_cast<off_t>(size)) != 0) return {};
+      if (::ftruncate(descriptor, static_cast<off_t>(size)) != 0) return failed_region(native.name, errno);
       return region;
     }
-    if (errno != EEXIST) return {};
+    if (errno != EEXIST) return failed_region(native.name, errno);
 
-    descriptor = ::shm_open(native.c_str(), O_RDWR, 0);
+    descriptor = ::shm_open(native.name.c_str(), O_RDWR, 0);
     if (descriptor >= 0) {
       region.handle_ = descriptor;
       return region;
     }
-    if (errno != ENOENT) return {};
+    if (errno != ENOENT) return failed_region(native.name, errno);
   }
-  return {};
+  return failed_region(native.name, ENOENT);
 }
 
 SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
-  const std::string native = native_name(name);
-  if (native.empty()) return {};
-  const int descriptor = ::shm_open(native.c_str(), access == Access::read ? O_RDONLY : O_RDWR, 0);
-  if (descriptor < 0) return {};
+  const NativeName native = native_name(name);
+  if (native.error != 0) return failed_region(native.name, native.error);
+  const int descriptor = ::shm_open(native.name.c_str(), access == Access::read ? O_RDONLY : O_RDWR, 0);
+  if (descriptor < 0) return failed_region(native.name, errno);
   SharedMemory region;
   region.handle_ = descriptor;
   region.access_ = access;
+  region.failure_ = failure_of(Kind::region, native.name, std::string());
   return region;
 }
 
 MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
-  if (handle_ < 0 || (access == Access::write && access_ == Access::read)) return {};
+  // failure_ names the open region; its reason is still empty.
+  const auto failed = [this](auto reason) noexcept {
+    Failure failure = failure_;
+    try {
+      failure.reason = std::move(reason);
+    } catch (...) {
+      failure = {};
+    }
+    return MappedView(std::move(failure));
+  };
+  if (handle_ < 0) return failed("the region is not open");
+  if (access == Access::write && access_ == Access::read) return failed("the region was opened for reading only");
   struct stat status {};
-  if (::fstat(static_cast<int>(handle_), &status) != 0 || status.st_size <= 0) return {};
+  if (::fstat(static_cast<int>(handle_), &status) != 0) return failed(std::strerror(errno));
+  if (status.st_size <= 0) return failed("the region is empty");
   // Pages past the end of the object would fault (SIGBUS) when touched, so
   // a view never reaches beyond it.
   const auto object_size = static_cast<std::uintmax_t>(status.st_size);
-  if (object_size > SIZE_MAX) return {};
+  if (object_size > SIZE_MAX) return failed(std::strerror(EOVERFLOW));
   if (length == 0) length = static_cast<std::size_t>(object_size);
-  if (length > object_size) return {};
+  if (length > object_size) {
+    try {
+      return failed("the region holds " + std::to_string(object_size) + " bytes, fewer than the " +
+                    std::to_string(length) + " asked for");
+    } catch (...) {
+      return MappedView();
+    }
+  }
   const int protection = access == Access::read ? PROT_READ : PROT_READ | PROT_WRITE;
   void* address = ::mmap(nullptr, length, protection, MAP_SHARED, static_cast<int>(handle_), 0);
-  if (address == MAP_FAILED) return {};
+  if (address == MAP_FAILED) return failed(std::strerror(errno));
   return MappedView(address, length);
 }
 
@@ -296,35 +363,35 @@ void NamedEvent::close() noexcept {
 }
 
 NamedEvent NamedEvent::create(std::string_view name) noexcept {
-  const std::string native = native_name(name);
-  if (native.empty()) return {};
+  const NativeName native = native_name(name);
+  if (native.error != 0) return failed_event(native.name, native.error);
   NamedEvent event;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    sem_t* semaphore = ::sem_open(native.c_str(), O_CREAT | O_EXCL, 0600, 0u);
+    sem_t* semaphore = ::sem_open(native.name.c_str(), O_CREAT | O_EXCL, 0600, 0u);
     const bool created = semaphore != SEM_FAILED;
     if (!created) {
-      if (errno != EEXIST) return {};
-      semaphore = ::sem_open(native.c_str(), 0);
+      if (errno != EEXIST) return failed_event(native.name, errno);
+      semaphore = ::sem_open(native.name.c_str(), 0);
       if (semaphore == SEM_FAILED) {
         if (errno == ENOENT) continue;
-        return {};
+        return failed_event(native.name, errno);
       }
     }
     event.handle_ = reinterpret_cast<std::intptr_t>(semaphore);
     if (created) {
-      event.owned_name_ = native;
-      remember_owned(Kind::event, native);
+      event.owned_name_ = native.name;
+      remember_owned(Kind::event, native.name);
     }
     return event;
   }
-  return {};
+  return failed_event(native.name, ENOENT);
 }
 
 NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
-  const std::string native = native_name(name);
-  if (native.empty()) return {};
-  sem_t* semaphore = ::sem_open(native.c_str(), 0);
-  if (semaphore == SEM_FAILED) return {};
+  const NativeName native = native_name(name);
+  if (native.error != 0) return failed_event(native.name, native.error);
+  sem_t* semaphore = ::sem_open(native.name.c_str(), 0);
+  if (semaphore == SEM_FAILED) return failed_event(native.name, errno);
   NamedEvent event;
   event.handle_ = reinterpret_cast<std::intptr_t>(semaphore);
   return event;
@@ -446,7 +513,8 @@ FineTimerResolution::FineTimerResolution() noexcept = default;
 
 void FineTimerResolution::release() noexcept { held_ = false; }
 
-bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept) noexcept {
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept,
+                               Failure* failure) noexcept {
   static std::atomic<bool> installed{false};
   if (installed.load()) return true;
   interrupt_text = message.data();
@@ -457,7 +525,17 @@ bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() 
   sigemptyset(&action.sa_mask);
   // Kept installed for every further Ctrl+C; interrupted calls resume.
   action.sa_flags = SA_RESTART;
-  if (::sigaction(SIGINT, &action, nullptr) != 0) return false;
+  if (::sigaction(SIGINT, &action, nullptr) != 0) {
+    if (failure != nullptr) {
+      const int error = errno;
+      try {
+        failure->reason = std::strerror(error);
+        failure->object = "the interrupt signal SIGINT";
+      } catch (...) {
+      }
+    }
+    return false;
+  }
   installed.store(true);
   return true;
 }

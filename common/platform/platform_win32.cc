@@ -27,6 +27,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <string>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -42,6 +44,38 @@ void close_native(std::intptr_t& handle) noexcept {
   if (handle != -1) {
     CloseHandle(to_handle(handle));
     handle = -1;
+  }
+}
+
+// What Windows says about `error`, without the line end it adds.
+std::string system_message(DWORD error) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  std::string message;
+  if (length > 0 && text != nullptr) message.assign(text, length);
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+    message.pop_back();
+  if (message.empty()) message = "system error " + std::to_string(error);
+  return message;
+}
+
+enum class Kind { region, event };
+
+// The object `name` (as handed to Windows, or as given when it could not
+// be), and when `error` is not ERROR_SUCCESS what Windows says about it.
+// Never throws: without memory the failure stays unexplained.
+Failure failure_of(Kind kind, std::string_view name, DWORD error) noexcept {
+  try {
+    Failure failure;
+    failure.object = (kind == Kind::region ? "shared memory " : "event ") + std::string(name);
+    if (error != ERROR_SUCCESS) failure.reason = system_message(error);
+    failure.missing = error == ERROR_FILE_NOT_FOUND;
+    return failure;
+  } catch (...) {
+    return {};
   }
 }
 
@@ -91,22 +125,26 @@ void MappedView::unmap() noexcept {
 SharedMemory::~SharedMemory() { close(); }
 
 SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t size) noexcept {
-  SharedMemory region;
   const std::string native = native_name(name);
-  if (native.empty()) return region;
+  if (native.empty()) return SharedMemory(failure_of(Kind::region, name, ERROR_INVALID_NAME));
   // Backed by the paging file: zero-filled when new; when the name exists
   // already Windows hands out the existing object at its own size.
-  region.handle_ = from_handle(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE,
-                                                  0, size, native.c_str()));
+  const HANDLE handle = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, native.c_str());
+  // Open, the failure only names the region, for a view that fails later.
+  SharedMemory region(failure_of(Kind::region, native, handle == nullptr ? GetLastError() : ERROR_SUCCESS));
+  if (handle == nullptr) return region;
+  region.handle_ = from_handle(handle);
   region.access_ = Access::write;
   return region;
 }
 
 SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
-  SharedMemory region;
   const std::string native = native_name(name);
-  if (native.empty()) return region;
-  region.handle_ = from_handle(OpenFileMappingA(view_access(access), FALSE, native.c_str()));
+  if (native.empty()) return SharedMemory(failure_of(Kind::region, name, ERROR_INVALID_NAME));
+  const HANDLE handle = OpenFileMappingA(view_access(access), FALSE, native.c_str());
+  SharedMemory region(failure_of(Kind::region, native, handle == nullptr ? GetLastError() : ERROR_SUCCESS));
+  if (handle == nullptr) return region;
+  region.handle_ = from_handle(handle);
   region.access_ = access;
   return region;
 }
@@ -121,10 +159,20 @@ void SharedMemory::close() noexcept {
 }
 
 MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
-  if (!is_open()) return {};
-  if (access == Access::write && access_ == Access::read) return {};
+  // failure_ names the open region; its reason is still empty.
+  const auto failed = [this](DWORD error) noexcept {
+    Failure failure = failure_;
+    try {
+      failure.reason = system_message(error);
+    } catch (...) {
+      failure = {};
+    }
+    return MappedView(std::move(failure));
+  };
+  if (!is_open()) return failed(ERROR_INVALID_HANDLE);
+  if (access == Access::write && access_ == Access::read) return failed(ERROR_ACCESS_DENIED);
   void* address = MapViewOfFile(to_handle(handle_), view_access(access), 0, 0, length);
-  if (address == nullptr) return {};  // also when `length` exceeds the object
+  if (address == nullptr) return failed(GetLastError());  // also when `length` exceeds the object
   std::size_t size = length;
   if (size == 0) {
     // A whole-object view: its size is what the view covers, the object's
@@ -132,8 +180,9 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
     // content, but it is mapped and safe to touch).
     MEMORY_BASIC_INFORMATION info{};
     if (VirtualQuery(address, &info, sizeof info) == 0) {
+      const DWORD error = GetLastError();
       UnmapViewOfFile(address);
-      return {};
+      return failed(error);
     }
     size = info.RegionSize;
   }
@@ -145,21 +194,25 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
 NamedEvent::~NamedEvent() { close(); }
 
 NamedEvent NamedEvent::create(std::string_view name) noexcept {
-  NamedEvent event;
   const std::string native = native_name(name);
-  if (native.empty()) return event;
+  if (native.empty()) return NamedEvent(failure_of(Kind::event, name, ERROR_INVALID_NAME));
   // Auto-reset, initially not signalled.
-  event.handle_ = from_handle(CreateEventA(nullptr, FALSE, FALSE, native.c_str()));
+  const HANDLE handle = CreateEventA(nullptr, FALSE, FALSE, native.c_str());
+  if (handle == nullptr) return NamedEvent(failure_of(Kind::event, native, GetLastError()));
+  NamedEvent event;
+  event.handle_ = from_handle(handle);
   return event;
 }
 
 // Opened for waiting only, as a telemetry consumer does: signal() works on
 // events this process created, not on ones it opened.
 NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
-  NamedEvent event;
   const std::string native = native_name(name);
-  if (native.empty()) return event;
-  event.handle_ = from_handle(OpenEventA(SYNCHRONIZE, FALSE, native.c_str()));
+  if (native.empty()) return NamedEvent(failure_of(Kind::event, name, ERROR_INVALID_NAME));
+  const HANDLE handle = OpenEventA(SYNCHRONIZE, FALSE, native.c_str());
+  if (handle == nullptr) return NamedEvent(failure_of(Kind::event, native, GetLastError()));
+  NamedEvent event;
+  event.handle_ = from_handle(handle);
   return event;
 }
 
@@ -218,12 +271,23 @@ BOOL WINAPI console_ctrl_handler(DWORD event_type) {
 
 }  // namespace
 
-bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept) noexcept {
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept,
+                               Failure* failure) noexcept {
   if (on_interrupt == nullptr) return false;
   if (interrupt_handler_installed.load()) return true;
   interrupt_text = message;
   interrupt_action = on_interrupt;
-  if (SetConsoleCtrlHandler(console_ctrl_handler, TRUE) == 0) return false;
+  if (SetConsoleCtrlHandler(console_ctrl_handler, TRUE) == 0) {
+    const DWORD error = GetLastError();
+    if (failure != nullptr) {
+      try {
+        failure->reason = system_message(error);
+        failure->object = "the console control handler";
+      } catch (...) {
+      }
+    }
+    return false;
+  }
   interrupt_handler_installed.store(true);
   return true;
 }

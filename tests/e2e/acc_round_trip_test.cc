@@ -115,6 +115,9 @@ TEST(AccReplay, APageTooSmallForTheEmulatorEndsWithTheMapError) {
              {ACC::to_payload(ACC::default_page_set())});
   const RunResult result = run_to_end(sandbox, "emulator", {"--input-file", "acc.bin"}, "emulator");
   EXPECT_EQ(result.status.code, 0);
-  EXPECT_EQ(result.output, "Using emulator: accz\nAn error occurred: Failed to map view\n" +
+  // The system's reason follows the error line, naming the page and its size.
+  EXPECT_EQ(result.output, "Using emulator: accz\nAn error occurred: Failed to map view\n"
+                           "Reason: the region holds 800 bytes, fewer than the 5000 asked for (shared memory "
+                           "/dev/shm/" + sandbox.name_prefix() + "acpmf_physics)\n" +
                                std::string(emulator_closing_lines));
 }

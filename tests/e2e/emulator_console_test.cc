@@ -57,7 +57,10 @@ TEST(EmulatorConsole, FilesThatAreNotDumpsEndWithAnErrorLine) {
   write_dump(sandbox.directory() / "unknown.bin", 30, make_source_id("xyzw"), {});
   const RunResult unknown = run_to_end(sandbox, "emulator", {"--input-file", "unknown.bin"}, "unknown");
   EXPECT_EQ(unknown.status.code, 0);
-  EXPECT_EQ(unknown.output, std::string("An error occurred: invalid map<K, T> key\n") + emulator_closing_lines);
+  // The library's wording, then what it means in the user's terms.
+  EXPECT_EQ(unknown.output, std::string("An error occurred: invalid map<K, T> key\n"
+                                        "The file's source id is \"xyzw\"; this build replays \"accz\" and \"irac\".\n") +
+                                emulator_closing_lines);
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
 

@@ -1,0 +1,18 @@
+#include "common/explained_error.h"
+
+std::string reason_line(const platform::Failure& failure) {
+  if (failure.empty()) return {};
+  std::string line = "Reason: " + failure.reason;
+  if (!failure.object.empty()) line += " (" + failure.object + ")";
+  return line;
+}
+
+ExplainedError<std::runtime_error> platform_error(const std::string& message, const platform::Failure& failure) {
+  return ExplainedError<std::runtime_error>(message, reason_line(failure));
+}
+
+void report_error(std::ostream& out, const std::exception& error) {
+  out << "An error occurred: " << error.what() << std::endl;
+  const auto* explained = dynamic_cast<const ErrorExplanation*>(&error);
+  if (explained != nullptr && !explained->explanation().empty()) out << explained->explanation() << std::endl;
+}
