@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite in the release and the
-# sanitizer configurations, then the Windows build under Wine when the
-# cross tools are installed (or --windows asks for them).
+# sanitizer configurations, a brief run of every fuzz target, then the
+# Windows build under Wine when the cross tools are installed (or --windows
+# asks for them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,6 +30,10 @@ done
 # Brief, so that it cannot rot; the times it prints are reported, not judged.
 echo "== default: pacing as a consumer sees it"
 tools/pacing_probe.sh build/default
+
+# Every fuzz target for a fixed, brief number of executions (about a minute).
+echo "== fuzz"
+tools/run_fuzzers.sh
 
 if [[ $windows == auto ]] && command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
   windows=yes

@@ -18,6 +18,10 @@
 
 #include "common/platform/fine_timer_resolution.h"
 
+#ifdef VOVE_FUZZ_SEAMS
+#include "common/platform/fuzz_seams.h"
+#endif
+
 #include <fcntl.h>
 #include <semaphore.h>
 #include <signal.h>
@@ -215,6 +219,47 @@ sem_t* as_semaphore(std::intptr_t handle) noexcept {
   return handle == -1 ? nullptr : reinterpret_cast<sem_t*>(handle);
 }
 
+// ---- Views ------------------------------------------------------------------
+//
+// The fuzz build puts an inaccessible page on each side of every view, so a
+// read or write that strays outside a region faults at once instead of
+// touching whatever memory happens to lie next to it.
+
+#ifdef VOVE_FUZZ_SEAMS
+std::size_t page_size() noexcept { return static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)); }
+std::size_t guarded_length(std::size_t length) noexcept {
+  const std::size_t page = page_size();
+  return (length + page - 1) / page * page + 2 * page;
+}
+#endif
+
+// Null on failure.
+void* map_view(int descriptor, std::size_t length, int protection) noexcept {
+#ifdef VOVE_FUZZ_SEAMS
+  void* reserved = ::mmap(nullptr, guarded_length(length), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (reserved == MAP_FAILED) return nullptr;
+  void* inside = static_cast<char*>(reserved) + page_size();
+  if (::mmap(inside, length, protection, MAP_SHARED | MAP_FIXED, descriptor, 0) == MAP_FAILED) {
+    const int error = errno;
+    ::munmap(reserved, guarded_length(length));
+    errno = error;
+    return nullptr;
+  }
+  return inside;
+#else
+  void* address = ::mmap(nullptr, length, protection, MAP_SHARED, descriptor, 0);
+  return address == MAP_FAILED ? nullptr : address;
+#endif
+}
+
+void unmap_view(void* address, std::size_t length) noexcept {
+#ifdef VOVE_FUZZ_SEAMS
+  ::munmap(static_cast<char*>(address) - page_size(), guarded_length(length));
+#else
+  ::munmap(address, length);
+#endif
+}
+
 // ---- Console interrupt ------------------------------------------------------
 
 const char* interrupt_text = nullptr;
@@ -247,7 +292,7 @@ void on_interrupt_signal(int) {
 MappedView::~MappedView() { unmap(); }
 
 void MappedView::unmap() noexcept {
-  if (address_ != nullptr) ::munmap(address_, size_);
+  if (address_ != nullptr) unmap_view(address_, size_);
   address_ = nullptr;
   size_ = 0;
 }
@@ -341,8 +386,8 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
     }
   }
   const int protection = access == Access::read ? PROT_READ : PROT_READ | PROT_WRITE;
-  void* address = ::mmap(nullptr, length, protection, MAP_SHARED, static_cast<int>(handle_), 0);
-  if (address == MAP_FAILED) return failed(std::strerror(errno));
+  void* address = map_view(static_cast<int>(handle_), length, protection);
+  if (address == nullptr) return failed(std::strerror(errno));
   return MappedView(address, length);
 }
 
@@ -397,7 +442,18 @@ NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
   return event;
 }
 
+#ifdef VOVE_FUZZ_SEAMS
+namespace {
+void (*before_event_wait)() = nullptr;
+}  // namespace
+
+void fuzz_seams::set_before_event_wait(void (*hook)()) noexcept { before_event_wait = hook; }
+#endif
+
 bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
+#ifdef VOVE_FUZZ_SEAMS
+  if (before_event_wait != nullptr) before_event_wait();
+#endif
   sem_t* semaphore = as_semaphore(handle_);
   if (semaphore == nullptr) return false;
   if (timeout_ms <= 0) {

@@ -1,0 +1,64 @@
+// ACC frame payloads from the fuzzer, around the whole loop: the replay's
+// producer writes them into the three pages (views with inaccessible pages
+// on both sides in this build), and the recorder's connector, attached once
+// to those pages, reads them back. What comes out must be exactly what the
+// payload carried; the readiness test must judge any graphics image
+// without reading past it.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <vector>
+
+#include "common/byte_coding.h"
+#include "dumper/acc_connector.h"
+#include "emulator/acc_emulator.h"
+#include "formats/acc_pages.h"
+#include "formats/acc_readiness.h"
+#include "fuzz_support.h"
+
+namespace {
+
+struct Loop {
+  ACC::Emulator producer;
+  ACC::Connector connector;
+
+  // Attaching costs system calls that tell nothing new input after input:
+  // the connector attaches once, to pages that show a running simulator.
+  Loop() {
+    producer.start();
+    ACC::PageSet live = ACC::default_page_set();
+    coding::encode_i32(live.graphics.data() + ACC::sim_status_offset, 2);
+    live.graphics[ACC::readiness_first_offset] = '1';
+    producer.write_frame(ACC::to_payload(live));
+    fuzz::check(connector.connect(0), "the connector attaches to live pages");
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::use_private_names();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static Loop loop;
+  const std::vector<std::uint8_t> payload(data, data + size);
+  const ACC::PageSet pages = ACC::from_payload(payload);
+  const std::vector<std::uint8_t> carried = ACC::to_payload(pages);
+  fuzz::check(carried.size() == ACC::payload_size, "a payload is always 3700 bytes");
+  if (size >= ACC::payload_size) {
+    for (const auto& page : {ACC::graphics_page, ACC::physics_page, ACC::static_page}) {
+      fuzz::check(std::memcmp(carried.data() + page.payload_offset, data + page.payload_offset,
+                              page.image_size) == 0,
+                  "each image travels byte for byte");
+    }
+  }
+  // Also on an image cut short, which the test must not read past.
+  ACC::is_simulator_ready(std::span<const std::uint8_t>(data, std::min(size, ACC::graphics_page.image_size)));
+
+  loop.producer.write_frame(payload);
+  fuzz::check(loop.connector.read_frame(0) == carried, "the pages read back as the payload written");
+  return 0;
+}

@@ -1,0 +1,59 @@
+// iRacing frame payloads from the fuzzer: parsed as the replay parses a
+// recorded frame, then written by the replay's producer into its mapping,
+// whose view has inaccessible pages on both sides in this build. A payload
+// that parses must serialise back to the same bytes; none may make the
+// producer write outside its view.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "emulator/iracing_emulator.h"
+#include "formats/iracing_snapshot.h"
+#include "fuzz_support.h"
+
+namespace {
+
+// The producer's mapping is sparse: only pages written take memory. Starting
+// afresh now and then gives those pages back.
+constexpr int frames_per_producer = 2000;
+
+iRacing::Emulator& producer() {
+  static std::unique_ptr<iRacing::Emulator> emulator;
+  static int frames = 0;
+  if (!emulator || ++frames == frames_per_producer) {
+    frames = 0;
+    emulator.reset();
+    emulator = std::make_unique<iRacing::Emulator>();
+    emulator->start();
+  }
+  return *emulator;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::use_private_names();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> input(data, size);
+  iRacing::Snapshot snapshot;
+  try {
+    snapshot = iRacing::parse_snapshot(input);
+  } catch (const std::invalid_argument&) {
+    return 0;
+  } catch (const std::length_error&) {
+    return 0;
+  }
+  const std::vector<std::uint8_t> again = iRacing::serialise_snapshot(snapshot);
+  fuzz::check(again.size() <= size && std::equal(again.begin(), again.end(), data),
+              "a parsed payload serialises back to its own bytes");
+
+  const std::vector<std::uint8_t> payload(data, data + size);
+  producer().write_frame(payload);
+  return 0;
+}
