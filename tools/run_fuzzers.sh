@@ -63,7 +63,7 @@ fuzz_one() {
   mkdir -p "$corpus"
   [[ -d fuzz/corpus/$name ]] && seeds=("fuzz/corpus/$name")
   VOVE_NAME_PREFIX="${prefix}${name}_" nice "$binaries/${name}_fuzz" -runs="$executions" \
-    -max_len=16384 -rss_limit_mb=2048 -timeout=10 -close_fd_mask=1 -print_final_stats=1 \
+    -max_len=16384 -rss_limit_mb=2048 -malloc_limit_mb=256 -timeout=10 -close_fd_mask=1 -print_final_stats=1 \
     -artifact_prefix="$findings/${name}-" "$corpus" "${seeds[@]}" >"$scratch/$name.log" 2>&1
 }
 
