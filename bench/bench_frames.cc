@@ -9,38 +9,14 @@
 
 #include "formats/acc_pages.h"
 #include "tools/sim_standin/acc_page_content.h"
-#include "tools/sim_standin/iracing_memory_layout.h"
+#include "tools/sim_standin/iracing_standin_snapshot.h"
 #include "tools/sim_standin/iracing_session_text.h"
-#include "tools/sim_standin/iracing_variables.h"
 
 namespace bench {
 
 iRacing::Snapshot iracing_snapshot(std::int32_t tick, bool with_session_text) {
-  const auto& variables = iRacing::standin_variables();
-  const auto layout = iRacing::plan_standin_layout(static_cast<std::int32_t>(variables.size()),
-                                                   iRacing::standin_row_length(variables));
-  iRacing::Snapshot snapshot;
-  snapshot.header = iRacing::standin_memory_header(layout);
-  snapshot.header.status = iRacing::status_connected;
-  snapshot.header.session_info_update = 1;
-  snapshot.header.buffer_slots[0].tick_count = tick;
-
-  std::vector<std::byte> headers(variables.size() * iRacing::variable_header_size);
-  iRacing::encode_variable_headers(headers, variables);
-  snapshot.variable_headers.resize(variables.size());
-  for (std::size_t i = 0; i < variables.size(); ++i) {
-    const auto* first = headers.data() + i * iRacing::variable_header_size;
-    for (std::size_t b = 0; b < iRacing::variable_header_size; ++b)
-      snapshot.variable_headers[i].bytes[b] = std::to_integer<std::uint8_t>(first[b]);
-  }
-
-  std::vector<std::byte> row(static_cast<std::size_t>(layout.buffer_length));
-  iRacing::fill_standin_row(row, variables, tick, iRacing::standin_tick_rate);
-  snapshot.row.resize(row.size());
-  for (std::size_t i = 0; i < row.size(); ++i) snapshot.row[i] = std::to_integer<std::uint8_t>(row[i]);
-
-  if (with_session_text) snapshot.session_info = iRacing::standin_session_text(1);
-  return snapshot;
+  static const StandinLaps laps;
+  return iRacing::standin_snapshot(tick, laps, with_session_text ? iRacing::standin_session_text(1) : std::string());
 }
 
 std::vector<std::vector<std::uint8_t>> iracing_payloads(std::size_t count, bool with_session_text) {

@@ -36,6 +36,7 @@ class IracingStandin final : public TimelinePublisher {
         region_(iRacing::memory_map_name, layout_.mapping_size),
         event_(platform::NamedEvent::create(iRacing::data_valid_event_name)),
         header_(iRacing::standin_memory_header(layout_)),
+        laps_(options.lap_seconds.empty() ? StandinLaps() : StandinLaps(options.lap_seconds)),
         tick_(options.ticks_start),
         session_text_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz * session_text_period_seconds))) {
     if (!event_) throw std::runtime_error("cannot create the event '" + std::string(iRacing::data_valid_event_name) + "'");
@@ -54,7 +55,7 @@ class IracingStandin final : public TimelinePublisher {
   void produce() override {
     const std::size_t slot = next_slot_;
     iRacing::fill_standin_row(iRacing::row_of_slot(region_.bytes(), layout_, slot), variables_, tick_,
-                              iRacing::standin_tick_rate);
+                              iRacing::standin_tick_rate, laps_);
     // The row is complete before its tick count says it is there.
     std::atomic_thread_fence(std::memory_order_release);
     header_.buffer_slots[slot].tick_count = tick_;
@@ -122,6 +123,7 @@ class IracingStandin final : public TimelinePublisher {
   PublishedRegion region_;
   platform::NamedEvent event_;
   iRacing::MemoryHeader header_;
+  StandinLaps laps_;
   std::int32_t tick_;
   std::int32_t last_tick_ = 0;
   std::int32_t session_update_ = 0;

@@ -71,9 +71,10 @@ void add_session_and_timing(TableBuilder& t) {
   t.add("LapDist", Type::float32, "m", "Distance from the start line", follow(SignalKind::lap_distance));
   t.add("LapDistPct", Type::float32, "%", "Fraction of the lap driven", follow(SignalKind::lap_fraction));
   t.add("LapTimeCurrent", Type::float32, "s", "Time into the current lap", follow(SignalKind::lap_time));
-  t.add("LapTimeLast", Type::float32, "s", "Time of the last lap", wave(102.9, 0.4, 300));
-  t.add("LapTimeBest", Type::float32, "s", "Best lap time of the session", constant(101.998));
-  t.add("LapBestNumber", Type::integer, "", "Lap on which the best time was set", constant(3));
+  t.add("LapTimeLast", Type::float32, "s", "Time of the last lap", follow(SignalKind::last_lap_time));
+  t.add("LapTimeBest", Type::float32, "s", "Best lap time of the session", follow(SignalKind::best_lap_time));
+  t.add("LapBestNumber", Type::integer, "", "Lap on which the best time was set",
+        follow(SignalKind::best_lap_number));
   t.add("LapDeltaBest", Type::float32, "s", "Gap to the best lap at this point", wave(0.3, 0.6, 25, 0.002));
   t.add("LapDeltaBestRate", Type::float32, "s/s", "Change of the gap to the best lap", wave(0, 0.05, 9, 0.001));
   t.add("LapDeltaBestValid", Type::boolean, "", "Whether the gap to the best lap is valid", wave(0.8, 0.5, 70));
@@ -338,7 +339,7 @@ double noise_at(std::int32_t tick, std::size_t variable, std::int32_t element) n
 }
 
 double value_of(const Signal& signal, double seconds, std::int32_t tick, std::size_t variable,
-                std::int32_t element) noexcept {
+                std::int32_t element, const StandinLaps& laps) noexcept {
   // Cars in the arrays, and samples of high-rate arrays, sit at other times.
   const double car_seconds = seconds - element * car_spacing_seconds;
   double value = 0.0;
@@ -356,7 +357,7 @@ double value_of(const Signal& signal, double seconds, std::int32_t tick, std::si
       break;
     }
     default: {
-      const Drive d = standin_drive_at(car_seconds);
+      const Drive d = laps.drive_at(car_seconds);
       switch (signal.kind) {
         case SignalKind::lap: value = d.lap_number; break;
         case SignalKind::lap_fraction: value = d.lap_fraction; break;
@@ -367,6 +368,9 @@ double value_of(const Signal& signal, double seconds, std::int32_t tick, std::si
         case SignalKind::gear: value = d.gear; break;
         case SignalKind::throttle: value = d.throttle; break;
         case SignalKind::brake: value = d.brake; break;
+        case SignalKind::last_lap_time: value = d.last_lap_time; break;
+        case SignalKind::best_lap_time: value = d.best_lap_time; break;
+        case SignalKind::best_lap_number: value = d.best_lap_number; break;
         default: break;
       }
     }
@@ -437,6 +441,12 @@ void encode_variable_headers(std::span<std::byte> destination, const std::vector
 
 void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariable>& variables, std::int32_t tick,
                       double tick_rate) {
+  static const StandinLaps default_laps;
+  fill_standin_row(row, variables, tick, tick_rate, default_laps);
+}
+
+void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariable>& variables, std::int32_t tick,
+                      double tick_rate, const StandinLaps& laps) {
   if (row.size() < static_cast<std::size_t>(standin_row_length(variables))) {
     throw std::length_error("the data row is shorter than the variables need");
   }
@@ -445,7 +455,8 @@ void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariabl
     const StandinVariable& v = variables[index];
     const std::int32_t size = variable_type_size(v.type);
     for (std::int32_t element = 0; element < v.count; ++element) {
-      store(row.data() + v.row_offset + element * size, v.type, value_of(v.signal, seconds, tick, index, element));
+      store(row.data() + v.row_offset + element * size, v.type,
+            value_of(v.signal, seconds, tick, index, element, laps));
     }
   }
 }

@@ -12,6 +12,7 @@
 
 #include "formats/iracing_layout.h"
 #include "formats/iracing_variable_table.h"
+#include "tools/sim_standin/standin_drive.h"
 
 namespace iRacing {
 
@@ -30,6 +31,9 @@ enum class SignalKind {
   gear,            // the gear that goes with the speed
   throttle,        // 0 to 1
   brake,           // 0 to 1
+  last_lap_time,   // seconds of the lap before, 0 before the first is done
+  best_lap_time,   // fastest complete lap, 0 before the first is done
+  best_lap_number, // the lap that set the fastest time
 };
 
 struct Signal {
@@ -71,5 +75,8 @@ void encode_variable_headers(std::span<std::byte> destination, const std::vector
 // gives the same bytes; successive ticks differ in many of them.
 void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariable>& variables, std::int32_t tick,
                       double tick_rate);
+// The same with the car driving `laps`.
+void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariable>& variables, std::int32_t tick,
+                      double tick_rate, const StandinLaps& laps);
 
 }  // namespace iRacing

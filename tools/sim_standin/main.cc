@@ -15,6 +15,8 @@
 //   --no-signal          iracing: never signal the data-valid event. By default
 //                        it is signalled after every row; an event nobody waits
 //                        for then stays signalled until the next wait
+//   --lap-seconds S,S,.. iracing: the lap times the car drives in turn, in
+//                        simulated seconds, so a recording's laps are known
 //   --help               print the options and exit 0
 // Values may follow as "--rate 30" or "--rate=30". A bad command line exits
 // with 1 and a message on standard error, as does a failure to publish.

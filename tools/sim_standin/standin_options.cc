@@ -1,5 +1,6 @@
 #include "tools/sim_standin/standin_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +18,11 @@ constexpr double maximum_rate_hz = 1000.0;
 // Longer than any demonstration or test needs, and small enough that
 // converting it to clock nanoseconds cannot overflow.
 constexpr double maximum_seconds = 1.0e7;
+
+// A lap shorter than this would leave a recording at a low rate with
+// fewer than a handful of rows per lap.
+constexpr double minimum_lap_seconds = 1.0;
+constexpr std::size_t maximum_lap_count = 1000;
 
 double parse_seconds(std::string_view name, const std::string& text, bool allow_zero) {
   const char* begin = text.c_str();
@@ -54,6 +60,28 @@ std::int32_t parse_tick(const std::string& text) {
   return value;
 }
 
+// "S,S,...": the lap times the car drives in turn.
+std::vector<double> parse_lap_seconds(const std::string& text) {
+  std::vector<double> laps;
+  std::size_t begin = 0;
+  while (begin <= text.size() && laps.size() <= maximum_lap_count) {
+    const std::size_t comma = std::min(text.find(',', begin), text.size());
+    const std::string item = text.substr(begin, comma - begin);
+    const char* start = item.c_str();
+    char* end = nullptr;
+    const double value = std::strtod(start, &end);
+    if (item.empty() || end != start + item.size() || !std::isfinite(value) || value < minimum_lap_seconds ||
+        value > maximum_seconds) {
+      break;
+    }
+    laps.push_back(value);
+    if (comma == text.size()) return laps;
+    begin = comma + 1;
+  }
+  throw std::invalid_argument("the value of --lap-seconds must be up to " + std::to_string(maximum_lap_count) +
+                              " lap times in seconds, each at least 1, separated by commas, not '" + text + "'");
+}
+
 StandinSimulator parse_simulator(const std::string& text) {
   if (text == "iracing") return StandinSimulator::iracing;
   if (text == "acc") return StandinSimulator::acc;
@@ -87,7 +115,7 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
     }
 
     const bool known = name == "sim" || name == "rate" || name == "seconds" || name == "pause-after" ||
-                       name == "resume-after" || name == "ticks-start";
+                       name == "resume-after" || name == "ticks-start" || name == "lap-seconds";
     if (!known) throw std::invalid_argument("unknown option '--" + name + "'");
     if (!value) {
       if (i + 1 >= arguments.size()) throw std::invalid_argument("--" + name + " needs a value");
@@ -101,7 +129,8 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
     else if (name == "resume-after") {
       options.resume_after_seconds = parse_seconds(name, *value, false);
       resume_given = true;
-    } else options.ticks_start = parse_tick(*value);
+    } else if (name == "lap-seconds") options.lap_seconds = parse_lap_seconds(*value);
+    else options.ticks_start = parse_tick(*value);
   }
 
   if ((resume_given || options.exit_after_pause) && options.pause_after_seconds == 0.0) {
@@ -128,5 +157,7 @@ const char* standin_usage() {
          "  --ticks-start N       iracing: tick count of the first row (default 1)\n"
          "  --no-signal           iracing: never signal the data-valid event, so consumers\n"
          "                        only ever see their waits time out\n"
+         "  --lap-seconds S,S,... iracing: the car drives laps of these times in turn, in\n"
+         "                        simulated seconds (default 102.345 each)\n"
          "  --help                print this and exit\n";
 }

@@ -19,6 +19,7 @@ struct StandinOptions {
   bool exit_after_pause = false;      // leave as soon as the pause begins
   std::int32_t ticks_start = 1;       // iRacing: tick count of the first row
   bool signal_event = true;           // iRacing: signal the data-valid event after each row
+  std::vector<double> lap_seconds;    // iRacing: the lap times driven in turn; empty: the default lap
 };
 
 // What the command line asks for: run with options, or print the usage.
