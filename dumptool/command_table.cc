@@ -13,6 +13,7 @@ std::span<const Command> dumptool_commands() {
       Command{"csv", "the recorded values as CSV, one line per frame", run_csv_command},
       Command{"cut", "a range of a recording as a recording of its own", run_cut_command},
       Command{"repair", "the readable records of a damaged recording as a new file", run_repair_command},
+      Command{"report", "write a lap report of an iRacing recording as one HTML page", run_report_command},
   };
   return table;
 }

@@ -11,3 +11,4 @@ int run_session_command(const std::vector<std::string>& arguments);
 int run_csv_command(const std::vector<std::string>& arguments);
 int run_cut_command(const std::vector<std::string>& arguments);
 int run_repair_command(const std::vector<std::string>& arguments);
+int run_report_command(const std::vector<std::string>& arguments);

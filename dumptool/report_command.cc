@@ -1,0 +1,140 @@
+// dumptool report FILE -o report.html [--laps N,M,...]: a lap report of an
+// iRacing recording as one self-contained HTML page.
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <boost/program_options.hpp>
+
+#include "dumptool/command.h"
+#include "dumptool/commands.h"
+#include "dumptool/report_content.h"
+#include "dumptool/report_page.h"
+#include "dumptool/report_samples.h"
+
+namespace {
+
+namespace po = boost::program_options;
+
+constexpr const char* usage_line = "Usage: dumptool report FILE -o REPORT.html [--laps N,M,...]\n";
+
+// "3,5,7" in lap numbers; throws std::invalid_argument naming the option.
+std::vector<int> parse_lap_list(const std::string& text) {
+  std::vector<int> laps;
+  std::size_t begin = 0;
+  while (true) {
+    const std::size_t comma = std::min(text.find(',', begin), text.size());
+    int number = 0;
+    const char* first = text.data() + begin;
+    const char* last = text.data() + comma;
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (first == last || error != std::errc{} || end != last || number < 0) {
+      throw std::invalid_argument("the value of --laps must be lap numbers separated by commas, such as 3,5, not '" +
+                                  text + "'");
+    }
+    laps.push_back(number);
+    if (comma == text.size()) return laps;
+    begin = comma + 1;
+  }
+}
+
+// Writes `text` to `path` whole; throws naming the file and the reason.
+void write_file(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    throw std::runtime_error("cannot create '" + path.string() + "': " +
+                             std::error_code(errno, std::generic_category()).message());
+  }
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) {
+    throw std::runtime_error("cannot write '" + path.string() + "': " +
+                             std::error_code(errno, std::generic_category()).message());
+  }
+}
+
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+}  // namespace
+
+int run_report_command(const std::vector<std::string>& arguments) {
+  po::options_description table("Options");
+  table.add_options()
+      ("help", "print this help")
+      ("output,o", po::value<std::string>(), "the HTML file to write (required)")
+      ("laps", po::value<std::string>(), "lap numbers to chart, such as 3,5 (default: the best and the last "
+                                         "complete lap); the best lap is always charted, as the reference of "
+                                         "the time delta");
+  po::options_description hidden;
+  hidden.add_options()("file", po::value<std::vector<std::string>>());
+  po::options_description all;
+  all.add(table).add(hidden);
+  po::positional_options_description positionals;
+  positionals.add("file", -1);
+
+  po::variables_map values;
+  std::optional<std::vector<int>> chosen_laps;
+  try {
+    po::store(po::command_line_parser(arguments).options(all).positional(positionals).run(), values);
+    if (values.count("help") != 0) {
+      std::cout << usage_line
+                << "Writes a lap report of an iRacing recording: one HTML page with the session, the laps\n"
+                   "and their times, and charts of the chosen laps against lap distance.\n\n"
+                << table << std::flush;
+      return exit_success;
+    }
+    const auto files = values.count("file") != 0 ? values["file"].as<std::vector<std::string>>()
+                                                  : std::vector<std::string>();
+    if (files.size() != 1) throw std::invalid_argument(files.empty() ? "no recording given" : "more than one recording given");
+    if (values.count("output") == 0) throw std::invalid_argument("no report file given (-o REPORT.html)");
+    if (values.count("laps") != 0) chosen_laps = parse_lap_list(values["laps"].as<std::string>());
+  } catch (const std::exception& error) {
+    std::cerr << "Error: " << error.what() << "\n" << usage_line << std::flush;
+    return exit_bad_command_line;
+  }
+
+  const std::filesystem::path input = values["file"].as<std::vector<std::string>>().front();
+  const std::filesystem::path output = values["output"].as<std::string>();
+  if (same_file(input, output)) {
+    std::cerr << "Error: the report would overwrite the recording '" << input.string() << "'" << std::endl;
+    return exit_bad_command_line;
+  }
+
+  ReportRecording recording;
+  try {
+    recording = read_report_recording(input);
+  } catch (const ReportNotAvailable& error) {
+    std::cerr << "Error: " << error.what() << std::endl;
+    return exit_bad_command_line;
+  } catch (const std::exception& error) {
+    std::cerr << "Error: cannot read '" << input.string() << "': " << error.what() << std::endl;
+    return exit_damaged_input;
+  }
+
+  try {
+    const ReportContent content =
+        build_report_content(recording, input.filename().string(), chosen_laps);
+    write_file(output, render_report_page(content));
+    std::size_t complete = 0;
+    for (const LapRecord& lap : content.laps.laps) complete += lap.complete ? 1 : 0;
+    std::cout << "Report written to " << output.string() << " (" << content.laps.laps.size() << " laps, "
+              << complete << " complete)" << std::endl;
+    for (const std::string& note : content.notes) std::cerr << "Note: " << note << "\n";
+    std::cerr.flush();
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "Error: " << error.what() << std::endl;
+    return exit_bad_command_line;
+  } catch (const std::exception& error) {
+    std::cerr << "Error: " << error.what() << std::endl;
+    return exit_damaged_input;
+  }
+  return recording.damage ? exit_damaged_input : exit_success;
+}

@@ -1,0 +1,129 @@
+#include "dumptool/report_samples.h"
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <stdexcept>
+
+#include "formats/dump_frames.h"
+#include "formats/iracing_snapshot.h"
+#include "formats/iracing_variable_table.h"
+
+namespace {
+
+constexpr double missing = std::numeric_limits<double>::quiet_NaN();
+
+constexpr std::array<ReportChannelInfo, report_channel_count> channel_table{{
+    {"Speed", "Speed", "km/h", 3.6, false},
+    {"Throttle", "Throttle", "%", 100.0, false},
+    {"Brake", "Brake", "%", 100.0, false},
+    {"Gear", "Gear", "", 1.0, true},
+    {"RPM", "Engine speed", "rpm", 1.0, false},
+}};
+
+// The variables of one frame's table that the report reads; rebuilt only
+// when the headers change, which in a real session is hardly ever.
+struct VariableSet {
+  iRacing::VariableTable table;
+  const iRacing::VariableInfo* session_time = nullptr;
+  const iRacing::VariableInfo* lap = nullptr;
+  const iRacing::VariableInfo* lap_fraction = nullptr;
+  const iRacing::VariableInfo* lap_distance = nullptr;
+  const iRacing::VariableInfo* last_lap_time = nullptr;
+  const iRacing::VariableInfo* session_number = nullptr;
+  std::array<const iRacing::VariableInfo*, report_channel_count> channels{};
+
+  explicit VariableSet(std::span<const iRacing::VariableHeader> headers) : table(headers) {
+    session_time = table.find("SessionTime");
+    lap = table.find("Lap");
+    lap_fraction = table.find("LapDistPct");
+    lap_distance = table.find("LapDist");
+    last_lap_time = table.find("LapTimeLast");
+    session_number = table.find("SessionNumber");
+    for (std::size_t c = 0; c < report_channel_count; ++c) channels[c] = table.find(channel_table[c].variable);
+  }
+};
+
+// The value, or NaN when the variable is absent or does not fit the row.
+double value_in(std::span<const std::uint8_t> row, const iRacing::VariableInfo* variable) noexcept {
+  if (variable == nullptr || !variable->fits_row(row.size())) return missing;
+  const double value = iRacing::read_value(row, *variable, 0);
+  return std::isfinite(value) ? value : missing;
+}
+
+void note_present(bool& flag, double value) noexcept { flag = flag || !std::isnan(value); }
+
+}  // namespace
+
+const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept {
+  return channel_table[static_cast<std::size_t>(channel)];
+}
+
+ReportRecording read_report_recording(const std::filesystem::path& path) {
+  DumpFrames frames(path);
+  if (frames.header().source_id != iRacing::iracing_source_id) {
+    std::ostringstream message;
+    message << "a report is not available for this recording: '" << path.string() << "' holds ";
+    write_source_id(message, frames.header().source_id);
+    message << " telemetry, and reports read iRacing telemetry only";
+    throw ReportNotAvailable(message.str());
+  }
+
+  ReportRecording recording;
+  recording.rate = frames.header().fps;
+  if (const auto& damage = frames.index().damage()) {
+    std::ostringstream message;
+    message << "the file is damaged from frame " << damage->frame + 1 << " on; the report covers the "
+            << frames.size() << " frames before it";
+    recording.damage = message.str();
+  }
+  recording.samples.reserve(frames.size());
+
+  std::vector<iRacing::VariableHeader> current_headers;
+  std::optional<VariableSet> variables;
+  for (std::size_t frame = 0; frame < frames.size(); ++frame) {
+    FramePayload payload;
+    try {
+      payload = frames.read(frame);
+    } catch (const std::exception& error) {
+      // The index vouched for the record's sizes, but it would not inflate.
+      recording.damage = "frame " + std::to_string(frame + 1) + " cannot be read (" + error.what() +
+                         "); the report covers the frames before it";
+      break;
+    }
+    iRacing::Snapshot snapshot;
+    try {
+      snapshot = iRacing::parse_snapshot(payload);
+    } catch (const std::logic_error&) {
+      // A payload that is no iRacing frame (invalid_argument, length_error).
+      ++recording.unreadable_frames;
+      continue;
+    }
+    ++recording.frame_count;
+    if (!snapshot.session_info.empty()) recording.session_text = std::move(snapshot.session_info);
+    if (!variables || snapshot.variable_headers != current_headers) {
+      current_headers = std::move(snapshot.variable_headers);
+      variables.emplace(current_headers);
+    }
+
+    const std::span<const std::uint8_t> row(snapshot.row);
+    TelemetrySample sample{};
+    sample.session_time = value_in(row, variables->session_time);
+    sample.lap = value_in(row, variables->lap);
+    sample.lap_fraction = value_in(row, variables->lap_fraction);
+    sample.lap_distance = value_in(row, variables->lap_distance);
+    sample.last_lap_time = value_in(row, variables->last_lap_time);
+    sample.session_number = value_in(row, variables->session_number);
+    for (std::size_t c = 0; c < report_channel_count; ++c) {
+      sample.channels[c] = value_in(row, variables->channels[c]);
+      note_present(recording.has_channel[c], sample.channels[c]);
+    }
+    note_present(recording.has_session_time, sample.session_time);
+    note_present(recording.has_lap, sample.lap);
+    note_present(recording.has_lap_fraction, sample.lap_fraction);
+    note_present(recording.has_lap_distance, sample.lap_distance);
+    note_present(recording.has_last_lap_time, sample.last_lap_time);
+    recording.samples.push_back(sample);
+  }
+  return recording;
+}

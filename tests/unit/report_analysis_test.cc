@@ -1,0 +1,200 @@
+// The lap report's analysis: laps and their times, the distance traces and
+// the time delta, and the tolerant reading of the session text.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "dumptool/lap_table.h"
+#include "dumptool/lap_traces.h"
+#include "dumptool/session_text_reader.h"
+#include "tools/sim_standin/iracing_session_text.h"
+#include "tools/sim_standin/standin_drive.h"
+
+namespace {
+
+constexpr double nan_value = std::numeric_limits<double>::quiet_NaN();
+
+// Rows of the stand-in's drive every `spacing` seconds from `from` to `to`.
+std::vector<TelemetrySample> drive_rows(const StandinLaps& laps, double from, double to, double spacing,
+                                        bool simulator_times = true) {
+  std::vector<TelemetrySample> rows;
+  for (double t = from; t <= to; t += spacing) {
+    const Drive d = laps.drive_at(t);
+    TelemetrySample s{};
+    s.session_time = t;
+    s.lap = d.lap_number;
+    s.lap_fraction = d.lap_fraction;
+    s.lap_distance = d.lap_fraction * 1000.0;
+    s.last_lap_time = simulator_times ? d.last_lap_time : nan_value;
+    s.session_number = 2;
+    s.channels = {d.speed, d.throttle, d.brake, d.gear, d.engine_speed};
+    rows.push_back(s);
+  }
+  return rows;
+}
+
+TEST(LapTable, FindsTheDrivenLapsWithTheirTimes) {
+  const StandinLaps laps({20.0, 18.5, 19.25});
+  // 0.13 s apart, never on a line: measured times come from interpolation.
+  for (const bool simulator_times : {true, false}) {
+    const auto rows = drive_rows(laps, 5.01, 80.0, 0.13, simulator_times);
+    const LapTable table = find_laps(rows);
+    ASSERT_EQ(table.laps.size(), 5u);  // 1 (cut), 2, 3, 4 (20 s again), 5 (cut)
+    EXPECT_FALSE(table.laps[0].complete);
+    EXPECT_FALSE(table.laps[4].complete);
+    const double expected[] = {18.5, 19.25, 20.0};
+    for (int i = 0; i < 3; ++i) {
+      const LapRecord& lap = table.laps[static_cast<std::size_t>(i) + 1];
+      EXPECT_EQ(lap.number, i + 2);
+      ASSERT_TRUE(lap.complete);
+      EXPECT_EQ(lap.time_from_simulator, simulator_times);
+      // Exact from the simulator; measured, well within a row's spacing
+      // (off only as far as two laps' paces differ across the line).
+      EXPECT_NEAR(lap.time, expected[i], simulator_times ? 1e-9 : 0.01) << lap.number;
+    }
+    EXPECT_EQ(table.laps[table.best].number, 2);
+    EXPECT_EQ(table.laps[table.last_complete].number, 4);
+  }
+}
+
+TEST(LapTable, DistrustsLapsThatAreNotOneDrive) {
+  const StandinLaps laps({20.0});
+  auto rows = drive_rows(laps, 1.0, 119.0, 0.1);  // laps 1 to 6
+  for (auto& row : rows) {
+    // A simulator time far off the measured one is not believed.
+    if (row.lap == 2 || row.lap == 3) row.last_lap_time = 5.0;
+    // A jump in the lap number (a reset): 1, 2, 3, 5, 6, 7.
+    if (row.lap >= 4) row.lap += 1;
+    // The clock going back in the middle of lap 6 (a new session).
+    if (row.lap == 6 && row.lap_fraction > 0.5) row.session_time -= 30.0;
+  }
+  const LapTable table = find_laps(rows);
+  ASSERT_EQ(table.laps.size(), 6u);
+  const int numbers[] = {1, 2, 3, 5, 6, 7};
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(table.laps[i].number, numbers[i]);
+    EXPECT_EQ(table.laps[i].complete, i == 1) << table.laps[i].number;
+  }
+  EXPECT_FALSE(table.laps[1].time_from_simulator);
+  EXPECT_NEAR(table.laps[1].time, 20.0, 1e-6);
+  EXPECT_EQ(table.best, 1u);
+  EXPECT_EQ(table.last_complete, 1u);
+}
+
+TEST(LapTable, RowsWithoutLapsOrTimeGiveAnEmptyTable) {
+  std::vector<TelemetrySample> rows(3, TelemetrySample{nan_value, nan_value, 0.5, 1.0, 0, 0, {}});
+  const LapTable table = find_laps(rows);
+  EXPECT_TRUE(table.laps.empty());
+  EXPECT_EQ(table.best, 0u);
+  EXPECT_EQ(find_laps({}).laps.size(), 0u);
+}
+
+TEST(LapTraces, OnePointPerMetreAndTheDeltaGrowsWithTheDistance) {
+  const StandinLaps laps({20.0, 18.0});
+  const auto rows = drive_rows(laps, 0.5, 60.0, 1.0 / 60.0);  // laps 2 (18 s) and 3 (20 s) whole
+  const LapTable table = find_laps(rows);
+  ASSERT_GE(table.laps.size(), 3u);
+  const DistanceAxis axis = choose_distance_axis(rows, 0.0);
+  EXPECT_TRUE(axis.in_metres);
+  EXPECT_NEAR(axis.lap_length, 1000.0, 0.01);
+  EXPECT_EQ(axis.points(), 1001u);
+  std::array<bool, report_channel_count> recorded{};
+  recorded.fill(true);
+  const LapTrace slow = trace_lap(rows, table.laps[2], axis, recorded);  // lap 3: 20 s
+  const LapTrace fast = trace_lap(rows, table.laps[1], axis, recorded);  // lap 2: 18 s
+  ASSERT_EQ(slow.elapsed.size(), 1001u);
+  EXPECT_DOUBLE_EQ(slow.elapsed.front(), 0.0);
+  EXPECT_NEAR(slow.elapsed.back(), 20.0, 1e-6);
+  EXPECT_NEAR(slow.elapsed[500], 10.0, 0.01);
+  const auto delta = time_delta(slow, fast);
+  EXPECT_NEAR(delta[250], 0.5, 0.01);  // a quarter of the 2 s lost
+  EXPECT_NEAR(delta[1000], 2.0, 1e-6);
+  // Speed in km/h, a faster lap is faster at the same point; gear holds whole values.
+  const auto speed = static_cast<std::size_t>(ReportChannel::speed);
+  EXPECT_NEAR(fast.channels[speed][300] / slow.channels[speed][300], 20.0 / 18.0, 0.01);
+  EXPECT_NEAR(slow.channels[speed][0], laps.drive_at(38.001).speed * 3.6, 20.0);  // the lap's first row
+  for (const double gear : slow.channels[static_cast<std::size_t>(ReportChannel::gear)]) {
+    EXPECT_EQ(gear, std::round(gear));
+  }
+}
+
+TEST(LapTraces, FallsBackToTheSessionTextLengthAndThenToPerCent) {
+  auto rows = drive_rows(StandinLaps({20.0}), 0.5, 45.0, 0.1);
+  for (auto& row : rows) row.lap_distance = nan_value;
+  const DistanceAxis from_text = choose_distance_axis(rows, 4650.0);
+  EXPECT_TRUE(from_text.in_metres);
+  EXPECT_EQ(from_text.lap_length, 4650.0);
+  const DistanceAxis per_cent = choose_distance_axis(rows, 0.0);
+  EXPECT_FALSE(per_cent.in_metres);
+  EXPECT_EQ(per_cent.points(), 1001u);
+  // A very long lap keeps its point count bounded.
+  EXPECT_LE(choose_distance_axis(rows, 200000.0).points(), max_points_per_lap);
+}
+
+TEST(SessionText, SummarisesTheStandinsText) {
+  const SessionSummary summary = summarise_session(iRacing::standin_session_text(3), 2);
+  EXPECT_TRUE(summary.has_text);
+  EXPECT_EQ(summary.track, "Stand-in Ring (Grand Prix)");
+  EXPECT_EQ(summary.session_type, "Race");
+  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 0).session_type, "Practice");
+  EXPECT_EQ(summary.driver, "Ines Tanaka");  // car 5: first name 5, last name (5 * 3 + 1) % 10
+  EXPECT_EQ(summary.car, "Stand-in GT4");
+  EXPECT_DOUBLE_EQ(summary.track_length_metres, 4650.0);
+  EXPECT_EQ(summary.unreadable_lines, 0u) << (summary.problems.empty() ? "" : summary.problems.front());
+}
+
+TEST(SessionText, ReadsWhatItCanOfTextThatIsNotYaml) {
+  const std::string text =
+      "Event:\n"
+      " TrackDisplayName: Ring: the long one\n"  // a colon in a value
+      " TrackName: ring\n"
+      "\tTrackLength: 3 km\n"                    // a tab
+      "this line has no key\n"
+      " EventType: \"Practice\n"                 // a quote left open
+      "Drivers:\n"
+      " PlayerCarIndex: 1\n"
+      " Cars:\n"
+      " - CarIndex: 0\n"
+      "   UserName: Other Driver\n"
+      " - CarIndex: 1\n"
+      "   UserName: \"Our Driver\"\n"
+      "   CarModel:\n";                          // a key without a value
+  const SessionSummary summary = summarise_session(text, std::nullopt);
+  EXPECT_EQ(summary.track, "Ring: the long one");
+  EXPECT_EQ(summary.driver, "Our Driver");
+  EXPECT_EQ(summary.car, "");
+  EXPECT_EQ(summary.session_type, "\"Practice");
+  EXPECT_EQ(summary.track_length_metres, 0.0);
+  EXPECT_EQ(summary.unreadable_lines, 3u);
+  ASSERT_EQ(summary.problems.size(), 3u);
+  EXPECT_EQ(summary.problems[0].rfind("line 4:", 0), 0u) << summary.problems[0];
+  // Binary rubbish is read without a crash and gives nothing.
+  std::string rubbish(4096, '\0');
+  for (std::size_t i = 0; i < rubbish.size(); ++i) rubbish[i] = static_cast<char>((i * 131) % 256);
+  const SessionSummary nothing = summarise_session(rubbish, 1);
+  EXPECT_TRUE(nothing.track.empty());
+  EXPECT_GT(nothing.unreadable_lines, 0u);
+}
+
+TEST(StandinLaps, DrivesTheLapTimesItWasGivenInTurn) {
+  const StandinLaps laps({20.0, 18.5, 19.25});
+  EXPECT_EQ(laps.drive_at(0.0).lap_number, 1.0);
+  EXPECT_EQ(laps.drive_at(19.99).lap_number, 1.0);
+  EXPECT_EQ(laps.drive_at(20.01).lap_number, 2.0);
+  EXPECT_NEAR(laps.drive_at(20.0 + 9.25).lap_fraction, 0.5, 1e-9);
+  EXPECT_EQ(laps.drive_at(57.76).lap_number, 4.0);  // 20 + 18.5 + 19.25 = 57.75
+  EXPECT_EQ(laps.drive_at(57.76).last_lap_time, 19.25);
+  EXPECT_EQ(laps.drive_at(57.76).best_lap_time, 18.5);
+  EXPECT_EQ(laps.drive_at(57.76).best_lap_number, 2.0);
+  EXPECT_EQ(laps.drive_at(10.0).last_lap_time, 0.0);
+  EXPECT_EQ(laps.lap_seconds(5), 18.5);
+  // The default keeps the drive every existing recording was made with.
+  EXPECT_EQ(standin_drive_at(250.0).lap_number, 3.0);
+  EXPECT_DOUBLE_EQ(standin_drive_at(250.0).lap_fraction, 250.0 / standin_lap_seconds - 2.0);
+  EXPECT_THROW(StandinLaps(std::vector<double>{}), std::invalid_argument);
+  EXPECT_THROW(StandinLaps({20.0, 0.0}), std::invalid_argument);
+}
+
+}  // namespace
