@@ -35,6 +35,9 @@ tools/pacing_probe.sh build/default
 echo "== fuzz"
 tools/run_fuzzers.sh
 
+echo "== report: render a lap report in headless Chromium"
+tools/check_report_in_browser.sh build/default
+
 if [[ $windows == auto ]] && command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
   windows=yes
 fi

@@ -50,7 +50,7 @@
     var xs = distances();
     var options = {
       width: chartWidth(),
-      height: 200,
+      height: 170,
       cursor: { sync: { key: syncKey }, drag: { x: true, y: false } },
       scales: { x: { time: false } },
       axes: [{ label: "Distance (" + data.axis.unit + ")" }, { label: unit || title, size: 60 }],
@@ -129,7 +129,7 @@
   }
 
   window.addEventListener("resize", function () {
-    plots.forEach(function (entry) { entry.plot.setSize({ width: chartWidth(), height: 200 }); });
+    plots.forEach(function (entry) { entry.plot.setSize({ width: chartWidth(), height: 170 }); });
   });
   // uPlot draws in a task of its own after it is built.
   window.addEventListener("load", function () { setTimeout(finish, 50); });
