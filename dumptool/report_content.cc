@@ -57,8 +57,8 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
 
   if (recording.damage) notes.push_back("The recording is damaged: " + *recording.damage + ".");
   if (recording.unreadable_frames > 0) {
-    notes.push_back(std::to_string(recording.unreadable_frames) +
-                    " frames are not iRacing frames and were left out.");
+    notes.push_back(std::to_string(recording.unreadable_frames) + " frames could not be read and were left out (" +
+                    recording.first_unreadable + ").");
   }
   if (!content.session.has_text) {
     notes.push_back("The recording carries no session text: track, car, driver and session are not known.");

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "formats/dump_frames.h"
-#include "formats/iracing_snapshot.h"
+#include "formats/iracing_recording.h"
 #include "formats/iracing_variable_table.h"
 
 namespace {
@@ -21,10 +21,9 @@ constexpr std::array<ReportChannelInfo, report_channel_count> channel_table{{
     {"RPM", "Engine speed", "rpm", 1.0, false},
 }};
 
-// The variables of one frame's table that the report reads; rebuilt only
-// when the headers change, which in a real session is hardly ever.
+// The variables of one frame's table that the report reads; looked up again
+// only when the headers change, which in a real session is hardly ever.
 struct VariableSet {
-  iRacing::VariableTable table;
   const iRacing::VariableInfo* session_time = nullptr;
   const iRacing::VariableInfo* lap = nullptr;
   const iRacing::VariableInfo* lap_fraction = nullptr;
@@ -33,7 +32,7 @@ struct VariableSet {
   const iRacing::VariableInfo* session_number = nullptr;
   std::array<const iRacing::VariableInfo*, report_channel_count> channels{};
 
-  explicit VariableSet(std::span<const iRacing::VariableHeader> headers) : table(headers) {
+  explicit VariableSet(const iRacing::VariableTable& table) {
     session_time = table.find("SessionTime");
     lap = table.find("Lap");
     lap_fraction = table.find("LapDistPct");
@@ -79,43 +78,31 @@ ReportRecording read_report_recording(const std::filesystem::path& path) {
   }
   recording.samples.reserve(frames.size());
 
-  std::vector<iRacing::VariableHeader> current_headers;
-  std::optional<VariableSet> variables;
-  for (std::size_t frame = 0; frame < frames.size(); ++frame) {
-    FramePayload payload;
+  iRacing::RecordingWalk walk(frames);
+  VariableSet variables(walk.variables());
+  while (true) {
+    const iRacing::RecordingFrame* frame = nullptr;
     try {
-      payload = frames.read(frame);
-    } catch (const std::exception& error) {
-      // The index vouched for the record's sizes, but it would not inflate.
-      recording.damage = "frame " + std::to_string(frame + 1) + " cannot be read (" + error.what() +
-                         "); the report covers the frames before it";
-      break;
-    }
-    iRacing::Snapshot snapshot;
-    try {
-      snapshot = iRacing::parse_snapshot(payload);
-    } catch (const std::logic_error&) {
-      // A payload that is no iRacing frame (invalid_argument, length_error).
-      ++recording.unreadable_frames;
+      frame = walk.next();
+    } catch (const iRacing::DamagedFrameError& error) {
+      // The walk goes on with the frame after it.
+      if (recording.unreadable_frames++ == 0) recording.first_unreadable = error.what();
       continue;
     }
+    if (frame == nullptr) break;
     ++recording.frame_count;
-    if (!snapshot.session_info.empty()) recording.session_text = std::move(snapshot.session_info);
-    if (!variables || snapshot.variable_headers != current_headers) {
-      current_headers = std::move(snapshot.variable_headers);
-      variables.emplace(current_headers);
-    }
-
+    if (walk.variables_changed()) variables = VariableSet(walk.variables());
+    const iRacing::Snapshot& snapshot = frame->snapshot;
     const std::span<const std::uint8_t> row(snapshot.row);
     TelemetrySample sample{};
-    sample.session_time = value_in(row, variables->session_time);
-    sample.lap = value_in(row, variables->lap);
-    sample.lap_fraction = value_in(row, variables->lap_fraction);
-    sample.lap_distance = value_in(row, variables->lap_distance);
-    sample.last_lap_time = value_in(row, variables->last_lap_time);
-    sample.session_number = value_in(row, variables->session_number);
+    sample.session_time = value_in(row, variables.session_time);
+    sample.lap = value_in(row, variables.lap);
+    sample.lap_fraction = value_in(row, variables.lap_fraction);
+    sample.lap_distance = value_in(row, variables.lap_distance);
+    sample.last_lap_time = value_in(row, variables.last_lap_time);
+    sample.session_number = value_in(row, variables.session_number);
     for (std::size_t c = 0; c < report_channel_count; ++c) {
-      sample.channels[c] = value_in(row, variables->channels[c]);
+      sample.channels[c] = value_in(row, variables.channels[c]);
       note_present(recording.has_channel[c], sample.channels[c]);
     }
     note_present(recording.has_session_time, sample.session_time);
@@ -125,5 +112,6 @@ ReportRecording read_report_recording(const std::filesystem::path& path) {
     note_present(recording.has_last_lap_time, sample.last_lap_time);
     recording.samples.push_back(sample);
   }
+  recording.session_text = walk.session_text();
   return recording;
 }

@@ -39,7 +39,8 @@ struct TelemetrySample {
 struct ReportRecording {
   std::uint32_t rate = 0;          // frames per second the file was recorded at
   std::size_t frame_count = 0;     // frames read
-  std::size_t unreadable_frames = 0;  // frames whose payload did not parse
+  std::size_t unreadable_frames = 0;  // frames that did not inflate or parse, passed over
+  std::string first_unreadable;       // why the first of them could not be read
   std::optional<std::string> damage;  // why the file ends early, if it does
   std::string session_text;        // the text in force at the end; empty if none was recorded
   std::vector<TelemetrySample> samples;
@@ -61,5 +62,6 @@ class ReportNotAvailable : public std::runtime_error {
 
 // Reads `path`. Throws what DumpFrames throws for a file it cannot open or
 // that is no dump, and ReportNotAvailable for a recording of a simulator
-// other than iRacing. A damaged record ends the reading; `damage` says so.
+// other than iRacing. A file cut short or damaged is read up to the damage,
+// and `damage` says so; single frames that cannot be read are passed over.
 ReportRecording read_report_recording(const std::filesystem::path& path);

@@ -209,11 +209,15 @@ TEST_F(ReportCommand, RefusesWhatItCannotReport) {
 }
 
 TEST_F(ReportCommand, ADamagedRecordingIsReportedUpToTheDamage) {
-  report_test::write_recording(input(), StandinRecording{});
+  StandinRecording recording;
+  recording.garbage_frame = 150;  // in lap 3, which stays complete
+  report_test::write_recording(input(), recording);
   std::filesystem::resize_file(input(), std::filesystem::file_size(input()) - 100);
   const ReportRun result = run_on(input());
   EXPECT_EQ(result.exit_code, 2);
-  EXPECT_NE(result.html.find("The recording is damaged"), std::string::npos);
+  EXPECT_NE(result.html.find("The recording is damaged: the file is damaged from frame 400 on"), std::string::npos);
+  EXPECT_NE(result.html.find("1 frames could not be read and were left out (frame 150"), std::string::npos)
+      << result.html.substr(0, 3000);
   EXPECT_EQ(lap_times(result.html).size(), 3u);
 }
 

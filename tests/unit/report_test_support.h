@@ -26,6 +26,8 @@ struct StandinRecording {
   std::string session_text = iRacing::standin_session_text(1);  // carried by the first frame
   // Changes each frame before it is written (say, to drop a variable).
   std::function<void(iRacing::Snapshot&)> edit;
+  // This frame is written as bytes that are no iRacing frame.
+  std::int32_t garbage_frame = -1;
 };
 
 inline void write_recording(const std::filesystem::path& path, const StandinRecording& r) {
@@ -33,6 +35,10 @@ inline void write_recording(const std::filesystem::path& path, const StandinReco
   std::ofstream out(path, std::ios::binary);
   DumpWriter writer(out, r.fps, iRacing::iracing_source_id);
   for (std::int32_t frame = 0; frame < r.frames; ++frame) {
+    if (frame == r.garbage_frame) {
+      writer.append_frame(FramePayload(100, 0x5a));
+      continue;
+    }
     iRacing::Snapshot snapshot =
         iRacing::standin_snapshot(r.first_tick + frame * r.tick_step, laps, frame == 0 ? r.session_text : "");
     if (r.edit) r.edit(snapshot);
