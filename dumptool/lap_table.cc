@@ -9,7 +9,12 @@ namespace {
 // car crosses the line; later than this it is not looked for.
 constexpr double simulator_time_window_seconds = 5.0;
 
-bool usable(const TelemetrySample& s) noexcept { return !std::isnan(s.session_time) && !std::isnan(s.lap); }
+// Beyond this a lap number is rubbish, and would not fit an int.
+constexpr double largest_lap_number = 1.0e6;
+
+bool usable(const TelemetrySample& s) noexcept {
+  return !std::isnan(s.session_time) && std::abs(s.lap) <= largest_lap_number;
+}
 
 // Session seconds at which the car crossed the line between rows a (old
 // lap) and b (new lap): where the lap fraction, running on past 1, reaches

@@ -1,5 +1,7 @@
 // dumptool report FILE -o report.html [--laps N,M,...]: a lap report of an
 // iRacing recording as one self-contained HTML page.
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <fstream>

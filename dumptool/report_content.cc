@@ -38,7 +38,7 @@ std::vector<const LapRecord*> laps_to_chart(const LapTable& table, const std::op
 
 std::optional<int> running_session(const ReportRecording& recording) {
   for (auto s = recording.samples.rbegin(); s != recording.samples.rend(); ++s) {
-    if (!std::isnan(s->session_number)) return static_cast<int>(s->session_number);
+    if (std::abs(s->session_number) < 1.0e6) return static_cast<int>(s->session_number);
   }
   return std::nullopt;
 }

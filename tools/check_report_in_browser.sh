@@ -42,7 +42,7 @@ echo "== report: record the stand-in"
 (cd "$work" && exec "$build/dumper/dumper" --fps "$fps" >dumper.log 2>&1) &
 dumper=$!
 pids+=("$dumper")
-"$build/tools/sim_standin" --rate $((60 * speed_up)) --seconds 9 \
+"$build/tools/sim_standin" --rate $((60 * speed_up)) --seconds 12 \
   --lap-seconds "$(IFS=,; echo "${lap_seconds[*]}")" >"$work/standin.log"
 # The recorder lets go of the source once it has gone quiet; then stop it.
 sleep 2

@@ -85,6 +85,9 @@ TEST(LapTable, DistrustsLapsThatAreNotOneDrive) {
 
 TEST(LapTable, RowsWithoutLapsOrTimeGiveAnEmptyTable) {
   std::vector<TelemetrySample> rows(3, TelemetrySample{nan_value, nan_value, 0.5, 1.0, 0, 0, {}});
+  // A lap number no int holds (a hostile row) is no lap number either.
+  rows.push_back(TelemetrySample{1.0, 1.0e30, 0.5, 1.0, 0, 0, {}});
+  rows.push_back(TelemetrySample{2.0, -1.0e30, 0.5, 1.0, 0, 0, {}});
   const LapTable table = find_laps(rows);
   EXPECT_TRUE(table.laps.empty());
   EXPECT_EQ(table.best, 0u);
