@@ -13,6 +13,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "common/progress_line.h"
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 #include "dumptool/report_content.h"
@@ -112,7 +113,9 @@ int run_report_command(const std::vector<std::string>& arguments) {
 
   ReportRecording recording;
   try {
-    recording = read_report_recording(input);
+    ProgressLine progress;
+    progress.show_after(1'000'000'000);  // an hour-long recording takes a while
+    recording = read_report_recording(input, &progress);
   } catch (const ReportNotAvailable& error) {
     std::cerr << "Error: " << error.what() << std::endl;
     return exit_bad_command_line;

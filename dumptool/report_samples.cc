@@ -58,7 +58,7 @@ const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept {
   return channel_table[static_cast<std::size_t>(channel)];
 }
 
-ReportRecording read_report_recording(const std::filesystem::path& path) {
+ReportRecording read_report_recording(const std::filesystem::path& path, ProgressLine* progress) {
   DumpFrames frames(path);
   if (frames.header().source_id != iRacing::iracing_source_id) {
     std::ostringstream message;
@@ -91,6 +91,10 @@ ReportRecording read_report_recording(const std::filesystem::path& path) {
     }
     if (frame == nullptr) break;
     ++recording.frame_count;
+    if (progress != nullptr && frame->number % 256 == 0) {
+      progress->update("Reading frame " + std::to_string(frame->number + 1) + " of " +
+                       std::to_string(frames.size()));
+    }
     if (walk.variables_changed()) variables = VariableSet(walk.variables());
     const iRacing::Snapshot& snapshot = frame->snapshot;
     const std::span<const std::uint8_t> row(snapshot.row);

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/progress_line.h"
+
 // The charted quantities, in the order the page shows them.
 enum class ReportChannel : std::size_t { speed, throttle, brake, gear, engine_speed };
 inline constexpr std::size_t report_channel_count = 5;
@@ -65,4 +67,5 @@ class ReportNotAvailable : public std::runtime_error {
 // that is no dump, and ReportNotAvailable for a recording of a simulator
 // other than iRacing. A file cut short or damaged is read up to the damage,
 // and `damage` says so; single frames that cannot be read are passed over.
-ReportRecording read_report_recording(const std::filesystem::path& path);
+// `progress`, if given, shows how far the reading has come.
+ReportRecording read_report_recording(const std::filesystem::path& path, ProgressLine* progress = nullptr);
