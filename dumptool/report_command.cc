@@ -1,20 +1,18 @@
 // dumptool report FILE -o report.html [--laps N,M,...]: a lap report of an
 // iRacing recording as one self-contained HTML page.
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include <boost/program_options.hpp>
 
 #include "common/progress_line.h"
 #include "dumptool/command.h"
+#include "dumptool/command_support.h"
 #include "dumptool/commands.h"
 #include "dumptool/report_content.h"
 #include "dumptool/report_page.h"
@@ -24,7 +22,7 @@ namespace {
 
 namespace po = boost::program_options;
 
-constexpr const char* usage_line = "Usage: dumptool report FILE -o REPORT.html [--laps N,M,...]\n";
+constexpr const char* usage_line = "Usage: dumptool report FILE -o REPORT.html [--laps N,M,...] [--force]\n";
 
 // "3,5,7" in lap numbers; throws std::invalid_argument naming the option.
 std::vector<int> parse_lap_list(const std::string& text) {
@@ -46,26 +44,6 @@ std::vector<int> parse_lap_list(const std::string& text) {
   }
 }
 
-// Writes `text` to `path` whole; throws naming the file and the reason.
-void write_file(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    throw std::runtime_error("cannot create '" + path.string() + "': " +
-                             std::error_code(errno, std::generic_category()).message());
-  }
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) {
-    throw std::runtime_error("cannot write '" + path.string() + "': " +
-                             std::error_code(errno, std::generic_category()).message());
-  }
-}
-
-bool same_file(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error) && !error;
-}
-
 }  // namespace
 
 int run_report_command(const std::vector<std::string>& arguments) {
@@ -73,6 +51,7 @@ int run_report_command(const std::vector<std::string>& arguments) {
   table.add_options()
       ("help", "print this help")
       ("output,o", po::value<std::string>(), "the HTML file to write (required)")
+      ("force", "replace REPORT.html when it exists")
       ("laps", po::value<std::string>(), "lap numbers to chart, such as 3,5 (default: the best and the last "
                                          "complete lap); the best lap is always charted, as the reference of "
                                          "the time delta");
@@ -105,11 +84,7 @@ int run_report_command(const std::vector<std::string>& arguments) {
   }
 
   const std::filesystem::path input = values["file"].as<std::vector<std::string>>().front();
-  const std::filesystem::path output = values["output"].as<std::string>();
-  if (same_file(input, output)) {
-    std::cerr << "Error: the report would overwrite the recording '" << input.string() << "'" << std::endl;
-    return exit_bad_command_line;
-  }
+  const std::filesystem::path output_path = values["output"].as<std::string>();
 
   ReportRecording recording;
   try {
@@ -127,14 +102,21 @@ int run_report_command(const std::vector<std::string>& arguments) {
   try {
     const ReportContent content =
         build_report_content(recording, input.filename().string(), chosen_laps);
-    write_file(output, render_report_page(content));
+    // Written under a temporary name and moved into place when whole; never
+    // over the recording, nor over a file that exists unless --force.
+    const auto output = dumptool::create_output(input, output_path, values.count("force") != 0);
+    output->stream() << render_report_page(content);
+    dumptool::commit_output(*output);
     std::size_t complete = 0;
     for (const LapRecord& lap : content.laps.laps) complete += lap.complete ? 1 : 0;
-    std::cout << "Report written to " << output.string() << " (" << content.laps.laps.size() << " laps, "
+    std::cout << "Report written to " << output_path.string() << " (" << content.laps.laps.size() << " laps, "
               << complete << " complete)" << std::endl;
     for (const std::string& note : content.notes) std::cerr << "Note: " << note << "\n";
     std::cerr.flush();
-  } catch (const std::invalid_argument& error) {
+  } catch (const std::invalid_argument& error) {  // a lap that cannot be charted
+    std::cerr << "Error: " << error.what() << std::endl;
+    return exit_bad_command_line;
+  } catch (const dumptool::UsageError& error) {  // the output cannot be written
     std::cerr << "Error: " << error.what() << std::endl;
     return exit_bad_command_line;
   } catch (const std::exception& error) {

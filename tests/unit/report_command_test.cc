@@ -206,6 +206,12 @@ TEST_F(ReportCommand, RefusesWhatItCannotReport) {
   ConsoleCapture console;
   EXPECT_EQ(run_report_command({input().string()}), 1);
   EXPECT_EQ(run_report_command({"-o", output().string()}), 1);
+  // An existing report is replaced only when asked to.
+  directory.write("report.html", "keep me");
+  EXPECT_EQ(run_report_command({input().string(), "-o", output().string()}), 1);
+  EXPECT_EQ(std::filesystem::file_size(output()), 7u);
+  EXPECT_EQ(run_report_command({input().string(), "-o", output().string(), "--force"}), 0);
+  EXPECT_GT(std::filesystem::file_size(output()), 7u);
 }
 
 TEST_F(ReportCommand, ADamagedRecordingIsReportedUpToTheDamage) {
