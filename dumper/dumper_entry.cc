@@ -7,6 +7,7 @@
 #include "common/command_line.h"
 #include "common/explained_error.h"
 #include "common/stop_signal.h"
+#include "common/version.h"
 #include "dumper/recording_cycle.h"
 
 namespace options = boost::program_options;
@@ -21,6 +22,7 @@ options::options_description make_option_table() {
   options::options_description table("Allowed options", 80, 40);
   table.add_options()
       ("help", "Produce help message")
+      ("version", "Print the version and exit")
       ("fps", options::value<int>()->default_value(default_fps), "Frames per second [1, 60]");
   return table;
 }
@@ -45,8 +47,12 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   try {
     store_command_line(argc, argv, table, values);
     if (values.count("help") != 0) {
-      out << table << "\n";
+      out << help_heading("dumper") << "\n" << table << "\n";
       return 1;
+    }
+    if (values.count("version") != 0) {
+      out << version_line("dumper") << std::endl;
+      return 0;
     }
     options::notify(values);
   } catch (const std::exception& error) {

@@ -13,6 +13,7 @@ using DumperMainPhase = std::function<void(std::int32_t fps)>;
 void run_dumper_main_phase(std::int32_t fps);
 
 // Exit code 1 after help, a rejected command line or a rate outside 1..60;
-// 0 otherwise, also when the main phase failed (the error is printed).
+// 0 otherwise (--version, or the main phase, also one that failed: the
+// error is printed).
 int run_dumper(int argc, const char* const* argv, std::ostream& out = std::cout,
                std::ostream& err = std::cerr, const DumperMainPhase& main_phase = run_dumper_main_phase);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/platform/platform.h"
+#include "common/version.h"
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 
@@ -14,7 +15,8 @@ namespace {
 
 void print_usage(std::ostream& out) {
   out << "Usage: dumptool <command> [options]\n"
-         "       dumptool <command> --help\n\nCommands:\n";
+         "       dumptool <command> --help\n"
+         "       dumptool --version\n\nCommands:\n";
   std::size_t width = 0;
   for (const Command& command : dumptool_commands()) width = std::max(width, command.name.size());
   for (const Command& command : dumptool_commands()) {
@@ -27,6 +29,7 @@ void print_usage(std::ostream& out) {
 }  // namespace
 
 int run_help_command(const std::vector<std::string>& /*arguments*/) {
+  std::cout << help_heading("dumptool") << '\n';
   print_usage(std::cout);
   return exit_success;
 }
@@ -39,6 +42,10 @@ int run_dumptool(int argc, const char* const argv[]) {
   }
   const std::string_view name = argv[1];
   if (name == "--help" || name == "-h") return run_help_command({});
+  if (name == "--version") {
+    std::cout << version_line("dumptool") << std::endl;
+    return exit_success;
+  }
   const auto commands = dumptool_commands();
   const auto command = std::find_if(commands.begin(), commands.end(),
                                     [&](const Command& candidate) { return candidate.name == name; });

@@ -9,12 +9,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <variant>
 
 #include "common/command_line.h"
 #include "common/explained_error.h"
 #include "common/pacing.h"
 #include "common/precise_sleep.h"
 #include "common/progress_line.h"
+#include "common/version.h"
 #include "emulator/replay_loop.h"
 #include "emulator/replay_options.h"
 #include "formats/dump_frames.h"
@@ -34,14 +36,15 @@ std::optional<T> value_of(const options::variables_map& values, const char* name
   return values[name].as<T>();
 }
 
-// The input path and the replay options, or nothing when the program is to
-// exit with 1 (help shown or command line rejected).
-std::optional<CommandLine> parse_command_line(int argc, const char* const argv[]) {
+// The input path and the replay options, or the exit code when the program
+// is to end at once: 1 after help or a rejected command line, 0 after the
+// version.
+std::variant<CommandLine, int> parse_command_line(int argc, const char* const argv[]) {
   try {
     CommandLine command_line;
     std::string& path = command_line.path;
     options::options_description description("Allowed options", 80, 40);
-    description.add_options()("help", "Produce help message")(
+    description.add_options()("help", "Produce help message")("version", "Print the version and exit")(
         "input-file", options::value<std::string>(&path)->required(), "Input file name");
     description.add_options()("loop", "Start again at the first frame at the end, until Ctrl+C");
     description.add_options()("speed", options::value<double>()->value_name("X"),
@@ -55,8 +58,12 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const argv[]
     store_command_line(argc, argv, description, values);
     // Before notify, so that --help works without the required input file.
     if (values.count("help") != 0) {
-      std::cout << description << "\n";
-      return std::nullopt;
+      std::cout << help_heading("emulator") << "\n" << description << "\n";
+      return 1;
+    }
+    if (values.count("version") != 0) {
+      std::cout << version_line("emulator") << std::endl;
+      return 0;
     }
     options::notify(values);
     command_line.replay.loop = values.count("loop") != 0;
@@ -67,7 +74,7 @@ std::optional<CommandLine> parse_command_line(int argc, const char* const argv[]
     return command_line;
   } catch (const std::exception& error) {
     std::cerr << "Error: " << error.what() << std::endl;
-    return std::nullopt;
+    return 1;
   }
 }
 
@@ -127,11 +134,11 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
 }  // namespace
 
 int run_emulator(int argc, const char* const argv[], const EmulatorDependencies& dependencies) {
-  const std::optional<CommandLine> command_line = parse_command_line(argc, argv);
-  if (!command_line) return 1;
+  const std::variant<CommandLine, int> command_line = parse_command_line(argc, argv);
+  if (const int* exit_code = std::get_if<int>(&command_line)) return *exit_code;
 
   try {
-    replay(*command_line, dependencies);
+    replay(std::get<CommandLine>(command_line), dependencies);
   } catch (const RejectedOption& error) {
     // Found only once the recording is known, but still the command line's
     // fault: reported like it, before anything is started.

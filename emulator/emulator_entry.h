@@ -20,6 +20,6 @@ struct EmulatorDependencies {
 };
 
 // Runs the program; returns its exit code: 1 for --help, a bad command line
-// or a range outside the recording, otherwise 0, also when the replay ended
-// with an error.
+// or a range outside the recording, otherwise 0 (--version, or a replay,
+// also one that ended with an error).
 int run_emulator(int argc, const char* const argv[], const EmulatorDependencies& dependencies = {});
