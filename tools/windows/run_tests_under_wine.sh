@@ -46,17 +46,7 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw
 
 step "Static linking"
-# Anything but Windows' own DLLs would be missing on a user's machine.
-system_dlls='^(kernel32|msvcrt|ucrtbase|user32|advapi32|ws2_32|shell32|ole32|ntdll|bcrypt|winmm|api-ms-win-[a-z0-9-]+)\.dll$'
-for exe in "$bin"/*.exe; do
-  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ { print $3 }')
-  foreign=$(grep -viE "$system_dlls" <<<"$dlls" || true)
-  if [[ -n "$foreign" ]]; then
-    echo "$(basename "$exe") needs DLLs a bare Windows lacks: $foreign" >&2
-    exit 1
-  fi
-  echo "$(basename "$exe"): $(tr '\n' ' ' <<<"$dlls")"
-done
+"$repo/tools/windows/check_system_dlls.sh" "$bin"/*.exe
 
 step "Wine prefix"
 export WINEPREFIX=$build/wine-prefix
