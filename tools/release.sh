@@ -204,7 +204,9 @@ round_trip() {
   start record.log "${runner[@]}" "$dumper" --fps 20
   dumper_pid=$started_pid
   wait_for_line record.log "Saver started" 60
-  sleep 2
+  # Long enough that the second recorder, polling once a second, sees the
+  # replay of it.
+  sleep 3
   interrupt "$dumper_pid" dumper
   kill -TERM "$standin_pid" 2>/dev/null || true
   wait "$standin_pid" 2>/dev/null || true
