@@ -236,6 +236,9 @@ You can now close this window."
        "($(stat -c %s "$replayed") bytes)"
 }
 
+step "Linux tarball: the unpacked programs run"
+check_versions "$work/tar/vove-$version-linux-x86_64/bin/" ""
+
 step "Windows copy under a fresh Wine prefix"
 export WINEPREFIX=$work/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 unset DISPLAY WAYLAND_DISPLAY
