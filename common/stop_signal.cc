@@ -24,3 +24,7 @@ StopSignal::StopSignal() : flag_(&stop_flag) {
     throw platform_error("Error setting console control handler.", failure);
   }
 }
+
+void watch_termination_requests() noexcept { platform::install_termination_handler(&request_stop); }
+
+void end_if_termination_requested() noexcept { platform::end_if_termination_requested(); }

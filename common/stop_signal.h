@@ -8,6 +8,14 @@
 inline constexpr std::string_view interrupt_message =
     "Ctrl+C detected. Stopping the job. Please wait patiently...\n";
 
+// Lets a request to end the process other than Ctrl+C (SIGTERM, SIGHUP)
+// stop the loops too, silently; called once at start, before any named
+// object exists. Once the loops have ended and every name is released,
+// end_if_termination_requested() ends the process by that request, without
+// the closing lines.
+void watch_termination_requests() noexcept;
+void end_if_termination_requested() noexcept;
+
 class StopSignal {
  public:
   // Installs the console interrupt handler (once per process); throws

@@ -69,8 +69,9 @@ class MappedView {
 //
 // Lifetime follows Windows as far as the platform allows: the region lives
 // while a handle or view of it exists anywhere. On POSIX the handle that
-// created the name removes it when released (also when the process is ended
-// by SIGTERM or SIGHUP); views already mapped elsewhere stay valid. A name
+// created the name removes it when released (a program that watches for
+// termination requests releases its handles before it ends by SIGTERM or
+// SIGHUP); views already mapped elsewhere stay valid. A name
 // that exists already, whoever made it, is opened as it is and never removed.
 class SharedMemory {
  public:
@@ -191,6 +192,19 @@ void sleep_milliseconds(std::int32_t milliseconds) noexcept;
 // `failure` when one is given.
 bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept,
                                Failure* failure = nullptr) noexcept;
+
+// Registers, once per process, the answer to a request to end the process
+// other than the interrupt key (SIGTERM and SIGHUP on POSIX): the handler
+// only records the request and calls `on_request`, which must be safe to
+// call from a signal handler. The program then winds down, releases its
+// names the ordinary way and calls end_if_termination_requested(). A second
+// request ends the process at once. A signal ignored at start (nohup) stays
+// ignored. Does nothing on Windows, where a process's objects go with it.
+bool install_termination_handler(void (*on_request)() noexcept) noexcept;
+
+// Ends the process by the recorded termination request, with that signal's
+// default effect; returns at once when there was none.
+void end_if_termination_requested() noexcept;
 
 // Creates `path` as a new empty file, failing when a file of that name
 // exists already, so the recorder never overwrites an earlier recording.

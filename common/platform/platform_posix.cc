@@ -8,8 +8,9 @@
 //
 // Lifetime: POSIX names outlive their processes, unlike the names of the
 // Windows objects this layer stands in for. So the handle that created a
-// name removes it when released, and a process ended by SIGTERM or SIGHUP
-// removes the names it created from its signal handler. A name that exists
+// name removes it when released. SIGTERM and SIGHUP only set a flag (no
+// unlinking is allowed in a signal handler): the program winds down,
+// releases its handles and then ends by the signal. A name that exists
 // already is opened as it is: never resized and never removed by us, since
 // it may belong to another program on the machine (a telemetry bridge
 // publishing under the same names). A name left behind by a process killed
@@ -111,103 +112,14 @@ NamedEvent failed_event(const std::string& native, int error) noexcept {
   return NamedEvent(failure_of(Kind::event, native, error));
 }
 
-// ---- Names this process owns, for removal from a signal handler ----------
-//
-// Fixed slots and lock-free atomics only, so the handler may walk them.
-
-enum SlotState : int { slot_free, slot_busy, slot_ready };
-
-struct OwnedName {
-  std::atomic<int> state{slot_free};
-  Kind kind = Kind::region;
-  pid_t owner = 0;  // a forked child must not remove its parent's names
-  char name[256] = {};
-};
-
-OwnedName owned_names[64];
-static_assert(std::atomic<int>::is_always_lock_free);
-
-void remove_name(Kind kind, const char* name) noexcept {
-  if (kind == Kind::region) {
-    ::shm_unlink(name);
-  } else {
-    ::sem_unlink(name);
-  }
-}
-
-// The terminal mode a ConsoleInput changed, for putting back from a signal
-// handler: a process ended by SIGTERM must not leave the shell without echo.
+// The terminal mode a ConsoleInput changed, put back when it is released,
+// also on the wind-down after SIGTERM: the shell must not be left without echo.
 struct termios terminal_to_restore {};
 std::atomic<bool> terminal_changed{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 void restore_terminal() noexcept {
   if (terminal_changed.exchange(false)) ::tcsetattr(STDIN_FILENO, TCSANOW, &terminal_to_restore);
-}
-
-void release_owned_names_and_end(int signal_number) {
-  restore_terminal();
-  const pid_t self = ::getpid();
-  for (OwnedName& slot : owned_names) {
-    int expected = slot_ready;
-    // Left busy: the process is ending and nothing may touch the slot again.
-    if (slot.state.compare_exchange_strong(expected, slot_busy) && slot.owner == self) {
-      remove_name(slot.kind, slot.name);
-    }
-  }
-  struct sigaction default_action {};
-  default_action.sa_handler = SIG_DFL;
-  sigemptyset(&default_action.sa_mask);
-  ::sigaction(signal_number, &default_action, nullptr);
-  // Still blocked while this handler runs; delivered, with its default
-  // effect, as soon as the handler returns.
-  ::raise(signal_number);
-}
-
-void install_release_handlers() noexcept {
-  static std::atomic<bool> installed{false};
-  if (installed.exchange(true)) return;
-  for (const int signal_number : {SIGTERM, SIGHUP}) {
-    struct sigaction current {};
-    // An ignored signal (nohup) or somebody else's handler is left alone.
-    if (::sigaction(signal_number, nullptr, &current) != 0 ||
-        (current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) {
-      continue;
-    }
-    struct sigaction action {};
-    action.sa_handler = release_owned_names_and_end;
-    sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGTERM);
-    sigaddset(&action.sa_mask, SIGHUP);
-    ::sigaction(signal_number, &action, nullptr);
-  }
-}
-
-void remember_owned(Kind kind, const std::string& name) noexcept {
-  install_release_handlers();
-  for (OwnedName& slot : owned_names) {
-    int expected = slot_free;
-    if (slot.state.compare_exchange_strong(expected, slot_busy)) {
-      slot.kind = kind;
-      slot.owner = ::getpid();
-      std::memcpy(slot.name, name.c_str(), name.size() + 1);
-      slot.state.store(slot_ready);
-      return;
-    }
-  }
-  // All slots taken: the name is still removed on release, only a signal
-  // would leave it behind.
-}
-
-void forget_owned(Kind kind, const std::string& name) noexcept {
-  for (OwnedName& slot : owned_names) {
-    if (slot.state.load() != slot_ready || slot.kind != kind || name != slot.name) continue;
-    int expected = slot_ready;
-    if (slot.state.compare_exchange_strong(expected, slot_busy)) {
-      slot.state.store(slot_free);
-      return;
-    }
-  }
 }
 
 void close_descriptor(std::intptr_t& descriptor) noexcept {
@@ -285,6 +197,32 @@ void on_interrupt_signal(int) {
   errno = saved_errno;
 }
 
+// ---- Termination requests ----------------------------------------------------
+
+// The signal of the first request; 0 while there was none.
+std::atomic<int> termination_signal{0};
+void (*termination_callback)() noexcept = nullptr;
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void restore_default_action(int signal_number) noexcept {
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  sigemptyset(&default_action.sa_mask);
+  ::sigaction(signal_number, &default_action, nullptr);
+}
+
+void on_termination_signal(int signal_number) {
+  int expected = 0;
+  if (!termination_signal.compare_exchange_strong(expected, signal_number)) {
+    // Asked again while winding down: end now, as the user insists. The
+    // signal stays blocked until the handler returns, then takes effect.
+    restore_default_action(signal_number);
+    ::raise(signal_number);
+    return;
+  }
+  if (termination_callback != nullptr) termination_callback();
+}
+
 }  // namespace
 
 // ---- MappedView ---------------------------------------------------------------
@@ -308,7 +246,6 @@ void SharedMemory::close() noexcept {
   // region, here or elsewhere, stay valid.
   if (!owned_name_.empty()) {
     ::shm_unlink(owned_name_.c_str());
-    forget_owned(Kind::region, owned_name_);
     owned_name_.clear();
   }
   close_descriptor(handle_);
@@ -327,7 +264,6 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
     if (descriptor >= 0) {
       region.handle_ = descriptor;
       region.owned_name_ = native.name;
-      remember_owned(Kind::region, native.name);
       // A new object is zero-filled by its first ftruncate.
       if (::ftruncate(descriptor, static_cast<off_t>(size)) != 0) return failed_region(native.name, errno);
       return region;
@@ -400,7 +336,6 @@ bool NamedEvent::is_open() const noexcept { return handle_ != -1; }
 void NamedEvent::close() noexcept {
   if (!owned_name_.empty()) {
     ::sem_unlink(owned_name_.c_str());
-    forget_owned(Kind::event, owned_name_);
     owned_name_.clear();
   }
   if (sem_t* semaphore = as_semaphore(handle_)) ::sem_close(semaphore);
@@ -425,7 +360,6 @@ NamedEvent NamedEvent::create(std::string_view name) noexcept {
     event.handle_ = reinterpret_cast<std::intptr_t>(semaphore);
     if (created) {
       event.owned_name_ = native.name;
-      remember_owned(Kind::event, native.name);
     }
     return event;
   }
@@ -522,7 +456,6 @@ ConsoleInput ConsoleInput::open_standard_input() noexcept {
   }
   struct termios mode {};
   if (::tcgetattr(STDIN_FILENO, &mode) != 0) return ConsoleInput();
-  install_release_handlers();
   std::unique_ptr<State> state;
   try {
     state = std::make_unique<State>();
@@ -594,6 +527,45 @@ bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() 
   }
   installed.store(true);
   return true;
+}
+
+bool install_termination_handler(void (*on_request)() noexcept) noexcept {
+  static std::atomic<bool> installed{false};
+  if (installed.exchange(true)) return true;
+  termination_callback = on_request;
+  bool all_installed = true;
+  for (const int signal_number : {SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    // An ignored signal (nohup) is left ignored.
+    if (::sigaction(signal_number, nullptr, &current) != 0) {
+      all_installed = false;
+      continue;
+    }
+    if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = on_termination_signal;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGTERM);
+    sigaddset(&action.sa_mask, SIGHUP);
+    // Interrupted calls resume; every wait of the programs is bounded, so
+    // the flag is seen within one iteration.
+    action.sa_flags = SA_RESTART;
+    if (::sigaction(signal_number, &action, nullptr) != 0) all_installed = false;
+  }
+  return all_installed;
+}
+
+void end_if_termination_requested() noexcept {
+  const int signal_number = termination_signal.load();
+  if (signal_number == 0) return;
+  restore_default_action(signal_number);
+  sigset_t only_this {};
+  sigemptyset(&only_this);
+  sigaddset(&only_this, signal_number);
+  ::pthread_sigmask(SIG_UNBLOCK, &only_this, nullptr);
+  ::raise(signal_number);
+  // Not reached: the default effect of both signals ends the process.
+  ::_exit(128 + signal_number);
 }
 
 CreateFileResult create_new_file(const std::string& path) noexcept {

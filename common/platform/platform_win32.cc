@@ -292,6 +292,12 @@ bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() 
   return true;
 }
 
+// The console's other events keep their default effect, and the system
+// removes the objects of a process that ends: nothing to wind down.
+bool install_termination_handler(void (*)() noexcept) noexcept { return true; }
+
+void end_if_termination_requested() noexcept {}
+
 CreateFileResult create_new_file(const std::string& path) noexcept {
   if (path.empty() || path.find('\0') != std::string::npos) return CreateFileResult::failed;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,

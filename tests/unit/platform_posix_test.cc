@@ -1,5 +1,5 @@
 // What the POSIX backend adds: who removes the names and when, and the
-// SIGINT handler.
+// signal handlers.
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "common/platform/platform.h"
@@ -18,13 +19,14 @@ namespace {
 using namespace platform;
 
 // A forked child that runs `body` with its standard output captured, prints
-// 'y' or 'n' for the result and waits to be signalled; SIGKILLed at the end.
+// 'y' or 'n' for the result and then runs `then` (by default it waits to be
+// signalled); SIGKILLed at the end.
 struct Child {
   pid_t pid = -1;
   std::string output;
 
-  template <typename Body>
-  explicit Child(Body body) {
+  template <typename Body, typename Then>
+  Child(Body body, Then then) {
     int ends[2];
     if (::pipe(ends) != 0) return;
     if ((pid = ::fork()) == 0) {
@@ -34,14 +36,17 @@ struct Child {
       const char verdict = body() ? 'y' : 'n';
       if (::write(STDOUT_FILENO, &verdict, 1) != 1) ::_exit(3);
       ::close(STDOUT_FILENO);  // the end of the output for the parent
-      for (;;) ::pause();
+      then();
+      ::_exit(0);
     }
     ::close(ends[1]);
     for (char c; ::read(ends[0], &c, 1) == 1;) output += c;
     ::close(ends[0]);
   }
+  template <typename Body>
+  explicit Child(Body body) : Child(body, [] { for (;;) ::pause(); }) {}
   ~Child() { end_with(SIGKILL); }
-  // The signal that ended the child.
+  // The signal that ended the child; 0 when it exited.
   int end_with(int signal_number) {
     int status = 0;
     if (pid <= 0 || ::kill(pid, signal_number) != 0 || ::waitpid(pid, &status, 0) != pid) return 0;
@@ -55,21 +60,38 @@ int mode(const std::string& path) {  // -1: no such file
   return ::stat(path.c_str(), &status) == 0 ? static_cast<int>(status.st_mode & 0777) : -1;
 }
 
-// The creator removes its names from its SIGTERM handler. A SIGKILLed
-// creator leaves them; the next creator takes them over as they are and
-// leaves them too, as they may be another program's.
+struct CreatedNames {
+  SharedMemory region;
+  NamedEvent event;
+};
+std::optional<CreatedNames> created_names;
+
+// A program asked to end by SIGTERM or SIGHUP winds down as after Ctrl+C,
+// releases its names and then ends by the signal. A SIGKILLed creator
+// leaves them; the next creator takes them over as they are and leaves
+// them too, as they may be another program's.
 TEST(PosixPlatform, NamesGoWithTheirCreatorUnlessItIsKilledOutright) {
   const ScopedNamePrefix prefix;
   const std::string region_path = "/dev/shm/" + prefix.prefix() + "X", event_path = "/dev/shm/sem." + prefix.prefix() + "E";
-  for (const int signal_number : {SIGTERM, SIGKILL}) {
+  for (const int signal_number : {SIGTERM, SIGHUP, SIGKILL}) {
     SCOPED_TRACE(signal_number);
-    Child creator([] {
-      static const SharedMemory region = SharedMemory::create_or_open("Local\\X", 5000);
-      static const NamedEvent event = NamedEvent::create("Local\\E");
-      if (!region || !event) return false;
-      event.signal();
-      return true;
-    });
+    Child creator(
+        [] {
+          ::watch_termination_requests();
+          created_names.emplace(
+              CreatedNames{SharedMemory::create_or_open("Local\\X", 5000), NamedEvent::create("Local\\E")});
+          if (!created_names->region || !created_names->event) return false;
+          created_names->event.signal();
+          return true;
+        },
+        [] {
+          // The programs' shape: the loop sees the stop flag, the names go
+          // with their handles, and only then does the process end.
+          const StopSignal stop;
+          while (!stop.stop_requested()) platform::sleep_milliseconds(1);
+          created_names.reset();
+          ::end_if_termination_requested();
+        });
     EXPECT_EQ(creator.output, "y");
     EXPECT_EQ(creator.end_with(signal_number), signal_number);
     if (signal_number == SIGKILL) {
