@@ -7,8 +7,10 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/platform/platform.h"
+#include "tools/sim_standin/iracing_fault_modes.h"
 #include "tools/sim_standin/iracing_memory_layout.h"
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/iracing_variables.h"
@@ -17,9 +19,6 @@
 #include "tools/sim_standin/standin_timeline.h"
 
 namespace {
-
-// The session text is rewritten about this often.
-constexpr double session_text_period_seconds = 4.0;
 
 std::int32_t next_tick(std::int32_t tick) noexcept {
   // Wraps like the 32-bit counter it is; C++20 defines the conversion.
@@ -32,14 +31,19 @@ class IracingStandin final : public TimelinePublisher {
       : options_(options),
         variables_(iRacing::standin_variables()),
         layout_(iRacing::plan_standin_layout(static_cast<std::int32_t>(variables_.size()),
-                                             iRacing::standin_row_length(variables_))),
+                                             options.stamped_rows ? iRacing::stamped_row_length
+                                                                  : iRacing::standin_row_length(variables_))),
         region_(iRacing::memory_map_name, layout_.mapping_size),
         event_(platform::NamedEvent::create(iRacing::data_valid_event_name)),
         header_(iRacing::standin_memory_header(layout_)),
         laps_(options.lap_seconds.empty() ? StandinLaps() : StandinLaps(options.lap_seconds)),
         tick_(options.ticks_start),
-        session_text_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz * session_text_period_seconds))) {
+        session_text_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz * options.session_text_seconds))),
+        nonsense_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz / 2))) {
     if (!event_) throw std::runtime_error("cannot create the event '" + std::string(iRacing::data_valid_event_name) + "'");
+    // One slot, rewritten in place: every copy a consumer makes competes
+    // with the next rewrite.
+    if (options.stamped_rows) header_.buffer_count = 1;
     const auto memory = region_.bytes();
     // Not connected until everything a consumer reads is in place.
     iRacing::write_memory_header(memory, header_);
@@ -53,14 +57,36 @@ class IracingStandin final : public TimelinePublisher {
   }
 
   void produce() override {
-    const std::size_t slot = next_slot_;
-    iRacing::fill_standin_row(iRacing::row_of_slot(region_.bytes(), layout_, slot), variables_, tick_,
-                              iRacing::standin_tick_rate, laps_);
+    const std::size_t slot = options_.stamped_rows ? 0 : next_slot_;
+    const auto row = iRacing::row_of_slot(region_.bytes(), layout_, slot);
+    if (options_.stamped_rows) {
+      // The slot reads as empty while its row changes: a consumer that
+      // re-checks the tick after its copy sees the change.
+      header_.buffer_slots[slot].tick_count = 0;
+      publish_header();
+      std::atomic_thread_fence(std::memory_order_seq_cst);
+      stamped_row_.resize(row.size());
+      iRacing::fill_standin_row(stamped_row_, variables_, tick_, iRacing::standin_tick_rate, laps_);
+      iRacing::stamp_row(stamped_row_, tick_);
+      std::copy(stamped_row_.begin(), stamped_row_.end(), row.begin());
+    } else {
+      iRacing::fill_standin_row(row, variables_, tick_, iRacing::standin_tick_rate, laps_);
+    }
     // The row is complete before its tick count says it is there.
     std::atomic_thread_fence(std::memory_order_release);
     header_.buffer_slots[slot].tick_count = tick_;
     if (rows_ > 0 && rows_ % session_text_every_ == 0) rewrite_session_text();
-    publish_header();
+    if (options_.nonsense_headers && rows_ / nonsense_every_ % 2 == 1) {
+      // Every other half second; a negative variable count only from the
+      // third such stretch on, since a consumer may refuse it outright.
+      const std::int64_t kinds = rows_ / nonsense_every_ >= 5 ? iRacing::nonsense_header_kinds
+                                                               : iRacing::nonsense_header_kinds - 1;
+      std::atomic_thread_fence(std::memory_order_release);
+      iRacing::write_memory_header(region_.bytes(),
+                                   iRacing::nonsense_header(header_, rows_ % kinds, layout_.mapping_size));
+    } else {
+      publish_header();
+    }
     if (options_.signal_event) event_.signal();
 
     last_tick_ = tick_;
@@ -130,6 +156,8 @@ class IracingStandin final : public TimelinePublisher {
   std::size_t next_slot_ = 0;
   std::int64_t rows_ = 0;
   std::int64_t session_text_every_;
+  std::int64_t nonsense_every_;
+  std::vector<std::byte> stamped_row_;
 };
 
 }  // namespace

@@ -106,16 +106,20 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
       name.resize(equals);
     }
 
-    if (name == "help" || name == "exit-after-pause" || name == "no-signal") {
+    if (name == "help" || name == "exit-after-pause" || name == "no-signal" || name == "stamped-rows" ||
+        name == "nonsense-headers") {
       if (value) throw std::invalid_argument("--" + name + " takes no value");
       if (name == "help") command.show_usage = true;
       else if (name == "no-signal") options.signal_event = false;
+      else if (name == "stamped-rows") options.stamped_rows = true;
+      else if (name == "nonsense-headers") options.nonsense_headers = true;
       else options.exit_after_pause = true;
       continue;
     }
 
     const bool known = name == "sim" || name == "rate" || name == "seconds" || name == "pause-after" ||
-                       name == "resume-after" || name == "ticks-start" || name == "lap-seconds";
+                       name == "resume-after" || name == "ticks-start" || name == "lap-seconds" ||
+                       name == "session-every";
     if (!known) throw std::invalid_argument("unknown option '--" + name + "'");
     if (!value) {
       if (i + 1 >= arguments.size()) throw std::invalid_argument("--" + name + " needs a value");
@@ -130,7 +134,11 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
       options.resume_after_seconds = parse_seconds(name, *value, false);
       resume_given = true;
     } else if (name == "lap-seconds") options.lap_seconds = parse_lap_seconds(*value);
+    else if (name == "session-every") options.session_text_seconds = parse_seconds(name, *value, false);
     else options.ticks_start = parse_tick(*value);
+  }
+  if (options.stamped_rows && options.nonsense_headers) {
+    throw std::invalid_argument("--stamped-rows and --nonsense-headers exclude each other");
   }
 
   if ((resume_given || options.exit_after_pause) && options.pause_after_seconds == 0.0) {
@@ -159,5 +167,10 @@ const char* standin_usage() {
          "                        only ever see their waits time out\n"
          "  --lap-seconds S,S,... iracing: the car drives laps of these times in turn, in\n"
          "                        simulated seconds (default 102.345 each)\n"
+         "  --session-every S     iracing: rewrite the session text every S seconds (default 4)\n"
+         "  --stamped-rows        iracing: one 1 MiB row rewritten in place, its slot's tick\n"
+         "                        cleared meanwhile, the tick stamped at both ends of the row\n"
+         "  --nonsense-headers    iracing: every other half second, a header with impossible\n"
+         "                        offsets, lengths and counts\n"
          "  --help                print this and exit\n";
 }
