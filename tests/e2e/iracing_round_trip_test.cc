@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "e2e_support.h"
+#include "standin_reference.h"
 #include "formats/iracing_layout.h"
 #include "formats/iracing_snapshot.h"
 
@@ -113,7 +114,8 @@ void round_trip_at(int fps, std::chrono::milliseconds length, const std::string&
   E2eSandbox sandbox(name);
   std::filesystem::path recording;
   {
-    auto standin = sandbox.start("sim_standin", {"--sim", "iracing"}, "standin");
+    // A new session text every half second: several changes in a short run.
+    auto standin = sandbox.start("sim_standin", {"--sim", "iracing", "--session-every", "0.5"}, "standin");
     ASSERT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
     recording = record_standin(sandbox, fps, length);
     stop_with_interrupt(*standin, "stand-in");
@@ -122,8 +124,10 @@ void round_trip_at(int fps, std::chrono::milliseconds length, const std::string&
   expect_records_match_compress2(recording);
   const DumpContents original = read_dump(recording);
   EXPECT_EQ(original.fps, static_cast<std::uint32_t>(fps));
+  EXPECT_GE(expect_published_iracing_frames(original.frames), 3) << "frames that carried a new session text";
   const DumpContents replayed = record_replay(sandbox, recording, fps);
   expect_replay_matches_recording(original, replayed, fps);
+  expect_published_iracing_frames(replayed.frames, {.check_session_text = false});
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
 
