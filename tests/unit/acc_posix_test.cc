@@ -5,13 +5,15 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "common/platform/platform.h"
 #include "emulator/acc_emulator.h"
 #include "formats/acc_pages.h"
 #include "unit/scoped_name_prefix.h"
 
-// A directory where the static page belongs cannot be opened as a page: the
-// two pages made before it are given back, and nothing stays held.
-TEST(AccEmulatorPosix, PageThatCannotBeCreatedReleasesTheOthers) {
+// A directory where the static page belongs cannot be opened as a page, nor
+// can a foreign physics page too short for the view be mapped: either way
+// the pages made before are given back at once, and nothing stays held.
+TEST(AccEmulatorPosix, PageThatCannotBeCreatedOrMappedReleasesTheOthers) {
   ScopedNamePrefix prefix;
   const std::string base = "/dev/shm/" + prefix.prefix();
   ASSERT_TRUE(std::filesystem::create_directory(base + "acpmf_static"));
@@ -26,4 +28,15 @@ TEST(AccEmulatorPosix, PageThatCannotBeCreatedReleasesTheOthers) {
   EXPECT_FALSE(std::filesystem::exists(base + "acpmf_physics"));
   emulator.write_frame(ACC::to_payload(ACC::default_page_set()));  // not started: ignored
   std::filesystem::remove(base + "acpmf_static");
+
+  const auto foreign = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 800);
+  ASSERT_TRUE(foreign);
+  try {
+    emulator.start();
+    ADD_FAILURE() << "start succeeded";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Failed to map view");
+  }
+  EXPECT_FALSE(std::filesystem::exists(base + "acpmf_graphics"));
+  EXPECT_FALSE(std::filesystem::exists(base + "acpmf_static"));
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "dumper/iracing_client.h"
 #include "formats/iracing_snapshot.h"
 #include "unit/iracing_test_support.h"
@@ -54,4 +56,25 @@ TEST_F(IracingConnector, FramesAreSelfConsistentAndTextStartsEachConnection) {
     EXPECT_TRUE(connector_.read_frame(0).empty());  // no newer row
     connector_.disconnect();
   }
+}
+
+// A connect that fails lets go of the memory, so a simulator that ends and
+// starts again, with new objects under the same names, is found.
+TEST(IracingConnectorRestart, AFailedConnectLetsGoSoARestartedSimulatorIsFound) {
+  const ScopedNamePrefix prefix;
+  iRacing::Connector connector;
+  std::optional<iracing_test::Telemetry> simulator(std::in_place);
+  simulator->publish_layout(iracing_test::sample_header());
+  EXPECT_FALSE(connector.connect(0));  // there, but no tick moves
+  simulator.reset();
+  simulator.emplace();
+  simulator->publish_layout(iracing_test::sample_header());
+  std::int32_t tick = 0;
+  EXPECT_TRUE(iracing_test::while_ticking(
+      [&] {
+        simulator->publish_tick(++tick);
+        simulator->signal();
+      },
+      [&] { return connector.connect(2000); }));
+  iRacing::close_shared_memory();
 }

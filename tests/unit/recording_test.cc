@@ -3,6 +3,7 @@
 
 #include "dumper/recording_cycle.h"
 #include "dumper/recording_loops.h"
+#include "dumper/time_stamp.h"
 #include "formats/dump_reader.h"
 #include "unit/dump_test_support.h"
 
@@ -139,3 +140,10 @@ TEST_F(Recorder, FileErrorsNameTheFileAndKeepTheCompleteRecords) {
 }
 
 }  // namespace
+
+// Every field of a file's time stamp is zero-padded, so names sort by time.
+TEST(DumpFileName, TimeStampIsUtcZeroPaddedToTheSecond) {
+  using namespace std::chrono;
+  EXPECT_EQ(utc_time_stamp(sys_days{2024y / 3 / 5} + 4h + 7min + 9s + 999ms), "2024-03-05-04-07-09");
+  EXPECT_EQ(utc_time_stamp(sys_days{2026y / 12 / 31} + 23h + 59min + 58s), "2026-12-31-23-59-58");
+}
