@@ -71,7 +71,6 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   try {
     main_phase(fps);
   } catch (const std::exception& error) {
-    end_if_termination_requested();
     report_error(out, error);
   }
   // Asked to end by SIGTERM or SIGHUP: with every name released by now, the

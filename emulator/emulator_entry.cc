@@ -146,7 +146,6 @@ int run_emulator(int argc, const char* const argv[], const EmulatorDependencies&
     return 1;
   } catch (const std::exception& error) {
     // Unwinding has already closed the file and destroyed the producers.
-    end_if_termination_requested();
     report_error(std::cout, error);
   }
   // Asked to end by SIGTERM or SIGHUP: with the names released by now, the

@@ -9,6 +9,7 @@
 #include "dumper/acc_connector.h"
 #include "emulator/acc_emulator.h"
 #include "formats/acc_pages.h"
+#include "formats/acc_page_mapping.h"
 #include "formats/acc_readiness.h"
 #include "unit/scoped_name_prefix.h"
 
@@ -86,4 +87,24 @@ TEST(AccEmulator, StopMarksTheSimulatorOffForAHolder) {
   EXPECT_EQ(coding::decode_i32(view.data() + ACC::sim_status_offset), 0);
   EXPECT_FALSE(page_exists(ACC::physics_page));
   EXPECT_FALSE(page_exists(ACC::static_page));
+}
+
+// A page moved into another takes its name along: the moved-from object no
+// longer removes it, and the page the target held before is given back.
+TEST(AccPageMapping, MoveAssignmentCarriesThePageAndReleasesTheOldOne) {
+  ScopedNamePrefix prefix;
+  ACC::PageMapping target;
+  ASSERT_TRUE(target.create_or_open(ACC::physics_page.mapping_name, ACC::emulator_page_size));
+  {
+    ACC::PageMapping source;
+    ASSERT_TRUE(source.create_or_open(ACC::graphics_page.mapping_name, ACC::emulator_page_size));
+    ASSERT_TRUE(source.map(platform::Access::write, ACC::emulator_page_size));
+    target = std::move(source);
+  }
+  EXPECT_FALSE(page_exists(ACC::physics_page));
+  EXPECT_TRUE(page_exists(ACC::graphics_page));
+  EXPECT_TRUE(target.is_mapped());
+  EXPECT_TRUE(target.map(platform::Access::read, ACC::graphics_page.image_size));
+  target.release();
+  EXPECT_FALSE(page_exists(ACC::graphics_page));
 }
