@@ -29,6 +29,13 @@ TEST(DumpFrames, ReadsAnyFrameInAnyOrderAndFindsFramesByTime) {
   EXPECT_EQ(frames.frame_at(1.51), 16u);
   EXPECT_EQ(frames.frame_at(0.3 * 3), 9u);  // 0.8999999... still frame 9
   EXPECT_EQ(frames.frame_at(2.5), 25u);
+
+  // The lowest rate a recorder takes: one frame a second.
+  std::ofstream(path, std::ios::binary) << header(1) + record(noise(1, 1)) + record(noise(2, 2)) + record(noise(3, 3));
+  DumpFrames slow(path);
+  EXPECT_EQ(slow.frame_at(1.0), 1u);
+  EXPECT_EQ(slow.frame_at(1.5), 2u);
+  EXPECT_DOUBLE_EQ(slow.seconds_of(2), 2.0);
 }
 
 TEST(DumpFrames, SaysWhyAFileCannotBeOpened) {
