@@ -164,6 +164,10 @@ def all_mutants():
     return result
 
 
+def line_text(mutant):
+    return (ROOT / mutant.path).read_text().splitlines()[mutant.line - 1].strip()
+
+
 def sample(mutants, count, seed):
     """A seeded sample, two thirds from the priority files when there are enough."""
     rng = random.Random(seed)
@@ -282,7 +286,7 @@ def main():
         for e in json.load(open(args.rerun)):
             same = [m for m in mutants if (m.path, m.column, m.operator, m.original, m.replacement) ==
                     (e["path"], e["column"], e["operator"], e["original"], e["replacement"])
-                    and abs(m.line - e["line"]) <= 10]
+                    and abs(m.line - e["line"]) <= 10 and ("text" not in e or line_text(m) == e["text"])]
             if same:
                 chosen.append(min(same, key=lambda m: abs(m.line - e["line"])))
             else:
@@ -357,7 +361,8 @@ def main():
                 out.write(f"| {number} | {cell} | {verdict} |\n")
     if args.json:
         with open(args.json, "w") as out:
-            json.dump([{"id": n, "verdict": v, **dataclasses.asdict(m)} for n, m, v in results], out, indent=1)
+            json.dump([{"id": n, "verdict": v, "text": line_text(m), **dataclasses.asdict(m)}
+                       for n, m, v in results], out, indent=1)
     return 0
 
 
