@@ -161,13 +161,7 @@ int run_csv(CommandLine& command_line) {
   bool started = false;
   std::string line;
   for (;;) {
-    const iRacing::RecordingFrame* frame = nullptr;
-    try {
-      frame = walk.next();
-    } catch (const iRacing::DamagedFrameError& error) {
-      damage.damaged_frame(error);
-      continue;
-    }
+    const iRacing::RecordingFrame* frame = damage.next_readable(walk);
     if (frame == nullptr) break;
     if (!started) {
       chosen = choose_variables(walk.variables(), frame->snapshot.row.size(), wanted, damage);

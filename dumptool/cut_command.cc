@@ -64,13 +64,7 @@ std::size_t cut_iracing(DumpFrames& frames, const FrameRange& range, RecordCopie
   IracingStart start;
   std::size_t written = 0;
   while (out) {
-    const iRacing::RecordingFrame* frame = nullptr;
-    try {
-      frame = walk.next();
-    } catch (const iRacing::DamagedFrameError& error) {
-      damage.damaged_frame(error);
-      continue;
-    }
+    const iRacing::RecordingFrame* frame = damage.next_readable(walk);
     if (frame == nullptr) break;
     iRacing::Snapshot snapshot = frame->snapshot;
     if (start.adjust(snapshot, walk.session_text())) {

@@ -40,6 +40,16 @@ void DamageReport::damaged_frame(const iRacing::DamagedFrameError& error) {
   keep("Error: " + std::string(error.what()) + "; it was skipped");
 }
 
+const iRacing::RecordingFrame* DamageReport::next_readable(iRacing::RecordingWalk& walk) {
+  for (;;) {
+    try {
+      return walk.next();
+    } catch (const iRacing::DamagedFrameError& error) {
+      damaged_frame(error);  // the walk goes on with the frame after it
+    }
+  }
+}
+
 void DamageReport::problem(std::string text) {
   ++problems_;
   keep("Error: " + text);

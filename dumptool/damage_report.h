@@ -23,6 +23,9 @@ class DamageReport {
   // A frame that could not be read was passed over.
   void damaged_frame(std::size_t frame, std::uint64_t offset, const std::string& reason);
   void damaged_frame(const iRacing::DamagedFrameError& error);
+  // The next frame `walk` can read, each damaged one before it noted and
+  // passed over; null at the end of the walk.
+  const iRacing::RecordingFrame* next_readable(iRacing::RecordingWalk& walk);
   // Something else damaged in the input (exit code 2).
   void problem(std::string text);
   // Worth knowing, but no damage.

@@ -92,13 +92,7 @@ int run_vars(const CommandLine& command_line) {
   std::size_t unlisted_changes = 0;
   bool printed = false;
   for (;;) {
-    const iRacing::RecordingFrame* frame = nullptr;
-    try {
-      frame = walk.next();
-    } catch (const iRacing::DamagedFrameError& error) {
-      damage.damaged_frame(error);
-      continue;
-    }
+    const iRacing::RecordingFrame* frame = damage.next_readable(walk);
     if (frame == nullptr) break;
     if (!printed) {
       progress.clear();
