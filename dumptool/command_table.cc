@@ -14,6 +14,8 @@ std::span<const Command> dumptool_commands() {
       Command{"cut", "a range of a recording as a recording of its own", run_cut_command},
       Command{"repair", "the readable records of a damaged recording as a new file", run_repair_command},
       Command{"report", "write a lap report of an iRacing recording as one HTML page", run_report_command},
+      Command{"to-ibt", "write an iRacing recording as a .ibt telemetry file", run_to_ibt_command},
+      Command{"from-ibt", "turn a .ibt telemetry file into a recording to replay", run_from_ibt_command},
   };
   return table;
 }

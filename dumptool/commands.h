@@ -12,3 +12,5 @@ int run_csv_command(const std::vector<std::string>& arguments);
 int run_cut_command(const std::vector<std::string>& arguments);
 int run_repair_command(const std::vector<std::string>& arguments);
 int run_report_command(const std::vector<std::string>& arguments);
+int run_to_ibt_command(const std::vector<std::string>& arguments);
+int run_from_ibt_command(const std::vector<std::string>& arguments);

@@ -1,0 +1,224 @@
+// dumptool from-ibt: any .ibt telemetry file as a recording that emulator
+// replays into live shared memory, frames shaped like the simulator's own.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <span>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "common/progress_line.h"
+#include "dumptool/command.h"
+#include "dumptool/commands.h"
+#include "dumptool/file_command_line.h"
+#include "dumptool/staged_output_file.h"
+#include "formats/dump_writer.h"
+#include "formats/ibt_reader.h"
+#include "formats/iracing_snapshot.h"
+#include "formats/iracing_variable_table.h"
+
+namespace {
+
+namespace options = boost::program_options;
+
+constexpr std::string_view usage =
+    "Usage: dumptool from-ibt IN.ibt -o OUT.bin [--fps N]\n\n"
+    "Turns a .ibt telemetry file into a recording that emulator replays as live\n"
+    "iRacing telemetry: the file's variable table and rows, its session text in the\n"
+    "first frame, three rotating row buffers with rising tick counts. The rate is\n"
+    "the file's tick rate (at most 60); --fps keeps fewer rows for a lower one.";
+
+// As `dumper` records.
+constexpr int min_fps = 1;
+constexpr int max_fps = 60;
+// Live memory keeps three rows, so a reader that copies one while the next
+// is written still finds it whole.
+constexpr int live_buffer_count = 3;
+constexpr std::int64_t area_alignment = 4096;
+constexpr std::int64_t min_session_area = 128 * 1024;
+
+std::int64_t align_up(std::int64_t value) { return (value + area_alignment - 1) / area_alignment * area_alignment; }
+
+// The header of live memory holding the file's parts one after another,
+// each area on a page boundary, as the simulator lays out its own. The
+// reader's limits keep every offset far below the replay's mapping size.
+iRacing::MemoryHeader live_header(const iRacing::IbtReader& reader) {
+  iRacing::MemoryHeader header;
+  header.version = iRacing::ibt_header_version;
+  header.status = iRacing::status_connected;
+  header.tick_rate = reader.header().tick_rate;
+  header.session_info_update = 1;
+  header.variable_count = static_cast<std::int32_t>(reader.variable_headers().size());
+  header.variable_header_offset = static_cast<std::int32_t>(iRacing::ibt_variable_headers_offset);
+  const std::int64_t headers_end = header.variable_header_offset + static_cast<std::int64_t>(
+                                                                        iRacing::variable_header_size *
+                                                                        reader.variable_headers().size());
+  const std::int64_t session_offset = align_up(headers_end);
+  const std::int64_t session_area =
+      std::max(min_session_area, align_up(static_cast<std::int64_t>(reader.session_info().size()) + 1));
+  header.session_info_offset = static_cast<std::int32_t>(session_offset);
+  header.session_info_length = static_cast<std::int32_t>(session_area);
+  header.buffer_count = live_buffer_count;
+  header.buffer_length = static_cast<std::int32_t>(reader.row_length());
+  std::int64_t next = session_offset + session_area;
+  for (int slot = 0; slot < live_buffer_count; ++slot) {
+    header.buffer_slots[static_cast<std::size_t>(slot)].buffer_offset = static_cast<std::int32_t>(next);
+    next = align_up(next + static_cast<std::int64_t>(reader.row_length()));
+  }
+  static_assert(std::int64_t{iRacing::ibt_max_variable_count} * 144 + 2 * iRacing::ibt_max_session_info_length +
+                    live_buffer_count * (std::int64_t{iRacing::ibt_max_row_length} + area_alignment) <
+                iRacing::mapping_size);
+  return header;
+}
+
+// Whether row `index` of a file at `tick_rate` is kept for a recording at
+// `fps`: the first row at or after each frame's time, so every k-th row
+// when the rates divide and the right rate on average when they do not.
+bool keeps_row(std::uint64_t index, std::uint64_t tick_rate, std::uint64_t fps) {
+  return index == 0 || index * fps / tick_rate != (index - 1) * fps / tick_rate;
+}
+
+// The tick count each frame publishes: the row's own SessionTick when the
+// file has it, otherwise the row's number; forced to rise, as readers of
+// live memory take a tick that does not rise for no new data.
+class TickSource {
+ public:
+  TickSource(const iRacing::VariableTable& table, std::size_t row_length) {
+    const iRacing::VariableInfo* tick = table.find("SessionTick");
+    if (tick != nullptr && tick->fits_row(row_length) && tick->type == iRacing::VariableType::integer) tick_ = *tick;
+  }
+
+  // Nothing when the tick would pass the largest a header can hold.
+  std::optional<std::int32_t> tick_of(std::span<const std::uint8_t> row, std::uint64_t index) {
+    const std::int64_t own = tick_ ? static_cast<std::int64_t>(iRacing::read_value(row, *tick_, 0))
+                                   : static_cast<std::int64_t>(index);
+    const std::int64_t tick = std::max(own, previous_ + 1);
+    if (tick > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    previous_ = tick;
+    return static_cast<std::int32_t>(tick);
+  }
+
+ private:
+  std::optional<iRacing::VariableInfo> tick_;
+  std::int64_t previous_ = -1;
+};
+
+std::ifstream open_input(const std::filesystem::path& input) {
+  errno = 0;
+  std::ifstream stream(input, std::ios::binary);
+  if (!stream) {
+    const int error = errno;
+    throw std::runtime_error("Failed to open the file " + input.string() +
+                             (error != 0 ? ": " + std::generic_category().message(error) : std::string()));
+  }
+  return stream;
+}
+
+// The rate of the recording, or an error line and exit code 1.
+std::optional<int> chosen_fps(const options::variables_map& values, std::int32_t tick_rate, const std::string& input) {
+  if (values.count("fps") == 0) return std::min(tick_rate, max_fps);
+  const int fps = values["fps"].as<int>();
+  if (fps < min_fps || fps > max_fps) {
+    std::cerr << "Error: --fps must be " << min_fps << " to " << max_fps << ", not " << fps << std::endl;
+    return std::nullopt;
+  }
+  if (fps > tick_rate) {
+    std::cerr << "Error: --fps " << fps << " is above the tick rate of " << input << " (" << tick_rate
+              << " rows per second)" << std::endl;
+    return std::nullopt;
+  }
+  return fps;
+}
+
+int convert(const std::filesystem::path& input, const std::filesystem::path& output,
+            const options::variables_map& values) {
+  std::ifstream stream = open_input(input);
+  std::optional<iRacing::IbtReader> opened;
+  try {
+    opened.emplace(stream);
+  } catch (const iRacing::IbtFormatError& error) {
+    throw std::runtime_error(input.string() + " is not a usable .ibt file: " + error.what());
+  }
+  iRacing::IbtReader& reader = *opened;
+  const std::int32_t tick_rate = reader.header().tick_rate;
+  if (tick_rate <= 0) {
+    throw std::runtime_error(input.string() + " is not a usable .ibt file: its tick rate is " +
+                             std::to_string(tick_rate));
+  }
+  const auto fps = chosen_fps(values, tick_rate, input.string());
+  if (!fps) return exit_bad_command_line;
+  const std::string declared = std::to_string(reader.disk_header().record_count);
+  if (reader.row_count() == 0) {
+    throw std::runtime_error(input.string() + (reader.cut_short() ? " is cut short before its first row (it declares " +
+                                                                         declared + ")"
+                                                                   : " holds no rows"));
+  }
+
+  StagedOutputFile out(output, input);
+  DumpWriter writer(out.stream(), static_cast<std::uint32_t>(*fps), iRacing::iracing_source_id);
+  iRacing::Snapshot frame;
+  frame.header = live_header(reader);
+  frame.variable_headers = reader.variable_headers();
+  frame.session_info = reader.session_info();
+  TickSource ticks(iRacing::VariableTable(reader.variable_headers()), reader.row_length());
+
+  ProgressLine progress;
+  std::uint64_t frames = 0;
+  std::string stopped_early;
+  for (std::uint64_t index = 0; index < reader.row_count(); ++index) {
+    if (!keeps_row(index, static_cast<std::uint64_t>(tick_rate), static_cast<std::uint64_t>(*fps))) continue;
+    reader.read_row(index, frame.row);
+    const auto tick = ticks.tick_of(frame.row, index);
+    if (!tick) {
+      stopped_early = "row " + std::to_string(index) +
+                      " would need a tick count above 2^31 - 1; the rows before it were converted";
+      break;
+    }
+    // Rotate through the slots as the simulator does; the others keep the
+    // ticks of the rows written into them before.
+    auto& slot = frame.header.buffer_slots[static_cast<std::size_t>(frames % live_buffer_count)];
+    slot.tick_count = *tick;
+    writer.append_frame(iRacing::serialise_snapshot(frame));
+    frame.session_info.clear();  // only the first frame carries it
+    ++frames;
+    if (progress.enabled()) {
+      progress.update("from-ibt: row " + std::to_string(index + 1) + " of " + std::to_string(reader.row_count()));
+    }
+  }
+  progress.clear();
+  out.commit();
+  std::cout << "Wrote " << frames << " frames at " << *fps << " fps to " << output.string() << std::endl;
+  if (stopped_early.empty() && reader.cut_short()) {
+    stopped_early = "the file is cut short: it declares " + declared + " rows but holds " +
+                    std::to_string(reader.row_count()) + "; those were converted";
+  }
+  if (!stopped_early.empty()) {
+    std::cerr << "Error: " << input.string() << ": " << stopped_early << std::endl;
+    return exit_damaged_input;
+  }
+  return exit_success;
+}
+
+}  // namespace
+
+int run_from_ibt_command(const std::vector<std::string>& arguments) {
+  options::options_description own;
+  own.add_options()("fps", options::value<int>(),
+                    "frames per second, 1 to 60 (default: the file's tick rate, at most 60); a rate "
+                    "below the file's keeps every k-th row");
+  int exit_code = exit_success;
+  const auto command_line = parse_file_command_line(arguments, usage, own, exit_code);
+  if (!command_line) return exit_code;
+  try {
+    return convert(command_line->input, command_line->output, command_line->values);
+  } catch (const std::exception& error) {
+    std::cerr << "Error: " << error.what() << std::endl;
+    return exit_damaged_input;
+  }
+}
