@@ -5,7 +5,7 @@
 //   112  32         disk sub-header (below)
 //   then            variable headers (144 bytes each) at variable_header_offset,
 //                   the session text at session_info_offset (session_info_length
-//                   bytes, zero-terminated within them), and record_count rows
+//                   bytes, up to the first zero within them), and record_count rows
 //                   of buffer_length bytes each, oldest first
 //
 //   disk sub-header: 0 i64 start date (seconds since the Unix epoch)

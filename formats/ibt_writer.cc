@@ -20,10 +20,12 @@ IbtWriter::IbtWriter(std::ostream& out, const MemoryHeader& header, std::span<co
                      std::string_view session_info, std::size_t row_length)
     : out_(out), header_(header), row_length_(row_length) {
   const std::uint64_t headers_end = ibt_variable_headers_offset + variable_header_size * variables.size();
-  // The text is stored with its terminating zero, as readers expect it.
+  // The declared length covers the text alone: readers that take all of it
+  // as text would choke on a zero. A zero still follows it, for readers
+  // that look for one.
   const std::uint64_t text_length = session_info.size() + 1;
   header_.version = ibt_header_version;
-  header_.session_info_length = checked_offset(text_length, "session text");
+  header_.session_info_length = checked_offset(session_info.size(), "session text");
   header_.session_info_offset = checked_offset(headers_end, "session text");
   header_.variable_count = checked_offset(variables.size(), "variable count");
   header_.variable_header_offset = static_cast<std::int32_t>(ibt_variable_headers_offset);

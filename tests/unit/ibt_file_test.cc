@@ -54,7 +54,7 @@ TEST(IbtWriter, PutsEachPartWhereTheFormatSays) {
   ASSERT_EQ(bytes.size(), rows_at + 4 * 64);
   EXPECT_EQ(i32_at(bytes, 0), 2);                             // version
   EXPECT_EQ(i32_at(bytes, 8), 60);                            // tick rate
-  EXPECT_EQ(i32_at(bytes, 16), static_cast<int>(text.size() + 1));  // session text length, zero included
+  EXPECT_EQ(i32_at(bytes, 16), static_cast<int>(text.size()));  // session text length; a zero follows
   EXPECT_EQ(i32_at(bytes, 20), static_cast<int>(text_at));
   EXPECT_EQ(i32_at(bytes, 24), 3);    // variables
   EXPECT_EQ(i32_at(bytes, 28), 144);  // variable headers
