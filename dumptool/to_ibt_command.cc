@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "common/progress_line.h"
@@ -19,6 +18,7 @@
 #include "formats/dump_file_name.h"
 #include "formats/dump_frames.h"
 #include "formats/ibt_writer.h"
+#include "formats/iracing_recording.h"
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
 
@@ -34,51 +34,28 @@ constexpr std::string_view usage =
 using iRacing::Snapshot;
 using iRacing::VariableInfo;
 
-// A frame that cannot be read; the conversion keeps the frames before it.
+// Where the conversion has to stop: the frames before it are converted.
 struct Damage {
   std::size_t frame = 0;
-  std::string reason;
+  std::string description;  // names the frame and says why
 };
 
-std::string describe(const Damage& damage) {
-  return "frame " + std::to_string(damage.frame) + " is damaged (" + damage.reason + ")";
-}
-
-// Reads and parses frame `frame`; a damaged record or payload is returned as
-// Damage, an I/O failure propagates.
-std::variant<Snapshot, Damage> read_snapshot(DumpFrames& frames, std::size_t frame) {
-  try {
-    return iRacing::parse_snapshot(frames.read(frame));
-  } catch (const std::logic_error& error) {
-    return Damage{frame, error.what()};
-  }
-}
-
-// The session text in force after frame `last`, looked for from there
-// backwards. A frame carries the text only when it is longer than the bare
-// header, variable headers and row, so only such frames are inflated. A
-// damaged frame met on the way lowers `limit` to it.
-struct SessionText {
-  std::size_t frame = 0;
-  std::string text;
-};
-
-SessionText session_text_in_force(DumpFrames& frames, const Snapshot& first, std::size_t& limit,
-                                  std::optional<Damage>& damage) {
-  const std::uint64_t bare_size = iRacing::payload_fixed_size +
-                                  iRacing::variable_header_size * first.variable_headers.size() + first.row.size();
-  for (std::size_t frame = limit; frame-- > 1;) {
-    if (frames.index().records()[frame].sizes.uncompressed_size == bare_size) continue;
-    auto snapshot = read_snapshot(frames, frame);
-    if (auto* found = std::get_if<Damage>(&snapshot)) {
-      limit = frame;
-      damage = std::move(*found);
-      continue;
+// The session text in force at the end of frames [0, limit): a walk of the
+// last frame looks back for it. A damaged frame on the way lowers `limit`.
+std::optional<std::size_t> session_text_at_end(DumpFrames& frames, std::size_t& limit, std::string& text,
+                                               std::optional<Damage>& damage) {
+  while (limit > 0) {
+    try {
+      iRacing::RecordingWalk walk(frames, limit - 1, limit);
+      walk.next();
+      text = walk.session_text();
+      return walk.session_text_frame();
+    } catch (const iRacing::DamagedFrameError& error) {
+      limit = error.frame();
+      damage = Damage{error.frame(), error.what()};
     }
-    auto& parsed = std::get<Snapshot>(snapshot);
-    if (!parsed.session_info.empty()) return {frame, std::move(parsed.session_info)};
   }
-  return {0, first.session_info};
+  return std::nullopt;
 }
 
 std::int64_t start_date_of(const std::filesystem::path& input) {
@@ -141,65 +118,73 @@ void require_exportable(const Snapshot& first, const std::filesystem::path& inpu
   }
 }
 
-bool same_table(const Snapshot& frame, const Snapshot& first) {
-  return frame.variable_headers == first.variable_headers && frame.row.size() == first.row.size();
-}
-
 struct Conversion {
   std::uint64_t rows = 0;
   std::size_t variables = 0;
-  std::optional<Damage> damage;
 };
 
-// One attempt at the whole file. Returns nothing when a damaged frame turns
-// up before the frame the session text was taken from: the text in force
-// is then an earlier one and the attempt starts again with the lower limit.
+[[noreturn]] void nothing_to_convert(const std::filesystem::path& input, const std::string& why) {
+  throw std::runtime_error(input.string() + ": " + why + "; nothing before it to convert");
+}
+
+// One attempt at frames [0, limit). Returns nothing when a damaged frame
+// turns up before the frame the session text was taken from: the text in
+// force is then an earlier one and the attempt starts again with the lower
+// limit.
 std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem::path& input,
                                        const std::filesystem::path& output, std::size_t& limit,
                                        std::optional<Damage>& damage) {
-  auto first_read = read_snapshot(frames, 0);
-  if (auto* broken = std::get_if<Damage>(&first_read)) {
-    throw std::runtime_error(input.string() + ": " + describe(*broken) + "; nothing before it to convert");
+  std::string text;
+  const auto text_frame = session_text_at_end(frames, limit, text, damage);
+  if (limit == 0) nothing_to_convert(input, damage->description);
+
+  iRacing::RecordingWalk walk(frames, 0, limit);
+  const iRacing::RecordingFrame* frame = nullptr;
+  try {
+    frame = walk.next();
+  } catch (const iRacing::DamagedFrameError& error) {
+    nothing_to_convert(input, error.what());
   }
-  const Snapshot first = std::move(std::get<Snapshot>(first_read));
+  const Snapshot& first = frame->snapshot;
   require_exportable(first, input);
-  const SessionText text = session_text_in_force(frames, first, limit, damage);
-  const iRacing::VariableTable table(first.variable_headers);
+  const std::size_t row_length = first.row.size();
+  const std::size_t variables = first.variable_headers.size();
 
   StagedOutputFile out(output, input);
   iRacing::MemoryHeader header = first.header;
   header.tick_rate = static_cast<std::int32_t>(frames.header().fps);
-  iRacing::IbtWriter writer(out.stream(), header, first.variable_headers, text.text, first.row.size());
-  DiskHeaderFromRows disk(table, first.row.size(), frames.header().fps);
+  iRacing::IbtWriter writer(out.stream(), header, first.variable_headers, text, row_length);
+  DiskHeaderFromRows disk(walk.first_variables(), row_length, frames.header().fps);
   ProgressLine progress;
+  progress.show_after(1'000'000'000);
   std::int32_t newest_tick = 0;
-  for (std::size_t frame = 0; frame < limit; ++frame) {
-    auto read = frame == 0 ? std::variant<Snapshot, Damage>(first) : read_snapshot(frames, frame);
-    if (auto* broken = std::get_if<Damage>(&read)) {
-      limit = frame;
-      damage = std::move(*broken);
-      if (text.frame >= frame) return std::nullopt;
-      break;
-    }
-    const Snapshot& snapshot = std::get<Snapshot>(read);
-    if (!same_table(snapshot, first)) {
+  for (; frame != nullptr; ) {
+    if (walk.variables_differ_from_first() || frame->snapshot.row.size() != row_length) {
       // A .ibt file holds one variable table.
-      throw std::runtime_error(input.string() + ": frame " + std::to_string(frame) + " (at " + std::to_string(frames.seconds_of(frame)) +
-                         " s) changes the variable table, and a .ibt file holds only one; convert the parts "
-                         "before and after it separately");
+      throw std::runtime_error(input.string() + ": frame " + std::to_string(frame->number) + " (at " +
+                               std::to_string(frame->seconds) +
+                               " s) changes the variable table, and a .ibt file holds only one; convert the parts "
+                               "before and after it separately");
     }
-    writer.append_row(snapshot.row);
-    disk.add(snapshot.row);
-    newest_tick = snapshot.header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(snapshot.header))]
-                      .tick_count;
+    writer.append_row(frame->snapshot.row);
+    disk.add(frame->snapshot.row);
+    newest_tick = frame->tick;
     if (progress.enabled()) {
-      progress.update("to-ibt: frame " + std::to_string(frame + 1) + " of " + std::to_string(limit));
+      progress.update("to-ibt: frame " + std::to_string(frame->number + 1) + " of " + std::to_string(limit));
+    }
+    try {
+      frame = walk.next();
+    } catch (const iRacing::DamagedFrameError& error) {
+      limit = error.frame();
+      damage = Damage{error.frame(), error.what()};
+      if (text_frame && *text_frame >= error.frame()) return std::nullopt;
+      break;
     }
   }
   progress.clear();
   writer.finish(disk.finish(start_date_of(input)), newest_tick);
   out.commit();
-  return Conversion{writer.rows_written(), first.variable_headers.size(), damage};
+  return Conversion{writer.rows_written(), variables};
 }
 
 std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& input) {
@@ -213,27 +198,27 @@ std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& input) {
 int convert(const std::filesystem::path& input, const std::filesystem::path& output) {
   const auto recording = open_recording(input);
   DumpFrames& frames = *recording;
-  if (frames.header().source_id != iRacing::iracing_source_id) {
-    std::cerr << "Error: " << input.string()
-              << " is not an iRacing recording; only iRacing recordings carry the variable table a .ibt file needs"
-              << std::endl;
+  try {
+    iRacing::require_iracing_recording(frames);
+  } catch (const std::invalid_argument& error) {
+    std::cerr << "Error: " << input.string() << " is " << error.what()
+              << "; only iRacing recordings carry the variable table a .ibt file needs" << std::endl;
     return exit_bad_command_line;
   }
   std::size_t limit = frames.size();
   std::optional<Damage> damage;
-  if (const auto& indexed = frames.index().damage()) damage = Damage{indexed->frame, indexed->reason};
-  if (limit == 0) {
-    throw std::runtime_error(input.string() + ": " +
-                             (damage ? describe(*damage) + "; nothing before it to convert"
-                                     : std::string("the recording holds no frames")));
+  if (const auto& indexed = frames.index().damage()) {
+    damage = Damage{indexed->frame, "frame " + std::to_string(indexed->frame) + " (record at byte " +
+                                        std::to_string(indexed->offset) + ") cannot be read: " + indexed->reason};
   }
+  if (limit == 0) nothing_to_convert(input, damage ? damage->description : "the recording holds no frames");
   std::optional<Conversion> done;
   while (!(done = convert_once(frames, input, output, limit, damage))) {
   }
   std::cout << "Wrote " << done->rows << " rows of " << done->variables << " variables to " << output.string()
             << std::endl;
-  if (done->damage) {
-    std::cerr << "Error: " << input.string() << ": " << describe(*done->damage) << "; the " << done->rows
+  if (damage) {
+    std::cerr << "Error: " << input.string() << ": " << damage->description << "; the " << done->rows
               << " frames before it were converted" << std::endl;
     return exit_damaged_input;
   }
