@@ -169,6 +169,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   TickSource ticks(iRacing::VariableTable(reader.variable_headers()), reader.row_length());
 
   ProgressLine progress;
+  progress.show_after(1'000'000'000);
   std::uint64_t frames = 0;
   std::string stopped_early;
   for (std::uint64_t index = 0; index < reader.row_count(); ++index) {
