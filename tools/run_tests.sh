@@ -37,6 +37,7 @@ tools/run_fuzzers.sh
 
 echo "== report: render a lap report in headless Chromium"
 tools/check_report_in_browser.sh build/default
+
 echo "== .ibt export: read by an independent reader"
 tools/check_ibt_export.sh build/default
 
