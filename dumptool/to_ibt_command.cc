@@ -211,7 +211,8 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
     damage = Damage{indexed->frame, "frame " + std::to_string(indexed->frame) + " (record at byte " +
                                         std::to_string(indexed->offset) + ") cannot be read: " + indexed->reason};
   }
-  if (limit == 0) nothing_to_convert(input, damage ? damage->description : "the recording holds no frames");
+  if (limit == 0 && !damage) throw std::runtime_error(input.string() + ": the recording holds no frames");
+  if (limit == 0) nothing_to_convert(input, damage->description);
   std::optional<Conversion> done;
   while (!(done = convert_once(frames, input, output, limit, damage))) {
   }
