@@ -174,7 +174,11 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   std::string stopped_early;
   for (std::uint64_t index = 0; index < reader.row_count(); ++index) {
     if (!keeps_row(index, static_cast<std::uint64_t>(tick_rate), static_cast<std::uint64_t>(*fps))) continue;
-    reader.read_row(index, frame.row);
+    try {
+      reader.read_row(index, frame.row);
+    } catch (const iRacing::IbtFormatError& error) {  // it shrank, or the device failed
+      throw std::runtime_error(input.string() + ": " + error.what());
+    }
     const auto tick = ticks.tick_of(frame.row, index);
     if (!tick) {
       stopped_early = "row " + std::to_string(index) +
