@@ -16,7 +16,7 @@ std::uint64_t stream_length(std::istream& input) {
   input.clear();
   input.seekg(0, std::ios::end);
   const auto end = input.tellg();
-  if (!input || end < 0) refuse("the file cannot be read (it cannot be searched)");
+  if (!input || end < 0) refuse("the file cannot be read: its length cannot be found");
   return static_cast<std::uint64_t>(end);
 }
 
