@@ -14,7 +14,8 @@ std::optional<FileCommandLine> parse_file_command_line(const std::vector<std::st
   options::options_description visible("Options");
   visible.add_options()("help", "show this help")("output,o", options::value(&command_line.output),
                                                   "the file to write (required)");
-  visible.add(command_options);
+  // One table, without a gap between the shared options and the command's own.
+  for (const auto& option : command_options.options()) visible.add(option);
   options::options_description all;
   all.add(visible).add_options()("input", options::value(&command_line.input));
   options::positional_options_description positional;
