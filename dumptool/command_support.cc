@@ -43,7 +43,7 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
   return std::nullopt;
 }
 
-std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& path) {
+std::ifstream open_input_file(const std::filesystem::path& path) {
   // Asked first, so that a file that is not there is told apart from one
   // that is there but damaged.
   std::error_code error;
@@ -51,12 +51,18 @@ std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& path) {
     throw UsageError("Failed to open the file " + path.string() + ": it is a directory");
   }
   errno = 0;
-  if (!std::ifstream(path, std::ios::binary)) {
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) {
     const int reason = errno;
     std::string message = "Failed to open the file " + path.string();
     if (reason != 0) message += ": " + std::generic_category().message(reason);
     throw UsageError(message);
   }
+  return stream;
+}
+
+std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& path) {
+  open_input_file(path);
   try {
     return std::make_unique<DumpFrames>(path);
   } catch (const std::invalid_argument&) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -53,6 +54,10 @@ class CommandLine {
   boost::program_options::variables_map values_;
   std::filesystem::path file_;
 };
+
+// Opens `path` for reading; UsageError, with the system's reason, when it
+// cannot be opened or is a directory.
+std::ifstream open_input_file(const std::filesystem::path& path);
 
 // Opens and indexes the recording `path`. UsageError when it cannot be
 // opened; std::invalid_argument "Invalid file format." when it is no dump.

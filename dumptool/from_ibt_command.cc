@@ -1,7 +1,6 @@
 // dumptool from-ibt: any .ibt telemetry file as a recording that emulator
 // replays into live shared memory, frames shaped like the simulator's own.
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -10,25 +9,24 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "common/progress_line.h"
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
-#include "dumptool/file_command_line.h"
-#include "dumptool/staged_output_file.h"
+#include "dumptool/command_support.h"
 #include "formats/dump_writer.h"
 #include "formats/ibt_reader.h"
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
 
-namespace {
-
 namespace options = boost::program_options;
 
-constexpr std::string_view usage =
-    "Usage: dumptool from-ibt IN.ibt -o OUT.bin [--fps N]\n\n"
+namespace dumptool {
+
+namespace {
+
+constexpr std::string_view about =
     "Turns a .ibt telemetry file into a recording that emulator replays as live\n"
     "iRacing telemetry: the file's variable table and rows, its session text in the\n"
     "first frame, three rotating row buffers with rising tick counts. The rate is\n"
@@ -109,36 +107,24 @@ class TickSource {
   std::int64_t previous_ = -1;
 };
 
-std::ifstream open_input(const std::filesystem::path& input) {
-  errno = 0;
-  std::ifstream stream(input, std::ios::binary);
-  if (!stream) {
-    const int error = errno;
-    throw std::runtime_error("Failed to open the file " + input.string() +
-                             (error != 0 ? ": " + std::generic_category().message(error) : std::string()));
-  }
-  return stream;
-}
-
-// The rate of the recording, or an error line and exit code 1.
-std::optional<int> chosen_fps(const options::variables_map& values, std::int32_t tick_rate, const std::string& input) {
+// The rate of the recording; UsageError when --fps asks for one it cannot have.
+int chosen_fps(const options::variables_map& values, std::int32_t tick_rate, const std::string& input) {
   if (values.count("fps") == 0) return std::min(tick_rate, max_fps);
   const int fps = values["fps"].as<int>();
   if (fps < min_fps || fps > max_fps) {
-    std::cerr << "Error: --fps must be " << min_fps << " to " << max_fps << ", not " << fps << std::endl;
-    return std::nullopt;
+    throw UsageError("--fps must be " + std::to_string(min_fps) + " to " + std::to_string(max_fps) + ", not " +
+                     std::to_string(fps));
   }
   if (fps > tick_rate) {
-    std::cerr << "Error: --fps " << fps << " is above the tick rate of " << input << " (" << tick_rate
-              << " rows per second)" << std::endl;
-    return std::nullopt;
+    throw UsageError("--fps " + std::to_string(fps) + " is above the tick rate of " + input + " (" +
+                     std::to_string(tick_rate) + " rows per second)");
   }
   return fps;
 }
 
 int convert(const std::filesystem::path& input, const std::filesystem::path& output,
             const options::variables_map& values) {
-  std::ifstream stream = open_input(input);
+  std::ifstream stream = open_input_file(input);
   std::optional<iRacing::IbtReader> opened;
   try {
     opened.emplace(stream);
@@ -151,8 +137,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
     throw std::runtime_error(input.string() + " is not a usable .ibt file: its tick rate is " +
                              std::to_string(tick_rate));
   }
-  const auto fps = chosen_fps(values, tick_rate, input.string());
-  if (!fps) return exit_bad_command_line;
+  const int fps = chosen_fps(values, tick_rate, input.string());
   const std::string declared = std::to_string(reader.disk_header().record_count);
   if (reader.row_count() == 0) {
     throw std::runtime_error(input.string() + (reader.cut_short() ? " is cut short before its first row (it declares " +
@@ -160,8 +145,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
                                                                    : " holds no rows"));
   }
 
-  StagedOutputFile out(output, input);
-  DumpWriter writer(out.stream(), static_cast<std::uint32_t>(*fps), iRacing::iracing_source_id);
+  const auto out = create_output(input, output, values.count("force") != 0);
   iRacing::Snapshot frame;
   frame.header = live_header(reader);
   frame.variable_headers = reader.variable_headers();
@@ -172,33 +156,38 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   progress.show_after(1'000'000'000);
   std::uint64_t frames = 0;
   std::string stopped_early;
-  for (std::uint64_t index = 0; index < reader.row_count(); ++index) {
-    if (!keeps_row(index, static_cast<std::uint64_t>(tick_rate), static_cast<std::uint64_t>(*fps))) continue;
-    try {
-      reader.read_row(index, frame.row);
-    } catch (const iRacing::IbtFormatError& error) {  // it shrank, or the device failed
-      throw std::runtime_error(input.string() + ": " + error.what());
+  try {
+    DumpWriter writer(out->stream(), static_cast<std::uint32_t>(fps), iRacing::iracing_source_id);
+    for (std::uint64_t index = 0; index < reader.row_count(); ++index) {
+      if (!keeps_row(index, static_cast<std::uint64_t>(tick_rate), static_cast<std::uint64_t>(fps))) continue;
+      try {
+        reader.read_row(index, frame.row);
+      } catch (const iRacing::IbtFormatError& error) {  // it shrank, or the device failed
+        throw std::runtime_error(input.string() + ": " + error.what());
+      }
+      const auto tick = ticks.tick_of(frame.row, index);
+      if (!tick) {
+        stopped_early = "row " + std::to_string(index) +
+                        " would need a tick count above 2^31 - 1; the rows before it were converted";
+        break;
+      }
+      // Rotate through the slots as the simulator does; the others keep the
+      // ticks of the rows written into them before.
+      auto& slot = frame.header.buffer_slots[static_cast<std::size_t>(frames % live_buffer_count)];
+      slot.tick_count = *tick;
+      writer.append_frame(iRacing::serialise_snapshot(frame));
+      frame.session_info.clear();  // only the first frame carries it
+      ++frames;
+      if (progress.enabled()) {
+        progress.update("from-ibt: row " + std::to_string(index + 1) + " of " + std::to_string(reader.row_count()));
+      }
     }
-    const auto tick = ticks.tick_of(frame.row, index);
-    if (!tick) {
-      stopped_early = "row " + std::to_string(index) +
-                      " would need a tick count above 2^31 - 1; the rows before it were converted";
-      break;
-    }
-    // Rotate through the slots as the simulator does; the others keep the
-    // ticks of the rows written into them before.
-    auto& slot = frame.header.buffer_slots[static_cast<std::size_t>(frames % live_buffer_count)];
-    slot.tick_count = *tick;
-    writer.append_frame(iRacing::serialise_snapshot(frame));
-    frame.session_info.clear();  // only the first frame carries it
-    ++frames;
-    if (progress.enabled()) {
-      progress.update("from-ibt: row " + std::to_string(index + 1) + " of " + std::to_string(reader.row_count()));
-    }
+  } catch (const DumpWriteError&) {
+    // The commit reports the failed write with the system's reason.
   }
   progress.clear();
-  out.commit();
-  std::cout << "Wrote " << frames << " frames at " << *fps << " fps to " << output.string() << std::endl;
+  commit_output(*out);
+  std::cout << "Wrote " << frames << " frames at " << fps << " fps to " << output.string() << std::endl;
   if (stopped_early.empty() && reader.cut_short()) {
     stopped_early = "the file is cut short: it declares " + declared + " rows but holds " +
                     std::to_string(reader.row_count()) + "; those were converted";
@@ -212,18 +201,19 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
 
 }  // namespace
 
+}  // namespace dumptool
+
 int run_from_ibt_command(const std::vector<std::string>& arguments) {
-  options::options_description own;
-  own.add_options()("fps", options::value<int>(),
-                    "frames per second, 1 to 60 (default: the file's tick rate, at most 60); a rate "
-                    "below the file's keeps every k-th row");
-  int exit_code = exit_success;
-  const auto command_line = parse_file_command_line(arguments, usage, own, exit_code);
-  if (!command_line) return exit_code;
-  try {
-    return convert(command_line->input, command_line->output, command_line->values);
-  } catch (const std::exception& error) {
-    std::cerr << "Error: " << error.what() << std::endl;
-    return exit_damaged_input;
-  }
+  using namespace dumptool;
+  CommandLine command_line("from-ibt IN.ibt -o OUT.bin [--fps N] [--force]", about);
+  command_line.add_options()
+      ("output,o", options::value<std::string>()->required(), "the recording to write")
+      ("fps", options::value<int>(),
+       "frames per second, 1 to 60 (default: the file's tick rate, at most 60); a rate below the "
+       "file's keeps every k-th row")
+      ("force", "replace OUT when it exists");
+  if (const auto code = command_line.parse(arguments)) return *code;
+  return run_guarded([&] {
+    return convert(command_line.file(), command_line.values()["output"].as<std::string>(), command_line.values());
+  });
 }

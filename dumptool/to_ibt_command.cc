@@ -13,8 +13,7 @@
 #include "common/progress_line.h"
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
-#include "dumptool/file_command_line.h"
-#include "dumptool/staged_output_file.h"
+#include "dumptool/command_support.h"
 #include "formats/dump_file_name.h"
 #include "formats/dump_frames.h"
 #include "formats/ibt_writer.h"
@@ -22,10 +21,13 @@
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
 
+namespace options = boost::program_options;
+
+namespace dumptool {
+
 namespace {
 
-constexpr std::string_view usage =
-    "Usage: dumptool to-ibt FILE -o OUT.ibt\n\n"
+constexpr std::string_view about =
     "Writes an iRacing recording as a .ibt telemetry file: the recording's variable\n"
     "table, one row per frame, the tick rate set to the recording's rate. A .ibt file\n"
     "holds one session text: it gets the session text in force at the end of the\n"
@@ -132,7 +134,7 @@ struct Conversion {
 // force is then an earlier one and the attempt starts again with the lower
 // limit.
 std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem::path& input,
-                                       const std::filesystem::path& output, std::size_t& limit,
+                                       const std::filesystem::path& output, bool force, std::size_t& limit,
                                        std::optional<Damage>& damage) {
   std::string text;
   const auto text_frame = session_text_at_end(frames, limit, text, damage);
@@ -150,15 +152,20 @@ std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem
   const std::size_t row_length = first.row.size();
   const std::size_t variables = first.variable_headers.size();
 
-  StagedOutputFile out(output, input);
+  const auto out = create_output(input, output, force);
   iRacing::MemoryHeader header = first.header;
   header.tick_rate = static_cast<std::int32_t>(frames.header().fps);
-  iRacing::IbtWriter writer(out.stream(), header, first.variable_headers, text, row_length);
+  std::optional<iRacing::IbtWriter> writer;
   DiskHeaderFromRows disk(walk.first_variables(), row_length, frames.header().fps);
   ProgressLine progress;
   progress.show_after(1'000'000'000);
   std::int32_t newest_tick = 0;
-  for (; frame != nullptr; ) {
+  try {
+    writer.emplace(out->stream(), header, first.variable_headers, text, row_length);
+  } catch (const std::ios_base::failure&) {
+    frame = nullptr;  // the commit reports the failed write with the system's reason
+  }
+  while (frame != nullptr && out->stream()) {
     if (walk.variables_differ_from_first() || frame->snapshot.row.size() != row_length) {
       // A .ibt file holds one variable table.
       throw std::runtime_error(input.string() + ": frame " + std::to_string(frame->number) + " (at " +
@@ -166,7 +173,11 @@ std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem
                                " s) changes the variable table, and a .ibt file holds only one; convert the parts "
                                "before and after it separately");
     }
-    writer.append_row(frame->snapshot.row);
+    try {
+      writer->append_row(frame->snapshot.row);
+    } catch (const std::ios_base::failure&) {
+      break;  // as above
+    }
     disk.add(frame->snapshot.row);
     newest_tick = frame->tick;
     if (progress.enabled()) {
@@ -182,28 +193,25 @@ std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem
     }
   }
   progress.clear();
-  writer.finish(disk.finish(start_date_of(input)), newest_tick);
-  out.commit();
-  return Conversion{writer.rows_written(), variables};
-}
-
-std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& input) {
-  try {
-    return std::make_unique<DumpFrames>(input);
-  } catch (const std::invalid_argument& error) {
-    throw std::runtime_error(input.string() + " is not a recording: " + error.what());
+  if (writer && out->stream()) {
+    try {
+      writer->finish(disk.finish(start_date_of(input)), newest_tick);
+    } catch (const std::ios_base::failure&) {
+      // as above
+    }
   }
+  commit_output(*out);
+  return Conversion{writer ? writer->rows_written() : 0, variables};
 }
 
-int convert(const std::filesystem::path& input, const std::filesystem::path& output) {
+int convert(const std::filesystem::path& input, const std::filesystem::path& output, bool force) {
   const auto recording = open_recording(input);
   DumpFrames& frames = *recording;
   try {
     iRacing::require_iracing_recording(frames);
   } catch (const std::invalid_argument& error) {
-    std::cerr << "Error: " << input.string() << " is " << error.what()
-              << "; only iRacing recordings carry the variable table a .ibt file needs" << std::endl;
-    return exit_bad_command_line;
+    throw UsageError(input.string() + " is " + error.what() +
+                     "; only iRacing recordings carry the variable table a .ibt file needs");
   }
   std::size_t limit = frames.size();
   std::optional<Damage> damage;
@@ -214,7 +222,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   if (limit == 0 && !damage) throw std::runtime_error(input.string() + ": the recording holds no frames");
   if (limit == 0) nothing_to_convert(input, damage->description);
   std::optional<Conversion> done;
-  while (!(done = convert_once(frames, input, output, limit, damage))) {
+  while (!(done = convert_once(frames, input, output, force, limit, damage))) {
   }
   std::cout << "Wrote " << done->rows << " rows of " << done->variables << " variables to " << output.string()
             << std::endl;
@@ -228,14 +236,17 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
 
 }  // namespace
 
+}  // namespace dumptool
+
 int run_to_ibt_command(const std::vector<std::string>& arguments) {
-  int exit_code = exit_success;
-  const auto command_line = parse_file_command_line(arguments, usage, {}, exit_code);
-  if (!command_line) return exit_code;
-  try {
-    return convert(command_line->input, command_line->output);
-  } catch (const std::exception& error) {
-    std::cerr << "Error: " << error.what() << std::endl;
-    return exit_damaged_input;
-  }
+  using namespace dumptool;
+  CommandLine command_line("to-ibt FILE -o OUT.ibt [--force]", about);
+  command_line.add_options()
+      ("output,o", options::value<std::string>()->required(), "the .ibt file to write")
+      ("force", "replace OUT when it exists");
+  if (const auto code = command_line.parse(arguments)) return *code;
+  return run_guarded([&] {
+    return convert(command_line.file(), command_line.values()["output"].as<std::string>(),
+                   command_line.has("force"));
+  });
 }

@@ -22,6 +22,28 @@ std::int32_t session_tick(const iRacing::Snapshot& frame) {
   return static_cast<std::int32_t>(iRacing::read_value(frame.row, *table.find("SessionTick"), 0));
 }
 
+// As every command that writes a file: a failed write is exit code 1, says
+// so, and leaves nothing behind.
+TEST(IbtReplay, AFullDiskLeavesNoFileBehind) {
+  if (programs_run_under_runner()) GTEST_SKIP() << "the file size limit is a POSIX shell feature";
+  E2eSandbox sandbox("ibt_full_disk");
+  ibt_test::write_recording(sandbox.directory() / "original.bin", 60, ibt_test::standin_recording(30, 60).frames);
+  // A 512-byte file size limit stands in for a full disk; the shell ignores
+  // SIGXFSZ so that the write fails instead of ending the program.
+  auto process = sandbox.start_command(
+      {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" to-ibt original.bin -o session.ibt",
+       program_path("dumptool")},
+      "full");
+  const auto status = process->wait_for_exit(std::chrono::seconds(60));
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(status->code, 1);
+  EXPECT_NE(process->standard_error().find("Failed to write the file session.ibt"), std::string::npos)
+      << process->standard_error();
+  for (const auto& entry : std::filesystem::directory_iterator(sandbox.directory())) {
+    EXPECT_EQ(entry.path().filename().string().find("session"), std::string::npos) << entry.path();
+  }
+}
+
 TEST(IbtReplay, DumperRecordsTheRowsOfTheIbtFile) {
   E2eSandbox sandbox("ibt_replay");
   const auto recording = ibt_test::standin_recording(180, 60, {90});

@@ -1,7 +1,8 @@
 // dumptool to-ibt and from-ibt on recordings of the stand-in's variables:
 // what each writes, that the two give back rows and variable table exactly,
-// and that damaged or unsuitable input ends with a clear error, exit code
-// 2 and no half-written output.
+// that damaged input ends with a clear error, exit code 2 and no
+// half-written output, and that a command line that cannot be carried out
+// as asked (an unsuitable input, an existing OUT) ends with exit code 1.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -146,7 +147,8 @@ TEST_F(IbtCommands, FromIbtAtALowerRateKeepsRowsAtTheRightTimes) {
   const IbtContents file = read_ibt(ibt);
   for (const auto& [fps, expected_rows] : std::vector<std::pair<int, std::vector<std::size_t>>>{
            {30, {0, 2, 4, 6}}, {20, {0, 3, 6, 9}}, {7, {0, 9, 18, 26, 35}}}) {
-    const CommandRun result = run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", std::to_string(fps)});
+    const CommandRun result =
+        run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", std::to_string(fps), "--force"});
     ASSERT_EQ(result.code, 0) << result.err;
     std::int32_t stored_fps = 0;
     const auto frames = read_frames(back, &stored_fps);
@@ -199,8 +201,8 @@ TEST_F(IbtCommands, ToIbtRefusesAnAccRecordingAndTheInputAsOutput) {
 
   write_recording(dump, 30, standin_recording(3, 30).frames);
   const auto size = std::filesystem::file_size(dump);
-  const CommandRun same = run(run_to_ibt_command, {dump.string(), "-o", dump.string()});
-  EXPECT_EQ(same.code, 2);
+  const CommandRun same = run(run_to_ibt_command, {dump.string(), "-o", dump.string(), "--force"});
+  EXPECT_EQ(same.code, 1);
   EXPECT_NE(same.err.find("is the input file"), std::string::npos) << same.err;
   EXPECT_EQ(std::filesystem::file_size(dump), size);
   EXPECT_EQ(files_in(directory.path()), 2u);
@@ -259,9 +261,30 @@ TEST_F(IbtCommands, CommandLinesThatCannotWork) {
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("session text in force at the end"), std::string::npos) << help.out;
   const CommandRun missing = run(run_from_ibt_command, {(directory.path() / "none.ibt").string(), "-o", back.string()});
-  EXPECT_EQ(missing.code, 2);
+  EXPECT_EQ(missing.code, 1);
   EXPECT_NE(missing.err.find("No such file"), std::string::npos) << missing.err;
   EXPECT_FALSE(std::filesystem::exists(back));
+}
+
+TEST_F(IbtCommands, AnExistingOutputIsReplacedOnlyWithForce) {
+  write_recording(dump, 60, standin_recording(4, 60).frames);
+  std::ofstream(ibt, std::ios::binary) << "keep me";
+  std::ofstream(back, std::ios::binary) << "keep me too";
+  const CommandRun to_refused = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  EXPECT_EQ(to_refused.code, 1);
+  EXPECT_NE(to_refused.err.find(ibt.string()), std::string::npos) << to_refused.err;
+  EXPECT_EQ(std::filesystem::file_size(ibt), 7u);
+  EXPECT_EQ(std::filesystem::file_size(back), 11u);
+
+  ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string(), "--force"}).code, 0);
+  EXPECT_EQ(read_ibt(ibt).rows.size(), 4u);
+  const CommandRun again = run(run_from_ibt_command, {ibt.string(), "-o", back.string()});
+  EXPECT_EQ(again.code, 1);
+  EXPECT_NE(again.err.find(back.string()), std::string::npos) << again.err;
+  EXPECT_EQ(std::filesystem::file_size(back), 11u);
+  ASSERT_EQ(run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--force"}).code, 0);
+  EXPECT_EQ(read_frames(back).size(), 4u);
+  EXPECT_EQ(files_in(directory.path()), 3u);  // no temporary file left behind
 }
 
 }  // namespace
