@@ -87,6 +87,9 @@ TEST(RecordingWalk, StartingMidwayFindsTheTextCarriedEarlier) {
   EXPECT_EQ(numbers, (std::vector<std::size_t>{4, 5, 6, 7, 8}));
   EXPECT_EQ(walk.session_text(), text_for(106));
 
+  // The text may be carried by the very first frame.
+  EXPECT_EQ(iRacing::RecordingWalk(frames, 1).session_text(), text_for(100));
+
   iRacing::RecordingWalk past_the_end(frames, 50);
   EXPECT_EQ(past_the_end.next(), nullptr);
 }
