@@ -168,6 +168,16 @@ def line_text(mutant):
     return (ROOT / mutant.path).read_text().splitlines()[mutant.line - 1].strip()
 
 
+def same_mutant(mutants, entry):
+    """The mutant an earlier --json entry stands for, also where lines were
+    added or removed above it since: the nearest one of the same kind within
+    a few lines, on a line of the same text."""
+    same = [m for m in mutants if (m.path, m.column, m.operator, m.original, m.replacement) ==
+            (entry["path"], entry["column"], entry["operator"], entry["original"], entry["replacement"])
+            and abs(m.line - entry["line"]) <= 10 and ("text" not in entry or line_text(m) == entry["text"])]
+    return min(same, key=lambda m: abs(m.line - entry["line"])) if same else None
+
+
 def sample(mutants, count, seed):
     """A seeded sample, two thirds from the priority files when there are enough."""
     rng = random.Random(seed)
@@ -254,6 +264,8 @@ def main():
     parser.add_argument("--ids", help="comma-separated mutant numbers (from --list) to run")
     parser.add_argument("--only", help="PATH or PATH:LINE: run the mutants there")
     parser.add_argument("--rerun", help="run again the mutants of an earlier --json result")
+    parser.add_argument("--exclude", action="append", default=[],
+                        help="with --sample: leave out the mutants of this earlier --json result (repeatable)")
     parser.add_argument("--test", action="append",
                         help="TARGETS=COMMAND: build the targets, then run the command ({build} is the build "
                              "directory); repeatable, run in order")
@@ -280,22 +292,20 @@ def main():
         wanted = {int(x) for x in args.ids.split(",")}
         chosen = [m for n, m in numbered if n in wanted]
     elif args.rerun:
-        # The same mutant, also where lines were added or removed above it
-        # since: the nearest one of the same kind within a few lines.
         chosen = []
         for e in json.load(open(args.rerun)):
-            same = [m for m in mutants if (m.path, m.column, m.operator, m.original, m.replacement) ==
-                    (e["path"], e["column"], e["operator"], e["original"], e["replacement"])
-                    and abs(m.line - e["line"]) <= 10 and ("text" not in e or line_text(m) == e["text"])]
+            same = same_mutant(mutants, e)
             if same:
-                chosen.append(min(same, key=lambda m: abs(m.line - e["line"])))
+                chosen.append(same)
             else:
                 print(f"no longer in the code: {e['path']}:{e['line']} {e['operator']}", file=sys.stderr)
     elif args.only:
         path, _, line = args.only.partition(":")
         chosen = [m for m in mutants if m.path == path and (not line or m.line == int(line))]
     elif args.sample:
-        chosen = sample(mutants, args.sample, args.seed)
+        # A fresh sample leaves out the mutants earlier runs already judged.
+        seen = {id(m) for f in args.exclude for e in json.load(open(f)) if (m := same_mutant(mutants, e))}
+        chosen = sample([m for m in mutants if id(m) not in seen], args.sample, args.seed)
     else:
         chosen = mutants
     number_of = {id(m): n for n, m in numbered}
