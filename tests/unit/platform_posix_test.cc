@@ -108,6 +108,24 @@ TEST(PosixPlatform, NamesGoWithTheirCreatorUnlessItIsKilledOutright) {
   ::unlink(event_path.c_str());
 }
 
+// Assignment releases what a handle held first: a creator's names go at
+// once, not when the process ends.
+TEST(PosixPlatform, AssigningOverACreatorRemovesItsNames) {
+  const ScopedNamePrefix prefix;
+  const auto region_path = [&](const char* name) { return "/dev/shm/" + prefix.prefix() + name; };
+  const auto event_path = [&](const char* name) { return "/dev/shm/sem." + prefix.prefix() + name; };
+  SharedMemory region = SharedMemory::create_or_open("Local\\A", 64);
+  NamedEvent event = NamedEvent::create("Local\\EA");
+  ASSERT_NE(mode(region_path("A")), -1);
+  ASSERT_NE(mode(event_path("EA")), -1);
+  region = SharedMemory::create_or_open("Local\\B", 64);
+  event = NamedEvent::create("Local\\EB");
+  EXPECT_EQ(mode(region_path("A")), -1);
+  EXPECT_EQ(mode(event_path("EA")), -1);
+  EXPECT_NE(mode(region_path("B")), -1);
+  EXPECT_NE(mode(event_path("EB")), -1);
+}
+
 TEST(InterruptHandler, WritesTheMessageSetsTheStopFlagAndTheProcessGoesOn) {
   Child child([] {
     const StopSignal stop;
