@@ -15,6 +15,7 @@
 
 #include "common/pacing.h"
 #include "formats/dump_format.h"
+#include "formats/dump_reader.h"
 
 namespace dump_test {
 
@@ -38,16 +39,23 @@ inline std::string raw_record(std::uint32_t compressed_size, std::uint32_t uncom
   return std::string(sizes.begin(), sizes.end()) + data;
 }
 
-// A record as the recorder writes it.
-inline std::string record(const Bytes& payload) {
+// What zlib's compress2 at the default level makes of `payload`.
+inline Bytes compress2_default(const Bytes& payload) {
   uLongf length = compressBound(static_cast<uLong>(payload.size()));
-  std::string data(length, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(data.data()), &length, payload.data(), static_cast<uLong>(payload.size()),
-                Z_DEFAULT_COMPRESSION) != Z_OK) {
+  Bytes stream(length);
+  if (compress2(stream.data(), &length, payload.data(), static_cast<uLong>(payload.size()), Z_DEFAULT_COMPRESSION) !=
+      Z_OK) {
     throw std::runtime_error("compress2 failed");
   }
-  data.resize(length);
-  return raw_record(static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(payload.size()), data);
+  stream.resize(length);
+  return stream;
+}
+
+// A record as the recorder writes it.
+inline std::string record(const Bytes& payload) {
+  const Bytes stream = compress2_default(payload);
+  return raw_record(static_cast<std::uint32_t>(stream.size()), static_cast<std::uint32_t>(payload.size()),
+                    std::string(stream.begin(), stream.end()));
 }
 
 // A steady clock that moves `step` nanoseconds at each reading.
@@ -81,6 +89,27 @@ class FailingReads : public std::stringbuf {
  protected:
   int_type underflow() override { throw std::runtime_error("device error"); }
 };
+
+// A whole file's bytes; empty when it does not exist.
+inline std::string contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The number of entries in `directory`: what a test made there, and
+// anything left over.
+inline std::size_t files_in(const std::filesystem::path& directory) {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory), {}));
+}
+
+// Every frame of the dump file at `path`, read by the dump reader.
+inline std::vector<Bytes> frames_of(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  DumpReader reader(in);
+  std::vector<Bytes> frames;
+  for (Bytes frame = reader.next_frame(); !frame.empty(); frame = reader.next_frame()) frames.push_back(frame);
+  return frames;
+}
 
 // A fresh directory of its own, removed with everything in it.
 class TempDirectory {

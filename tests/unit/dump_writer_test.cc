@@ -20,11 +20,7 @@ TEST(DumpWriter, WritesTheHeaderThenRecordsThatInflateToTheirPayloads) {
   const std::uint32_t compressed_size = coding::decode_u32(bytes.data() + 72);
   ASSERT_EQ(bytes.size(), 72 + 8 + compressed_size);
   EXPECT_EQ(coding::decode_u32(bytes.data() + 76), 1000u);
-  Bytes inflated(1000);
-  uLongf length = 1000;
-  EXPECT_EQ(uncompress(inflated.data(), &length, reinterpret_cast<const Bytef*>(bytes.data() + 80), compressed_size),
-            Z_OK);
-  EXPECT_EQ(inflated, noise(1000));
+  EXPECT_EQ(bytes.substr(72), record(noise(1000)));  // what compress2 makes of it
 }
 
 TEST(DumpWriter, RecordsAreByteForByteWhatCompress2Writes) {

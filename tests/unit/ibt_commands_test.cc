@@ -13,13 +13,14 @@
 #include "dump_test_support.h"
 #include "dumptool/commands.h"
 #include "formats/dump_index.h"
-#include "formats/dump_reader.h"
+#include "formats/dump_frames.h"
 #include "formats/ibt_reader.h"
 #include "formats/iracing_variable_table.h"
 #include "ibt_test_support.h"
 
 namespace {
 
+using dump_test::files_in;
 using dump_test::TempDirectory;
 using ibt_test::standin_recording;
 using ibt_test::write_recording;
@@ -37,13 +38,9 @@ CommandRun run(int (*command)(const std::vector<std::string>&), const std::vecto
 }
 
 std::vector<iRacing::Snapshot> read_frames(const std::filesystem::path& path, std::int32_t* fps = nullptr) {
-  std::ifstream in(path, std::ios::binary);
-  DumpReader reader(in);
-  if (fps != nullptr) *fps = reader.fps();
+  if (fps != nullptr) *fps = static_cast<std::int32_t>(DumpFrames(path).header().fps);
   std::vector<iRacing::Snapshot> frames;
-  for (auto payload = reader.next_frame(); !payload.empty(); payload = reader.next_frame()) {
-    frames.push_back(iRacing::parse_snapshot(payload));
-  }
+  for (const auto& payload : dump_test::frames_of(path)) frames.push_back(iRacing::parse_snapshot(payload));
   return frames;
 }
 
@@ -66,11 +63,6 @@ IbtContents read_ibt(const std::filesystem::path& path) {
 double value_of(const iRacing::Snapshot& frame, std::string_view name) {
   const iRacing::VariableTable table(frame.variable_headers);
   return iRacing::read_value(frame.row, *table.find(name), 0);
-}
-
-// Only the files a test made itself: no temporary file left behind.
-std::size_t files_in(const std::filesystem::path& directory) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(directory), {}));
 }
 
 class IbtCommands : public testing::Test {
@@ -224,8 +216,7 @@ TEST_F(IbtCommands, FromIbtConvertsTheRowsOfAFileCutShortAndSaysSo) {
 TEST_F(IbtCommands, FromIbtRefusesHostileFilesWithoutWritingAnything) {
   write_recording(dump, 60, standin_recording(4, 60).frames);
   ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
-  std::ifstream in(ibt, std::ios::binary);
-  const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string good = dump_test::contents(ibt);
   struct Case {
     std::size_t offset;
     std::int32_t value;

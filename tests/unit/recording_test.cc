@@ -4,21 +4,12 @@
 #include "dumper/recording_cycle.h"
 #include "dumper/recording_loops.h"
 #include "dumper/time_stamp.h"
-#include "formats/dump_reader.h"
 #include "unit/dump_test_support.h"
 
 namespace {
 
 using namespace dump_test;
 using namespace std::chrono_literals;
-
-std::vector<Bytes> frames_of(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  DumpReader reader(in);
-  std::vector<Bytes> frames;
-  for (Bytes frame = reader.next_frame(); !frame.empty(); frame = reader.next_frame()) frames.push_back(frame);
-  return frames;
-}
 
 // A source that follows a script and logs every connect; a connect past the
 // script requests a stop.
@@ -117,8 +108,7 @@ TEST_F(Recorder, TheTwentyFirstEmptyReadInARowEndsTheConnectionAndItsFile) {
            "\nSaver started\nSource is down, disconnecting\n";
   };
   EXPECT_EQ(console.str(), recording(path("_1")) + recording(path("_2")) + "Waiting for the connection\n");
-  std::ifstream earlier(path());
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(earlier), {}), "an earlier recording");
+  EXPECT_EQ(contents(path()), "an earlier recording");
   EXPECT_EQ(frames_of(path("_1")), (std::vector<Bytes>{{1, 2, 3}, noise(500)}));
   EXPECT_EQ(frames_of(path("_2")), std::vector<Bytes>{{4}});
   EXPECT_EQ(iracing.use_count(), 1) << "the cycle released its sources";

@@ -42,8 +42,7 @@ class ReportCommand : public ::testing::Test {
       result.out = console.out();
       result.err = console.err();
     }
-    std::ifstream in(output(), std::ios::binary);
-    result.html.assign(std::istreambuf_iterator<char>(in), {});
+    result.html = dump_test::contents(output());
     return result;
   }
   std::filesystem::path input() const { return directory.path() / "recording.bin"; }

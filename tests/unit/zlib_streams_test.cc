@@ -15,15 +15,6 @@ namespace {
 
 using namespace dump_test;
 
-Bytes compress2_default(const Bytes& payload) {
-  uLongf length = compressBound(static_cast<uLong>(payload.size()));
-  Bytes stream(length);
-  EXPECT_EQ(compress2(stream.data(), &length, payload.data(), static_cast<uLong>(payload.size()), Z_DEFAULT_COMPRESSION),
-            Z_OK);
-  stream.resize(length);
-  return stream;
-}
-
 // Successive ACC frames of the stand-in, interleaved with frames unlike them
 // (text, noise, long runs, a single byte), so that whatever one frame leaves
 // in the stream would show in the next one's bytes.
