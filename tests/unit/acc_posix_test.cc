@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdexcept>
 
 #include "common/platform/platform.h"
 #include "emulator/acc_emulator.h"
 #include "formats/acc_pages.h"
+#include "unit/error_message.h"
 #include "unit/scoped_name_prefix.h"
 
 // A directory where the static page belongs cannot be opened as a page, nor
@@ -18,12 +18,7 @@ TEST(AccEmulatorPosix, PageThatCannotBeCreatedOrMappedReleasesTheOthers) {
   const std::string base = "/dev/shm/" + prefix.prefix();
   ASSERT_TRUE(std::filesystem::create_directory(base + "acpmf_static"));
   ACC::Emulator emulator;
-  try {
-    emulator.start();
-    ADD_FAILURE() << "start succeeded";
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Failed to create file mapping");
-  }
+  EXPECT_EQ(message_of([&] { emulator.start(); }), "Failed to create file mapping");
   EXPECT_FALSE(std::filesystem::exists(base + "acpmf_graphics"));
   EXPECT_FALSE(std::filesystem::exists(base + "acpmf_physics"));
   emulator.write_frame(ACC::to_payload(ACC::default_page_set()));  // not started: ignored
@@ -31,12 +26,7 @@ TEST(AccEmulatorPosix, PageThatCannotBeCreatedOrMappedReleasesTheOthers) {
 
   const auto foreign = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 800);
   ASSERT_TRUE(foreign);
-  try {
-    emulator.start();
-    ADD_FAILURE() << "start succeeded";
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Failed to map view");
-  }
+  EXPECT_EQ(message_of([&] { emulator.start(); }), "Failed to map view");
   EXPECT_FALSE(std::filesystem::exists(base + "acpmf_graphics"));
   EXPECT_FALSE(std::filesystem::exists(base + "acpmf_static"));
 }

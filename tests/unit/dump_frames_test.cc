@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "dump_test_support.h"
+#include "error_message.h"
 
 namespace {
 
@@ -39,12 +40,8 @@ TEST(DumpFrames, ReadsAnyFrameInAnyOrderAndFindsFramesByTime) {
 }
 
 TEST(DumpFrames, SaysWhyAFileCannotBeOpened) {
-  try {
-    DumpFrames frames("/nonexistent-directory/recording.bin");
-    FAIL();
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Failed to open the file /nonexistent-directory/recording.bin: No such file or directory");
-  }
+  EXPECT_EQ(message_of([] { DumpFrames frames("/nonexistent-directory/recording.bin"); }),
+            "Failed to open the file /nonexistent-directory/recording.bin: No such file or directory");
 }
 
 }  // namespace

@@ -3,20 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "dump_test_support.h"
+#include "error_message.h"
 
 namespace {
 
+using dump_test::contents;
+using dump_test::files_in;
 using dump_test::TempDirectory;
-
-std::string contents(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::size_t files_in(const std::filesystem::path& directory) {
-  return static_cast<std::size_t>(
-      std::distance(std::filesystem::directory_iterator(directory), std::filesystem::directory_iterator()));
-}
 
 TEST(ReplacingFile, AppearsOnlyWhenCommittedAndLeavesNothingOtherwise) {
   const TempDirectory directory;
@@ -39,12 +32,8 @@ TEST(ReplacingFile, RefusesAnExistingFileUnlessToldToReplaceIt) {
   const TempDirectory directory;
   const auto target = directory.path() / "out.bin";
   directory.write("out.bin", "old");
-  try {
-    ReplacingFile file(target, ReplacingFile::Existing::refuse);
-    FAIL();
-  } catch (const std::runtime_error& error) {
-    EXPECT_EQ(std::string(error.what()), "The file " + target.string() + " exists already; add --force to replace it");
-  }
+  EXPECT_EQ(message_of([&] { ReplacingFile file(target, ReplacingFile::Existing::refuse); }),
+            "The file " + target.string() + " exists already; add --force to replace it");
   {
     ReplacingFile file(target, ReplacingFile::Existing::replace);
     file.stream() << "new";

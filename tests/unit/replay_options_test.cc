@@ -7,6 +7,7 @@
 #include "common/console_key_decoder.h"
 #include "common/frame_schedule.h"
 #include "unit/dump_test_support.h"
+#include "unit/error_message.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ ReplayOptions choices(std::optional<double> speed, std::optional<double> from = 
 }
 
 std::string rejection(const ReplayOptions& options) {
-  try {
-    check_replay_options(options);
-    return "";
-  } catch (const RejectedOption& error) {
-    return error.what();
-  }
+  return message_of<RejectedOption>([&] { check_replay_options(options); });
 }
 
 TEST(ReplayOptions, RejectsSpeedsAndRangesThatCannotBe) {
@@ -66,12 +62,7 @@ TEST(ReplayOptions, ARangeGivesTheFramesTakenFromItsStartUpToItsEnd) {
   EXPECT_EQ(plan_replay(frames, path, choices({}, {}, 5)).end, 50u);
 
   const auto rejected = [&](const ReplayOptions& options) {
-    try {
-      plan_replay(frames, path, options);
-      return std::string();
-    } catch (const RejectedOption& error) {
-      return std::string(error.what());
-    }
+    return message_of<RejectedOption>([&] { plan_replay(frames, path, options); });
   };
   EXPECT_EQ(rejected(choices({}, 4.95)), "the option '--from' lies beyond the end of the recording (the recording holds 5 seconds)");
   EXPECT_EQ(rejected(choices({}, {}, 5.01)), "the option '--to' lies beyond the end of the recording (the recording holds 5 seconds)");
