@@ -23,6 +23,19 @@ struct Recording {
   std::string last_session_text;
 };
 
+// The stand-in's variable headers, as its own encoder writes them.
+inline std::vector<iRacing::VariableHeader> standin_variable_headers() {
+  const auto& variables = iRacing::standin_variables();
+  std::vector<std::byte> bytes(variables.size() * iRacing::variable_header_size);
+  iRacing::encode_variable_headers(bytes, variables);
+  std::vector<iRacing::VariableHeader> headers(variables.size());
+  for (std::size_t i = 0; i < headers.size(); ++i) {
+    std::memcpy(headers[i].bytes.data(), bytes.data() + i * iRacing::variable_header_size,
+                iRacing::variable_header_size);
+  }
+  return headers;
+}
+
 // `count` frames recorded at `fps` from the stand-in running at 60 ticks a
 // second: rows rotate through three slots, the session text comes with
 // frame 0 and again, rewritten, with each frame of `text_changes`.
@@ -30,13 +43,7 @@ inline Recording standin_recording(std::size_t count, int fps, std::vector<std::
   const auto& variables = iRacing::standin_variables();
   const std::int32_t row_length = iRacing::standin_row_length(variables);
   const auto layout = iRacing::plan_standin_layout(static_cast<std::int32_t>(variables.size()), row_length);
-  std::vector<std::byte> header_bytes(variables.size() * iRacing::variable_header_size);
-  iRacing::encode_variable_headers(header_bytes, variables);
-  std::vector<iRacing::VariableHeader> headers(variables.size());
-  for (std::size_t i = 0; i < headers.size(); ++i) {
-    std::memcpy(headers[i].bytes.data(), header_bytes.data() + i * iRacing::variable_header_size,
-                iRacing::variable_header_size);
-  }
+  const std::vector<iRacing::VariableHeader> headers = standin_variable_headers();
 
   Recording recording;
   iRacing::MemoryHeader header = iRacing::standin_memory_header(layout);

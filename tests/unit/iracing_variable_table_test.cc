@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <cstring>
 #include <limits>
 #include <vector>
 
+#include "ibt_test_support.h"
 #include "tools/sim_standin/iracing_variables.h"
 
 namespace iRacing {
@@ -16,12 +16,7 @@ namespace {
 // them back by name must give the values it put in.
 TEST(VariableTable, ReadsTheStandinsHeadersAndRowsByName) {
   const auto& variables = standin_variables();
-  std::vector<std::byte> header_bytes(variables.size() * variable_header_size);
-  encode_variable_headers(header_bytes, variables);
-  std::vector<VariableHeader> headers(variables.size());
-  for (std::size_t i = 0; i < headers.size(); ++i) {
-    std::memcpy(headers[i].bytes.data(), header_bytes.data() + i * variable_header_size, variable_header_size);
-  }
+  const std::vector<VariableHeader> headers = ibt_test::standin_variable_headers();
   const VariableTable table(headers);
   const std::size_t row_length = static_cast<std::size_t>(standin_row_length(variables));
   std::vector<std::byte> row(row_length);
