@@ -22,24 +22,12 @@ std::int32_t sim_status(const std::vector<std::uint8_t>& payload) {
   return coding::decode_i32(payload.data() + ACC::sim_status_offset);
 }
 
-void expect_gaps_zero(const std::vector<std::uint8_t>& payload) {
-  ASSERT_EQ(payload.size(), ACC::payload_size);
-  const auto zero = [&](std::size_t from, std::size_t to) {
-    return std::all_of(payload.begin() + static_cast<std::ptrdiff_t>(from),
-                       payload.begin() + static_cast<std::ptrdiff_t>(to), [](std::uint8_t b) { return b == 0; });
-  };
-  EXPECT_TRUE(zero(1588, 1700));
-  EXPECT_TRUE(zero(2500, 2700));
-  EXPECT_TRUE(zero(3456, 3700));
-}
-
 }  // namespace
 
 TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
   E2eSandbox sandbox("acc_round_trip");
   {
-    auto standin = sandbox.start("sim_standin", {"--sim", "acc", "--rate", "60"}, "standin");
-    ASSERT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
+    auto standin = start_standin(sandbox, {"--sim", "acc", "--rate", "60"});
     auto dumper = sandbox.start("dumper", {"--fps", "20"}, "record");
     ASSERT_TRUE(dumper->wait_for_output("Connected to accz\n", 30s)) << dumper->standard_output();
     std::this_thread::sleep_for(2s);
@@ -57,8 +45,7 @@ TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
   auto dumper = sandbox.start("dumper", {"--fps", "20"}, "rerecord", "replay");
   ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
   const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", files.front().string()}, "replay");
-  EXPECT_EQ(replay.output, "Using emulator: accz\nFrames per second: 20\nEmulator started\n"
-                           "Emulator reached end of file\n" + std::string(emulator_closing_lines));
+  EXPECT_EQ(replay.output, replay_start_lines("accz", 20) + "Emulator reached end of file\n" + emulator_closing_lines);
   // An ACC recording ends only with Ctrl+C: after the replay the recorder
   // keeps reading the last page images, now with the status 0.
   std::this_thread::sleep_for(500ms);
@@ -74,7 +61,7 @@ TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
   std::size_t position = 0;
   std::size_t live = 0;
   for (const auto& payload : replayed.frames) {
-    expect_gaps_zero(payload);
+    expect_acc_size_and_gaps(payload);
     if (sim_status(payload) == 0) continue;
     ++live;
     const auto found = std::find(original.frames.begin() + static_cast<std::ptrdiff_t>(position),
@@ -90,10 +77,8 @@ TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
 
 TEST(AccRecording, WithBothSimulatorsRunningIRacingIsRecorded) {
   E2eSandbox sandbox("both_simulators");
-  auto acc = sandbox.start("sim_standin", {"--sim", "acc"}, "acc");
-  auto iracing = sandbox.start("sim_standin", {"--sim", "iracing"}, "iracing");
-  ASSERT_TRUE(acc->wait_for_output("Publishing", 30s));
-  ASSERT_TRUE(iracing->wait_for_output("Publishing", 30s));
+  auto acc = start_standin(sandbox, {"--sim", "acc"}, "acc");
+  auto iracing = start_standin(sandbox, {"--sim", "iracing"}, "iracing");
   auto dumper = sandbox.start("dumper", {"--fps", "30"}, "dumper");
   ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
   stop_with_interrupt(*dumper, "dumper");

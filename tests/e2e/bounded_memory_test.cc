@@ -16,18 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
-
 // The most memory the process has had resident so far, in KiB.
 std::optional<long> peak_resident_kib(pid_t pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -52,7 +40,7 @@ TEST(DumperMemory, HugeRowLengthInATinyRegionCostsNoMemory) {
 
   // Without sanitizers the address space is limited too, so a regression
   // fails fast instead of taking gigabytes from a shared machine.
-  const std::string limit = sanitized ? "" : "ulimit -v 1048576 && ";
+  const std::string limit = built_with_address_sanitizer ? "" : "ulimit -v 1048576 && ";
   auto dumper = sandbox.start_command(
       {"/bin/sh", "-c", limit + "exec \"$0\" --fps 30", program_path("dumper")}, "dumper");
   ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 20s)) << dumper->standard_output();

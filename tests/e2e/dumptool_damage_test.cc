@@ -12,11 +12,6 @@
 
 namespace {
 
-RunResult dumptool(const E2eSandbox& sandbox, const std::vector<std::string>& arguments) {
-  static int runs = 0;
-  return run_to_end(sandbox, "dumptool", arguments, "dumptool_" + std::to_string(runs++));
-}
-
 std::vector<std::vector<std::uint8_t>> ten_frames() {
   std::vector<std::vector<std::uint8_t>> frames;
   for (int tick = 1; tick <= 10; ++tick) {
@@ -31,18 +26,6 @@ void write_bytes(const std::filesystem::path& path, const std::string& bytes) {
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Names in the sandbox other than the given ones: temporary files left over.
-std::vector<std::string> other_files(const E2eSandbox& sandbox, const std::vector<std::string>& expected) {
-  std::vector<std::string> others;
-  for (const auto& entry : std::filesystem::directory_iterator(sandbox.directory())) {
-    const std::string name = entry.path().filename().string();
-    const bool console_log = entry.path().extension() == ".stdout" || entry.path().extension() == ".stderr" ||
-                             name.find("dumptool_") == 0;
-    if (!console_log && std::find(expected.begin(), expected.end(), name) == expected.end()) others.push_back(name);
-  }
-  return others;
-}
-
 TEST(DumptoolRepair, KeepsEveryRecordThatInflatesByteForByte) {
   E2eSandbox sandbox("dumptool_repair");
   const auto intact = sandbox.directory() / "intact.bin";
@@ -54,14 +37,14 @@ TEST(DumptoolRepair, KeepsEveryRecordThatInflatesByteForByte) {
   const auto& records = index.records();
 
   // Intact: the same file again.
-  const RunResult same = dumptool(sandbox, {"repair", "intact.bin", "-o", "same.bin"});
+  const RunResult same = run_dumptool(sandbox, {"repair", "intact.bin", "-o", "same.bin"});
   EXPECT_EQ(same.status.code, 0) << same.error;
   EXPECT_EQ(read_file(sandbox.directory() / "same.bin"), bytes);
   EXPECT_TRUE(contains(same.output, "the file was intact")) << same.output;
 
   // Cut short inside record 7: records 0 to 6 are kept.
   write_bytes(sandbox.directory() / "short.bin", bytes.substr(0, records[7].data_offset() + 5));
-  const RunResult cut_short = dumptool(sandbox, {"repair", "short.bin", "-o", "short_repaired.bin"});
+  const RunResult cut_short = run_dumptool(sandbox, {"repair", "short.bin", "-o", "short_repaired.bin"});
   EXPECT_EQ(cut_short.status.code, 2);
   EXPECT_EQ(read_file(sandbox.directory() / "short_repaired.bin"), bytes.substr(0, records[7].offset));
   EXPECT_TRUE(contains(cut_short.output, "Dropped the end of the file from byte " + std::to_string(records[7].offset)))
@@ -71,7 +54,7 @@ TEST(DumptoolRepair, KeepsEveryRecordThatInflatesByteForByte) {
   std::string damaged = bytes;
   for (auto at = records[4].data_offset(); at < records[4].end_offset(); ++at) damaged[at] = '\x5a';
   write_bytes(sandbox.directory() / "damaged.bin", damaged);
-  const RunResult middle = dumptool(sandbox, {"repair", "damaged.bin", "-o", "damaged_repaired.bin"});
+  const RunResult middle = run_dumptool(sandbox, {"repair", "damaged.bin", "-o", "damaged_repaired.bin"});
   EXPECT_EQ(middle.status.code, 2);
   EXPECT_TRUE(contains(middle.output, "Dropped frame 4 (record at byte " + std::to_string(records[4].offset)))
       << middle.output;
@@ -81,7 +64,7 @@ TEST(DumptoolRepair, KeepsEveryRecordThatInflatesByteForByte) {
   EXPECT_EQ(repaired.frames.size(), 9u);
 
   // info finds the same damage, by frame and offset.
-  const RunResult info = dumptool(sandbox, {"info", "damaged.bin"});
+  const RunResult info = run_dumptool(sandbox, {"info", "damaged.bin"});
   EXPECT_EQ(info.status.code, 2);
   EXPECT_TRUE(contains(info.output, "Damage:          frame 4 (record at byte " + std::to_string(records[4].offset)))
       << info.output;
@@ -93,17 +76,17 @@ TEST(DumptoolOutput, NeverReplacesTheInputNorAnExistingFileUnasked) {
   write_dump(input, 30, make_source_id("irac"), ten_frames());
   const std::string bytes = read_file(input);
 
-  const RunResult onto_itself = dumptool(sandbox, {"repair", "input.bin", "-o", "./input.bin", "--force"});
+  const RunResult onto_itself = run_dumptool(sandbox, {"repair", "input.bin", "-o", "./input.bin", "--force"});
   EXPECT_EQ(onto_itself.status.code, 1);
   EXPECT_TRUE(contains(onto_itself.error, "is the input file")) << onto_itself.error;
   EXPECT_EQ(read_file(input), bytes);
 
   write_bytes(sandbox.directory() / "taken.bin", "keep me");
-  const RunResult refused = dumptool(sandbox, {"cut", "input.bin", "--to", "0.1", "-o", "taken.bin"});
+  const RunResult refused = run_dumptool(sandbox, {"cut", "input.bin", "--to", "0.1", "-o", "taken.bin"});
   EXPECT_EQ(refused.status.code, 1);
   EXPECT_TRUE(contains(refused.error, "exists already; add --force")) << refused.error;
   EXPECT_EQ(read_file(sandbox.directory() / "taken.bin"), "keep me");
-  const RunResult forced = dumptool(sandbox, {"cut", "input.bin", "--to", "0.1", "-o", "taken.bin", "--force"});
+  const RunResult forced = run_dumptool(sandbox, {"cut", "input.bin", "--to", "0.1", "-o", "taken.bin", "--force"});
   EXPECT_EQ(forced.status.code, 0) << forced.error;
   EXPECT_EQ(read_dump(sandbox.directory() / "taken.bin").frames.size(), 3u);
   EXPECT_TRUE(other_files(sandbox, {"input.bin", "taken.bin"}).empty());
@@ -122,11 +105,8 @@ TEST(DumptoolOutput, AFullDiskLeavesNoFileBehind) {
     }
   }
   write_dump(sandbox.directory() / "input.bin", 30, make_source_id("irac"), frames);
-  // A 16 KiB file size limit stands in for a full disk; the shell ignores
-  // SIGXFSZ so that the write fails instead of ending the program.
-  auto process = sandbox.start_command({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 32; exec \"$0\" repair input.bin -o out.bin",
-                                        program_path("dumptool")},
-                                       "full");
+  // A 16 KiB limit stands in for a full disk.
+  auto process = start_with_file_size_limit(sandbox, "dumptool", 32, {"repair", "input.bin", "-o", "out.bin"});
   const auto status = process->wait_for_exit(std::chrono::seconds(60));
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(status->code, 1);
@@ -147,11 +127,11 @@ TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
   const auto& dir = sandbox.directory();
 
   write_bytes(dir / "garbage.bin", std::string(500, 'x'));
-  const RunResult garbage = dumptool(sandbox, {"info", "garbage.bin"});
+  const RunResult garbage = run_dumptool(sandbox, {"info", "garbage.bin"});
   EXPECT_EQ(garbage.status.code, 2);
   EXPECT_TRUE(contains(garbage.error, "garbage.bin is not a recording")) << garbage.error;
 
-  const RunResult missing = dumptool(sandbox, {"vars", "missing.bin"});
+  const RunResult missing = run_dumptool(sandbox, {"vars", "missing.bin"});
   EXPECT_EQ(missing.status.code, 1);
   EXPECT_TRUE(contains(missing.error, "Failed to open the file missing.bin: No such file or directory"))
       << missing.error;
@@ -163,7 +143,7 @@ TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
   const auto offset = DumpIndex::scan(in).records()[2].offset;
   sizes.replace(offset + 4, 4, std::string("\xff\xff\xff\x7f", 4));
   write_bytes(dir / "sizes.bin", sizes);
-  const RunResult impossible = dumptool(sandbox, {"csv", "sizes.bin", "-o", "sizes.csv"});
+  const RunResult impossible = run_dumptool(sandbox, {"csv", "sizes.bin", "-o", "sizes.csv"});
   EXPECT_EQ(impossible.status.code, 2);
   EXPECT_TRUE(contains(impossible.error, "damaged from byte " + std::to_string(offset))) << impossible.error;
   const std::string sizes_csv = read_file(dir / "sizes.csv");
@@ -176,11 +156,11 @@ TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
   bytes[24] = 0xff, bytes[25] = 0xff, bytes[26] = 0xff, bytes[27] = 0x7f;  // variable_count
   frames[5] = bytes;
   write_dump(dir / "count.bin", 30, make_source_id("irac"), frames);
-  const RunResult count = dumptool(sandbox, {"info", "count.bin"});
+  const RunResult count = run_dumptool(sandbox, {"info", "count.bin"});
   EXPECT_EQ(count.status.code, 2);
   EXPECT_TRUE(contains(count.output, "Damage:          frame 5 ")) << count.output;
   EXPECT_TRUE(contains(count.output, "Frames:          10")) << count.output;
-  const RunResult count_csv = dumptool(sandbox, {"csv", "count.bin"});
+  const RunResult count_csv = run_dumptool(sandbox, {"csv", "count.bin"});
   EXPECT_EQ(count_csv.status.code, 2);
   EXPECT_TRUE(contains(count_csv.error, "frame 5 (record at byte")) << count_csv.error;
   EXPECT_EQ(std::count(count_csv.output.begin(), count_csv.output.end(), '\n'), 10);  // header and 9 frames
@@ -191,17 +171,17 @@ TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
                               variable("Outside", iRacing::VariableType::float64, 100000)};
   outside.header.variable_count = 2;
   write_dump(dir / "outside.bin", 30, make_source_id("irac"), {iRacing::serialise_snapshot(outside)});
-  const RunResult outside_csv = dumptool(sandbox, {"csv", "outside.bin"});
+  const RunResult outside_csv = run_dumptool(sandbox, {"csv", "outside.bin"});
   EXPECT_EQ(outside_csv.status.code, 2);
   EXPECT_TRUE(contains(outside_csv.error, "variable 'Outside' does not lie within the data row")) << outside_csv.error;
   EXPECT_EQ(outside_csv.output, "seconds,tick,Inside\n0,1,16843009\n");  // carriage returns removed
 
   // Nothing but a header: info works, csv has nothing to write.
   write_dump(dir / "empty.bin", 30, make_source_id("irac"), {});
-  const RunResult empty_info = dumptool(sandbox, {"info", "empty.bin"});
+  const RunResult empty_info = run_dumptool(sandbox, {"info", "empty.bin"});
   EXPECT_EQ(empty_info.status.code, 0) << empty_info.error;
   EXPECT_TRUE(contains(empty_info.output, "Frames:          0")) << empty_info.output;
-  const RunResult empty_csv = dumptool(sandbox, {"csv", "empty.bin"});
+  const RunResult empty_csv = run_dumptool(sandbox, {"csv", "empty.bin"});
   EXPECT_EQ(empty_csv.status.code, 1);
   EXPECT_TRUE(contains(empty_csv.error, "holds no frames")) << empty_csv.error;
 }
@@ -211,18 +191,18 @@ TEST(DumptoolAcc, CsvSaysThereIsNoVariableTableAndTheRestWorks) {
   std::vector<std::vector<std::uint8_t>> frames(20, std::vector<std::uint8_t>(3700, 1));
   write_dump(sandbox.directory() / "acc.bin", 10, make_source_id("accz"), frames);
 
-  const RunResult csv = dumptool(sandbox, {"csv", "acc.bin"});
+  const RunResult csv = run_dumptool(sandbox, {"csv", "acc.bin"});
   EXPECT_EQ(csv.status.code, 1);
   EXPECT_TRUE(contains(csv.error, "ACC pages carry no variable table")) << csv.error;
-  const RunResult info = dumptool(sandbox, {"info", "acc.bin"});
+  const RunResult info = run_dumptool(sandbox, {"info", "acc.bin"});
   EXPECT_EQ(info.status.code, 0) << info.error;
   EXPECT_TRUE(contains(info.output, "Source:          accz (ACC)")) << info.output;
-  const RunResult cut = dumptool(sandbox, {"cut", "acc.bin", "--from", "0.5", "--to", "1.5", "-o", "part.bin"});
+  const RunResult cut = run_dumptool(sandbox, {"cut", "acc.bin", "--from", "0.5", "--to", "1.5", "-o", "part.bin"});
   EXPECT_EQ(cut.status.code, 0) << cut.error;
   EXPECT_EQ(read_dump(sandbox.directory() / "part.bin").frames, std::vector<std::vector<std::uint8_t>>(10, frames[0]));
-  const RunResult bad_line = dumptool(sandbox, {"cut", "acc.bin", "--from", "-1", "-o", "x.bin"});
+  const RunResult bad_line = run_dumptool(sandbox, {"cut", "acc.bin", "--from", "-1", "-o", "x.bin"});
   EXPECT_EQ(bad_line.status.code, 1);
-  const RunResult no_output = dumptool(sandbox, {"cut", "acc.bin"});
+  const RunResult no_output = run_dumptool(sandbox, {"cut", "acc.bin"});
   EXPECT_EQ(no_output.status.code, 1);
   EXPECT_TRUE(contains(no_output.error, "output")) << no_output.error;
 }

@@ -20,47 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Frame {
-  std::int32_t tick = 0;
-  iRacing::Snapshot snapshot;
-};
-
-std::vector<Frame> parse_frames(const DumpContents& dump) {
-  std::vector<Frame> frames;
-  for (const auto& payload : dump.frames) {
-    Frame frame;
-    frame.snapshot = iRacing::parse_snapshot(payload);
-    const auto& header = frame.snapshot.header;
-    frame.tick = header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(header))].tick_count;
-    frames.push_back(std::move(frame));
-  }
-  return frames;
-}
-
-// The text in force at frame `index`: the last one carried up to it.
-std::string text_in_force(const std::vector<Frame>& frames, std::size_t index) {
-  for (std::size_t i = index + 1; i-- > 0;) {
-    if (!frames[i].snapshot.session_info.empty()) return frames[i].snapshot.session_info;
-  }
-  return {};
-}
-
-std::filesystem::path record_standin(const E2eSandbox& sandbox, int fps, std::chrono::milliseconds length,
-                                     const std::string& subdirectory = "") {
-  auto dumper = sandbox.start("dumper", {"--fps", std::to_string(fps)}, "record_" + subdirectory, subdirectory);
-  EXPECT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
-  std::this_thread::sleep_for(length);
-  stop_with_interrupt(*dumper, "dumper");
-  const auto files = sandbox.dump_files(subdirectory);
-  EXPECT_EQ(files.size(), 1u);
-  return files.empty() ? std::filesystem::path() : files.front();
-}
-
-RunResult dumptool(const E2eSandbox& sandbox, const std::vector<std::string>& arguments) {
-  static int runs = 0;
-  return run_to_end(sandbox, "dumptool", arguments, "dumptool_" + std::to_string(runs++));
-}
-
 // Runs one of the Python readers beside this test and returns its output.
 std::string run_python(const E2eSandbox& sandbox, const std::string& script, std::vector<std::string> arguments) {
   static int runs = 0;
@@ -125,17 +84,14 @@ bool expect_published_value(const std::string& name, std::span<const std::byte> 
 
 TEST(DumptoolOnAStandinRecording, CsvInfoAndSessionAgreeWithWhatWasPublished) {
   E2eSandbox sandbox("dumptool_standin");
-  auto standin = sandbox.start("sim_standin", {"--sim", "iracing"}, "standin");
-  ASSERT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
-  const auto recording = record_standin(sandbox, 20, 4000ms);
-  stop_with_interrupt(*standin, "stand-in");
+  const auto recording = record_standin(sandbox, {"--sim", "iracing"}, 20, 4000ms);
   ASSERT_FALSE(recording.empty());
-  const auto frames = parse_frames(read_dump(recording));
+  const auto frames = iracing_frames(read_dump(recording));
   ASSERT_GE(frames.size(), 20u);
 
   // csv: every column of every frame, read by Python, is what the stand-in
   // published at that frame's tick.
-  const RunResult csv = dumptool(sandbox, {"csv", recording.string(), "-o", "all.csv"});
+  const RunResult csv = run_dumptool(sandbox, {"csv", recording.string(), "-o", "all.csv"});
   ASSERT_EQ(csv.status.code, 0) << csv.error;
   const auto lines = split(run_python(sandbox, "read_csv_columns.py", {"all.csv"}), '\n');
   ASSERT_EQ(lines.size(), frames.size() + 1);
@@ -163,18 +119,18 @@ TEST(DumptoolOnAStandinRecording, CsvInfoAndSessionAgreeWithWhatWasPublished) {
   }
 
   // A chosen subset, a range, and a mistyped name.
-  const RunResult some = dumptool(sandbox, {"csv", recording.string(), "--vars", "Gear,SectorTimes", "--from", "0.5",
+  const RunResult some = run_dumptool(sandbox, {"csv", recording.string(), "--vars", "Gear,SectorTimes", "--from", "0.5",
                                             "--to", "1"});
   EXPECT_EQ(some.status.code, 0) << some.error;
   EXPECT_EQ(split(some.output, '\n').front(), "seconds,tick,Gear,SectorTimes[0],SectorTimes[1],SectorTimes[2]");
   EXPECT_EQ(split(some.output, '\n').size(), 1u + 10u);  // frames 10 to 19
-  const RunResult unknown = dumptool(sandbox, {"csv", recording.string(), "--vars", "Sped,Gear", "-o", "x.csv"});
+  const RunResult unknown = run_dumptool(sandbox, {"csv", recording.string(), "--vars", "Sped,Gear", "-o", "x.csv"});
   EXPECT_EQ(unknown.status.code, 1);
   EXPECT_NE(unknown.error.find("'Sped' (close: Speed"), std::string::npos) << unknown.error;
   EXPECT_FALSE(std::filesystem::exists(sandbox.directory() / "x.csv"));
 
   // info --json, read by Python's json module.
-  const RunResult info = dumptool(sandbox, {"info", "--json", recording.string()});
+  const RunResult info = run_dumptool(sandbox, {"info", "--json", recording.string()});
   ASSERT_EQ(info.status.code, 0) << info.error;
   std::ofstream(sandbox.directory() / "info.json") << info.output;
   std::size_t texts = 0;
@@ -195,43 +151,24 @@ TEST(DumptoolOnAStandinRecording, CsvInfoAndSessionAgreeWithWhatWasPublished) {
   EXPECT_EQ(fields, expected);
 
   // session: the text in force, byte for byte.
-  const RunResult session = dumptool(sandbox, {"session", recording.string(), "--at", "1.5"});
+  const RunResult session = run_dumptool(sandbox, {"session", recording.string(), "--at", "1.5"});
   EXPECT_EQ(session.status.code, 0) << session.error;
   EXPECT_EQ(session.output, text_in_force(frames, 30));
 }
 
-// Replays `recording` while a second dumper records the replay in "replay/".
-DumpContents record_replay(const E2eSandbox& sandbox, const std::filesystem::path& recording, int fps) {
-  auto dumper = sandbox.start("dumper", {"--fps", std::to_string(fps)}, "rerecord", "replay");
-  EXPECT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
-  const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", recording.string()}, "replay");
-  EXPECT_EQ(replay.status.code, 0);
-  EXPECT_TRUE(dumper->wait_for_output("Source is down, disconnecting\n", 60s)) << dumper->standard_output();
-  stop_with_interrupt(*dumper, "second dumper");
-  const auto files = sandbox.dump_files("replay");
-  EXPECT_EQ(files.size(), 1u);
-  return files.empty() ? DumpContents{} : read_dump(files.front());
-}
-
 TEST(DumptoolCut, ARangeReplaysOnItsOwnAndIsRecordedBackFrameForFrame) {
   E2eSandbox sandbox("dumptool_cut");
-  std::filesystem::path recording;
-  {
-    auto standin = sandbox.start("sim_standin", {"--sim", "iracing"}, "standin");
-    ASSERT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
-    recording = record_standin(sandbox, 10, 9000ms, "original");
-    stop_with_interrupt(*standin, "stand-in");
-  }
+  const auto recording = record_standin(sandbox, {"--sim", "iracing"}, 10, 9000ms, "original");
   ASSERT_FALSE(recording.empty());
-  const auto original = parse_frames(read_dump(recording));
+  const auto original = iracing_frames(read_dump(recording));
   ASSERT_GE(original.size(), 75u);
 
-  const RunResult cut = dumptool(sandbox, {"cut", recording.string(), "--from", "1.5", "--to", "7.5", "-o", "cut.bin"});
+  const RunResult cut = run_dumptool(sandbox, {"cut", recording.string(), "--from", "1.5", "--to", "7.5", "-o", "cut.bin"});
   ASSERT_EQ(cut.status.code, 0) << cut.error;
   const DumpContents cut_dump = read_dump(sandbox.directory() / "cut.bin");
   EXPECT_TRUE(cut_dump.ends_cleanly);
   EXPECT_EQ(cut_dump.fps, 10u);
-  const auto cut_frames = parse_frames(cut_dump);
+  const auto cut_frames = iracing_frames(cut_dump);
   ASSERT_EQ(cut_frames.size(), 60u);  // frames 15 to 74
   for (std::size_t i = 0; i < cut_frames.size(); ++i) {
     const auto& source = original[15 + i];
@@ -252,20 +189,11 @@ TEST(DumptoolCut, ARangeReplaysOnItsOwnAndIsRecordedBackFrameForFrame) {
     }
   }
 
-  const auto replayed = parse_frames(record_replay(sandbox, sandbox.directory() / "cut.bin", 10));
+  const auto replayed = iracing_frames(record_replay(sandbox, sandbox.directory() / "cut.bin", 10));
   ASSERT_FALSE(replayed.empty());
-  std::map<std::int32_t, std::size_t> by_tick;
-  for (std::size_t i = 0; i < cut_frames.size(); ++i) by_tick[cut_frames[i].tick] = i;
-  for (const auto& frame : replayed) {
-    const auto found = by_tick.find(frame.tick);
-    ASSERT_NE(found, by_tick.end()) << "replayed tick " << frame.tick << " lies outside the cut";
-    const auto& cut_frame = cut_frames[found->second].snapshot;
-    EXPECT_EQ(frame.snapshot.row, cut_frame.row);
-    EXPECT_EQ(frame.snapshot.header, cut_frame.header);
-    EXPECT_EQ(frame.snapshot.variable_headers, cut_frame.variable_headers);
-  }
+  expect_replayed_as_recorded(cut_frames, replayed);
   // The recorder's first frame carries the text in memory when it joined.
-  EXPECT_EQ(replayed.front().snapshot.session_info, text_in_force(cut_frames, by_tick.at(replayed.front().tick)));
+  EXPECT_FALSE(replayed.front().snapshot.session_info.empty());
   // The recorder joins at its next once-a-second poll and runs out of phase
   // with the replay: it may miss the first two seconds and a frame now and then.
   EXPECT_GE(replayed.size(), 30u);

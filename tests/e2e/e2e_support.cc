@@ -10,9 +10,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
+#include <map>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
+#include "../unit/dump_test_support.h"
 #include "formats/dump_format.h"
 #include "formats/dump_index.h"
 #include "formats/dump_writer.h"
@@ -125,12 +129,7 @@ void expect_records_match_compress2(const std::filesystem::path& path) {
     std::vector<std::uint8_t> payload(sizes.uncompressed_size);
     uLongf payload_length = sizes.uncompressed_size;
     ASSERT_EQ(uncompress(payload.data(), &payload_length, stream.data(), sizes.compressed_size), Z_OK);
-    uLongf length = compressBound(sizes.uncompressed_size);
-    std::vector<std::uint8_t> expected(length);
-    ASSERT_EQ(compress2(expected.data(), &length, payload.data(), sizes.uncompressed_size, Z_DEFAULT_COMPRESSION),
-              Z_OK);
-    expected.resize(length);
-    ASSERT_EQ(stream, expected) << "record at " << record.offset << " of " << path;
+    ASSERT_EQ(stream, dump_test::compress2_default(payload)) << "record at " << record.offset << " of " << path;
   }
 }
 
@@ -174,10 +173,137 @@ std::vector<std::uint8_t> make_iracing_payload(std::int32_t tick, std::size_t ro
   return iRacing::serialise_snapshot(snapshot);
 }
 
+std::vector<std::vector<std::uint8_t>> iracing_payloads(int count, std::uint8_t fill_offset) {
+  std::vector<std::vector<std::uint8_t>> frames;
+  for (int tick = 1; tick <= count; ++tick) {
+    frames.push_back(make_iracing_payload(tick, 4096, static_cast<std::uint8_t>(tick + fill_offset)));
+  }
+  return frames;
+}
+
 void stop_with_interrupt(ChildProcess& process, const std::string& name) {
   process.send_signal(SIGINT);
   const auto status = process.wait_for_exit(std::chrono::seconds(30));
   ASSERT_TRUE(status.has_value()) << name << " did not end after Ctrl+C";
   EXPECT_TRUE(status->exited) << name;
   EXPECT_EQ(status->code, 0) << name;
+}
+
+RunResult run_dumptool(const E2eSandbox& sandbox, const std::vector<std::string>& arguments) {
+  static int runs = 0;
+  return run_to_end(sandbox, "dumptool", arguments, "dumptool_" + std::to_string(runs++));
+}
+
+std::unique_ptr<ChildProcess> start_with_file_size_limit(const E2eSandbox& sandbox, const std::string& program,
+                                                         int blocks, const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv{"/bin/sh", "-c",
+                                "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"",
+                                program_path(program)};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return sandbox.start_command(argv, program + "_limited");
+}
+
+std::vector<std::string> other_files(const E2eSandbox& sandbox, const std::vector<std::string>& expected) {
+  std::vector<std::string> others;
+  for (const auto& entry : std::filesystem::directory_iterator(sandbox.directory())) {
+    const std::string name = entry.path().filename().string();
+    const bool console_log = entry.path().extension() == ".stdout" || entry.path().extension() == ".stderr";
+    if (!console_log && std::find(expected.begin(), expected.end(), name) == expected.end()) others.push_back(name);
+  }
+  return others;
+}
+
+std::unique_ptr<ChildProcess> start_standin(const E2eSandbox& sandbox, const std::vector<std::string>& arguments,
+                                            const std::string& label) {
+  auto standin = sandbox.start("sim_standin", arguments, label);
+  if (!standin->wait_for_output("Publishing", std::chrono::seconds(30))) {
+    throw std::runtime_error("the stand-in did not start publishing: " + standin->standard_error());
+  }
+  return standin;
+}
+
+std::filesystem::path record_standin(const E2eSandbox& sandbox, const std::vector<std::string>& standin_arguments,
+                                     int fps, std::chrono::milliseconds length, const std::string& subdirectory) {
+  auto standin = start_standin(sandbox, standin_arguments);
+  auto dumper = sandbox.start("dumper", {"--fps", std::to_string(fps)}, "record_" + subdirectory, subdirectory);
+  EXPECT_TRUE(dumper->wait_for_output("Saver started\n", std::chrono::seconds(30))) << dumper->standard_output();
+  std::this_thread::sleep_for(length);
+  stop_with_interrupt(*dumper, "dumper");
+  stop_with_interrupt(*standin, "stand-in");
+  EXPECT_NE(dumper->standard_output().find("Connected to irac\n"), std::string::npos) << dumper->standard_output();
+  const auto files = sandbox.dump_files(subdirectory);
+  EXPECT_EQ(files.size(), 1u);
+  return files.empty() ? std::filesystem::path() : files.front();
+}
+
+DumpContents record_replay(const E2eSandbox& sandbox, const std::filesystem::path& recording, int fps,
+                           const std::string& subdirectory) {
+  auto dumper = sandbox.start("dumper", {"--fps", std::to_string(fps)}, "rerecord", subdirectory);
+  EXPECT_TRUE(dumper->wait_for_output("Waiting for the connection\n", std::chrono::seconds(30)));
+  const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", recording.string()}, "replay");
+  EXPECT_EQ(replay.status.code, 0);
+  EXPECT_NE(replay.output.find("Emulator reached end of file\n"), std::string::npos) << replay.output;
+  // After the replay the tick stands still: the recorder declares the source
+  // down after 21 empty reads.
+  EXPECT_TRUE(dumper->wait_for_output("Source is down, disconnecting\n", std::chrono::seconds(60)))
+      << dumper->standard_output();
+  stop_with_interrupt(*dumper, "second dumper");
+  const auto files = sandbox.dump_files(subdirectory);
+  EXPECT_EQ(files.size(), 1u);
+  return files.empty() ? DumpContents{} : read_dump(files.front());
+}
+
+std::string replay_start_lines(const std::string& id, int fps) {
+  return "Using emulator: " + id + "\nFrames per second: " + std::to_string(fps) + "\nEmulator started\n";
+}
+
+std::int32_t newest_tick(const iRacing::MemoryHeader& header) {
+  return header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(header))].tick_count;
+}
+
+std::vector<IracingFrame> iracing_frames(const DumpContents& dump) {
+  std::vector<IracingFrame> frames;
+  for (const auto& payload : dump.frames) {
+    IracingFrame frame;
+    frame.snapshot = iRacing::parse_snapshot(payload);
+    frame.tick = newest_tick(frame.snapshot.header);
+    frames.push_back(std::move(frame));
+  }
+  return frames;
+}
+
+std::string text_in_force(const std::vector<IracingFrame>& frames, std::size_t index) {
+  for (std::size_t i = index + 1; i-- > 0;) {
+    if (!frames[i].snapshot.session_info.empty()) return frames[i].snapshot.session_info;
+  }
+  return {};
+}
+
+std::size_t expect_replayed_as_recorded(const std::vector<IracingFrame>& recorded,
+                                        const std::vector<IracingFrame>& replayed) {
+  std::map<std::int32_t, std::size_t> index_by_tick;
+  for (std::size_t i = 0; i < recorded.size(); ++i) {
+    EXPECT_TRUE(index_by_tick.emplace(recorded[i].tick, i).second) << "tick recorded twice: " << recorded[i].tick;
+  }
+  std::int32_t previous_tick = std::numeric_limits<std::int32_t>::min();
+  for (const auto& frame : replayed) {
+    EXPECT_GT(frame.tick, previous_tick);
+    previous_tick = frame.tick;
+    const auto found = index_by_tick.find(frame.tick);
+    if (found == index_by_tick.end()) {
+      ADD_FAILURE() << "replayed tick " << frame.tick << " was never recorded";
+      return 0;
+    }
+    const auto& original = recorded[found->second].snapshot;
+    EXPECT_EQ(frame.snapshot.header, original.header) << "tick " << frame.tick;
+    EXPECT_EQ(frame.snapshot.variable_headers, original.variable_headers) << "tick " << frame.tick;
+    EXPECT_EQ(frame.snapshot.row, original.row) << "tick " << frame.tick;
+    if (!frame.snapshot.session_info.empty()) {
+      EXPECT_EQ(frame.snapshot.session_info, text_in_force(recorded, found->second)) << "tick " << frame.tick;
+    }
+  }
+  if (replayed.empty()) return 0;
+  return static_cast<std::size_t>(std::count_if(recorded.begin(), recorded.end(), [&](const IracingFrame& frame) {
+    return frame.tick >= replayed.front().tick && frame.tick <= replayed.back().tick;
+  }));
 }

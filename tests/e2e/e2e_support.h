@@ -3,6 +3,7 @@
 // directory and name prefix per test, and reading dump files back.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,21 @@
 
 #include "child_process.h"
 #include "common/source_id.h"
+#include "formats/iracing_snapshot.h"
+
+// The address sanitizer reserves terabytes of address space: no address
+// space limit then, and a larger peak.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool built_with_address_sanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool built_with_address_sanitizer = true;
+#else
+inline constexpr bool built_with_address_sanitizer = false;
+#endif
+#else
+inline constexpr bool built_with_address_sanitizer = false;
+#endif
 
 // One test's sandbox: a fresh directory, and a name prefix for the shared
 // memory so that concurrent runs never meet. Removes the directory at the end.
@@ -74,6 +90,36 @@ struct RunResult {
 RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program,
                      const std::vector<std::string>& arguments, const std::string& label);
 
+// Runs dumptool to its end.
+RunResult run_dumptool(const E2eSandbox& sandbox, const std::vector<std::string>& arguments);
+
+// Starts `program` with a file size limit of `blocks` 512-byte blocks, a
+// stand-in for a full disk; the shell ignores SIGXFSZ so that the write
+// fails instead of ending the program. POSIX only.
+std::unique_ptr<ChildProcess> start_with_file_size_limit(const E2eSandbox& sandbox, const std::string& program,
+                                                         int blocks, const std::vector<std::string>& arguments);
+
+// Names in the sandbox other than `expected` and the console logs: files
+// left over.
+std::vector<std::string> other_files(const E2eSandbox& sandbox, const std::vector<std::string>& expected);
+
+// Starts the stand-in and waits until it publishes; throws when it does not.
+std::unique_ptr<ChildProcess> start_standin(const E2eSandbox& sandbox, const std::vector<std::string>& arguments,
+                                            const std::string& label = "standin");
+
+// Records the iRacing stand-in (started with `standin_arguments`) for
+// `length` at `fps` into `subdirectory`, and returns the one file made.
+std::filesystem::path record_standin(const E2eSandbox& sandbox, const std::vector<std::string>& standin_arguments,
+                                     int fps, std::chrono::milliseconds length, const std::string& subdirectory = "");
+
+// Replays `recording` to its end while a second dumper records the replay
+// in `subdirectory`, and returns that recording.
+DumpContents record_replay(const E2eSandbox& sandbox, const std::filesystem::path& recording, int fps,
+                           const std::string& subdirectory = "replay");
+
+// What the replay prints when it starts.
+std::string replay_start_lines(const std::string& id, int fps);
+
 // Sends Ctrl+C and expects the program to end by itself with exit code 0.
 void stop_with_interrupt(ChildProcess& process, const std::string& name);
 
@@ -88,3 +134,26 @@ std::vector<std::string> shared_memory_names(const std::string& prefix);
 // A minimal well-formed iRacing frame payload: one buffer slot holding a
 // row of `row_length` bytes filled with `fill`, at tick `tick`.
 std::vector<std::uint8_t> make_iracing_payload(std::int32_t tick, std::size_t row_length, std::uint8_t fill);
+// `count` of them, ticks 1 to `count`, rows of 4096 bytes filled with the
+// tick plus `fill_offset`.
+std::vector<std::vector<std::uint8_t>> iracing_payloads(int count, std::uint8_t fill_offset);
+
+// An iRacing frame as recorded, with the tick of its newest slot.
+struct IracingFrame {
+  std::int32_t tick = 0;
+  iRacing::Snapshot snapshot;
+};
+std::vector<IracingFrame> iracing_frames(const DumpContents& dump);
+std::int32_t newest_tick(const iRacing::MemoryHeader& header);
+
+// The session text in force at frame `index`: the last one carried up to it.
+std::string text_in_force(const std::vector<IracingFrame>& frames, std::size_t index);
+
+// Checks that every frame of `replayed` is the frame of `recorded` with its
+// tick, the ticks rising and none recorded twice: header, variable headers
+// and row byte for byte, and a session text it carries the one in force
+// there. The recorder of a replay joins at its next once-a-second poll, so
+// only the stretch both cover can be compared: returns how many recorded
+// frames lie within it.
+std::size_t expect_replayed_as_recorded(const std::vector<IracingFrame>& recorded,
+                                        const std::vector<IracingFrame>& replayed);

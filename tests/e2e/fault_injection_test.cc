@@ -38,20 +38,6 @@ class RandomMoments {
   std::mt19937 engine_;
 };
 
-std::unique_ptr<ChildProcess> start_standin(const E2eSandbox& sandbox, const std::vector<std::string>& arguments) {
-  auto standin = sandbox.start("sim_standin", arguments, "standin");
-  EXPECT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
-  return standin;
-}
-
-std::vector<std::vector<std::uint8_t>> iracing_frames(int count, std::uint8_t fill_offset) {
-  std::vector<std::vector<std::uint8_t>> frames;
-  for (int tick = 1; tick <= count; ++tick) {
-    frames.push_back(make_iracing_payload(tick, 4096, static_cast<std::uint8_t>(tick + fill_offset)));
-  }
-  return frames;
-}
-
 std::vector<std::vector<std::uint8_t>> acc_frames(int count, std::uint8_t fill_offset) {
   std::vector<std::vector<std::uint8_t>> frames;
   for (int i = 1; i <= count; ++i) {
@@ -64,10 +50,6 @@ std::vector<std::vector<std::uint8_t>> acc_frames(int count, std::uint8_t fill_o
     frames.push_back(ACC::to_payload(pages));
   }
   return frames;
-}
-
-std::string replay_start(const std::string& id, int fps) {
-  return "Using emulator: " + id + "\nFrames per second: " + std::to_string(fps) + "\nEmulator started\n";
 }
 
 // Removes the names a killed program left in the sandbox's namespace.
@@ -120,7 +102,7 @@ TEST(DumperKilledOutright, EveryFileReplaysWithEveryCompleteFrameAsPublished) {
 
     const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", file.string()}, "replay");
     EXPECT_EQ(replay.status.code, 0);
-    EXPECT_EQ(replay.output.rfind(replay_start("irac", 60), 0), 0u) << replay.output;
+    EXPECT_EQ(replay.output.rfind(replay_start_lines("irac", 60), 0), 0u) << replay.output;
     const std::string end = cut >= 8
                                 ? "An error occurred: Failed to decompress data. File is corrupted?\n"
                                 : "Emulator reached end of file\n";
@@ -166,7 +148,7 @@ TEST(CtrlCAtAnyMomentOfAReplay, EndsWithExitZeroAndNoNameLeft) {
   E2eSandbox sandbox("interrupt_replay");
   RandomMoments moments;
   SCOPED_TRACE(moments.trace());
-  write_dump(sandbox.directory() / "irac.bin", 60, make_source_id("irac"), iracing_frames(300, 0));
+  write_dump(sandbox.directory() / "irac.bin", 60, make_source_id("irac"), iracing_payloads(300, 0));
   write_dump(sandbox.directory() / "accz.bin", 60, make_source_id("accz"), acc_frames(300, 0));
   for (int run = 0; run < runs(50); ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
@@ -176,7 +158,7 @@ TEST(CtrlCAtAnyMomentOfAReplay, EndsWithExitZeroAndNoNameLeft) {
     ASSERT_TRUE(emulator->wait_for_output("Emulator started\n", 30s)) << emulator->standard_output();
     std::this_thread::sleep_for(moments.within(200ms));
     stop_with_interrupt(*emulator, "emulator");
-    EXPECT_EQ(emulator->standard_output(), replay_start(id, 60) + interrupt_line + emulator_closing_lines);
+    EXPECT_EQ(emulator->standard_output(), replay_start_lines(id, 60) + interrupt_line + emulator_closing_lines);
     EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
   }
 }
@@ -210,7 +192,7 @@ TEST(TerminationRequests, EndBothProgramsByTheSignalWithTheirWorkClosedAndNoName
     ASSERT_TRUE(replay->wait_for_output("Emulator started\n", 30s));
     std::this_thread::sleep_for(moments.within(300ms));
     expect_ended_by_signal(*replay);
-    EXPECT_EQ(replay->standard_output(), replay_start("accz", 60));
+    EXPECT_EQ(replay->standard_output(), replay_start_lines("accz", 60));
     EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 
     // Recording: the file is closed whole, as after Ctrl+C.
@@ -238,8 +220,8 @@ TEST(NamesLeftByAKilledEmulator, DoNotHinderTheNextEmulatorOrDumper) {
   for (const std::string id : {"irac", "accz"}) {
     SCOPED_TRACE(id);
     const bool iracing = id == "irac";
-    const auto killed_frames = iracing ? iracing_frames(600, 0) : acc_frames(600, 0);
-    const auto next_frames = iracing ? iracing_frames(180, 100) : acc_frames(180, 100);
+    const auto killed_frames = iracing ? iracing_payloads(600, 0) : acc_frames(600, 0);
+    const auto next_frames = iracing ? iracing_payloads(180, 100) : acc_frames(180, 100);
     write_dump(sandbox.directory() / (id + "_killed.bin"), 60, make_source_id(id), killed_frames);
     write_dump(sandbox.directory() / (id + "_next.bin"), 60, make_source_id(id), next_frames);
 
@@ -256,7 +238,7 @@ TEST(NamesLeftByAKilledEmulator, DoNotHinderTheNextEmulatorOrDumper) {
     auto dumper = sandbox.start("dumper", {"--fps", "30"}, "dumper", where);
     ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
     const RunResult next = run_to_end(sandbox, "emulator", {"--input-file", id + "_next.bin"}, "next");
-    EXPECT_EQ(next.output, replay_start(id, 60) + "Emulator reached end of file\n" + emulator_closing_lines);
+    EXPECT_EQ(next.output, replay_start_lines(id, 60) + "Emulator reached end of file\n" + emulator_closing_lines);
     ASSERT_TRUE(dumper->wait_for_output("Connected to " + id + "\n", 10s)) << dumper->standard_output();
     std::this_thread::sleep_for(300ms);
     stop_with_interrupt(*dumper, "dumper");

@@ -15,8 +15,7 @@ using namespace std::chrono_literals;
 
 TEST(RowsRewrittenWhileRecorded, NeverYieldATornRowOrARowOfAnotherTick) {
   E2eSandbox sandbox("stamped_rows");
-  auto standin = sandbox.start("sim_standin", {"--stamped-rows", "--rate", "360"}, "standin");
-  ASSERT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
+  auto standin = start_standin(sandbox, {"--stamped-rows", "--rate", "360"});
   auto dumper = sandbox.start("dumper", {"--fps", "60"}, "dumper");
   ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
   // A copy overlaps a rewrite in a few percent of the frames: enough frames
@@ -43,18 +42,11 @@ TEST(RowsRewrittenWhileRecorded, NeverYieldATornRowOrARowOfAnotherTick) {
 TEST(NonsenseHeaders, AreRecordedOrReportedWithBoundedMemoryAndNeverAHang) {
   if (programs_run_under_runner()) GTEST_SKIP() << "the memory limit is a POSIX shell feature";
   E2eSandbox sandbox("nonsense_headers");
-  auto standin = sandbox.start("sim_standin", {"--nonsense-headers", "--rate", "120"}, "standin");
-  ASSERT_TRUE(standin->wait_for_output("Publishing", 30s)) << standin->standard_error();
-#if defined(__SANITIZE_ADDRESS__)
-  // The sanitizer reserves terabytes of address space: only the peak below
-  // bounds it, and its quarantine keeps up to 256 MiB of freed frames.
-  const std::string limit = "";
-  const long most_kib = 1024 * 1024;
-#else
-  // A header's word taken for memory would fail here rather than take the machine's.
-  const std::string limit = "ulimit -v 1048576; ";
-  const long most_kib = 256 * 1024;
-#endif
+  auto standin = start_standin(sandbox, {"--nonsense-headers", "--rate", "120"});
+  // A header's word taken for memory would fail at the limit rather than take
+  // the machine's; the sanitizer's quarantine keeps up to 256 MiB of freed frames.
+  const std::string limit = built_with_address_sanitizer ? "" : "ulimit -v 1048576; ";
+  const long most_kib = (built_with_address_sanitizer ? 1024 : 256) * 1024;
   auto dumper = sandbox.start_command({"/bin/sh", "-c", limit + "exec \"$0\" --fps 60", program_path("dumper")}, "dumper");
   ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
   // Through sane and nonsense stretches, the last ones with a negative

@@ -28,20 +28,14 @@ TEST(IbtReplay, AFullDiskLeavesNoFileBehind) {
   if (programs_run_under_runner()) GTEST_SKIP() << "the file size limit is a POSIX shell feature";
   E2eSandbox sandbox("ibt_full_disk");
   ibt_test::write_recording(sandbox.directory() / "original.bin", 60, ibt_test::standin_recording(30, 60).frames);
-  // A 512-byte file size limit stands in for a full disk; the shell ignores
-  // SIGXFSZ so that the write fails instead of ending the program.
-  auto process = sandbox.start_command(
-      {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" to-ibt original.bin -o session.ibt",
-       program_path("dumptool")},
-      "full");
+  // A 512-byte limit stands in for a full disk.
+  auto process = start_with_file_size_limit(sandbox, "dumptool", 1, {"to-ibt", "original.bin", "-o", "session.ibt"});
   const auto status = process->wait_for_exit(std::chrono::seconds(60));
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(status->code, 1);
   EXPECT_NE(process->standard_error().find("Failed to write the file session.ibt"), std::string::npos)
       << process->standard_error();
-  for (const auto& entry : std::filesystem::directory_iterator(sandbox.directory())) {
-    EXPECT_EQ(entry.path().filename().string().find("session"), std::string::npos) << entry.path();
-  }
+  EXPECT_EQ(other_files(sandbox, {"original.bin"}), std::vector<std::string>{});
 }
 
 TEST(IbtReplay, DumperRecordsTheRowsOfTheIbtFile) {
@@ -72,25 +66,14 @@ TEST(IbtReplay, DumperRecordsTheRowsOfTheIbtFile) {
   ASSERT_EQ(ibt_rows.size(), 180u);
   EXPECT_EQ(ibt_session_text, recording.last_session_text);
 
-  auto dumper = sandbox.start("dumper", {"--fps", "60"}, "record", "rerecorded");
-  ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
-  const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", "replay.bin"}, "replay");
-  EXPECT_EQ(replay.status.code, 0);
-  EXPECT_NE(replay.output.find("Emulator reached end of file\n"), std::string::npos) << replay.output;
-  EXPECT_TRUE(dumper->wait_for_output("Source is down, disconnecting\n", 60s)) << dumper->standard_output();
-  stop_with_interrupt(*dumper, "dumper");
-  const auto files = sandbox.dump_files("rerecorded");
-  ASSERT_EQ(files.size(), 1u);
-  const DumpContents rerecorded = read_dump(files.front());
+  const DumpContents rerecorded = record_replay(sandbox, sandbox.directory() / "replay.bin", 60);
   ASSERT_TRUE(rerecorded.ends_cleanly);
-  ASSERT_FALSE(rerecorded.frames.empty());
+  const auto frames = iracing_frames(rerecorded);
+  ASSERT_FALSE(frames.empty());
 
   std::int32_t previous_tick = -1;
   std::size_t matched = 0;
-  for (const auto& payload : rerecorded.frames) {
-    const auto frame = iRacing::parse_snapshot(payload);
-    const std::int32_t tick =
-        frame.header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(frame.header))].tick_count;
+  for (const auto& [tick, frame] : frames) {
     EXPECT_GT(tick, previous_tick);
     previous_tick = tick;
     const auto found = ibt_rows.find(tick);
@@ -103,11 +86,10 @@ TEST(IbtReplay, DumperRecordsTheRowsOfTheIbtFile) {
     }
     ++matched;
   }
-  EXPECT_FALSE(iRacing::parse_snapshot(rerecorded.frames.front()).session_info.empty());
+  EXPECT_FALSE(frames.front().snapshot.session_info.empty());
   // dumper joins at its next once-a-second poll and the two rates are not in
   // phase: most of the rows it could have seen, but not all, are there.
-  const std::int32_t first_tick = session_tick(iRacing::parse_snapshot(rerecorded.frames.front()));
-  const auto could_see = static_cast<std::size_t>(std::distance(ibt_rows.find(first_tick), ibt_rows.end()));
+  const auto could_see = static_cast<std::size_t>(std::distance(ibt_rows.find(frames.front().tick), ibt_rows.end()));
   EXPECT_GE(matched * 4, could_see * 3) << matched << " of " << could_see;
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }

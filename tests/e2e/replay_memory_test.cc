@@ -1,14 +1,13 @@
 // A damaged file costs the replay memory in proportion to what it holds,
 // never to the sizes it declares.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <chrono>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "../unit/dump_test_support.h"
 #include "e2e_support.h"
 #include "formats/dump_format.h"
 
@@ -20,19 +19,11 @@ namespace {
 // end, declared as the largest frame a record of its size may hold (about
 // 1 GiB). It inflates to about 1 MiB and then fails.
 std::string corrupt_record_of_a_mebibyte() {
-  std::vector<std::uint8_t> payload(1u << 20);
-  std::mt19937 random(7);
-  for (auto& byte : payload) byte = static_cast<std::uint8_t>(random());
-  uLongf length = compressBound(static_cast<uLong>(payload.size()));
-  std::vector<std::uint8_t> stream(length);
-  EXPECT_EQ(compress2(stream.data(), &length, payload.data(), static_cast<uLong>(payload.size()), Z_DEFAULT_COMPRESSION),
-            Z_OK);
-  stream.resize(length - 64);
+  dump_test::Bytes stream = dump_test::compress2_default(dump_test::noise(1u << 20, 7));
+  stream.resize(stream.size() - 64);
   const auto size = static_cast<std::uint32_t>(stream.size());
-  const FrameRecord declared{size, size * 1032};
-  EXPECT_TRUE(is_plausible_record(declared));
-  const auto sizes = encode_frame_record(declared);
-  return std::string(sizes.begin(), sizes.end()) + std::string(stream.begin(), stream.end());
+  EXPECT_TRUE(is_plausible_record(FrameRecord{size, size * 1032}));
+  return dump_test::raw_record(size, size * 1032, std::string(stream.begin(), stream.end()));
 }
 
 }  // namespace
@@ -41,12 +32,7 @@ TEST(ReplayMemory, ACorruptRecordDeclaringAGigabyteCostsAboutWhatTheFileHolds) {
   if (programs_run_under_runner()) GTEST_SKIP() << "the peak is that of the runner, not of the program";
   E2eSandbox sandbox("replay_memory");
   const auto path = sandbox.directory() / "corrupt.bin";
-  {
-    const auto header = encode_dump_header(DumpHeader{30, make_source_id("accz")});
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-    out << corrupt_record_of_a_mebibyte();
-  }
+  std::ofstream(path, std::ios::binary) << dump_test::header(30, "accz") << corrupt_record_of_a_mebibyte();
   auto emulator = sandbox.start("emulator", {"--input-file", path.string()}, "emulator");
   const auto status = emulator->wait_for_exit(60s);
   ASSERT_TRUE(status.has_value());

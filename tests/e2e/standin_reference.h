@@ -31,6 +31,9 @@ int expect_published_iracing_frames(const Payloads& payloads, const IracingRefer
 // The tick of an iRacing payload's newest buffer slot, read at its offsets.
 std::int32_t newest_tick_of(const std::vector<std::uint8_t>& payload);
 
+// An ACC payload is 3700 bytes whose gaps between the images are zero.
+void expect_acc_size_and_gaps(const std::vector<std::uint8_t>& payload);
+
 // Checks every ACC payload against the stand-in's pages at `rate` updates a
 // second: each image at its payload offset (graphics 0, physics 1700,
 // static 2700) equal to the page the stand-in wrote for the packet the image
