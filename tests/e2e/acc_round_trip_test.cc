@@ -26,17 +26,9 @@ std::int32_t sim_status(const std::vector<std::uint8_t>& payload) {
 
 TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
   E2eSandbox sandbox("acc_round_trip");
-  {
-    auto standin = start_standin(sandbox, {"--sim", "acc", "--rate", "60"});
-    auto dumper = sandbox.start("dumper", {"--fps", "20"}, "record");
-    ASSERT_TRUE(dumper->wait_for_output("Connected to accz\n", 30s)) << dumper->standard_output();
-    std::this_thread::sleep_for(2s);
-    stop_with_interrupt(*dumper, "dumper");
-    stop_with_interrupt(*standin, "stand-in");
-  }
-  const auto files = sandbox.dump_files();
-  ASSERT_EQ(files.size(), 1u);
-  const DumpContents original = read_dump(files.front());
+  const auto recording = record_standin(sandbox, {"--sim", "acc", "--rate", "60"}, 20, 2s);
+  ASSERT_FALSE(recording.empty());
+  const DumpContents original = read_dump(recording);
   EXPECT_EQ(original.source_id, make_source_id("accz"));
   EXPECT_EQ(original.fps, 20u);
   ASSERT_GE(original.frames.size(), 10u);
@@ -44,7 +36,7 @@ TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
 
   auto dumper = sandbox.start("dumper", {"--fps", "20"}, "rerecord", "replay");
   ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
-  const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", files.front().string()}, "replay");
+  const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", recording.string()}, "replay");
   EXPECT_EQ(replay.output, replay_start_lines("accz", 20) + "Emulator reached end of file\n" + emulator_closing_lines);
   // An ACC recording ends only with Ctrl+C: after the replay the recorder
   // keeps reading the last page images, now with the status 0.

@@ -107,7 +107,7 @@ std::vector<std::string> other_files(const E2eSandbox& sandbox, const std::vecto
 std::unique_ptr<ChildProcess> start_standin(const E2eSandbox& sandbox, const std::vector<std::string>& arguments,
                                             const std::string& label = "standin");
 
-// Records the iRacing stand-in (started with `standin_arguments`) for
+// Records the stand-in (started with `standin_arguments`) for
 // `length` at `fps` into `subdirectory`, and returns the one file made.
 std::filesystem::path record_standin(const E2eSandbox& sandbox, const std::vector<std::string>& standin_arguments,
                                      int fps, std::chrono::milliseconds length, const std::string& subdirectory = "");

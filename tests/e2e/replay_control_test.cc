@@ -195,17 +195,14 @@ TEST(ReplayControl, ALoopedReplayKeepsTimeGoingOnForARecorder) {
 
   const auto files = sandbox.dump_files("replay");
   ASSERT_EQ(files.size(), 1u);
-  const DumpContents recorded = read_dump(files.front());
   std::int32_t previous_tick = 0;
   std::int32_t previous_update = 0;
   iRacing::MemoryHeader previous;
   std::vector<std::string> texts;
-  for (const auto& payload : recorded.frames) {
-    const iRacing::Snapshot frame = iRacing::parse_snapshot(payload);
+  for (const auto& [tick, frame] : iracing_frames(read_dump(files.front()))) {
     for (std::size_t slot = 0; slot < 3; ++slot) {
       EXPECT_GE(frame.header.buffer_slots[slot].tick_count, previous.buffer_slots[slot].tick_count) << slot;
     }
-    const std::int32_t tick = newest_tick(frame.header);
     EXPECT_GT(tick, previous_tick);
     EXPECT_GE(frame.header.session_info_update, previous_update);
     previous_tick = tick;
