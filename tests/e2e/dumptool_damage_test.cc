@@ -106,7 +106,7 @@ TEST(DumptoolOutput, AFullDiskLeavesNoFileBehind) {
   }
   write_dump(sandbox.directory() / "input.bin", 30, make_source_id("irac"), frames);
   // A 16 KiB limit stands in for a full disk.
-  auto process = start_with_file_size_limit(sandbox, "dumptool", 32, {"repair", "input.bin", "-o", "out.bin"});
+  auto process = start_with_limits(sandbox, "dumptool", "-f 32", {"repair", "input.bin", "-o", "out.bin"});
   const auto status = process->wait_for_exit(std::chrono::seconds(60));
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(status->code, 1);

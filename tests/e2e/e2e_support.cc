@@ -194,10 +194,11 @@ RunResult run_dumptool(const E2eSandbox& sandbox, const std::vector<std::string>
   return run_to_end(sandbox, "dumptool", arguments, "dumptool_" + std::to_string(runs++));
 }
 
-std::unique_ptr<ChildProcess> start_with_file_size_limit(const E2eSandbox& sandbox, const std::string& program,
-                                                         int blocks, const std::vector<std::string>& arguments) {
+std::unique_ptr<ChildProcess> start_with_limits(const E2eSandbox& sandbox, const std::string& program,
+                                                const std::string& limits, const std::vector<std::string>& arguments) {
   std::vector<std::string> argv{"/bin/sh", "-c",
-                                "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec \"$0\" \"$@\"",
+                                "trap '' XFSZ; " + (limits.empty() ? "" : "ulimit " + limits + "; ") +
+                                    "exec \"$0\" \"$@\"",
                                 program_path(program)};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   return sandbox.start_command(argv, program + "_limited");

@@ -93,11 +93,12 @@ RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program,
 // Runs dumptool to its end.
 RunResult run_dumptool(const E2eSandbox& sandbox, const std::vector<std::string>& arguments);
 
-// Starts `program` with a file size limit of `blocks` 512-byte blocks, a
-// stand-in for a full disk; the shell ignores SIGXFSZ so that the write
-// fails instead of ending the program. POSIX only.
-std::unique_ptr<ChildProcess> start_with_file_size_limit(const E2eSandbox& sandbox, const std::string& program,
-                                                         int blocks, const std::vector<std::string>& arguments);
+// Starts `program` under the shell's ulimit with `limits` ("-f 128": a file
+// size limit in 512-byte blocks, a stand-in for a full disk; "-v KiB": an
+// address space limit; empty: none). The shell ignores SIGXFSZ, so that a
+// write past the limit fails instead of ending the program. POSIX only.
+std::unique_ptr<ChildProcess> start_with_limits(const E2eSandbox& sandbox, const std::string& program,
+                                                const std::string& limits, const std::vector<std::string>& arguments);
 
 // Names in the sandbox other than `expected` and the console logs: files
 // left over.

@@ -38,9 +38,8 @@ TEST(NonsenseHeaders, AreRecordedOrReportedWithBoundedMemoryAndNeverAHang) {
   auto standin = start_standin(sandbox, {"--nonsense-headers", "--rate", "120"});
   // A header's word taken for memory would fail at the limit rather than take
   // the machine's; the sanitizer's quarantine keeps up to 256 MiB of freed frames.
-  const std::string limit = built_with_address_sanitizer ? "" : "ulimit -v 1048576; ";
   const long most_kib = (built_with_address_sanitizer ? 1024 : 256) * 1024;
-  auto dumper = sandbox.start_command({"/bin/sh", "-c", limit + "exec \"$0\" --fps 60", program_path("dumper")}, "dumper");
+  auto dumper = start_with_limits(sandbox, "dumper", built_with_address_sanitizer ? "" : "-v 1048576", {"--fps", "60"});
   ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
   // Through sane and nonsense stretches, the last ones with a negative
   // variable count, which the recorder may refuse.

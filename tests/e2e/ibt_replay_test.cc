@@ -29,7 +29,7 @@ TEST(IbtReplay, AFullDiskLeavesNoFileBehind) {
   E2eSandbox sandbox("ibt_full_disk");
   ibt_test::write_recording(sandbox.directory() / "original.bin", 60, ibt_test::standin_recording(30, 60).frames);
   // A 512-byte limit stands in for a full disk.
-  auto process = start_with_file_size_limit(sandbox, "dumptool", 1, {"to-ibt", "original.bin", "-o", "session.ibt"});
+  auto process = start_with_limits(sandbox, "dumptool", "-f 1", {"to-ibt", "original.bin", "-o", "session.ibt"});
   const auto status = process->wait_for_exit(std::chrono::seconds(60));
   ASSERT_TRUE(status.has_value());
   EXPECT_EQ(status->code, 1);

@@ -99,7 +99,7 @@ TEST(IracingRecording, AFullDiskEndsWithAnErrorAndKeepsEveryCompleteFrame) {
   E2eSandbox sandbox("irac_full_disk");
   auto standin = start_standin(sandbox, {});
   // A 64 KiB limit stands in for a full disk.
-  auto dumper = start_with_file_size_limit(sandbox, "dumper", 128, {"--fps", "60"});
+  auto dumper = start_with_limits(sandbox, "dumper", "-f 128", {"--fps", "60"});
   const auto status = dumper->wait_for_exit(60s);
   stop_with_interrupt(*standin, "stand-in");
   ASSERT_TRUE(status.has_value());
