@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "../unit/iracing_test_support.h"
 #include "e2e_support.h"
 #include "formats/dump_index.h"
 #include "formats/iracing_snapshot.h"
@@ -114,14 +115,6 @@ TEST(DumptoolOutput, AFullDiskLeavesNoFileBehind) {
   EXPECT_TRUE(other_files(sandbox, {"input.bin"}).empty());
 }
 
-iRacing::VariableHeader variable(const char* name, iRacing::VariableType type, std::int32_t offset) {
-  iRacing::VariableInfo info;
-  info.name = name;
-  info.type = type;
-  info.row_offset = offset;
-  return iRacing::encode_variable_header(info);
-}
-
 TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
   E2eSandbox sandbox("dumptool_hostile");
   const auto& dir = sandbox.directory();
@@ -167,8 +160,8 @@ TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
 
   // A variable that claims to lie past the end of the row.
   iRacing::Snapshot outside = iRacing::parse_snapshot(ten_frames()[0]);
-  outside.variable_headers = {variable("Inside", iRacing::VariableType::integer, 0),
-                              variable("Outside", iRacing::VariableType::float64, 100000)};
+  outside.variable_headers = {iracing_test::variable("Inside", iRacing::VariableType::integer, 0),
+                              iracing_test::variable("Outside", iRacing::VariableType::float64, 100000)};
   outside.header.variable_count = 2;
   write_dump(dir / "outside.bin", 30, make_source_id("irac"), {iRacing::serialise_snapshot(outside)});
   const RunResult outside_csv = run_dumptool(sandbox, {"csv", "outside.bin"});

@@ -11,15 +11,13 @@
 #include "../unit/ibt_test_support.h"
 #include "e2e_support.h"
 #include "formats/ibt_reader.h"
-#include "formats/iracing_variable_table.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
 std::int32_t session_tick(const iRacing::Snapshot& frame) {
-  const iRacing::VariableTable table(frame.variable_headers);
-  return static_cast<std::int32_t>(iRacing::read_value(frame.row, *table.find("SessionTick"), 0));
+  return static_cast<std::int32_t>(ibt_test::value_of(frame, "SessionTick"));
 }
 
 // As every command that writes a file: a failed write is exit code 1, says

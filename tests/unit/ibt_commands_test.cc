@@ -15,7 +15,6 @@
 #include "formats/dump_index.h"
 #include "formats/dump_frames.h"
 #include "formats/ibt_reader.h"
-#include "formats/iracing_variable_table.h"
 #include "ibt_test_support.h"
 
 namespace {
@@ -23,6 +22,7 @@ namespace {
 using dump_test::files_in;
 using dump_test::TempDirectory;
 using ibt_test::standin_recording;
+using ibt_test::value_of;
 using ibt_test::write_recording;
 
 struct CommandRun {
@@ -58,11 +58,6 @@ IbtContents read_ibt(const std::filesystem::path& path) {
   IbtContents contents{reader.header(), reader.disk_header(), reader.variable_headers(), reader.session_info(), {}};
   for (std::uint64_t i = 0; i < reader.row_count(); ++i) reader.read_row(i, contents.rows.emplace_back());
   return contents;
-}
-
-double value_of(const iRacing::Snapshot& frame, std::string_view name) {
-  const iRacing::VariableTable table(frame.variable_headers);
-  return iRacing::read_value(frame.row, *table.find(name), 0);
 }
 
 class IbtCommands : public testing::Test {

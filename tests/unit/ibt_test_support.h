@@ -12,6 +12,7 @@
 
 #include "formats/dump_writer.h"
 #include "formats/iracing_snapshot.h"
+#include "formats/iracing_variable_table.h"
 #include "tools/sim_standin/iracing_memory_layout.h"
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/iracing_variables.h"
@@ -68,6 +69,12 @@ inline Recording standin_recording(std::size_t count, int fps, std::vector<std::
     recording.frames.push_back(std::move(frame));
   }
   return recording;
+}
+
+// The value of variable `name` (its first element) in a frame's row.
+inline double value_of(const iRacing::Snapshot& frame, std::string_view name) {
+  const iRacing::VariableTable table(frame.variable_headers);
+  return iRacing::read_value(frame.row, *table.find(name), 0);
 }
 
 inline void write_recording(const std::filesystem::path& path, int fps, const std::vector<iRacing::Snapshot>& frames) {

@@ -6,18 +6,11 @@
 
 #include "common/byte_coding.h"
 #include "dump_test_support.h"
+#include "iracing_test_support.h"
 
 namespace {
 
 using namespace dump_test;
-
-iRacing::VariableHeader variable(iRacing::VariableType type, std::int32_t offset, const char* name) {
-  iRacing::VariableInfo info;
-  info.type = type;
-  info.row_offset = offset;
-  info.name = name;
-  return iRacing::encode_variable_header(info);
-}
 
 // A frame with two variables, Speed (float at 0) and Gear (int at 4), whose
 // values tell the frame apart; `extra` adds a third variable.
@@ -28,10 +21,10 @@ Bytes frame_payload(std::int32_t tick, const std::string& text, bool extra = fal
   snapshot.header.buffer_length = 8;
   snapshot.header.buffer_slots[1].tick_count = tick;  // the newest slot
   snapshot.header.buffer_slots[0].tick_count = tick - 1;
-  snapshot.variable_headers.push_back(variable(iRacing::VariableType::float32, 0, "Speed"));
-  snapshot.variable_headers.push_back(variable(iRacing::VariableType::integer, 4, "Gear"));
+  snapshot.variable_headers.push_back(iracing_test::variable("Speed", iRacing::VariableType::float32, 0));
+  snapshot.variable_headers.push_back(iracing_test::variable("Gear", iRacing::VariableType::integer, 4));
   if (extra) {
-    snapshot.variable_headers.push_back(variable(iRacing::VariableType::boolean, 7, "OnPitRoad"));
+    snapshot.variable_headers.push_back(iracing_test::variable("OnPitRoad", iRacing::VariableType::boolean, 7));
   }
   snapshot.header.variable_count = static_cast<std::int32_t>(snapshot.variable_headers.size());
   snapshot.session_info = text;

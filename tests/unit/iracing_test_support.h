@@ -11,6 +11,7 @@
 
 #include "common/platform/platform.h"
 #include "formats/iracing_layout.h"
+#include "formats/iracing_variable_table.h"
 
 namespace iracing_test {
 
@@ -37,6 +38,15 @@ inline iRacing::VariableHeader sample_entry(int index) {
   iRacing::VariableHeader entry;
   std::ranges::copy(sample_row(index, entry.bytes.size()), entry.bytes.begin());
   return entry;
+}
+
+// The header of one variable of `type` named `name` at `offset` in the row.
+inline iRacing::VariableHeader variable(const char* name, iRacing::VariableType type, std::int32_t offset) {
+  iRacing::VariableInfo info;
+  info.name = name;
+  info.type = type;
+  info.row_offset = offset;
+  return iRacing::encode_variable_header(info);
 }
 
 // Creates the mapping and the event, or opens them when they exist already.
