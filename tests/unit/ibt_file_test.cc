@@ -70,7 +70,8 @@ TEST(IbtWriter, PutsEachPartWhereTheFormatSays) {
   EXPECT_EQ(i32_at(bytes, 136), 3);  // laps
   EXPECT_EQ(i32_at(bytes, 140), 4);  // records: the rows written, whatever finish() was given
   EXPECT_EQ(bytes.compare(144 + 144, 144, reinterpret_cast<const char*>(iracing_test::sample_entry(1).bytes.data()), 144), 0);
-  EXPECT_EQ(bytes.substr(text_at, text.size() + 1), std::string(text) + '\0');
+  EXPECT_EQ(bytes.substr(text_at, text.size()), text);
+  EXPECT_EQ(bytes[text_at + text.size()], '\0');
   EXPECT_EQ(bytes.substr(rows_at + 3 * 64, 64), std::string(file.rows[3].begin(), file.rows[3].end()));
 }
 
