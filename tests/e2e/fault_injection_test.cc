@@ -102,7 +102,15 @@ TEST(DumperKilledOutright, EveryFileReplaysWithEveryCompleteFrameAsPublished) {
 
     const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", file.string()}, "replay");
     EXPECT_EQ(replay.status.code, 0);
-    EXPECT_EQ(replay.output.rfind(replay_start_lines("irac", 60), 0), 0u) << replay.output;
+    // A kill inside a record's write leaves its beginning: the replay says
+    // so before it starts, and plays the frames before it.
+    std::string start = "Using emulator: irac\nFrames per second: 60\n";
+    if (index.damage()) {
+      start += "The recording is damaged at frame " + std::to_string(frames.size()) + " (byte " +
+               std::to_string(index.intact_length()) + "): ";
+    }
+    EXPECT_EQ(replay.output.rfind(start, 0), 0u) << replay.output;
+    EXPECT_NE(replay.output.find("Emulator started\n"), std::string::npos) << replay.output;
     const std::string end = cut >= 8
                                 ? "An error occurred: Failed to decompress data. File is corrupted?\n"
                                 : "Emulator reached end of file\n";
