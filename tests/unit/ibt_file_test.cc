@@ -172,7 +172,9 @@ TEST(RecordingStartFromFileName, ReadsTheRecordersNamesOnly) {
   EXPECT_EQ(recording_start_from_file_name("vove_dump_2026-12-06-18-42-07.bin"), sys_seconds{std::chrono::seconds{1796582527}});
   EXPECT_EQ(recording_start_from_file_name("vove_dump_2024-02-29-00-00-59_12.bin"),
             sys_seconds{std::chrono::seconds{1709164859}});
+  EXPECT_EQ(recording_start_from_file_name("vove_dump_2026-12-31-23-59-59.bin"), sys_seconds{std::chrono::seconds{1798761599}});
   for (const char* name : {"vove_dump_2026-02-30-18-42-07.bin", "vove_dump_2026-12-06-24-00-00.bin",
+                           "vove_dump_2026-12-06-18-60-07.bin", "vove_dump_2026-12-06-18-42-60.bin",
                            "vove_dump_2026-12-06-18-42-07_.bin", "vove_dump_2026-12-06-18-42-07x.bin",
                            "vove_dump_2026-12-06-18-42.bin", "dump_2026-12-06-18-42-07.bin",
                            "vove_dump_2026-12-06-18-42-07.ibt", "vove_dump_2026+12-06-18-42-07.bin"}) {

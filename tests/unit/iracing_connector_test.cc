@@ -58,6 +58,15 @@ TEST_F(IracingConnector, FramesAreSelfConsistentAndTextStartsEachConnection) {
   }
 }
 
+// The shortest row there is, one byte (a single flag), is recorded like any other.
+TEST_F(IracingConnector, RecordsAOneByteRow) {
+  auto header = iracing_test::sample_header();
+  header.buffer_length = 1;
+  ASSERT_TRUE(connect(header));
+  const iRacing::Snapshot frame = next_frame();
+  EXPECT_EQ(frame.row, iracing_test::sample_row(tick_, 1));
+}
+
 // A connect that fails lets go of the memory, so a simulator that ends and
 // starts again, with new objects under the same names, is found.
 TEST(IracingConnectorRestart, AFailedConnectLetsGoSoARestartedSimulatorIsFound) {

@@ -132,6 +132,38 @@ TEST_F(IracingEmulator, ARestartContinuesTicksAndRaisesTheSessionUpdate) {
   EXPECT_EQ(reader_->read_header().session_info_update, 4);
 }
 
+// The pass may end with its highest tick in any slot, the first included.
+TEST_F(IracingEmulator, ARestartRisesAboveAHighestTickInTheFirstSlot) {
+  std::vector<Snapshot> pass;
+  for (int i = 0; i < 3; ++i) pass.push_back(next());
+  emulator_.begin_pass();
+  for (const Snapshot& frame : pass) write(frame);
+  ASSERT_EQ(reader_->read_header().buffer_slots[0].tick_count, 3);  // ticks 3, 1, 2
+  emulator_.begin_pass();
+  write(pass[0]);
+  const iRacing::MemoryHeader restarted = reader_->read_header();
+  for (int i = 0; i < 3; ++i) EXPECT_GT(restarted.buffer_slots[static_cast<std::size_t>(i)].tick_count, 3) << i;
+}
+
+// The shortest row there is, one byte, is written like any other, and
+// refused like any other when it lies outside the mapping.
+TEST_F(IracingEmulator, AOneByteRowIsWrittenOrRefusedLikeAnyOther) {
+  header_.buffer_length = 1;
+  Snapshot frame = next();
+  frame.row = iracing_test::sample_row(tick_, 1);
+  write(frame);
+  const auto& newest = frame.header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(frame.header))];
+  EXPECT_EQ(reader_->read(newest.buffer_offset, 1), frame.row);
+
+  ConsoleCapture console;
+  Snapshot outside = next();
+  outside.row = iracing_test::sample_row(tick_, 1);
+  for (auto& slot : outside.header.buffer_slots) slot.buffer_offset = static_cast<std::int32_t>(iRacing::mapping_size);
+  write(outside);
+  EXPECT_EQ(reader_->read_header(), frame.header);
+  EXPECT_NE(console.out().find("data row does not fit"), std::string::npos) << console.out();
+}
+
 // Started in the middle (--from): the slots the first frame does not write
 // hold the earlier frames' rows, and the text in force is written with it.
 TEST_F(IracingEmulator, TheFirstImageOfARangeIsComplete) {

@@ -126,6 +126,20 @@ TEST(PosixPlatform, AssigningOverACreatorRemovesItsNames) {
   EXPECT_NE(mode(event_path("EB")), -1);
 }
 
+// Started under nohup, a program keeps SIGHUP ignored; SIGTERM still asks
+// it to end.
+TEST(PosixPlatform, AnIgnoredHangupStaysIgnored) {
+  Child child([] {
+    ::signal(SIGHUP, SIG_IGN);
+    ::watch_termination_requests();
+    struct sigaction hangup {}, terminate {};
+    ::sigaction(SIGHUP, nullptr, &hangup);
+    ::sigaction(SIGTERM, nullptr, &terminate);
+    return hangup.sa_handler == SIG_IGN && terminate.sa_handler != SIG_DFL;
+  });
+  EXPECT_EQ(child.output, "y");
+}
+
 TEST(InterruptHandler, WritesTheMessageSetsTheStopFlagAndTheProcessGoesOn) {
   Child child([] {
     const StopSignal stop;
