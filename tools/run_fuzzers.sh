@@ -5,6 +5,7 @@
 #
 #   tools/run_fuzzers.sh                     # the brief run CI does
 #   tools/run_fuzzers.sh --executions 2000000 --parallel [--keep-corpus DIR] [TARGET...]
+#   tools/run_fuzzers.sh --build-only        # builds the targets, runs nothing
 #
 # --parallel runs the targets side by side instead of one after another.
 # A finding fails the run, prints the target's report and leaves the input
@@ -16,13 +17,15 @@ cd "$(dirname "$0")/.."
 executions=10000
 keep_corpus=
 parallel=no
+build_only=no
 targets=()
 while (($#)); do
   case "$1" in
     --executions) executions=$2; shift 2 ;;
     --keep-corpus) keep_corpus=$(realpath -m "$2"); shift 2 ;;
     --parallel) parallel=yes; shift ;;
-    -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
+    --build-only) build_only=yes; shift ;;
+    -h|--help) sed -n '2,13p' "$0"; exit 0 ;;
     -*) echo "usage: $0 [--executions N] [--parallel] [--keep-corpus DIR] [TARGET...]" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -35,6 +38,7 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake --preset fuzz "${launcher[@]}" >/dev/null
 nice cmake --build --preset fuzz -j "$(nproc)"
+[[ $build_only == yes ]] && exit 0
 
 binaries=build/fuzz/fuzz
 findings=$PWD/build/fuzz/findings

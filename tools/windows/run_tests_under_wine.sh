@@ -3,14 +3,15 @@
 # tests under Wine; one command from a fresh clone:
 #
 #   tools/windows/run_tests_under_wine.sh [--build-e2e] [-- <unit test arguments>]
+#   tools/windows/run_tests_under_wine.sh --build-only
 #
 # Installs the Debian packages that are missing, builds the cross libraries
 # (cached in build/mingw-deps), configures and builds the "mingw" preset,
 # checks that the .exe files need no DLL beyond Windows' own, creates a fresh
 # Wine prefix in build/mingw/wine-prefix and runs unit_tests.exe in it. When
 # the native end-to-end tests are built (or --build-e2e builds them), they
-# then drive the .exe files through Wine as well. Exits non-zero when any
-# step or test fails.
+# then drive the .exe files through Wine as well. --build-only stops before
+# the Wine prefix. Exits non-zero when any step or test fails.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -19,12 +20,14 @@ bin=$build/bin
 test_timeout=${VOVE_WINE_TEST_TIMEOUT:-600}
 
 build_e2e=false
+build_only=false
 unit_test_args=()
 while (($#)); do
   case $1 in
     --build-e2e) build_e2e=true ;;
+    --build-only) build_only=true ;;
     --) shift; unit_test_args=("$@"); break ;;
-    -h|--help) sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,14p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown argument: $1 (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -47,6 +50,11 @@ cmake --build --preset mingw
 
 step "Static linking"
 "$repo/tools/windows/check_system_dlls.sh" "$bin"/*.exe
+
+if $build_only; then
+  step "Built in $((SECONDS - started)) s"
+  exit 0
+fi
 
 step "Wine prefix"
 export WINEPREFIX=$build/wine-prefix
