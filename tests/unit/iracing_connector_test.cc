@@ -58,13 +58,22 @@ TEST_F(IracingConnector, FramesAreSelfConsistentAndTextStartsEachConnection) {
   }
 }
 
-// The shortest row there is, one byte (a single flag), is recorded like any other.
-TEST_F(IracingConnector, RecordsAOneByteRow) {
+// The smallest layouts there are, a one-byte row (a single flag) and no
+// variables at all, are recorded like any other.
+TEST_F(IracingConnector, RecordsTheSmallestLayouts) {
   auto header = iracing_test::sample_header();
   header.buffer_length = 1;
   ASSERT_TRUE(connect(header));
   const iRacing::Snapshot frame = next_frame();
   EXPECT_EQ(frame.row, iracing_test::sample_row(tick_, 1));
+  connector_.disconnect();
+
+  header = iracing_test::sample_header();
+  header.variable_count = 0;
+  ASSERT_TRUE(connect(header));
+  const iRacing::Snapshot bare = next_frame();
+  EXPECT_TRUE(bare.variable_headers.empty());
+  EXPECT_EQ(bare.row, iracing_test::sample_row(tick_));
 }
 
 // A connect that fails lets go of the memory, so a simulator that ends and
