@@ -47,7 +47,7 @@ DEFAULT_STAGES = (
 # End-to-end tests quick enough to run for every mutant.
 DEFAULT_E2E_FILTER = ("EmulatorConsole.*:AccRoundTrip.*:IracingRoundTrip.SixtyFramesPerSecond:"
                       "IracingReplay.*:RowsRewrittenWhileRecorded.*:TerminationRequests.*:"
-                      "DumperConsole.CtrlCWhileWaiting*")
+                      "DumperConsole.CtrlCWhileWaiting*:ReplayControl.KeysOnARealTerminal*:NonsenseHeaders.*")
 
 
 @dataclasses.dataclass
