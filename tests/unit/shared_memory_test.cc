@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include "common/platform/platform.h"
@@ -41,7 +42,10 @@ TEST(PlatformLayer, AnEventWaitTimesOutUntilSignalled) {
   const NamedEvent creator = NamedEvent::create("Local\\E");
   const NamedEvent waiter = NamedEvent::open_existing("Local\\E");
   ASSERT_TRUE(creator && waiter);
-  EXPECT_FALSE(waiter.wait(10));
+  // A wait lasts its whole timeout; load can only make it longer.
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_FALSE(waiter.wait(120));
+  EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100));
   creator.signal();
   EXPECT_TRUE(waiter.wait(1000));
   EXPECT_FALSE(waiter.wait(0)) << "auto-reset";
