@@ -158,6 +158,16 @@ TEST_P(IbtReaderRefuses, AHostileFileWithAClearMessage) {
 INSTANTIATE_TEST_SUITE_P(Fields, IbtReaderRefuses, testing::ValuesIn(hostile_files),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// No variables is the smallest table there is, not a damage.
+TEST(IbtReader, AFileWithoutVariablesIsRead) {
+  WrittenFile file = write_file(2);
+  put_i32(file.bytes, 24, 0);
+  std::istringstream in(file.bytes);
+  const iRacing::IbtReader reader(in);
+  EXPECT_TRUE(reader.variable_headers().empty());
+  EXPECT_EQ(reader.row_count(), 2u);
+}
+
 TEST(IbtReader, ARecordCountOf2Pow31MinusOneIsCappedByTheFile) {
   std::string bytes = write_file(2).bytes;
   put_i32(bytes, 140, std::numeric_limits<std::int32_t>::max());
