@@ -56,3 +56,13 @@ TEST(IracingSnapshot, RefusesCutAndDamagedPayloadsWithoutCrashing) {
     }
   }
 }
+
+// The smallest frame there is, no variables and no row, travels unchanged.
+TEST(IracingSnapshot, AnEmptyLayoutTravelsUnchanged) {
+  iRacing::MemoryHeader header = iracing_test::sample_header();
+  header.variable_count = 0;
+  header.buffer_length = 0;
+  const iRacing::Snapshot empty{header, {}, "", {}};
+  const auto payload = iRacing::serialise_snapshot(empty);
+  EXPECT_EQ(iRacing::serialise_snapshot(iRacing::parse_snapshot(payload)), payload);
+}
