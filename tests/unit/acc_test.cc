@@ -70,21 +70,6 @@ TEST(AccConnector, NoSimulatorReturnsFalseAndLeavesNoName) {
     EXPECT_FALSE(page_exists(page)) << page.mapping_name;
 }
 
-// A page that is there but cannot be mapped (too small for its image) is a
-// refusal the recorder reports, naming the page.
-TEST(AccConnector, SaysWhichPageItCouldNotMap) {
-  ScopedNamePrefix prefix;
-  const auto graphics = platform::SharedMemory::create_or_open(ACC::graphics_page.mapping_name, 16384);
-  const auto physics = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 64);
-  ASSERT_TRUE(graphics && physics);
-  ACC::Connector connector;
-  EXPECT_FALSE(connector.connect(0));
-  const platform::Failure failure = connector.attach_failure();
-  EXPECT_FALSE(failure.empty());
-  EXPECT_FALSE(failure.missing);
-  EXPECT_NE(failure.object.find(prefix.prefix() + "acpmf_physics"), std::string::npos) << failure.object;
-}
-
 // A reader still holding the graphics page sees the simulator go off; the
 // other pages are given back.
 TEST(AccEmulator, StopMarksTheSimulatorOffForAHolder) {
