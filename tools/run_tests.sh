@@ -24,6 +24,7 @@ fi
 jobs=$(nproc)
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
+declare -A background  # the process of each build started behind the tests
 
 # The end-to-end tests spend most of their time waiting for frames in real
 # time, so the next configurations build meanwhile, at the lowest priority:
@@ -32,11 +33,11 @@ build_behind() {  # <name> <command...>: starts the command in the background
   local name=$1
   shift
   (renice -n 19 -p "$BASHPID" >/dev/null && "$@") >"$logs/$name.log" 2>&1 &
-  echo $! >"$logs/$name.pid"
+  background[$name]=$!
 }
 wait_for_build() {  # <name>: its log, and its failure as the script's
   local name=$1 status=0
-  wait "$(cat "$logs/$name.pid")" || status=$?
+  wait "${background[$name]}" || status=$?
   echo "== $name (built in the background)"
   if ((status != 0)); then
     cat "$logs/$name.log"
