@@ -1,10 +1,22 @@
 #include "common/explained_error.h"
 
+#include <cerrno>
+#include <system_error>
+
 std::string reason_line(const platform::Failure& failure) {
   if (failure.empty()) return {};
   std::string line = "Reason: " + failure.reason;
   if (!failure.object.empty()) line += " (" + failure.object + ")";
   return line;
+}
+
+platform::Failure file_failure(int error, const std::string& path) {
+  if (error == 0) return {};
+  platform::Failure failure;
+  failure.reason = std::generic_category().message(error);
+  failure.object = "file " + path;
+  failure.missing = error == ENOENT;
+  return failure;
 }
 
 ExplainedError<std::runtime_error> platform_error(const std::string& message, const platform::Failure& failure) {

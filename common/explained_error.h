@@ -39,6 +39,10 @@ class ExplainedError : public Error, public ErrorExplanation {
 // says nothing.
 std::string reason_line(const platform::Failure& failure);
 
+// What the C library's `error` (an errno value) says about the file
+// `path`; empty for 0, which means no system call was at fault.
+platform::Failure file_failure(int error, const std::string& path);
+
 // A std::runtime_error `message` for a platform call that failed as
 // `failure` says.
 ExplainedError<std::runtime_error> platform_error(const std::string& message, const platform::Failure& failure);

@@ -14,10 +14,14 @@ namespace {
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
 constexpr int name_attempts = 100;
 
-[[noreturn]] void fail(const std::string& action, const std::filesystem::path& path, int error) {
+[[noreturn]] void fail(const std::string& action, const std::filesystem::path& path, const std::string& reason) {
   std::string message = "Failed to " + action + " the file " + path.string();
-  if (error != 0) message += ": " + std::generic_category().message(error);
+  if (!reason.empty()) message += ": " + reason;
   throw std::runtime_error(message);
+}
+
+[[noreturn]] void fail(const std::string& action, const std::filesystem::path& path, int error) {
+  fail(action, path, error == 0 ? std::string() : std::generic_category().message(error));
 }
 
 std::filesystem::path create_temporary_beside(const std::filesystem::path& destination) {
@@ -25,17 +29,23 @@ std::filesystem::path create_temporary_beside(const std::filesystem::path& desti
   const std::string stem = "." + destination.filename().string() + ".partial-";
   for (int attempt = 0; attempt < name_attempts; ++attempt) {
     const auto candidate = destination.parent_path() / (stem + std::to_string(random() % 1000000u));
-    errno = 0;
-    switch (platform::create_new_file(candidate.string())) {
+    platform::Failure failure;
+    switch (platform::create_new_file(candidate.string(), &failure)) {
       case platform::CreateFileResult::created:
         return candidate;
       case platform::CreateFileResult::exists:
         continue;
       case platform::CreateFileResult::failed:
-        fail("create", destination, errno);
+        fail("create", destination, failure.reason);
     }
   }
   fail("create", destination, EEXIST);
+}
+
+// The directory that holds `path`, as a path the system can open.
+std::filesystem::path directory_of(const std::filesystem::path& path) {
+  const std::filesystem::path parent = path.parent_path();
+  return parent.empty() ? std::filesystem::path(".") : parent;
 }
 
 }  // namespace
@@ -90,12 +100,22 @@ void ReplacingFile::commit() {
     discard();  // another program created it meanwhile
     throw std::runtime_error("The file " + destination_.string() + " exists already; add --force to replace it");
   }
+  // On the disk before it takes the destination's name, and the name on
+  // the disk after: a power cut leaves the old file or the whole new one,
+  // never an empty file under the final name.
+  platform::Failure failure;
+  if (!platform::flush_file_to_disk(temporary_.string(), &failure)) {
+    discard();
+    fail("write", destination_, failure.reason);
+  }
   std::filesystem::rename(temporary_, destination_, error);
   if (error) {
     discard();
     throw std::runtime_error("Failed to write the file " + destination_.string() + ": " + error.message());
   }
   done_ = true;
+  if (!platform::flush_directory_to_disk(directory_of(destination_).string(), &failure))
+    fail("write", destination_, failure.reason);
 }
 
 bool is_same_existing_file(const std::filesystem::path& first, const std::filesystem::path& second) noexcept {

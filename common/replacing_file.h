@@ -27,9 +27,10 @@ class ReplacingFile {
   std::ostream& stream() noexcept { return stream_; }
   const std::filesystem::path& destination() const noexcept { return destination_; }
 
-  // Flushes and closes the file and moves it to the destination. Throws
-  // std::runtime_error naming the destination when any write, the close or
-  // the move failed; the temporary file is removed then.
+  // Flushes and closes the file, writes it through to the disk and moves it
+  // to the destination, then makes the move durable. Throws
+  // std::runtime_error naming the destination when any write, the close,
+  // the flush or the move failed; the temporary file is removed then.
   void commit();
 
  private:

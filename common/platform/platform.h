@@ -208,8 +208,19 @@ void end_if_termination_requested() noexcept;
 
 // Creates `path` as a new empty file, failing when a file of that name
 // exists already, so the recorder never overwrites an earlier recording.
+// When it failed otherwise, `failure` (if given) says why.
 enum class CreateFileResult { created, exists, failed };
-CreateFileResult create_new_file(const std::string& path) noexcept;
+CreateFileResult create_new_file(const std::string& path, Failure* failure = nullptr) noexcept;
+
+// Writes what the system holds of the file `path` through to the disk, so
+// that a power cut cannot leave it empty or short after it was reported
+// complete. False when the system refused, with why in `failure`.
+bool flush_file_to_disk(const std::string& path, Failure* failure = nullptr) noexcept;
+
+// Makes the names in the directory `path` durable, a rename into it above
+// all. POSIX needs this separately from the file's own flush; on Windows
+// the file system logs its names itself, and this does nothing.
+bool flush_directory_to_disk(const std::string& path, Failure* failure = nullptr) noexcept;
 
 // Whether standard error is a terminal (a console on Windows), where a
 // progress line may be redrawn in place; false when it is redirected.

@@ -568,11 +568,59 @@ void end_if_termination_requested() noexcept {
   ::_exit(128 + signal_number);
 }
 
-CreateFileResult create_new_file(const std::string& path) noexcept {
+namespace {
+
+// Says why a call on the file `path` failed, when the caller asked.
+void tell_file_failure(Failure* failure, const std::string& path, int error) noexcept {
+  if (failure == nullptr) return;
+  try {
+    failure->reason = std::strerror(error);
+    failure->object = "file " + path;
+    failure->missing = error == ENOENT;
+  } catch (...) {
+    *failure = {};
+  }
+}
+
+// fsync on a descriptor opened for the purpose; EINVAL and ENOTSUP mean the
+// object cannot be flushed at all (a special file system), which is no
+// failure of the data.
+bool flush_path(const std::string& path, int flags, Failure* failure) noexcept {
+  const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (descriptor < 0) {
+    tell_file_failure(failure, path, errno);
+    return false;
+  }
+  int result;
+  do {
+    result = ::fsync(descriptor);
+  } while (result != 0 && errno == EINTR);
+  const int error = result == 0 ? 0 : errno;
+  ::close(descriptor);
+  if (error == 0 || error == EINVAL || error == ENOTSUP) return true;
+  tell_file_failure(failure, path, error);
+  return false;
+}
+
+}  // namespace
+
+CreateFileResult create_new_file(const std::string& path, Failure* failure) noexcept {
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (descriptor < 0) return errno == EEXIST ? CreateFileResult::exists : CreateFileResult::failed;
+  if (descriptor < 0) {
+    if (errno == EEXIST) return CreateFileResult::exists;
+    tell_file_failure(failure, path, errno);
+    return CreateFileResult::failed;
+  }
   ::close(descriptor);
   return CreateFileResult::created;
+}
+
+bool flush_file_to_disk(const std::string& path, Failure* failure) noexcept {
+  return flush_path(path, O_RDONLY, failure);
+}
+
+bool flush_directory_to_disk(const std::string& path, Failure* failure) noexcept {
+  return flush_path(path.empty() ? std::string(".") : path, O_RDONLY | O_DIRECTORY, failure);
 }
 
 bool standard_error_is_terminal() noexcept { return ::isatty(STDERR_FILENO) == 1; }

@@ -298,18 +298,60 @@ bool install_termination_handler(void (*)() noexcept) noexcept { return true; }
 
 void end_if_termination_requested() noexcept {}
 
-CreateFileResult create_new_file(const std::string& path) noexcept {
-  if (path.empty() || path.find('\0') != std::string::npos) return CreateFileResult::failed;
+namespace {
+
+// Says why a call on the file `path` failed, when the caller asked.
+void tell_file_failure(Failure* failure, const std::string& path, DWORD error) noexcept {
+  if (failure == nullptr) return;
+  try {
+    failure->reason = system_message(error);
+    failure->object = "file " + path;
+    failure->missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  } catch (...) {
+    *failure = {};
+  }
+}
+
+}  // namespace
+
+CreateFileResult create_new_file(const std::string& path, Failure* failure) noexcept {
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    tell_file_failure(failure, path, ERROR_INVALID_NAME);
+    return CreateFileResult::failed;
+  }
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateFileResult::exists
-                                                                       : CreateFileResult::failed;
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return CreateFileResult::exists;
+    tell_file_failure(failure, path, error);
+    return CreateFileResult::failed;
   }
   CloseHandle(file);
   return CreateFileResult::created;
 }
+
+// FlushFileBuffers needs a handle with write access; sharing everything lets
+// it open a file that another handle still holds.
+bool flush_file_to_disk(const std::string& path, Failure* failure) noexcept {
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    tell_file_failure(failure, path, ERROR_INVALID_NAME);
+    return false;
+  }
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    tell_file_failure(failure, path, GetLastError());
+    return false;
+  }
+  const bool flushed = FlushFileBuffers(file) != 0;
+  const DWORD error = flushed ? ERROR_SUCCESS : GetLastError();
+  CloseHandle(file);
+  if (!flushed) tell_file_failure(failure, path, error);
+  return flushed;
+}
+
+bool flush_directory_to_disk(const std::string& /*path*/, Failure* /*failure*/) noexcept { return true; }
 
 // ---- ConsoleInput -----------------------------------------------------------
 

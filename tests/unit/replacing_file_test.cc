@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/platform/platform.h"
 #include "dump_test_support.h"
 #include "error_message.h"
 
@@ -42,8 +43,30 @@ TEST(ReplacingFile, RefusesAnExistingFileUnlessToldToReplaceIt) {
   }
   EXPECT_EQ(contents(target), "new");
   EXPECT_THROW(ReplacingFile(directory.path(), ReplacingFile::Existing::replace), std::runtime_error);
-  EXPECT_THROW(ReplacingFile(directory.path() / "missing" / "out.bin", ReplacingFile::Existing::replace),
-               std::runtime_error);
+  // The system's reason follows the name, on every platform.
+  const auto unreachable = directory.path() / "missing" / "out.bin";
+  const std::string refused =
+      message_of([&] { ReplacingFile file(unreachable, ReplacingFile::Existing::replace); });
+  const std::string start = "Failed to create the file " + unreachable.string() + ": ";
+  EXPECT_EQ(refused.substr(0, start.size()), start);
+  EXPECT_GT(refused.size(), start.size()) << refused;
+}
+
+// What makes a finished file durable: the calls succeed on what exists and
+// say why on what does not.
+TEST(ReplacingFile, FlushesToTheDiskSayWhyTheyFail) {
+  const TempDirectory directory;
+  directory.write("a.bin", "a");
+  platform::Failure failure;
+  EXPECT_TRUE(platform::flush_file_to_disk((directory.path() / "a.bin").string(), &failure));
+  EXPECT_TRUE(failure.empty());
+  EXPECT_TRUE(platform::flush_directory_to_disk(directory.path().string(), &failure));
+  EXPECT_TRUE(failure.empty());
+  const std::string missing = (directory.path() / "b.bin").string();
+  EXPECT_FALSE(platform::flush_file_to_disk(missing, &failure));
+  EXPECT_TRUE(failure.missing);
+  EXPECT_FALSE(failure.reason.empty());
+  EXPECT_EQ(failure.object, "file " + missing);
 }
 
 TEST(ReplacingFile, TellsOneFileUnderTwoSpellings) {
