@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/explained_error.h"
 #include "common/precise_sleep.h"
 #include "formats/dump_file.h"
 #include "formats/dump_writer.h"
@@ -24,10 +25,10 @@ void record_one_file(const StopSignal& stop, std::int32_t fps, std::shared_ptr<C
     std::int32_t empty_reads = 0;
     const RecordContext context{&active_source, &writer, &empty_reads, fps};
     record_frames(stop, context, static_cast<double>(fps), environment.clock, environment.sleeper, console);
-  } catch (const DumpWriteError&) {
+  } catch (const DumpWriteError& error) {
     // The file is cut back to its complete records as it is closed on the
     // way out.
-    throw DumpFileWriteError(file.name());
+    throw DumpFileWriteError(file.name(), file_failure(error.system_error(), file.name()));
   }
   file.close();
 }

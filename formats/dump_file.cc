@@ -1,7 +1,9 @@
 #include "formats/dump_file.h"
 
+#include <cerrno>
 #include <system_error>
 
+#include "common/explained_error.h"
 #include "common/platform/platform.h"
 #include "formats/dump_scan.h"
 
@@ -23,13 +25,14 @@ std::filesystem::path create_unused_file(const std::filesystem::path& directory,
   std::filesystem::path candidate;
   for (int attempt = 0; attempt < max_dump_names_per_stamp; ++attempt) {
     candidate = directory / dump_file_name(time_stamp, attempt);
-    switch (platform::create_new_file(candidate.string())) {
+    platform::Failure failure;
+    switch (platform::create_new_file(candidate.string(), &failure)) {
       case platform::CreateFileResult::created:
         return candidate;
       case platform::CreateFileResult::exists:
         continue;
       case platform::CreateFileResult::failed:
-        throw DumpFileOpenError(candidate.string());
+        throw DumpFileOpenError(candidate.string(), failure);
     }
   }
   throw DumpFileOpenError(candidate.string());
@@ -66,28 +69,41 @@ DumpFile::DumpFile(const std::filesystem::path& directory, const std::string& ti
   // open and again after it: some standard libraries honour the request only
   // on a closed file, others only on an open one.
   buffer_->pubsetbuf(nullptr, 0);
+  errno = 0;
   if (!buffer_->open(path_, std::ios::out | std::ios::binary | std::ios::trunc)) {
+    const platform::Failure failure = file_failure(errno, name_);
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
-    throw DumpFileOpenError(name_);
+    throw DumpFileOpenError(name_, failure);
   }
   buffer_->pubsetbuf(nullptr, 0);
   stream_.rdbuf(buffer_.get());
 }
 
 DumpFile::~DumpFile() {
-  if (!closed_) close_and_cut();
+  if (!closed_) close_and_cut(nullptr);
 }
 
 void DumpFile::close() {
   if (closed_) return;
-  if (!close_and_cut()) throw DumpFileWriteError(name_);
+  platform::Failure failure;
+  if (!close_and_cut(&failure)) throw DumpFileWriteError(name_, failure);
 }
 
-bool DumpFile::close_and_cut() noexcept {
+bool DumpFile::close_and_cut(platform::Failure* failure) noexcept {
   closed_ = true;
   const bool written = !stream_.fail();
-  const bool closed = buffer_->close() != nullptr;
+  errno = 0;
+  bool closed = buffer_->close() != nullptr;
+  if (!closed && failure != nullptr) {
+    try {
+      *failure = file_failure(errno, name_);
+    } catch (...) {  // std::bad_alloc: the failure stays unexplained
+    }
+  }
+  // A recording is complete only once it is on the disk: a power cut must
+  // not leave it empty under its name.
+  if (written && closed) closed = platform::flush_file_to_disk(path_.string(), failure);
   if (written && closed) return true;
   cut_to_intact_length(path_);
   return false;

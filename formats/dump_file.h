@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "common/platform/platform.h"
 #include "formats/dump_file_errors.h"
 
 // How many names one time stamp may take: "vove_dump_<stamp>.bin", then
@@ -31,13 +32,15 @@ class DumpFile {
   const std::string& name() const noexcept { return name_; }
   std::ostream& stream() noexcept { return stream_; }
 
-  // Closes the file. When a write or the close failed, the file is cut to
-  // its header and complete records and DumpFileWriteError is thrown.
+  // Closes the file and writes it through to the disk. When a write, the
+  // close or the flush failed, the file is cut to its header and complete
+  // records and DumpFileWriteError is thrown.
   void close();
 
  private:
-  // Closes and, on failure, cuts; true when everything was written.
-  bool close_and_cut() noexcept;
+  // Closes, flushes to the disk and, on failure, cuts; true when everything
+  // was written. Says why it failed in `failure`, when given.
+  bool close_and_cut(platform::Failure* failure) noexcept;
 
   std::filesystem::path path_;
   std::string name_;

@@ -5,13 +5,17 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/explained_error.h"
+#include "common/platform/platform.h"
+
 // what() is "Failed to <action> the file <name>: iostream stream error" on
 // every standard library, whose own texts for the stream error category
-// differ.
-class DumpFileError : public std::ios_base::failure {
+// differ; the system's reason, when there is one, is the explanation line.
+class DumpFileError : public std::ios_base::failure, public ErrorExplanation {
  public:
-  DumpFileError(const std::string& action, const std::string& name)
+  DumpFileError(const std::string& action, const std::string& name, const platform::Failure& reason)
       : std::ios_base::failure("Failed to " + action + " the file " + name, std::io_errc::stream),
+        ErrorExplanation(reason_line(reason)),
         message_("Failed to " + action + " the file " + name + ": iostream stream error") {}
 
   const char* what() const noexcept override { return message_.what(); }
@@ -23,12 +27,14 @@ class DumpFileError : public std::ios_base::failure {
 // The dump file could not be created or opened for writing.
 class DumpFileOpenError : public DumpFileError {
  public:
-  explicit DumpFileOpenError(const std::string& name) : DumpFileError("open", name) {}
+  explicit DumpFileOpenError(const std::string& name, const platform::Failure& reason = {})
+      : DumpFileError("open", name, reason) {}
 };
 
 // Writing or closing the dump file failed; it has been cut to its header and
 // complete records.
 class DumpFileWriteError : public DumpFileError {
  public:
-  explicit DumpFileWriteError(const std::string& name) : DumpFileError("write", name) {}
+  explicit DumpFileWriteError(const std::string& name, const platform::Failure& reason = {})
+      : DumpFileError("write", name, reason) {}
 };

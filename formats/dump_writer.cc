@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <span>
 #include <stdexcept>
@@ -26,8 +27,9 @@ bool fits_a_record(std::size_t length) noexcept {
 
 DumpWriter::DumpWriter(std::ostream& out, std::uint32_t fps, SourceId source_id) : out_(out) {
   const auto header = encode_dump_header(DumpHeader{fps, source_id});
+  errno = 0;
   out_.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  if (!out_) throw DumpWriteError("Failed to write the dump header");
+  if (!out_) throw DumpWriteError("Failed to write the dump header", errno);
 }
 
 void DumpWriter::append_frame(const FramePayload& payload) {
@@ -52,7 +54,9 @@ void DumpWriter::append_frame(const FramePayload& payload) {
   const auto sizes = encode_frame_record(FrameRecord{static_cast<std::uint32_t>(compressed_length),
                                                      static_cast<std::uint32_t>(length)});
   std::copy(sizes.begin(), sizes.end(), record_.begin());
+  // The stream keeps no reason of its own; the system call's is in errno.
+  errno = 0;
   out_.write(reinterpret_cast<const char*>(record_.data()),
              static_cast<std::streamsize>(frame_record_header_size + compressed_length));
-  if (!out_) throw DumpWriteError("Failed to write a frame record");
+  if (!out_) throw DumpWriteError("Failed to write a frame record", errno);
 }

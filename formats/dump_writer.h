@@ -17,8 +17,15 @@
 // have left part of a record behind, which the file's owner cuts off.
 class DumpWriteError : public std::ios_base::failure {
  public:
-  explicit DumpWriteError(const std::string& what_failed)
-      : std::ios_base::failure(what_failed, std::io_errc::stream) {}
+  // `system_error`: the errno value the failed write left, 0 when the
+  // stream failed without a system call at fault.
+  explicit DumpWriteError(const std::string& what_failed, int system_error = 0)
+      : std::ios_base::failure(what_failed, std::io_errc::stream), system_error_(system_error) {}
+
+  int system_error() const noexcept { return system_error_; }
+
+ private:
+  int system_error_;
 };
 
 class DumpWriter {

@@ -109,7 +109,7 @@ TEST(IracingRecording, AFullDiskEndsWithAnErrorAndKeepsEveryCompleteFrame) {
   ASSERT_EQ(files.size(), 1u);
   const std::string name = files.front().filename().string();
   EXPECT_NE(output.find("An error occurred: Failed to write the file " + name + ": iostream stream error\n" +
-                        dumper_closing_lines),
+                        "Reason: File too large (file " + name + ")\n" + dumper_closing_lines),
             std::string::npos)
       << output;
   const DumpContents dump = read_dump(files.front());

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -63,8 +64,8 @@ inline SteadyClock stepping_clock(std::int64_t step) {
   return [now = std::int64_t{0}, step]() mutable { return now += step; };
 }
 
-// Takes `room` bytes of writes in all, then only what still fits, as a full
-// disk does.
+// Takes `room` bytes of writes in all, then only what still fits, and says
+// ENOSPC for the rest, as a full disk does.
 template <class Base>
 class RunsOutOfRoom : public Base {
  public:
@@ -74,6 +75,7 @@ class RunsOutOfRoom : public Base {
   std::streamsize xsputn(const char* bytes, std::streamsize count) override {
     const std::streamsize written = room_ > 0 ? Base::xsputn(bytes, std::min(count, room_)) : 0;
     room_ -= written;
+    if (written < count) errno = ENOSPC;
     return written;
   }
 

@@ -1,6 +1,10 @@
 // The recorder's polling, and its cycle of one dump file per connection.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <system_error>
+
+#include "common/explained_error.h"
 #include "dumper/recording_cycle.h"
 #include "dumper/recording_loops.h"
 #include "dumper/time_stamp.h"
@@ -60,16 +64,20 @@ struct Recorder : ::testing::Test {
   }) {
     stop_flag = false;
     console.str("");
+    explanation.clear();
     try {
       run_recording_cycle(StopSignal::watching(stop_flag), 5,
                           {{iracing}, stepping_clock(1'000'000), [](std::int32_t) {},
                            [] { return std::chrono::system_clock::time_point{1710511629750ms}; }, directory.path(),
                            std::move(make_file_buffer), &console});
     } catch (const std::ios_base::failure& error) {
+      if (const auto* explained = dynamic_cast<const ErrorExplanation*>(&error))
+        explanation = explained->explanation();
       return error.what();
     }
     return "";
   }
+  std::string explanation;  // the line under the error the last cycle ended with
   // The dump file of 2024-03-15 14:07:09.750 UTC.
   std::string path(const std::string& suffix = "") const {
     return (directory.path() / ("vove_dump_2024-03-15-14-07-09" + suffix + ".bin")).string();
@@ -119,6 +127,7 @@ TEST_F(Recorder, FileErrorsNameTheFileAndKeepTheCompleteRecords) {
   iracing->script_recording({Bytes(100, 7), noise(1000), {3}});
   EXPECT_EQ(cycle([] { return std::make_unique<RunsOutOfRoom<std::filebuf>>(300); }),
             "Failed to write the file " + path() + ": iostream stream error");
+  EXPECT_EQ(explanation, "Reason: " + std::generic_category().message(ENOSPC) + " (file " + path() + ")");
   EXPECT_LT(std::filesystem::file_size(path()), 300u) << "the partial record was cut off";
   EXPECT_EQ(frames_of(path()), std::vector<Bytes>{Bytes(100, 7)});
 
@@ -126,6 +135,7 @@ TEST_F(Recorder, FileErrorsNameTheFileAndKeepTheCompleteRecords) {
   iracing->script_recording({{1}});
   EXPECT_EQ(cycle([] { return std::make_unique<RunsOutOfRoom<std::filebuf>>(40); }),
             "Failed to write the file " + path("_1") + ": iostream stream error");
+  EXPECT_EQ(explanation, "Reason: " + std::generic_category().message(ENOSPC) + " (file " + path("_1") + ")");
   EXPECT_FALSE(std::filesystem::exists(path("_1")));
 }
 
