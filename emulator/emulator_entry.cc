@@ -2,7 +2,9 @@
 
 #include <boost/program_options.hpp>
 
+#include <cerrno>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -78,9 +80,18 @@ std::variant<CommandLine, int> parse_command_line(int argc, const char* const ar
   }
 }
 
-// A file that cannot be opened has always been reported as no dump.
+// A file that cannot be opened has always been reported as no dump; the
+// line after it says why, and which file.
 std::unique_ptr<DumpFrames> open_recording(const std::string& path) {
-  if (!std::ifstream(path, std::ios::binary)) throw std::invalid_argument("Invalid file format.");
+  std::error_code ignored;
+  // Some systems open a directory for reading and fail only at the read.
+  int error = std::filesystem::is_directory(path, ignored) ? EISDIR : 0;
+  if (error == 0) {
+    errno = 0;
+    if (!std::ifstream(path, std::ios::binary)) error = errno == 0 ? EIO : errno;
+  }
+  if (error != 0)
+    throw ExplainedError<std::invalid_argument>("Invalid file format.", reason_line(file_failure(error, path)));
   return std::make_unique<DumpFrames>(path);
 }
 
@@ -98,7 +109,9 @@ void report_damage(const DumpFrames& frames) {
   const auto& damage = frames.index().damage();
   if (!damage) return;
   std::cout << "The recording is damaged at frame " << damage->frame << " (byte " << damage->offset
-            << "): " << damage->reason << "; the " << frames.size() << " frames before it are replayed"
+            << "): " << damage->reason << "; "
+            << (frames.size() == 1 ? std::string("the frame before it is replayed")
+                                   : "the " + std::to_string(frames.size()) + " frames before it are replayed")
             << std::endl;
 }
 

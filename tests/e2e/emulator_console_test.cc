@@ -2,6 +2,7 @@
 // files, as a user sees them in the console.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "../unit/dump_test_support.h"
@@ -44,10 +45,15 @@ TEST(EmulatorConsole, FilesThatAreNotDumpsEndWithAnErrorLine) {
   E2eSandbox sandbox("emulator_bad_files");
   std::ofstream(sandbox.directory() / "bad_magic.bin", std::ios::binary) << "SHMTRACX" << std::string(64, '\0');
   write_dump(sandbox.directory() / "unknown.bin", 30, make_source_id("xyzw"), {});
+  std::filesystem::create_directory(sandbox.directory() / "folder.bin");
   const std::string invalid = "An error occurred: Invalid file format.\n";
-  // For an unknown id, the library's wording, then what it means in the user's terms.
+  const std::string missing = invalid + "Reason: No such file or directory (file missing.bin)\n";
+  const std::string folder = invalid + "Reason: Is a directory (file folder.bin)\n";
+  // For a file that cannot be read, the system's reason and the file; for an
+  // unknown id, the library's wording, then what it means in the user's terms.
   for (const auto& [file, expected] : std::vector<std::pair<std::string, std::string>>{
-           {"missing.bin", invalid},
+           {"missing.bin", missing},
+           {"folder.bin", folder},
            {"bad_magic.bin", invalid},
            {"unknown.bin", "An error occurred: invalid map<K, T> key\n"
                            "The file's source id is \"xyzw\"; this build replays \"accz\" and \"irac\".\n"}}) {

@@ -77,3 +77,18 @@ TEST(SystemRefusals, ObjectsOfAnotherUserAreReportedWithTheSystemsReason) {
   EXPECT_EQ(output_at_end(*dumper), std::string("Frames per second: 30\nWaiting for the connection\n") +
                                         "Cannot attach to irac: " + reason + interrupt_line + dumper_closing_lines);
 }
+
+// A recording the user may not read: the old line, then why and which file.
+TEST(SystemRefusals, AnUnreadableRecordingIsReportedWithTheSystemsReason) {
+  if (programs_run_under_runner()) GTEST_SKIP() << "POSIX permissions";
+  E2eSandbox sandbox("unreadable_recording");
+  std::filesystem::permissions(sandbox.directory(), std::filesystem::perms::owner_all |
+                                                        std::filesystem::perms::others_read |
+                                                        std::filesystem::perms::others_exec);
+  const auto dump = sandbox.directory() / "private.bin";
+  write_dump(dump, 30, iRacing::iracing_source_id, {make_iracing_payload(1, 64, 7)});
+  std::filesystem::permissions(dump, std::filesystem::perms::none);
+  auto emulator = start_as_stranger(sandbox, "emulator", {"--input-file", dump.string()}, {});
+  EXPECT_EQ(output_at_end(*emulator), "An error occurred: Invalid file format.\nReason: Permission denied (file " +
+                                          dump.string() + ")\n" + emulator_closing_lines);
+}
