@@ -73,6 +73,25 @@ TEST(EmulatorConsole, HeaderOnlyFileStartsAndReachesTheEndAtOnce) {
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
 
+// A record cut short after the good ones: said before the replay starts,
+// counted in words that fit one frame as well as several.
+TEST(EmulatorConsole, ARecordCutShortIsAnnouncedWithTheFramesBeforeIt) {
+  E2eSandbox sandbox("emulator_cut_short");
+  for (const auto& [count, words] : std::vector<std::pair<int, std::string>>{
+           {1, "; the frame before it is replayed\n"}, {2, "; the 2 frames before it are replayed\n"}}) {
+    const auto path = sandbox.directory() / ("cut" + std::to_string(count) + ".bin");
+    std::vector<std::vector<std::uint8_t>> payloads;
+    for (int frame = 1; frame <= count; ++frame) payloads.push_back(make_iracing_payload(frame, 256, frame));
+    write_dump(path, 60, iracing_id, payloads);
+    std::ofstream(path, std::ios::binary | std::ios::app) << dump_test::raw_record(400, 1000, std::string(16, 'x'));
+    const RunResult result = run_to_end(sandbox, "emulator", {"--input-file", path.filename().string()}, "cut");
+    const std::string start = "Using emulator: irac\nFrames per second: 60\nThe recording is damaged at frame " +
+                              std::to_string(count) + " (byte ";
+    EXPECT_EQ(result.output.rfind(start, 0), 0u) << result.output;
+    EXPECT_NE(result.output.find(words + "Emulator started\n"), std::string::npos) << result.output;
+  }
+}
+
 TEST(EmulatorConsole, CorruptRecordAfterGoodFramesEndsWithTheCorruptionLine) {
   E2eSandbox sandbox("emulator_corrupt");
   const auto path = sandbox.directory() / "corrupt.bin";
