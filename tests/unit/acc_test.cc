@@ -2,8 +2,10 @@
 // emulator on real named pages.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "common/byte_coding.h"
 #include "dumper/acc_connector.h"
@@ -17,6 +19,46 @@ namespace {
 
 bool page_exists(const ACC::PageDescription& page) {
   return platform::SharedMemory::open_existing(page.mapping_name, platform::Access::read).is_open();
+}
+
+// Zero-ended UTF-16LE text, as the simulator writes its wchar_t fields.
+std::vector<std::uint8_t> utf16_field(std::u16string_view text, std::size_t units) {
+  std::vector<std::uint8_t> field(2 * units, 0);
+  for (std::size_t i = 0; i < text.size() && i + 1 < units; ++i) {
+    field[2 * i] = static_cast<std::uint8_t>(text[i] & 0xff);
+    field[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+  }
+  return field;
+}
+
+// A page as the simulator publishes it: created at its own size (no larger,
+// so that on POSIX nothing lies past it) and written through a view.
+class PublishedPage {
+ public:
+  PublishedPage(std::string_view name, std::size_t size)
+      : memory_(platform::SharedMemory::create_or_open(name, static_cast<std::uint32_t>(size))),
+        view_(memory_.map(platform::Access::write, size)) {
+    if (!view_) throw std::runtime_error("cannot publish " + std::string(name));
+  }
+  void put(std::size_t offset, const std::vector<std::uint8_t>& bytes) {
+    std::memcpy(view_.data() + offset, bytes.data(), bytes.size());
+  }
+  std::byte* data() const { return view_.data(); }
+
+ private:
+  platform::SharedMemory memory_;
+  platform::MappedView view_;
+};
+
+// Graphics bytes a running session shows: status 2 (live), and the two
+// readiness strings different.
+void make_live(PublishedPage& graphics) {
+  coding::encode_i32(graphics.data() + 4, 2);
+  graphics.put(200, utf16_field(u"1:02.345", 33));
+}
+
+std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t end) {
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(begin), bytes.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
 }  // namespace
@@ -68,6 +110,47 @@ TEST(AccConnector, NoSimulatorReturnsFalseAndLeavesNoName) {
   EXPECT_TRUE(connector.read_frame(0).empty());
   for (const auto& page : {ACC::graphics_page, ACC::physics_page, ACC::static_page})
     EXPECT_FALSE(page_exists(page)) << page.mapping_name;
+}
+
+// An older game publishes shorter pages (graphics 1580 bytes in one layout,
+// static 688 in another). The recorder attaches and records what they hold;
+// the fields they lack read as zero, on POSIX too, where bytes past a
+// region's end cannot be touched.
+TEST(AccConnector, PagesOfAnOlderLayoutAreRecordedWithTheMissingFieldsZero) {
+  ScopedNamePrefix prefix;
+  PublishedPage graphics(ACC::graphics_page.mapping_name, 1580);
+  PublishedPage physics(ACC::physics_page.mapping_name, 800);
+  PublishedPage static_page(ACC::static_page.mapping_name, 688);
+  const std::vector<std::uint8_t> graphics_bytes(1580, 0x5a), static_bytes(688, 0xa5);
+  graphics.put(0, graphics_bytes);
+  static_page.put(0, static_bytes);
+  make_live(graphics);
+  ACC::Connector connector;
+  ASSERT_TRUE(connector.connect(0));
+  const auto payload = connector.read_frame(0);
+  ASSERT_EQ(payload.size(), 3700u);
+  EXPECT_EQ(slice(payload, 1000, 1580), slice(graphics_bytes, 1000, 1580));
+  EXPECT_EQ(slice(payload, 1580, 1700), std::vector<std::uint8_t>(120, 0));
+  EXPECT_EQ(slice(payload, 2700, 2700 + 688), static_bytes);
+  EXPECT_EQ(slice(payload, 2700 + 688, 3700), std::vector<std::uint8_t>(3700 - 2700 - 688, 0));
+}
+
+// While the simulator has published only some pages the recorder waits,
+// silently (the others are missing, not refused), and makes none of them.
+TEST(AccConnector, WaitsForAllThreePagesAndCreatesNone) {
+  ScopedNamePrefix prefix;
+  PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
+  make_live(graphics);
+  ACC::Connector connector;
+  EXPECT_FALSE(connector.connect(0));
+  EXPECT_TRUE(connector.attach_failure().missing);
+  EXPECT_FALSE(page_exists(ACC::physics_page));
+  EXPECT_FALSE(page_exists(ACC::static_page));
+  PublishedPage physics(ACC::physics_page.mapping_name, 800);
+  EXPECT_FALSE(connector.connect(0));
+  EXPECT_FALSE(page_exists(ACC::static_page));
+  PublishedPage static_page(ACC::static_page.mapping_name, 820);
+  EXPECT_TRUE(connector.connect(0));
 }
 
 // A reader still holding the graphics page sees the simulator go off; the
