@@ -112,6 +112,55 @@ TEST(AccConnector, NoSimulatorReturnsFalseAndLeavesNoName) {
     EXPECT_FALSE(page_exists(page)) << page.mapping_name;
 }
 
+// The simulator's pages of the current layout (graphics 1588, physics 800,
+// static 820 bytes) with a wet tyre name that fills its whole field, bytes
+// 754 to 819 of the static page: the recording carries it, the replay puts
+// it back. Offsets are the simulator's published ones.
+TEST(AccConnector, RecordsTheWholeStaticPageAndTheEmulatorWritesItBack) {
+  ScopedNamePrefix prefix;
+  const std::vector<std::uint8_t> dry = utf16_field(u"DHE 2026 dry", 33);
+  const std::vector<std::uint8_t> wet = utf16_field(u"WH 2026 wet compound, full field", 33);
+  ASSERT_NE(wet[2 * 31], 0);  // 32 units of text and the terminator fill all 66 bytes
+  std::vector<std::uint8_t> payload;
+  {
+    PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
+    PublishedPage physics(ACC::physics_page.mapping_name, 800);
+    PublishedPage static_page(ACC::static_page.mapping_name, 820);
+    make_live(graphics);
+    static_page.put(688, dry);
+    static_page.put(754, wet);
+    ACC::Connector connector;
+    ASSERT_TRUE(connector.connect(0));
+    payload = connector.read_frame(0);
+    connector.disconnect();  // lets go of the pages, so the replay makes its own
+  }
+  ASSERT_EQ(payload.size(), 3700u);
+  EXPECT_EQ(slice(payload, 2700 + 688, 2700 + 754), dry);
+  EXPECT_EQ(slice(payload, 2700 + 754, 2700 + 820), wet);
+
+  ACC::Emulator emulator;
+  emulator.start();
+  emulator.write_frame(payload);
+  const auto page = platform::SharedMemory::open_existing(ACC::static_page.mapping_name, platform::Access::read);
+  const auto view = page.map(platform::Access::read, 820);
+  ASSERT_TRUE(view);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(view.data());
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes + 754, bytes + 820), wet);
+}
+
+// A recording made while the static image was 756 bytes holds zero past
+// byte 756; it reads, and replays, as it did.
+TEST(AccPayload, AnOlderRecordingsStaticSlotReadsAsBefore) {
+  std::vector<std::uint8_t> payload(3700, 0);
+  for (std::size_t at = 2700; at < 2700 + 756; ++at) payload[at] = static_cast<std::uint8_t>(at * 7 + 1);
+  const ACC::PageSet pages = ACC::from_payload(payload);
+  EXPECT_EQ(std::vector<std::uint8_t>(pages.static_image.begin(), pages.static_image.begin() + 756),
+            slice(payload, 2700, 2700 + 756));
+  EXPECT_EQ(std::vector<std::uint8_t>(pages.static_image.begin() + 756, pages.static_image.end()),
+            std::vector<std::uint8_t>(64, 0));
+  EXPECT_EQ(ACC::to_payload(pages), payload);
+}
+
 // An older game publishes shorter pages (graphics 1580 bytes in one layout,
 // static 688 in another). The recorder attaches and records what they hold;
 // the fields they lack read as zero, on POSIX too, where bytes past a
