@@ -1,5 +1,6 @@
 #include "dumper/acc_connector.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "formats/acc_pages.h"
@@ -9,20 +10,31 @@ namespace ACC {
 
 namespace {
 
-// Read-only, at exactly the image size: a page the simulator made larger is
-// fine, one shorter than the image cannot be mapped and is not attached.
-MapResult map_for_reading(PageMapping& page, const PageDescription& description) noexcept {
-  const auto size = static_cast<std::uint32_t>(description.image_size);
-  return map_page(page, description.mapping_name, size, platform::Access::read, description.image_size);
+// Read-only and only what the simulator published: the recorder never
+// creates a simulator's name, so a replay starting at any moment finds
+// either nothing or the real pages. A page larger than its image is fine;
+// a shorter one (an older layout) is mapped as far as it goes.
+bool attach(PageMapping& page, const PageDescription& description) noexcept {
+  return page.open_existing(description.mapping_name, platform::Access::read) &&
+         page.map_at_most(platform::Access::read, description.image_size);
+}
+
+// The page's image; bytes past the end of a shorter page read as zero, as
+// they do on Windows, where the page's last memory page is zero beyond it.
+template <std::size_t N>
+void copy_image(std::array<std::uint8_t, N>& image, const PageMapping& page) noexcept {
+  const std::size_t length = std::min(N, page.size());
+  std::memcpy(image.data(), page.data(), length);
+  std::fill(image.begin() + static_cast<std::ptrdiff_t>(length), image.end(), std::uint8_t{0});
 }
 
 }  // namespace
 
 bool Connector::connect(std::int32_t /*timeout_ms*/) {
   // All three are tried whatever the earlier results.
-  const MapResult graphics = map_for_reading(pages_.graphics, graphics_page);
-  const MapResult physics = map_for_reading(pages_.physics, physics_page);
-  const MapResult static_result = map_for_reading(pages_.static_page, static_page);
+  const bool graphics = attach(pages_.graphics, graphics_page);
+  const bool physics = attach(pages_.physics, physics_page);
+  const bool static_held = attach(pages_.static_page, static_page);
 
   attach_failure_ = {};
   for (const PageMapping* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
@@ -31,10 +43,10 @@ bool Connector::connect(std::int32_t /*timeout_ms*/) {
       break;
     }
   }
-  if (graphics == MapResult::held && physics == MapResult::held && static_result == MapResult::held) {
+  if (graphics && physics && static_held) {
     // Test a private copy so the test sees one consistent image.
     GraphicsImage image;
-    std::memcpy(image.data(), pages_.graphics.data(), image.size());
+    copy_image(image, pages_.graphics);
     if (is_simulator_ready(image)) return true;
   }
   pages_.release();
@@ -45,11 +57,10 @@ void Connector::disconnect() { pages_.release(); }
 
 FramePayload Connector::read_frame(std::int32_t /*timeout_ms*/) {
   if (!pages_.all_mapped()) return {};
-  // Every image is copied whole, so no default needs filling in first.
   PageSet pages;
-  std::memcpy(pages.graphics.data(), pages_.graphics.data(), pages.graphics.size());
-  std::memcpy(pages.physics.data(), pages_.physics.data(), pages.physics.size());
-  std::memcpy(pages.static_image.data(), pages_.static_page.data(), pages.static_image.size());
+  copy_image(pages.graphics, pages_.graphics);
+  copy_image(pages.physics, pages_.physics);
+  copy_image(pages.static_image, pages_.static_page);
   return to_payload(pages);
 }
 

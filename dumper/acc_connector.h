@@ -1,5 +1,5 @@
-// The recorder's ACC source: attaches read-only to the three ACC pages and
-// copies them into a frame payload on every read.
+// The recorder's ACC source: attaches read-only to the three ACC pages the
+// simulator published and copies them into a frame payload on every read.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,9 @@ namespace ACC {
 
 class Connector final : public ::Connector {
  public:
-  // Attaches to the three pages and tests that the simulator runs. Never
-  // waits; the timeout is accepted for the interface only. On false nothing
-  // is held, so pages this call created vanish again.
+  // Attaches to the three pages, when all exist, and tests that the
+  // simulator runs. Never creates a page and never waits; the timeout is
+  // accepted for the interface only. On false nothing is held.
   bool connect(std::int32_t timeout_ms) override;
   void disconnect() override;
   // The three pages as one 3700-byte payload. The pages carry no change

@@ -22,12 +22,21 @@ class PageMapping {
   // Creates the page zero-filled with `size` bytes, or opens it when it
   // exists already; releases any page held before. False on failure.
   bool create_or_open(std::string_view name, std::uint32_t size) noexcept;
+  // Opens the page only when someone published it, never creating the
+  // name; releases any page held before. False on failure.
+  bool open_existing(std::string_view name, platform::Access access) noexcept;
   // Maps the first `length` bytes of the page held; false on failure, for
   // example when the page is shorter than `length`.
   bool map(platform::Access access, std::size_t length) noexcept;
+  // Maps the first `length` bytes, or the whole page when it holds fewer
+  // (a page of an older layout). False when not even that can be mapped.
+  bool map_at_most(platform::Access access, std::size_t length) noexcept;
+
+  // Bytes that may be touched from data(); 0 when no view is mapped.
+  std::size_t size() const noexcept { return view_.size(); }
 
   bool is_mapped() const noexcept { return view_.is_mapped(); }
-  // Why the last create_or_open() or map() failed; empty when it did not.
+  // Why the last open or map failed; empty when it did not.
   const platform::Failure& failure() const noexcept {
     return memory_.is_open() ? view_.failure() : memory_.failure();
   }
@@ -58,14 +67,5 @@ struct PageMappings {
     static_page.release();
   }
 };
-
-// What map_page got: the page, or the step that failed.
-enum class MapResult { held = 0, not_created = 1, not_mapped = 2 };
-
-// Creates or opens the page `name` with `size` bytes and maps its first
-// `length` bytes with `access`. On failure `page` keeps what it got, so the
-// caller decides when to release it.
-MapResult map_page(PageMapping& page, std::string_view name, std::uint32_t size, platform::Access access,
-                   std::size_t length) noexcept;
 
 }  // namespace ACC

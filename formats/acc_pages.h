@@ -10,7 +10,10 @@
 // the rest of the slot zero:
 //   [0, 1700)     graphics image (1588 bytes) + 112 zero bytes
 //   [1700, 2700)  physics image  (800 bytes)  + 200 zero bytes
-//   [2700, 3700)  static image   (756 bytes)  + 244 zero bytes
+//   [2700, 3700)  static image   (820 bytes)  + 180 zero bytes
+// Recordings made when the static image was 756 bytes long hold zero in its
+// last 64 bytes (all but the first unit of the wet tyre name), which is how
+// they read back.
 #pragma once
 
 #include <array>
@@ -27,13 +30,13 @@ inline constexpr SourceId acc_source_id = make_source_id("accz");
 
 struct PageDescription {
   std::string_view mapping_name;
-  std::size_t image_size;      // bytes copied from and written back to the page
+  std::size_t image_size;      // the page's current layout: bytes copied from and written back to it
   std::size_t payload_offset;  // where the image starts in the frame payload
 };
 
 inline constexpr PageDescription graphics_page{"Local\\acpmf_graphics", 1588, 0};
 inline constexpr PageDescription physics_page{"Local\\acpmf_physics", 800, 1700};
-inline constexpr PageDescription static_page{"Local\\acpmf_static", 756, 2700};
+inline constexpr PageDescription static_page{"Local\\acpmf_static", 820, 2700};
 
 inline constexpr std::size_t payload_size = 3700;
 static_assert(graphics_page.payload_offset + graphics_page.image_size <= physics_page.payload_offset);

@@ -2,11 +2,18 @@
 // them, emulator replays the file into the pages, and dumper records the
 // replay; the replayed payloads must be the recorded ones.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "common/byte_coding.h"
 #include "common/platform/platform.h"
@@ -21,6 +28,46 @@ namespace {
 std::int32_t sim_status(const std::vector<std::uint8_t>& payload) {
   return coding::decode_i32(payload.data() + ACC::sim_status_offset);
 }
+
+// Every name created in /dev/shm while it watches, however briefly it
+// existed: a name made and removed again within one poll is seen too.
+class ShmCreations {
+ public:
+  ShmCreations() : descriptor_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (descriptor_ < 0 || inotify_add_watch(descriptor_, "/dev/shm", IN_CREATE | IN_MOVED_TO) < 0)
+      throw std::runtime_error(std::string("cannot watch /dev/shm: ") + std::strerror(errno));
+  }
+  ShmCreations(const ShmCreations&) = delete;
+  ShmCreations& operator=(const ShmCreations&) = delete;
+  ~ShmCreations() { ::close(descriptor_); }
+
+  // The names beginning with `prefix` created so far, waiting up to `limit`.
+  std::vector<std::string> collect(const std::string& prefix, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
+      pollfd watch{descriptor_, POLLIN, 0};
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
+      if (::poll(&watch, 1, static_cast<int>(left.count()) + 1) > 0) read_events(prefix);
+    }
+    return names_;
+  }
+
+ private:
+  void read_events(const std::string& prefix) {
+    alignas(inotify_event) char buffer[16384];
+    const ssize_t length = ::read(descriptor_, buffer, sizeof buffer);
+    for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= length;) {
+      inotify_event event;
+      std::memcpy(&event, buffer + at, sizeof event);
+      const std::string name(buffer + at + sizeof event, strnlen(buffer + at + sizeof event, event.len));
+      if (name.rfind(prefix, 0) == 0 || name.rfind("sem." + prefix, 0) == 0) names_.push_back(name);
+      at += static_cast<ssize_t>(sizeof event + event.len);
+    }
+  }
+
+  int descriptor_;
+  std::vector<std::string> names_;
+};
 
 }  // namespace
 
@@ -64,6 +111,20 @@ TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
   EXPECT_GT(live, 0u);
   // After the replay a reader still holding the pages sees the simulator off.
   EXPECT_EQ(sim_status(replayed.frames.back()), 0);
+  EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
+}
+
+// A recorder waiting for a simulator creates no name of its own, not even
+// for the moment of a poll (three polls are watched).
+TEST(AccRecording, AWaitingRecorderCreatesNoName) {
+  if (programs_run_under_runner()) GTEST_SKIP() << "under a runner the names are not in /dev/shm";
+  E2eSandbox sandbox("acc_waiting_names");
+  ShmCreations creations;
+  auto dumper = sandbox.start("dumper", {}, "dumper");
+  ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
+  const std::vector<std::string> created = creations.collect(sandbox.name_prefix(), 3s);
+  stop_with_interrupt(*dumper, "dumper");
+  EXPECT_TRUE(created.empty()) << created.size() << " names, the first " << created.front();
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
 

@@ -269,3 +269,25 @@ TEST(NamesLeftByAKilledEmulator, DoNotHinderTheNextEmulatorOrDumper) {
     remove_names(sandbox);
   }
 }
+
+// A waiting recorder polls for ACC once a second. Replays started at any
+// moment of that poll all start: the recorder has no page of its own that a
+// replay could find in place of the one it needs. The frames show the
+// simulator off, so the recorder keeps polling throughout.
+TEST(ReplaysStartedWhileARecorderWaits, AllStart) {
+  E2eSandbox sandbox("acc_replays_while_waiting");
+  RandomMoments moments;
+  SCOPED_TRACE(moments.trace());
+  write_dump(sandbox.directory() / "off.bin", 60, make_source_id("accz"), {ACC::to_payload(ACC::default_page_set())});
+  auto dumper = sandbox.start("dumper", {"--fps", "30"}, "dumper");
+  ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
+  for (int run = 0; run < runs(50); ++run) {
+    std::this_thread::sleep_for(moments.within(150ms));
+    const RunResult replay = run_to_end(sandbox, "emulator", {"--input-file", "off.bin"}, "replay");
+    ASSERT_EQ(replay.output, replay_start_lines("accz", 60) + "Emulator reached end of file\n" + emulator_closing_lines)
+        << "run " << run;
+  }
+  stop_with_interrupt(*dumper, "dumper");
+  EXPECT_EQ(dumper->standard_output().find("Connected"), std::string::npos);
+  EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
+}

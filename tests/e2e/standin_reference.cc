@@ -140,7 +140,7 @@ int expect_published_iracing_frames(const Payloads& payloads, const IracingRefer
 void expect_acc_size_and_gaps(const std::vector<std::uint8_t>& payload) {
   ASSERT_EQ(payload.size(), 3700u);
   EXPECT_TRUE(zero_between(payload, 1588, 1700) && zero_between(payload, 2500, 2700) &&
-              zero_between(payload, 3456, 3700))
+              zero_between(payload, 3520, 3700))
       << "gaps";
 }
 
@@ -148,14 +148,14 @@ void expect_published_acc_frames(const Payloads& payloads, double rate, int allo
   std::vector<std::byte> page(ACC::standin_page_size);
   std::vector<std::byte> static_page(ACC::standin_page_size);
   ACC::write_standin_static_page(static_page);
-  const std::vector<std::uint8_t> static_image = copy_of(std::span(static_page).first(756));
+  const std::vector<std::uint8_t> static_image = copy_of(std::span(static_page).first(820));
   int differing = 0;
   for (std::size_t frame = 0; frame < payloads.size(); ++frame) {
     SCOPED_TRACE("frame " + std::to_string(frame));
     const auto& p = payloads[frame];
     expect_acc_size_and_gaps(p);
     if (p.size() != 3700u) return;
-    EXPECT_EQ(static_image, std::vector<std::uint8_t>(p.begin() + 2700, p.begin() + 2700 + 756)) << "static page";
+    EXPECT_EQ(static_image, std::vector<std::uint8_t>(p.begin() + 2700, p.begin() + 2700 + 820)) << "static page";
 
     const std::int32_t graphics_packet = i32_at(p, 0);
     std::fill(page.begin(), page.end(), std::byte{0});

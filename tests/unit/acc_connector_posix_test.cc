@@ -1,5 +1,5 @@
-// The ACC recorder against pages it cannot map. Only a POSIX region keeps
-// a size below a page; Windows rounds every mapping up to whole pages.
+// The ACC recorder against pages it cannot map. Only a POSIX region can be
+// empty; Windows refuses to create a section of no size.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,12 +9,12 @@
 #include "formats/acc_pages.h"
 #include "unit/scoped_name_prefix.h"
 
-// A page that is there but cannot be mapped (too small for its image) is a
-// refusal the recorder reports, naming the page.
+// A page that is there but cannot be mapped (it holds no byte) is a refusal
+// the recorder reports, naming the page.
 TEST(AccConnector, SaysWhichPageItCouldNotMap) {
   ScopedNamePrefix prefix;
   const auto graphics = platform::SharedMemory::create_or_open(ACC::graphics_page.mapping_name, 16384);
-  const auto physics = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 64);
+  const auto physics = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 0);
   ASSERT_TRUE(graphics && physics);
   ACC::Connector connector;
   EXPECT_FALSE(connector.connect(0));

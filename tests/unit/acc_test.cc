@@ -2,8 +2,10 @@
 // emulator on real named pages.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "common/byte_coding.h"
 #include "dumper/acc_connector.h"
@@ -17,6 +19,46 @@ namespace {
 
 bool page_exists(const ACC::PageDescription& page) {
   return platform::SharedMemory::open_existing(page.mapping_name, platform::Access::read).is_open();
+}
+
+// Zero-ended UTF-16LE text, as the simulator writes its wchar_t fields.
+std::vector<std::uint8_t> utf16_field(std::u16string_view text, std::size_t units) {
+  std::vector<std::uint8_t> field(2 * units, 0);
+  for (std::size_t i = 0; i < text.size() && i + 1 < units; ++i) {
+    field[2 * i] = static_cast<std::uint8_t>(text[i] & 0xff);
+    field[2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
+  }
+  return field;
+}
+
+// A page as the simulator publishes it: created at its own size (no larger,
+// so that on POSIX nothing lies past it) and written through a view.
+class PublishedPage {
+ public:
+  PublishedPage(std::string_view name, std::size_t size)
+      : memory_(platform::SharedMemory::create_or_open(name, static_cast<std::uint32_t>(size))),
+        view_(memory_.map(platform::Access::write, size)) {
+    if (!view_) throw std::runtime_error("cannot publish " + std::string(name));
+  }
+  void put(std::size_t offset, const std::vector<std::uint8_t>& bytes) {
+    std::memcpy(view_.data() + offset, bytes.data(), bytes.size());
+  }
+  std::byte* data() const { return view_.data(); }
+
+ private:
+  platform::SharedMemory memory_;
+  platform::MappedView view_;
+};
+
+// Graphics bytes a running session shows: status 2 (live), and the two
+// readiness strings different.
+void make_live(PublishedPage& graphics) {
+  coding::encode_i32(graphics.data() + 4, 2);
+  graphics.put(200, utf16_field(u"1:02.345", 33));
+}
+
+std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& bytes, std::size_t begin, std::size_t end) {
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(begin), bytes.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
 }  // namespace
@@ -68,6 +110,96 @@ TEST(AccConnector, NoSimulatorReturnsFalseAndLeavesNoName) {
   EXPECT_TRUE(connector.read_frame(0).empty());
   for (const auto& page : {ACC::graphics_page, ACC::physics_page, ACC::static_page})
     EXPECT_FALSE(page_exists(page)) << page.mapping_name;
+}
+
+// The simulator's pages of the current layout (graphics 1588, physics 800,
+// static 820 bytes) with a wet tyre name that fills its whole field, bytes
+// 754 to 819 of the static page: the recording carries it, the replay puts
+// it back. Offsets are the simulator's published ones.
+TEST(AccConnector, RecordsTheWholeStaticPageAndTheEmulatorWritesItBack) {
+  ScopedNamePrefix prefix;
+  const std::vector<std::uint8_t> dry = utf16_field(u"DHE 2026 dry", 33);
+  const std::vector<std::uint8_t> wet = utf16_field(u"WH 2026 wet compound, full field", 33);
+  ASSERT_NE(wet[2 * 31], 0);  // 32 units of text and the terminator fill all 66 bytes
+  std::vector<std::uint8_t> payload;
+  {
+    PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
+    PublishedPage physics(ACC::physics_page.mapping_name, 800);
+    PublishedPage static_page(ACC::static_page.mapping_name, 820);
+    make_live(graphics);
+    static_page.put(688, dry);
+    static_page.put(754, wet);
+    ACC::Connector connector;
+    ASSERT_TRUE(connector.connect(0));
+    payload = connector.read_frame(0);
+    connector.disconnect();  // lets go of the pages, so the replay makes its own
+  }
+  ASSERT_EQ(payload.size(), 3700u);
+  EXPECT_EQ(slice(payload, 2700 + 688, 2700 + 754), dry);
+  EXPECT_EQ(slice(payload, 2700 + 754, 2700 + 820), wet);
+
+  ACC::Emulator emulator;
+  emulator.start();
+  emulator.write_frame(payload);
+  const auto page = platform::SharedMemory::open_existing(ACC::static_page.mapping_name, platform::Access::read);
+  const auto view = page.map(platform::Access::read, 820);
+  ASSERT_TRUE(view);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(view.data());
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes + 754, bytes + 820), wet);
+}
+
+// A recording made while the static image was 756 bytes holds zero past
+// byte 756; it reads, and replays, as it did.
+TEST(AccPayload, AnOlderRecordingsStaticSlotReadsAsBefore) {
+  std::vector<std::uint8_t> payload(3700, 0);
+  for (std::size_t at = 2700; at < 2700 + 756; ++at) payload[at] = static_cast<std::uint8_t>(at * 7 + 1);
+  const ACC::PageSet pages = ACC::from_payload(payload);
+  EXPECT_EQ(std::vector<std::uint8_t>(pages.static_image.begin(), pages.static_image.begin() + 756),
+            slice(payload, 2700, 2700 + 756));
+  EXPECT_EQ(std::vector<std::uint8_t>(pages.static_image.begin() + 756, pages.static_image.end()),
+            std::vector<std::uint8_t>(64, 0));
+  EXPECT_EQ(ACC::to_payload(pages), payload);
+}
+
+// An older game publishes shorter pages (graphics 1580 bytes in one layout,
+// static 688 in another). The recorder attaches and records what they hold;
+// the fields they lack read as zero, on POSIX too, where bytes past a
+// region's end cannot be touched.
+TEST(AccConnector, PagesOfAnOlderLayoutAreRecordedWithTheMissingFieldsZero) {
+  ScopedNamePrefix prefix;
+  PublishedPage graphics(ACC::graphics_page.mapping_name, 1580);
+  PublishedPage physics(ACC::physics_page.mapping_name, 800);
+  PublishedPage static_page(ACC::static_page.mapping_name, 688);
+  const std::vector<std::uint8_t> graphics_bytes(1580, 0x5a), static_bytes(688, 0xa5);
+  graphics.put(0, graphics_bytes);
+  static_page.put(0, static_bytes);
+  make_live(graphics);
+  ACC::Connector connector;
+  ASSERT_TRUE(connector.connect(0));
+  const auto payload = connector.read_frame(0);
+  ASSERT_EQ(payload.size(), 3700u);
+  EXPECT_EQ(slice(payload, 1000, 1580), slice(graphics_bytes, 1000, 1580));
+  EXPECT_EQ(slice(payload, 1580, 1700), std::vector<std::uint8_t>(120, 0));
+  EXPECT_EQ(slice(payload, 2700, 2700 + 688), static_bytes);
+  EXPECT_EQ(slice(payload, 2700 + 688, 3700), std::vector<std::uint8_t>(3700 - 2700 - 688, 0));
+}
+
+// While the simulator has published only some pages the recorder waits,
+// silently (the others are missing, not refused), and makes none of them.
+TEST(AccConnector, WaitsForAllThreePagesAndCreatesNone) {
+  ScopedNamePrefix prefix;
+  PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
+  make_live(graphics);
+  ACC::Connector connector;
+  EXPECT_FALSE(connector.connect(0));
+  EXPECT_TRUE(connector.attach_failure().missing);
+  EXPECT_FALSE(page_exists(ACC::physics_page));
+  EXPECT_FALSE(page_exists(ACC::static_page));
+  PublishedPage physics(ACC::physics_page.mapping_name, 800);
+  EXPECT_FALSE(connector.connect(0));
+  EXPECT_FALSE(page_exists(ACC::static_page));
+  PublishedPage static_page(ACC::static_page.mapping_name, 820);
+  EXPECT_TRUE(connector.connect(0));
 }
 
 // A reader still holding the graphics page sees the simulator go off; the

@@ -70,6 +70,9 @@ void write_standin_static_page(std::span<std::byte> page) {
   coding::encode_f32(p + 404, 120.0f);
   coding::encode_f32(p + 456, 21.5f);
   coding::encode_f32(p + 460, 31.25f);
+  // The tyre names, the wet one ending at the last byte of the page.
+  put_text(p + 688, text_units, u"standin_dry");
+  put_text(p + 754, text_units, u"standin_wet_compound_of_32_units");
 }
 
 void update_standin_graphics_page(std::span<std::byte> page, std::int32_t packet, double rate,

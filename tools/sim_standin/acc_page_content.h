@@ -19,7 +19,8 @@
 // static: 0 text version (15 units), 30 text shared-memory version,
 //   60 i32 sessions, 64 i32 cars, 68 text car model, 134 text track,
 //   200 text player name, 400 i32 maximum engine speed, 404 f32 maximum
-//   fuel, 456 f32 and 460 f32 two fixed numbers (21.5 and 31.25)
+//   fuel, 456 f32 and 460 f32 two fixed numbers (21.5 and 31.25),
+//   688 text dry tyre name, 754 text wet tyre name (33 units each)
 #pragma once
 
 #include <cstddef>
