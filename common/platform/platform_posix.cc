@@ -342,10 +342,11 @@ void NamedEvent::close() noexcept {
   handle_ = -1;
 }
 
-NamedEvent NamedEvent::create(std::string_view name) noexcept {
+NamedEvent NamedEvent::create(std::string_view name, EventWakes wakes) noexcept {
   const NativeName native = native_name(name);
   if (native.error != 0) return failed_event(native.name, native.error);
   NamedEvent event;
+  event.wakes_ = wakes;
   for (int attempt = 0; attempt < 2; ++attempt) {
     sem_t* semaphore = ::sem_open(native.name.c_str(), O_CREAT | O_EXCL, 0600, 0u);
     const bool created = semaphore != SEM_FAILED;
@@ -422,6 +423,16 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
 void NamedEvent::signal() const noexcept {
   sem_t* semaphore = as_semaphore(handle_);
   if (semaphore == nullptr) return;
+  if (wakes_ == EventWakes::every_waiter) {
+    // A semaphore wakes one waiter per post and cannot say how many wait.
+    // So post for several, after taking back the posts of the last signal
+    // that nobody took (a period ago, time enough for every woken waiter
+    // to have taken its own): the value never grows past one signal's worth.
+    for (int spare = 0; spare < waiters_woken_on_posix && ::sem_trywait(semaphore) == 0; ++spare) {
+    }
+    for (int post = 0; post < waiters_woken_on_posix; ++post) ::sem_post(semaphore);
+    return;
+  }
   // Auto-reset: a signalled event stays signalled once, however often it is
   // signalled, so a burst wakes at most one wait.
   int value = 0;
