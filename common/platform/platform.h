@@ -115,19 +115,19 @@ enum class EventWakes {
   // One waiter, or the next one to wait: the signal stays until taken.
   one_waiter,
   // Every client waiting at that moment, as a simulator's data-valid event
-  // does for all its listeners; nothing is left behind for a later wait,
-  // so a client that waits again at once sleeps until the next signal.
-  // Windows: a manual-reset event set and reset at once. POSIX, whose
-  // named semaphore cannot say how many wait: a few posts at a time
-  // (waiters_woken_on_posix), and the ones nobody took are taken back at
-  // the next signal.
+  // does for all its listeners. Windows: a manual-reset event set and reset
+  // at once, so a client that waits again straight away sleeps until the
+  // next signal. POSIX, whose named semaphore wakes one waiter per post:
+  // one post after another for up to a few milliseconds, each as soon as
+  // the last was taken (at most waiters_woken_on_posix); a client that
+  // waits again within that time may take a later post and find nothing
+  // new, so clients compare the header's tick, as the simulator's do. The
+  // signal blocks for as long (well under a frame).
   every_waiter,
 };
 
-// The waiting clients one every_waiter signal wakes on POSIX; a client
-// that waits again at once may take one of the spare posts and finds
-// nothing new, at most this many times per signal.
-inline constexpr int waiters_woken_on_posix = 8;
+// The most posts one every_waiter signal makes on POSIX.
+inline constexpr int waiters_woken_on_posix = 16;
 
 // A named event that one process creates and others wait on.
 class NamedEvent {
