@@ -158,8 +158,9 @@ TEST(ReplayFidelity, ClientsFindNoOlderTextAndSeeTheEnd) {
 // the simulator's own client does: on the event, then a look at the tick.
 TEST(ReplayFidelity, EveryWaitingClientWakesForEveryFrame) {
   E2eSandbox sandbox("replay_event");
-  // Long enough for probes that start slowly (under Wine) to see most of it.
-  constexpr int frames = 150;
+  // Long enough for probes that start slowly (five at once under Wine) to
+  // see most of it.
+  const int frames = programs_run_under_runner() ? 300 : 150;
   write_dump(sandbox.directory() / "frames.bin", 30, iracing_id, rotating_frames(frames, {{0, "text"}}));
   for (const int clients : {2, 5}) {
     SCOPED_TRACE(std::to_string(clients) + " waiting clients");
@@ -218,12 +219,13 @@ TEST(ReplayControl, ALoopedReplayKeepsTimeGoingOnForARecorder) {
     for (std::size_t slot = 0; slot < 3; ++slot) {
       EXPECT_GE(frame.header.buffer_slots[slot].tick_count, previous.buffer_slots[slot].tick_count) << slot;
     }
-    EXPECT_GT(tick, previous_tick);
+    EXPECT_GE(tick, previous_tick) << "a tick repeats only right after itself";
     EXPECT_GE(frame.header.session_info_update, previous_update);
+    const bool repeat = tick == previous_tick;
     previous_tick = tick;
     previous_update = frame.header.session_info_update;
     previous = frame.header;
-    if (!frame.session_info.empty()) texts.push_back(frame.session_info);
+    if (!frame.session_info.empty() && !repeat) texts.push_back(frame.session_info);
   }
   // The two texts take turns, and each restart announces the first again.
   ASSERT_GE(texts.size(), 4u);
