@@ -437,10 +437,8 @@ std::int64_t monotonic_microseconds() noexcept {
 // that waits a moment later, as with one_waiter, and is taken back at the
 // next signal, so a signal never wakes a client for the frame before.
 void post_to_every_waiter(sem_t* semaphore) noexcept {
-  // Long enough for a waiter woken on a busy machine to get a processor,
-  // well short of a frame at 60 a second.
-  constexpr std::int64_t window_us = 8000;
-  constexpr std::int64_t untaken_us = 2000;
+  constexpr std::int64_t window_us = 3000;
+  constexpr std::int64_t untaken_us = 500;
   constexpr timespec poll{0, 100'000};
   while (::sem_trywait(semaphore) == 0) {
   }
