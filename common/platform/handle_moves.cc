@@ -52,7 +52,6 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
 
 NamedEvent::NamedEvent(NamedEvent&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
-      wakes_(other.wakes_),
       owned_name_(std::exchange(other.owned_name_, std::string())),
       failure_(std::exchange(other.failure_, Failure())) {}
 
@@ -60,7 +59,6 @@ NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
   if (this != &other) {
     close();
     handle_ = std::exchange(other.handle_, -1);
-    wakes_ = other.wakes_;
     owned_name_ = std::exchange(other.owned_name_, std::string());
     failure_ = std::exchange(other.failure_, Failure());
   }
