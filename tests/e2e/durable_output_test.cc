@@ -20,18 +20,18 @@ namespace {
 
 bool strace_works() { return std::system("strace -o /dev/null true >/dev/null 2>&1") == 0; }
 
-// strace's own start of a traced program. A leak checker cannot run under
-// ptrace, so a sanitized build is told to skip it; its other checks stay on.
-std::vector<std::string> strace_command(const std::filesystem::path& trace, const std::string& calls) {
+// `program` run under strace, its `calls` written to `trace`. A leak
+// checker cannot run under ptrace, so a sanitized build is told to skip it;
+// its other checks stay on.
+std::vector<std::string> traced(const std::filesystem::path& trace, const std::string& calls,
+                                const std::vector<std::string>& program) {
   const char* options = std::getenv("ASAN_OPTIONS");
   std::string sanitizer = options != nullptr && *options != '\0' ? std::string(options) + ":" : std::string();
   sanitizer += "detect_leaks=0";
-  return {"strace", "-f", "-y", "-o", trace.string(), "-E", "ASAN_OPTIONS=" + sanitizer, "-e", "trace=" + calls};
-}
-
-std::vector<std::string> joined(std::vector<std::string> head, const std::vector<std::string>& tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
+  std::vector<std::string> argv{"strace", "-f", "-y", "-o", trace.string(), "-E", "ASAN_OPTIONS=" + sanitizer,
+                                "-e", "trace=" + calls};
+  argv.insert(argv.end(), program.begin(), program.end());
+  return argv;
 }
 
 std::vector<std::string> lines_of(const std::filesystem::path& path) {
@@ -58,7 +58,7 @@ TEST(DurableOutput, AFinishedDumptoolFileIsFlushedBeforeAndAfterItsRename) {
   write_dump(sandbox.directory() / "in.bin", 10, iRacing::iracing_source_id,
              {make_iracing_payload(1, 64, 7), make_iracing_payload(2, 64, 8)});
   const auto trace = sandbox.directory() / "trace.log";
-  auto process = sandbox.start_command(joined(strace_command(trace, "fsync,fdatasync,rename,renameat,renameat2"),
+  auto process = sandbox.start_command(traced(trace, "fsync,fdatasync,rename,renameat,renameat2",
                                               {program_path("dumptool"), "cut", "in.bin", "-o", "out.bin"}),
                                        "strace_dumptool");
   const auto status = process->wait_for_exit(60s);
@@ -90,7 +90,7 @@ TEST(DurableOutput, ARecordingIsFlushedWhenItsFileCloses) {
   auto standin = start_standin(sandbox, {});
   const auto trace = sandbox.directory() / "trace.log";
   auto dumper = sandbox.start_command(
-      joined(strace_command(trace, "fsync,fdatasync"), {program_path("dumper"), "--fps", "30"}), "strace_dumper");
+      traced(trace, "fsync,fdatasync", {program_path("dumper"), "--fps", "30"}), "strace_dumper");
   ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
   std::this_thread::sleep_for(500ms);
   stop_with_interrupt(*standin, "stand-in");
