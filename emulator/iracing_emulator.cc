@@ -1,8 +1,12 @@
 #include "emulator/iracing_emulator.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <iostream>
+#include <limits>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -58,6 +62,37 @@ int slots_in_use(const MemoryHeader& header) noexcept {
 // largest value as the simulator's own would: modulo 2^32.
 std::int32_t shifted(std::int32_t recorded, std::int64_t offset) noexcept {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::int64_t>(recorded) + offset));
+}
+
+// Part of the mapping a row occupies.
+struct RowArea {
+  std::int64_t offset = 0;
+  std::int64_t length = 0;
+};
+
+bool overlap(const RowArea& a, const RowArea& b) noexcept {
+  return a.length > 0 && b.length > 0 && a.offset < b.offset + b.length && b.offset < a.offset + a.length;
+}
+
+// A client trusts a row it copied if the slot still holds the tick it read
+// before the copy, and it takes only ticks above the last it took. So every
+// published slot over a row about to be rewritten first gets the lowest
+// tick there is: a copy under way fails its check, and no client takes that
+// slot for new data until the header gives it its frame's tick.
+void withdraw_slots_over(std::byte* base, std::span<const RowArea> rewritten) {
+  MemoryHeaderBytes bytes;
+  std::memcpy(bytes.data(), base, bytes.size());
+  const MemoryHeader live = decode_memory_header(bytes);
+  bool withdrew = false;
+  for (int i = 0; i < slots_in_use(live); ++i) {
+    const RowArea published{live.buffer_slots[static_cast<std::size_t>(i)].buffer_offset,
+                            live.buffer_length < 0 ? 0 : live.buffer_length};
+    if (std::ranges::none_of(rewritten, [&](const RowArea& area) { return overlap(area, published); })) continue;
+    coding::encode_i32(base + slot_tick_offset(i), std::numeric_limits<std::int32_t>::min());
+    withdrew = true;
+  }
+  // The rows written next must not become visible before the withdrawn ticks.
+  if (withdrew) std::atomic_thread_fence(std::memory_order_release);
 }
 
 }  // namespace
@@ -128,15 +163,26 @@ void Emulator::write_frame(const std::vector<std::uint8_t>& payload) {
       entries += variable_header_size;
     }
   }
-  if (pass_begins_) {
-    // The slots this frame does not write hold the rows of the frames
-    // before the range, as they would had the replay run through them.
-    for (int i = 0; i < in_use; ++i) {
-      const auto& row = earlier_rows_[static_cast<std::size_t>(i)];
-      const std::int32_t offset = header.buffer_slots[static_cast<std::size_t>(i)].buffer_offset;
-      if (i == newest_index || !row || row->size() != row_length || !lies_within(offset, row->size(), size)) continue;
-      std::memcpy(base + offset, row->data(), row->size());
-    }
+  // The slots this frame does not write hold, at the start of a pass, the
+  // rows of the frames before the range, as they would had the replay run
+  // through them.
+  std::array<const std::vector<std::uint8_t>*, buffer_slot_count> earlier_rows{};
+  std::array<RowArea, buffer_slot_count + 1> rewritten{};
+  std::size_t rewritten_count = 0;
+  if (row_length > 0)
+    rewritten[rewritten_count++] = {newest.buffer_offset, static_cast<std::int64_t>(row_length)};
+  for (int i = 0; pass_begins_ && i < in_use; ++i) {
+    const auto& row = earlier_rows_[static_cast<std::size_t>(i)];
+    const std::int32_t offset = header.buffer_slots[static_cast<std::size_t>(i)].buffer_offset;
+    if (i == newest_index || !row || row->size() != row_length || !lies_within(offset, row->size(), size)) continue;
+    earlier_rows[static_cast<std::size_t>(i)] = &*row;
+    rewritten[rewritten_count++] = {offset, static_cast<std::int64_t>(row->size())};
+  }
+  withdraw_slots_over(base, std::span(rewritten.data(), rewritten_count));
+  for (int i = 0; i < in_use; ++i) {
+    const auto* row = earlier_rows[static_cast<std::size_t>(i)];
+    if (row != nullptr)
+      std::memcpy(base + header.buffer_slots[static_cast<std::size_t>(i)].buffer_offset, row->data(), row->size());
   }
   if (row_length > 0) std::memcpy(base + newest.buffer_offset, snapshot.row.data(), row_length);
 

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "formats/iracing_snapshot.h"
 #include "unit/console_capture.h"
@@ -223,4 +228,59 @@ TEST_F(IracingEmulator, FramesOutsideTheMappingAreSkippedAndReportedOnce) {
   write(frame);
   EXPECT_EQ(reader_->read_header(), frame.header);
   EXPECT_EQ(reader_->read(end - 64, 64), frame.row);
+}
+
+// A client copies the newest row and keeps it if the slot still holds the
+// tick it read; it takes only ticks above the last it took. Frames recorded three ticks apart (10 or 20 frames per
+// second of a three-slot simulator) land in the slot a client may be
+// copying, as do all frames of a one-slot header: such a copy must fail its
+// check rather than pass with a row of the next frame under the older tick.
+TEST_F(IracingEmulator, AClientsCheckedCopyIsNeverARowOfAnotherFrame) {
+  constexpr std::int32_t row_length = 64 * 1024;
+  for (const int slots : {1, 3}) {
+    SCOPED_TRACE(std::to_string(slots) + " slots");
+    iRacing::MemoryHeader header = header_;
+    header.buffer_count = slots;
+    header.buffer_length = row_length;
+    header.variable_count = 0;
+    for (int i = 0; i < 4; ++i) header.buffer_slots[static_cast<std::size_t>(i)] = {0, 16384 + row_length * i, {}};
+
+    std::atomic<bool> writing = true;
+    std::atomic<int> checked_copies = 0;
+    std::atomic<int> rows_of_another_frame = 0;
+    std::jthread client([&] {
+      std::vector<std::uint8_t> row(row_length);
+      std::int32_t last_tick = 0;
+      std::minstd_rand random(12345);
+      std::uniform_int_distribution<int> delays(0, 300);
+      while (writing.load()) {
+        const iRacing::MemoryHeader seen = reader_->read_header();
+        const int slot = iRacing::newest_slot(seen);
+        const std::int32_t tick = seen.buffer_slots[static_cast<std::size_t>(slot)].tick_count;
+        if (tick < last_tick) last_tick = tick;  // taken for a restart, as iRacing's own client does
+        if (tick <= last_tick || seen.buffer_length != row_length) continue;
+        // Held up for a while between reading the tick and copying, as a
+        // client may be by other work, so that copies meet rewrites.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(delays(random));
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        std::atomic_thread_fence(std::memory_order_acquire);
+        row = reader_->read(seen.buffer_slots[static_cast<std::size_t>(slot)].buffer_offset, row_length);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (reader_->read_header().buffer_slots[static_cast<std::size_t>(slot)].tick_count != tick) continue;
+        last_tick = tick;
+        ++checked_copies;
+        if (row != iracing_test::sample_row(tick, row_length)) ++rows_of_another_frame;
+      }
+    });
+    // Every tick a multiple of three: always the first slot.
+    for (std::int32_t tick = 100000 * slots; tick < 100000 * slots + 3 * 3000; tick += 3) {
+      header.buffer_slots[0].tick_count = tick;
+      emulator_.write_frame(iRacing::serialise_snapshot({header, {}, "", iracing_test::sample_row(tick, row_length)}));
+    }
+    writing = false;
+    client.join();
+    EXPECT_GT(checked_copies.load(), 0);
+    EXPECT_EQ(rows_of_another_frame.load(), 0) << "of " << checked_copies.load() << " checked copies";
+  }
 }
