@@ -15,6 +15,7 @@
 #include "formats/acc_pages.h"
 #include "formats/dump_frames.h"
 #include "formats/dump_index.h"
+#include "formats/iracing_snapshot.h"
 #include "standin_reference.h"
 
 using namespace std::chrono_literals;
@@ -223,6 +224,20 @@ TEST(TerminationRequests, EndBothProgramsByTheSignalWithTheirWorkClosedAndNoName
   }
 }
 
+std::string describe_frame(bool iracing, const std::vector<std::uint8_t>& frame) {
+  if (!iracing) return std::to_string(frame.size()) + " bytes, status " + std::to_string(frame.size() > 4 ? frame[4] : -1);
+  try {
+    const auto snapshot = iRacing::parse_snapshot(frame);
+    return "status " + std::to_string(snapshot.header.status) + ", tick " +
+           std::to_string(snapshot.header.buffer_slots[0].tick_count) + ", row of " +
+           std::to_string(snapshot.row.size()) + " bytes starting " +
+           (snapshot.row.empty() ? std::string("-") : std::to_string(snapshot.row.front())) + ", text " +
+           std::to_string(snapshot.session_info.size());
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+}
+
 TEST(NamesLeftByAKilledEmulator, DoNotHinderTheNextEmulatorOrDumper) {
   E2eSandbox sandbox("stale_names");
   for (const std::string id : {"irac", "accz"}) {
@@ -262,7 +277,8 @@ TEST(NamesLeftByAKilledEmulator, DoNotHinderTheNextEmulatorOrDumper) {
         const bool is_killed = std::find(killed_frames.begin(), killed_frames.end(), frame) != killed_frames.end();
         if (is_next) ++from_next;
         // ACC: after the replay its last page images stay, now with the status 0.
-        EXPECT_TRUE(is_next || is_killed || (!iracing && frame[4] == 0)) << "a frame from neither replay";
+        EXPECT_TRUE(is_next || is_killed || (!iracing && frame[4] == 0))
+            << "a frame from neither replay: " << describe_frame(iracing, frame);
       }
     }
     EXPECT_GE(from_next, 20u);
