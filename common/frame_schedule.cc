@@ -24,9 +24,24 @@ bool FrameSchedule::take_due_frame(std::int64_t now) noexcept {
   const std::int64_t behind = now - due_;
   const bool late = behind >= period_ / 2 && behind >= millisecond;
   if (behind > period_) due_ = now;
+  advance();
+  return late;
+}
+
+std::uint64_t FrameSchedule::skip_missed(std::int64_t now) noexcept {
+  if (period_ <= 0 || now <= due_) return 0;
+  // In unsigned arithmetic the distance between any two readings is exact.
+  const std::uint64_t behind = static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(due_);
+  const std::uint64_t missed = behind / static_cast<std::uint64_t>(period_);
+  // due_ + missed * period_ lies between due_ and now: no overflow.
+  due_ = static_cast<std::int64_t>(static_cast<std::uint64_t>(due_) + missed * static_cast<std::uint64_t>(period_));
+  return missed;
+}
+
+void FrameSchedule::advance() noexcept {
+  if (period_ <= 0) return;
   due_ = due_ > std::numeric_limits<std::int64_t>::max() - period_ ? std::numeric_limits<std::int64_t>::max()
                                                                     : due_ + period_;
-  return late;
 }
 
 void FrameSchedule::change_period(std::int64_t period, std::int64_t now) noexcept {

@@ -27,6 +27,15 @@ class FrameSchedule {
   // half a period and at least a millisecond behind its deadline.
   bool take_due_frame(std::int64_t now) noexcept;
 
+  // For a loop that owes every deadline a frame (the recorder): makes the
+  // newest deadline not after `now` the due one and returns how many whole
+  // deadlines before it went by unserved; 0 while the due frame is less
+  // than a period behind.
+  std::uint64_t skip_missed(std::int64_t now) noexcept;
+  // The due frame has been served: the next is due a period after its
+  // deadline, however late this one was.
+  void advance() noexcept;
+
   // The next frame is due at `now` (after a pause).
   void restart(std::int64_t now) noexcept { due_ = now; }
   // A new rate from now on: the next frame is due one new period from now.

@@ -17,6 +17,13 @@ class Connector {
   // One frame payload, or an empty one when no new data came in time.
   virtual FramePayload read_frame(std::int32_t timeout_ms) = 0;
   virtual SourceId source_id() const = 0;
+  // What a deadline without new data records after the frame `last`: empty
+  // when `last` serves again byte for byte. A source whose frames carry a
+  // part only when it changed gives `last` without that part.
+  virtual FramePayload repeat_of(const FramePayload& last) const {
+    (void)last;
+    return {};
+  }
   // Why the last connect() could not attach when the system refused it;
   // empty when it attached, or when the simulator is simply not running.
   virtual platform::Failure attach_failure() const { return {}; }

@@ -49,6 +49,13 @@ void Connector::disconnect() { close_shared_memory(); }
 
 platform::Failure Connector::attach_failure() const { return open_failure(); }
 
+FramePayload Connector::repeat_of(const FramePayload& last) const {
+  Snapshot snapshot = parse_snapshot(last);
+  if (snapshot.session_info.empty()) return {};
+  snapshot.session_info.clear();
+  return serialise_snapshot(snapshot);
+}
+
 FramePayload Connector::read_frame(std::int32_t timeout_ms) {
   if (const auto live = current_header()) fit_row_buffer(live->buffer_length);
   std::uint8_t* const destination = row_destination();

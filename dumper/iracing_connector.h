@@ -22,6 +22,8 @@ class Connector final : public ::Connector {
   // not be self-consistent.
   FramePayload read_frame(std::int32_t timeout_ms) override;
   SourceId source_id() const override { return iracing_source_id; }
+  // Without the session text, which a frame carries only when it changed.
+  FramePayload repeat_of(const FramePayload& last) const override;
   platform::Failure attach_failure() const override;
 
  private:

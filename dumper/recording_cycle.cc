@@ -11,6 +11,16 @@
 
 namespace {
 
+// Said once a recording is closed, so the user knows that some stretches of
+// the file show the simulator standing still; nothing when none do.
+void report_repeats(const DumpWriter& writer, std::ostream& diagnostics) {
+  const std::uint64_t repeats = writer.repeated_records();
+  if (repeats == 0) return;
+  diagnostics << repeats << " of " << writer.records() << " frames " << (repeats == 1 ? "repeats" : "repeat")
+              << " the frame before, for moments when the source had nothing new or the recorder was held up"
+              << std::endl;
+}
+
 // Records the connected source into one new dump file until it goes down or
 // a stop is requested.
 void record_one_file(const StopSignal& stop, std::int32_t fps, std::shared_ptr<Connector>& active_source,
@@ -25,12 +35,13 @@ void record_one_file(const StopSignal& stop, std::int32_t fps, std::shared_ptr<C
     std::int32_t empty_reads = 0;
     const RecordContext context{&active_source, &writer, &empty_reads, fps};
     record_frames(stop, context, static_cast<double>(fps), environment.clock, environment.sleeper, console);
+    file.close();
+    report_repeats(writer, *environment.diagnostics);
   } catch (const DumpWriteError& error) {
     // The file is cut back to its complete records as it is closed on the
     // way out.
     throw DumpFileWriteError(file.name(), file_failure(error.system_error(), file.name()));
   }
-  file.close();
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ struct RecordingEnvironment {
   std::filesystem::path directory;  // empty: the working directory
   std::function<std::unique_ptr<std::filebuf>()> make_file_buffer;
   std::ostream* console = &std::cout;
+  std::ostream* diagnostics = &std::cerr;  // remarks that are not part of the console's transcript
 };
 
 // The real sources, clocks and sleep, files in the working directory.

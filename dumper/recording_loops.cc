@@ -4,6 +4,9 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "common/frame_schedule.h"
 
 namespace {
 
@@ -43,26 +46,71 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
   });
 }
 
+namespace {
+
+// The frame recorded last, and whether the writer's last record is already
+// the form it takes when repeated.
+struct LastFrame {
+  FramePayload payload;
+  bool repeat_written = false;
+};
+
+// Writes the repeats held back for deadlines that got no new data. A stop
+// requested meanwhile is honoured at once (false), however many are left.
+bool write_repeats(const StopSignal& stop, const Connector& source, DumpWriter& writer, LastFrame& last,
+                   std::uint64_t& repeats) {
+  for (; repeats > 0; --repeats) {
+    if (stop.stop_requested()) return false;
+    if (!last.repeat_written) {
+      last.repeat_written = true;
+      if (const FramePayload again = source.repeat_of(last.payload); !again.empty()) {
+        writer.append_repeat(again);
+        continue;
+      }
+    }
+    writer.append_last_again();
+  }
+  return true;
+}
+
+}  // namespace
+
 bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,
                    const SteadyClock& clock, const Sleeper& sleeper, std::ostream& console) {
   if (context.fps < 1) throw std::invalid_argument("Invalid fps value: " + std::to_string(context.fps));
   if (!*context.active_source) throw std::invalid_argument("No connected source to record from");
   const std::int32_t timeout_ms = 1000 / context.fps;
   Connector& source = **context.active_source;
+  DumpWriter& writer = *context.writer;
   std::int32_t& empty_reads = *context.empty_reads;
 
-  return run_paced_loop(stop, rate, clock, sleeper, [&] {
-    const FramePayload frame = source.read_frame(timeout_ms);
+  // Frame k is due at start + k periods, so the file keeps the rate its
+  // header claims. A deadline without new data, or one that passed while
+  // the process was held up, gets the newest frame again; those repeats
+  // wait here until the next new frame, so a recording never ends on them.
+  FrameSchedule schedule(period_nanoseconds(rate), clock());
+  std::uint64_t held_back = 0;
+  LastFrame last;
+  if (stop.stop_requested()) return false;
+  for (;;) {
+    held_back += schedule.skip_missed(clock());
+    FramePayload frame = source.read_frame(timeout_ms);
     if (frame.empty()) {
       if (++empty_reads > max_empty_reads) {
         console << "Source is down, disconnecting" << std::endl;
         source.disconnect();
-        return Iteration::leave;
+        return true;
       }
-      return Iteration::next;
+      // Before the first frame there is nothing to repeat.
+      if (writer.records() > 0) ++held_back;
+    } else {
+      if (!write_repeats(stop, source, writer, last, held_back)) return false;
+      writer.append_frame(frame);
+      last = {std::move(frame), false};
+      empty_reads = 0;
     }
-    context.writer->append_frame(frame);
-    empty_reads = 0;
-    return Iteration::next;
-  });
+    schedule.advance();
+    if (const std::int32_t wait = schedule.milliseconds_until_due(clock()); wait > 0) sleeper(wait);
+    if (stop.stop_requested()) return false;
+  }
 }

@@ -40,10 +40,15 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
                          const SteadyClock& clock, const Sleeper& sleeper,
                          std::ostream& console = std::cout);
 
-// Each iteration reads one frame with a timeout of 1000 / fps ms and appends
-// it when it is not empty. The 21st empty read in a row announces the loss
-// on `console`, disconnects the source and ends the loop. A stop leaves the
-// source connected. Throws std::invalid_argument for fps below 1.
+// Reads the source at `rate` frames per second on absolute deadlines, each
+// read with a timeout of 1000 / fps ms, and writes one record per deadline:
+// the frame read, or the newest one again when the read brought nothing or
+// the deadline passed while the process was held up. Such repeats are held
+// back until the next new frame, and dropped when the recording ends
+// without one. The 21st empty read in a row announces the loss on
+// `console`, disconnects the source and ends the loop. A stop, seen after
+// each pacing sleep and between repeats, leaves the source connected.
+// Throws std::invalid_argument for fps below 1.
 bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,
                    const SteadyClock& clock, const Sleeper& sleeper,
                    std::ostream& console = std::cout);

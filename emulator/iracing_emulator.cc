@@ -42,7 +42,7 @@ void Emulator::start() {
   if (!opened) throw platform_error("Failed to open file mapping", opened.failure());
   auto view = created.map(platform::Access::write, mapping_size);
   if (!view) throw platform_error("Failed to map view", view.failure());
-  auto event = platform::NamedEvent::create(data_valid_event_name);
+  auto event = platform::NamedEvent::create(data_valid_event_name, platform::EventWakes::every_waiter);
   if (!event) throw platform_error("Failed to create event mapping", event.failure());
 
   created_mapping_ = std::move(created);
@@ -191,8 +191,8 @@ void Emulator::write_frame(const std::vector<std::uint8_t>& payload) {
   std::atomic_thread_fence(std::memory_order_release);
   const MemoryHeaderBytes header_bytes = encode_memory_header(header);
   std::memcpy(base, header_bytes.data(), header_bytes.size());
-  // Clients that wait on the event learn of the frame at once, as from the
-  // simulator.
+  // Every client that waits on the event learns of the frame at once, as
+  // from the simulator, however many there are.
   data_valid_event_.signal();
 
   for (int i = 0; i < in_use; ++i) {

@@ -30,7 +30,8 @@ class Emulator final : public ::Emulator {
   // Writes the newest slot's row, the variable headers and the session text
   // (the rest of its declared area zeroed, so no older text shows behind
   // it), then the header last, so a reader that sees the new tick finds the
-  // new row, and then signals the data-valid event. A frame any part of
+  // new row, and then signals the data-valid event, waking every client
+  // that waits on it. A frame any part of
   // which would land outside the mapping is skipped whole, with one console
   // line per kind of problem. A malformed payload throws (see
   // parse_snapshot). Nothing when not started.

@@ -46,6 +46,9 @@ void DumpWriter::append_frame(const FramePayload& payload) {
   // very write failed. The buffer only grows, and is never zero-filled.
   const std::size_t record_capacity = frame_record_header_size + bound;
   if (record_.size() < record_capacity) record_.resize(record_capacity);
+  // The buffer is about to change: until it holds this record there is
+  // nothing to repeat.
+  record_length_ = 0;
   // On failure nothing is written: a record that does not inflate to its
   // size would make the whole file unreadable.
   const std::size_t compressed_length = deflater_.compress(
@@ -54,9 +57,25 @@ void DumpWriter::append_frame(const FramePayload& payload) {
   const auto sizes = encode_frame_record(FrameRecord{static_cast<std::uint32_t>(compressed_length),
                                                      static_cast<std::uint32_t>(length)});
   std::copy(sizes.begin(), sizes.end(), record_.begin());
+  record_length_ = frame_record_header_size + compressed_length;
+  write_record();
+}
+
+void DumpWriter::append_last_again() {
+  if (record_length_ == 0) throw std::logic_error("There is no frame record to repeat yet");
+  write_record();
+  ++repeated_records_;
+}
+
+void DumpWriter::append_repeat(const FramePayload& payload) {
+  append_frame(payload);
+  ++repeated_records_;
+}
+
+void DumpWriter::write_record() {
   // The stream keeps no reason of its own; the system call's is in errno.
   errno = 0;
-  out_.write(reinterpret_cast<const char*>(record_.data()),
-             static_cast<std::streamsize>(frame_record_header_size + compressed_length));
+  out_.write(reinterpret_cast<const char*>(record_.data()), static_cast<std::streamsize>(record_length_));
   if (!out_) throw DumpWriteError("Failed to write a frame record", errno);
+  ++records_;
 }

@@ -43,8 +43,28 @@ class DumpWriter {
   // every frame, so a frame allocates nothing once the buffer has grown.
   void append_frame(const FramePayload& payload);
 
+  // Appends the last record again, byte for byte what append_frame would
+  // write for the same payload, without compressing it again or allocating.
+  // Throws std::logic_error before the first record and DumpWriteError
+  // when the stream fails.
+  void append_last_again();
+
+  // Appends `payload` as append_frame does, counted as a repeat: a frame
+  // again, recorded as it is recorded when nothing changed.
+  void append_repeat(const FramePayload& payload);
+
+  // Records written so far, and how many of them by append_last_again or
+  // append_repeat.
+  std::uint64_t records() const noexcept { return records_; }
+  std::uint64_t repeated_records() const noexcept { return repeated_records_; }
+
  private:
+  void write_record();
+
   std::ostream& out_;
   DeflateStream deflater_;
-  std::vector<std::uint8_t> record_;  // sizes and data of the record being written
+  std::vector<std::uint8_t> record_;  // sizes and data of the last record
+  std::size_t record_length_ = 0;     // bytes of record_ it takes; 0 before the first
+  std::uint64_t records_ = 0;
+  std::uint64_t repeated_records_ = 0;
 };

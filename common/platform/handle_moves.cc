@@ -52,6 +52,7 @@ SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
 
 NamedEvent::NamedEvent(NamedEvent&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)),
+      wakes_(other.wakes_),
       owned_name_(std::exchange(other.owned_name_, std::string())),
       failure_(std::exchange(other.failure_, Failure())) {}
 
@@ -59,6 +60,7 @@ NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
   if (this != &other) {
     close();
     handle_ = std::exchange(other.handle_, -1);
+    wakes_ = other.wakes_;
     owned_name_ = std::exchange(other.owned_name_, std::string());
     failure_ = std::exchange(other.failure_, Failure());
   }

@@ -110,7 +110,26 @@ class SharedMemory {
   Failure failure_;
 };
 
-// A named auto-reset event that one process creates and others wait on.
+// Whom one signal of a NamedEvent wakes.
+enum class EventWakes {
+  // One waiter, or the next one to wait: the signal stays until taken.
+  one_waiter,
+  // Every client waiting at that moment, as a simulator's data-valid event
+  // does for all its listeners. Windows: a manual-reset event set and reset
+  // at once, so a client that waits again straight away sleeps until the
+  // next signal. POSIX, whose named semaphore wakes one waiter per post:
+  // one post after another for up to a few milliseconds, each as soon as
+  // the last was taken (at most waiters_woken_on_posix); a client that
+  // waits again within that time may take a later post and find nothing
+  // new, so clients compare the header's tick, as the simulator's do. The
+  // signal blocks for as long (well under a frame).
+  every_waiter,
+};
+
+// The most posts one every_waiter signal makes on POSIX.
+inline constexpr int waiters_woken_on_posix = 16;
+
+// A named event that one process creates and others wait on.
 class NamedEvent {
  public:
   NamedEvent() noexcept = default;
@@ -122,8 +141,11 @@ class NamedEvent {
   NamedEvent& operator=(const NamedEvent&) = delete;
   ~NamedEvent();
 
-  // Creates the event not signalled, or opens the existing one of that name.
-  static NamedEvent create(std::string_view name) noexcept;
+  // Creates the event not signalled, or opens the existing one of that
+  // name. An event that exists already keeps the kind its creator gave it
+  // (Windows ignores ours): if that is an auto-reset event, an
+  // every_waiter signal wakes one waiter and leaves nothing behind.
+  static NamedEvent create(std::string_view name, EventWakes wakes = EventWakes::one_waiter) noexcept;
   // Opens an existing event for waiting; empty when there is none.
   static NamedEvent open_existing(std::string_view name) noexcept;
 
@@ -134,9 +156,9 @@ class NamedEvent {
   // Waits until the event is signalled or `timeout_ms` has passed; true when
   // signalled. A timeout of 0 or below only tests.
   bool wait(std::int32_t timeout_ms) const noexcept;
-  // Wakes one waiter (or the next one to wait); a signal nobody has taken
-  // yet is not counted twice. The replay signals after each frame it
-  // publishes, as the simulator does; the recorder only waits.
+  // Wakes whom create() said. A one_waiter signal nobody has taken yet is
+  // not counted twice. The replay signals after each frame it publishes,
+  // as the simulator does; the recorder only waits.
   void signal() const noexcept;
 
   // Why create() or open_existing() came back empty.
@@ -144,6 +166,7 @@ class NamedEvent {
 
  private:
   std::intptr_t handle_ = -1;
+  EventWakes wakes_ = EventWakes::one_waiter;
   std::string owned_name_;
   Failure failure_;
 };

@@ -342,10 +342,11 @@ void NamedEvent::close() noexcept {
   handle_ = -1;
 }
 
-NamedEvent NamedEvent::create(std::string_view name) noexcept {
+NamedEvent NamedEvent::create(std::string_view name, EventWakes wakes) noexcept {
   const NativeName native = native_name(name);
   if (native.error != 0) return failed_event(native.name, native.error);
   NamedEvent event;
+  event.wakes_ = wakes;
   for (int attempt = 0; attempt < 2; ++attempt) {
     sem_t* semaphore = ::sem_open(native.name.c_str(), O_CREAT | O_EXCL, 0600, 0u);
     const bool created = semaphore != SEM_FAILED;
@@ -419,9 +420,58 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
   return true;
 }
 
+namespace {
+
+std::int64_t monotonic_microseconds() noexcept {
+  timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
+
+// A semaphore wakes one waiter per post and cannot say how many wait. So
+// the posts go out one at a time: whenever a waiter has taken the last one,
+// the next post wakes the next waiter in line (the kernel wakes them in the
+// order they began to wait). It ends when a post lies untaken for a while
+// (nobody else is waiting), after a few milliseconds, or after enough posts
+// for every client a machine runs. The untaken post stays for a client
+// that waits a moment later, as with one_waiter, and is taken back at the
+// next signal, so a signal never wakes a client for the frame before.
+void post_to_every_waiter(sem_t* semaphore) noexcept {
+  // Long enough for a waiter woken on a busy machine to get a processor,
+  // well short of a frame at 60 a second.
+  constexpr std::int64_t window_us = 8000;
+  constexpr std::int64_t untaken_us = 2000;
+  constexpr timespec poll{0, 100'000};
+  while (::sem_trywait(semaphore) == 0) {
+  }
+  ::sem_post(semaphore);
+  const std::int64_t start = monotonic_microseconds();
+  std::int64_t posted_at = start;
+  for (int posts = 1; posts < waiters_woken_on_posix;) {
+    ::nanosleep(&poll, nullptr);
+    const std::int64_t now = monotonic_microseconds();
+    int value = 0;
+    if (::sem_getvalue(semaphore, &value) != 0) return;
+    if (value <= 0) {
+      if (now - start >= window_us) return;
+      ::sem_post(semaphore);
+      posted_at = now;
+      ++posts;
+    } else if (now - posted_at >= untaken_us) {
+      return;
+    }
+  }
+}
+
+}  // namespace
+
 void NamedEvent::signal() const noexcept {
   sem_t* semaphore = as_semaphore(handle_);
   if (semaphore == nullptr) return;
+  if (wakes_ == EventWakes::every_waiter) {
+    post_to_every_waiter(semaphore);
+    return;
+  }
   // Auto-reset: a signalled event stays signalled once, however often it is
   // signalled, so a burst wakes at most one wait.
   int value = 0;

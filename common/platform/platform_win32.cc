@@ -193,14 +193,18 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
 
 NamedEvent::~NamedEvent() { close(); }
 
-NamedEvent NamedEvent::create(std::string_view name) noexcept {
+NamedEvent NamedEvent::create(std::string_view name, EventWakes wakes) noexcept {
   const std::string native = native_name(name);
   if (native.empty()) return NamedEvent(failure_of(Kind::event, name, ERROR_INVALID_NAME));
-  // Auto-reset, initially not signalled.
-  const HANDLE handle = CreateEventA(nullptr, FALSE, FALSE, native.c_str());
+  // Initially not signalled. An auto-reset event releases one waiter per
+  // set; waking every waiter takes a manual-reset one. When the name exists
+  // already Windows hands out that event as its creator made it.
+  const BOOL manual_reset = wakes == EventWakes::every_waiter ? TRUE : FALSE;
+  const HANDLE handle = CreateEventA(nullptr, manual_reset, FALSE, native.c_str());
   if (handle == nullptr) return NamedEvent(failure_of(Kind::event, native, GetLastError()));
   NamedEvent event;
   event.handle_ = from_handle(handle);
+  event.wakes_ = wakes;
   return event;
 }
 
@@ -230,7 +234,15 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
 }
 
 void NamedEvent::signal() const noexcept {
-  if (is_open()) SetEvent(to_handle(handle_));
+  if (!is_open()) return;
+  SetEvent(to_handle(handle_));
+  // Setting a manual-reset event releases every thread waiting on it at
+  // once; reset at once, it is not left set for a client that waits again
+  // straight away (which would spin until the next frame). A client busy
+  // elsewhere at this moment misses the wake, and finds the frame by
+  // looking before it waits, as clients do. On an auto-reset event made by
+  // someone else, the reset only drops a signal nobody was waiting for.
+  if (wakes_ == EventWakes::every_waiter) ResetEvent(to_handle(handle_));
 }
 
 // ---- Time, console, files ---------------------------------------------------

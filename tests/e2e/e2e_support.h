@@ -151,7 +151,8 @@ std::int32_t newest_tick(const iRacing::MemoryHeader& header);
 std::string text_in_force(const std::vector<IracingFrame>& frames, std::size_t index);
 
 // Checks that every frame of `replayed` is the frame of `recorded` with its
-// tick, the ticks rising and none recorded twice: header, variable headers
+// tick, the ticks rising (a tick repeats only right after itself, for a
+// deadline without a new frame): header, variable headers
 // and row byte for byte, and a session text it carries the one in force
 // there. The recorder of a replay joins at its next once-a-second poll, so
 // only the stretch both cover can be compared: returns how many recorded

@@ -38,6 +38,24 @@ TEST(DumpWriter, RecordsAreByteForByteWhatCompress2Writes) {
   EXPECT_EQ(out.str(), expected);
 }
 
+// A repeat is what compress2 makes of the last payload, as a fresh record
+// of it would be; it is counted apart, and needs a record to repeat.
+TEST(DumpWriter, RepeatsTheLastRecordByteForByte) {
+  std::ostringstream out;
+  DumpWriter writer(out, 60, make_source_id("irac"));
+  EXPECT_THROW(writer.append_last_again(), std::logic_error);
+  writer.append_frame(noise(70000, 8));
+  writer.append_frame(Bytes(900, 5));  // a shorter record in the grown buffer
+  writer.append_last_again();
+  writer.append_last_again();
+  writer.append_frame(noise(20, 9));
+  writer.append_last_again();
+  EXPECT_EQ(out.str(), header(60, "irac") + record(noise(70000, 8)) + record(Bytes(900, 5)) + record(Bytes(900, 5)) +
+                           record(Bytes(900, 5)) + record(noise(20, 9)) + record(noise(20, 9)));
+  EXPECT_EQ(writer.records(), 6u);
+  EXPECT_EQ(writer.repeated_records(), 3u);
+}
+
 TEST(DumpWriter, AFailedWriteThrowsAndOnlyTheRecordsBeforeItCountAsComplete) {
   RunsOutOfRoom<std::stringbuf> buffer(400);
   std::ostream out(&buffer);

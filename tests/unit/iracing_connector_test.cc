@@ -38,6 +38,20 @@ class IracingConnector : public ::testing::Test {
 
 }  // namespace
 
+// A repeat of a frame that carried the session text goes without it, so a
+// replay does not take the text for changed; other frames repeat as they are.
+TEST_F(IracingConnector, ARepeatOfAFrameWithTheTextLeavesTheTextOut) {
+  ASSERT_TRUE(connect(iracing_test::sample_header()));
+  simulator_.publish_tick(++tick_);
+  const auto first = connector_.read_frame(0);
+  iRacing::Snapshot expected = iRacing::parse_snapshot(first);
+  ASSERT_EQ(expected.session_info, iracing_test::session_text);
+  expected.session_info.clear();
+  EXPECT_EQ(connector_.repeat_of(first), iRacing::serialise_snapshot(expected));
+  simulator_.publish_tick(++tick_);
+  EXPECT_TRUE(connector_.repeat_of(connector_.read_frame(0)).empty());
+}
+
 // A frame is the newest row with the header it was chosen by. Every
 // connection's first frame carries the text, whatever the counter says;
 // later frames only when the counter changed.

@@ -82,17 +82,50 @@ TEST_F(IracingEmulator, ShorterSessionTextLeavesNothingOfTheLongerOne) {
   EXPECT_EQ(text_at(1024, 3), std::string("cd\0", 3));
 }
 
-// Each published frame wakes a waiting client once; a burst of signals
-// nobody took stays one.
-TEST_F(IracingEmulator, SignalsTheDataValidEventAfterEachFrame) {
-  EXPECT_FALSE(reader_->take_signal());
-  write(next());
-  EXPECT_TRUE(reader_->take_signal());
-  EXPECT_FALSE(reader_->take_signal());
-  write(next());
-  write(next());
-  EXPECT_TRUE(reader_->take_signal());
-  EXPECT_FALSE(reader_->take_signal());
+// Several clients waiting on the data-valid event at once, as several
+// overlays do, each waiting as the simulator's own client does (on the event
+// with a time-out, then a look at the header's tick): every one is woken
+// for (nearly) every frame, and none is woken over and over for one frame.
+TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
+  constexpr int frames = 60;
+  for (const int clients : {2, 5}) {
+    SCOPED_TRACE(std::to_string(clients) + " clients");
+    std::atomic<int> waiting{0};
+    std::atomic<bool> done{false};
+    std::vector<int> woken(static_cast<std::size_t>(clients));
+    std::vector<int> wakes(static_cast<std::size_t>(clients));
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c) {
+      threads.emplace_back([&, c] {
+        const auto event = platform::NamedEvent::open_existing(iRacing::data_valid_event_name);
+        const auto newest_tick = [this] {
+          const iRacing::MemoryHeader header = reader_->read_header();
+          return header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(header))].tick_count;
+        };
+        std::int32_t last = newest_tick();
+        waiting.fetch_add(1);
+        while (!done.load()) {
+          if (!event.wait(100)) continue;
+          ++wakes[static_cast<std::size_t>(c)];
+          const std::int32_t tick = newest_tick();
+          if (tick != last) ++woken[static_cast<std::size_t>(c)];
+          last = tick;
+        }
+      });
+    }
+    while (waiting.load() < clients) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int frame = 0; frame < frames; ++frame) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the clients are back in their waits
+      write(next());
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    done.store(true);
+    for (auto& thread : threads) thread.join();
+    for (int c = 0; c < clients; ++c) {
+      EXPECT_GE(woken[static_cast<std::size_t>(c)], frames * 95 / 100) << "client " << c;
+      EXPECT_LE(wakes[static_cast<std::size_t>(c)], frames * platform::waiters_woken_on_posix) << "client " << c;
+    }
+  }
 }
 
 // A client still holding the mapping sees the simulator stop; every other

@@ -1,9 +1,12 @@
 #include "common/pacing.h"
 
+#include "common/frame_schedule.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -46,6 +49,26 @@ TEST(RunPacedLoop, SleepsWhatIsLeftOfEachPeriod) {
     EXPECT_EQ(calls, c.stop_at == 0 ? c.work.size() : static_cast<std::size_t>(c.stop_at < 0 ? 0 : c.stop_at));
     EXPECT_EQ(sleeps, c.sleeps);
   }
+}
+
+// The recorder's view of a stall: the deadlines wholly gone by are counted
+// and the newest one not after now becomes due, whatever the clock's values.
+TEST(FrameSchedule, CountsTheDeadlinesAStallWentPast) {
+  constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max();
+  FrameSchedule schedule(16'666'666, 0);
+  EXPECT_EQ(schedule.skip_missed(16'666'665), 0u) << "the due frame is not a period behind";
+  EXPECT_EQ(schedule.due(), 0);
+  EXPECT_EQ(schedule.skip_missed(50 * ms), 3u);  // 0, 16.7 and 33.3 went by; 50.0 is due
+  EXPECT_EQ(schedule.due(), 49'999'998);
+  schedule.advance();
+  EXPECT_EQ(schedule.due(), 66'666'664);
+
+  FrameSchedule extremes(1, -limit - 1);
+  EXPECT_EQ(extremes.skip_missed(limit), std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(extremes.due(), limit);
+  extremes.advance();
+  EXPECT_EQ(extremes.due(), limit) << "saturates";
+  EXPECT_EQ(FrameSchedule(0, 0).skip_missed(limit), 0u) << "a rate of 0 never waits, so misses nothing";
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ struct Recorder : ::testing::Test {
   std::atomic<bool> stop_flag{false};
   std::shared_ptr<ScriptedSource> iracing = std::make_shared<ScriptedSource>("irac", calls, stop_flag);
   std::ostringstream console;
+  std::ostringstream diagnostics;
 
   // Runs the cycle on the iRacing source until its script is used up; the
   // message of the error it ended with, if any.
@@ -65,11 +66,12 @@ struct Recorder : ::testing::Test {
     stop_flag = false;
     console.str("");
     explanation.clear();
+    diagnostics.str("");
     try {
       run_recording_cycle(StopSignal::watching(stop_flag), 5,
                           {{iracing}, stepping_clock(1'000'000), [](std::int32_t) {},
                            [] { return std::chrono::system_clock::time_point{1710511629750ms}; }, directory.path(),
-                           std::move(make_file_buffer), &console});
+                           std::move(make_file_buffer), &console, &diagnostics});
     } catch (const std::ios_base::failure& error) {
       if (const auto* explained = dynamic_cast<const ErrorExplanation*>(&error))
         explanation = explained->explanation();
@@ -122,6 +124,22 @@ TEST_F(Recorder, TheTwentyFirstEmptyReadInARowEndsTheConnectionAndItsFile) {
   EXPECT_EQ(iracing.use_count(), 1) << "the cycle released its sources";
 }
 
+// The repeats are counted on the diagnostics stream once the file is
+// closed, and only for a recording that has any; the console's transcript
+// does not change.
+TEST_F(Recorder, RepeatedFramesAreCountedOnlyWhenThereAreAny) {
+  iracing->script_recording({{1}, {}, {2}, {}, {}, {3}});
+  iracing->script_recording({{4}, {5}});
+  iracing->script_recording({{6}, {}, {7}});
+  EXPECT_EQ(cycle(), "");
+  EXPECT_EQ(frames_of(path()), (std::vector<Bytes>{{1}, {1}, {2}, {2}, {2}, {3}}));
+  EXPECT_EQ(frames_of(path("_1")), (std::vector<Bytes>{{4}, {5}}));
+  EXPECT_EQ(frames_of(path("_2")), (std::vector<Bytes>{{6}, {6}, {7}}));
+  const std::string why = " the frame before, for moments when the source had nothing new or the recorder was held up\n";
+  EXPECT_EQ(diagnostics.str(), "3 of 6 frames repeat" + why + "1 of 3 frames repeats" + why);
+  EXPECT_EQ(console.str().find("repeat"), std::string::npos);
+}
+
 TEST_F(Recorder, FileErrorsNameTheFileAndKeepTheCompleteRecords) {
   // Room for the header and the first record, not for the second.
   iracing->script_recording({Bytes(100, 7), noise(1000), {3}});
@@ -137,6 +155,190 @@ TEST_F(Recorder, FileErrorsNameTheFileAndKeepTheCompleteRecords) {
             "Failed to write the file " + path("_1") + ": iostream stream error");
   EXPECT_EQ(explanation, "Reason: " + std::generic_category().message(ENOSPC) + " (file " + path("_1") + ")");
   EXPECT_FALSE(std::filesystem::exists(path("_1")));
+}
+
+constexpr std::int64_t ms = 1'000'000;
+
+// record_frames on a clock that moves only by the reads and the sleeps; the
+// source follows a script and requests a stop once it is used up.
+struct PacedRecording : ::testing::Test {
+  struct Read {
+    Bytes frame;                 // empty: nothing new
+    std::int64_t takes = 0;      // nanoseconds the read keeps the caller
+  };
+  class Source : public Connector {
+   public:
+    explicit Source(PacedRecording& test) : test_(test) {}
+    bool connect(std::int32_t) override { return true; }
+    void disconnect() override { ++test_.disconnects; }
+    FramePayload read_frame(std::int32_t) override {
+      test_.reads.push_back(test_.now - test_.start);
+      if (test_.next_read == test_.script.size()) {
+        test_.stop_flag = true;
+        return {};
+      }
+      const Read& read = test_.script[test_.next_read++];
+      test_.now += read.takes;
+      return read.frame;
+    }
+    SourceId source_id() const override { return make_source_id("irac"); }
+    // A frame that starts with `carried` carries a part only when it
+    // changed; its repeats go without that byte.
+    FramePayload repeat_of(const FramePayload& last) const override {
+      if (last.empty() || last.front() != carried) return {};
+      return FramePayload(last.begin() + 1, last.end());
+    }
+    static constexpr std::uint8_t carried = 0xee;
+
+   private:
+    PacedRecording& test_;
+  };
+
+  const std::int64_t start = 7'000 * ms;
+  std::int64_t now = start;
+  std::vector<Read> script;
+  std::size_t next_read = 0;
+  std::vector<std::int64_t> reads;  // when each read began, from the start
+  std::vector<std::int32_t> sleeps;
+  std::int64_t overshoot = 0;       // added to the next sleep, once
+  int disconnects = 0;
+  std::atomic<bool> stop_flag{false};
+  std::ostringstream console;
+  std::shared_ptr<Connector> source = std::make_shared<Source>(*this);
+  std::int32_t empty_reads = 0;
+
+  // Records at `fps` into `out`; record_frames' result.
+  bool run(std::int32_t fps, std::ostream& out, std::unique_ptr<DumpWriter>& writer) {
+    writer = std::make_unique<DumpWriter>(out, static_cast<std::uint32_t>(fps), make_source_id("irac"));
+    const RecordContext context{&source, writer.get(), &empty_reads, fps};
+    return record_frames(
+        StopSignal::watching(stop_flag), context, static_cast<double>(fps), [this] { return now; },
+        [this](std::int32_t asked) {
+          sleeps.push_back(asked);
+          now += asked * ms + std::exchange(overshoot, 0);
+        },
+        console);
+  }
+  // The dump `run` writes, with the writer's counts.
+  struct Result {
+    bool source_down;
+    std::string bytes;
+    std::uint64_t records, repeats;
+  };
+  Result run(std::int32_t fps) {
+    std::ostringstream out;
+    std::unique_ptr<DumpWriter> writer;
+    const bool down = run(fps, out, writer);
+    return {down, out.str(), writer->records(), writer->repeated_records()};
+  }
+};
+
+// Deadlines at 60 fps fall on fractions of a millisecond: the sleeps carry
+// the fraction, so each read starts within half a millisecond of
+// start + k x period.
+TEST_F(PacedRecording, ReadsKeepToAbsoluteDeadlines) {
+  script.assign(6, Read{{1}, 0});
+  EXPECT_FALSE(run(60).source_down);
+  EXPECT_EQ(sleeps, (std::vector<std::int32_t>{17, 16, 17, 17, 16, 17, 17}));
+  ASSERT_EQ(reads.size(), 7u);
+  for (std::size_t k = 0; k < reads.size(); ++k)
+    EXPECT_NEAR(static_cast<double>(reads[k]), static_cast<double>(k) * 16'666'667.0, ms / 2) << k;
+}
+
+// A late wake-up and a slow read are made up at the next deadline instead
+// of pushing all later ones back.
+TEST_F(PacedRecording, ALateWakeUpOrASlowReadIsMadeUp) {
+  script = {{{1}, 0}, {{2}, 0}, {{3}, 5 * ms}, {{4}, 0}, {{5}, 0}};
+  overshoot = 3 * ms;  // the first sleep wakes 3 ms late
+  const Result result = run(10);
+  EXPECT_EQ(sleeps, (std::vector<std::int32_t>{100, 97, 95, 100, 100, 100}));
+  EXPECT_EQ(reads, (std::vector<std::int64_t>{0, 103 * ms, 200 * ms, 300 * ms, 400 * ms, 500 * ms}));
+  EXPECT_EQ(result.repeats, 0u);
+}
+
+// Every deadline gets one record: a read without new data repeats the
+// newest frame, except before the first one; the repeats are the same
+// bytes as a fresh record of that frame.
+TEST_F(PacedRecording, AReadWithoutNewDataRepeatsTheNewestFrame) {
+  script = {{{}, 0}, {{}, 0}, {{1, 2}, 0}, {{}, 0}, {{}, 0}, {noise(300), 0}, {{}, 0}, {{3}, 0}};
+  const Result result = run(30);
+  EXPECT_EQ(result.bytes, header(30) + record({1, 2}) + record({1, 2}) + record({1, 2}) + record(noise(300)) +
+                              record(noise(300)) + record({3}));
+  EXPECT_EQ(result.records, 6u);
+  EXPECT_EQ(result.repeats, 3u);
+  EXPECT_EQ(empty_reads, 1) << "the read that found the script used up";
+}
+
+// A frame carrying a part that it carries only when it changed is repeated
+// without it: compressed once, then the same record for every deadline.
+TEST_F(PacedRecording, ARepeatLeavesOutWhatAFrameCarriesOnlyWhenItChanged) {
+  script = {{{Source::carried, 1}, 0}, {{}, 0}, {{}, 0}, {{Source::carried, 2}, 0}, {{}, 0}, {{3}, 0}};
+  const Result result = run(30);
+  EXPECT_EQ(result.bytes, header(30) + record({Source::carried, 1}) + record({1}) + record({1}) +
+                              record({Source::carried, 2}) + record({2}) + record({3}));
+  EXPECT_EQ(result.repeats, 3u);
+}
+
+// A process held up past deadlines (here in its sleep, then in a read)
+// repeats the frame for each one that went by, then reads once for the
+// deadline at hand: no burst of reads, and the deadlines stay where they were.
+TEST_F(PacedRecording, DeadlinesThatWentByAreRepeatedAndNotReadInABurst) {
+  script = {{{1}, 0}, {{2}, 0}, {{3}, 260 * ms}, {{4}, 0}};
+  overshoot = 350 * ms;  // woken at 450 ms instead of 100
+  const Result result = run(10);
+  // Deadlines 0 to 300 show frame 1, 400 frame 2 (read at 450), 500 frame 3
+  // (read until 760), 600 frame 3 again, 700 frame 4 (read at 760).
+  EXPECT_EQ(reads, (std::vector<std::int64_t>{0, 450 * ms, 500 * ms, 760 * ms, 800 * ms}));
+  EXPECT_EQ(result.bytes, header(10) + record({1}) + record({1}) + record({1}) + record({1}) + record({2}) +
+                              record({3}) + record({3}) + record({4}));
+  EXPECT_EQ(result.repeats, 4u);
+}
+
+// A stall of an hour at 60 fps owes 216,000 repeats; they are written, and
+// a stop requested while they are written is honoured within one record.
+TEST_F(PacedRecording, AnHourLongStallIsRepeatedAndAStopCutsItShort) {
+  script = {{{1}, 0}, {{2}, 0}};
+  overshoot = 3'600'000 * ms;
+  Result result = run(60);
+  EXPECT_EQ(result.records, 216'002u);
+  EXPECT_EQ(result.repeats, 216'000u);
+
+  // The stop comes with the 1000th record's write.
+  struct StopsAfter : std::stringbuf {
+    std::atomic<bool>& stop;
+    int writes = 0;
+    explicit StopsAfter(std::atomic<bool>& flag) : stop(flag) {}
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+      if (++writes == 1001) stop = true;  // the header is the first write
+      return std::stringbuf::xsputn(bytes, count);
+    }
+  } buffer(stop_flag);
+  std::ostream out(&buffer);
+  std::unique_ptr<DumpWriter> writer;
+  next_read = 0;
+  now = start;
+  stop_flag = false;
+  overshoot = 3'600'000 * ms;
+  EXPECT_FALSE(run(60, out, writer));
+  EXPECT_EQ(writer->records(), 1000u);
+}
+
+// The 21st empty read in a row ends the recording, and the repeats held
+// for those reads are not kept: the file ends on the last new frame. One
+// new frame after 20 empty reads keeps them all.
+TEST_F(PacedRecording, RepeatsBeforeTheSourceWentDownAreNotKept) {
+  script = {{{1}, 0}};
+  script.insert(script.end(), 20, Read{});
+  script.push_back({{2}, 0});
+  script.insert(script.end(), 21, Read{});
+  const Result result = run(60);
+  EXPECT_TRUE(result.source_down);
+  EXPECT_EQ(console.str(), "Source is down, disconnecting\n");
+  EXPECT_EQ(disconnects, 1);
+  std::string expected = header(60);
+  for (int i = 0; i < 21; ++i) expected += record({1});
+  EXPECT_EQ(result.bytes, expected + record({2}));
+  EXPECT_EQ(result.repeats, 20u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 //   end cleared|idle
 //   frames <count>
 //   wakes <count>                   (with --wait-event)
+//   woken <count>                   (with --wait-event: frames found right after a wake)
 //   status <status>                 (the header's status when it ended)
 //
 // It ends when the connected bit is cleared after a frame was seen, or when
@@ -74,12 +75,17 @@ int run(const Settings& settings) {
   std::optional<std::int32_t> last_update;
   std::uint64_t frames = 0;
   std::uint64_t wakes = 0;
+  std::uint64_t woken = 0;
   std::int64_t last_change = steady_now();
   iRacing::MemoryHeader header;
   const char* end = "idle";
   for (;;) {
+    // As a simulator's own client waits: on the event with a time-out, then
+    // a look at the header's tick.
+    bool signalled = false;
     if (settings.wait_event) {
-      if (event.wait(100)) ++wakes;
+      signalled = event.wait(100);
+      if (signalled) ++wakes;
     } else {
       platform::sleep_milliseconds(1);
     }
@@ -91,6 +97,7 @@ int run(const Settings& settings) {
       last_tick = tick;
       last_change = now;
       ++frames;
+      if (signalled) ++woken;
       std::cout << "frame " << tick << " update " << header.session_info_update << " status " << header.status
                 << " slots ";
       const int in_use = std::clamp(header.buffer_count, 1, iRacing::buffer_slot_count);
@@ -127,7 +134,7 @@ int run(const Settings& settings) {
         .write(reinterpret_cast<const char*>(view.data() + header.session_info_offset), header.session_info_length);
   }
   std::cout << "end " << end << "\nframes " << frames << '\n';
-  if (settings.wait_event) std::cout << "wakes " << wakes << '\n';
+  if (settings.wait_event) std::cout << "wakes " << wakes << "\nwoken " << woken << '\n';
   std::cout << "status " << header.status << '\n';
   std::cout.flush();
   return 0;
