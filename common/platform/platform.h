@@ -129,6 +129,15 @@ enum class EventWakes {
 // The most posts one every_waiter signal makes on POSIX.
 inline constexpr int waiters_woken_on_posix = 16;
 
+// Whether an every_waiter signal wakes each client waiting at that moment
+// for certain (Windows), or only as far as the woken ones get a processor
+// within the few milliseconds (POSIX).
+#ifdef _WIN32
+inline constexpr bool every_waiter_wake_is_certain = true;
+#else
+inline constexpr bool every_waiter_wake_is_certain = false;
+#endif
+
 // A named event that one process creates and others wait on.
 class NamedEvent {
  public:
