@@ -12,6 +12,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -59,7 +60,14 @@ bool programs_run_under_runner() { return !runner_words().empty(); }
 
 E2eSandbox::E2eSandbox(const std::string& test_name) {
   static std::atomic<int> counter{0};
-  const std::string unique = std::to_string(getpid()) + "_" + std::to_string(counter++);
+  // The process id alone repeats across a long run, and a name left by a
+  // killed program of an earlier process would then meet this test.
+  static const std::string token = [] {
+    std::ostringstream hex;
+    hex << std::hex << std::random_device()();
+    return hex.str();
+  }();
+  const std::string unique = std::to_string(getpid()) + token + "_" + std::to_string(counter++);
   directory_ = std::filesystem::temp_directory_path() / ("vove_e2e_" + test_name + "_" + unique);
   std::filesystem::remove_all(directory_);
   std::filesystem::create_directories(directory_);
@@ -71,6 +79,8 @@ E2eSandbox::E2eSandbox(const std::string& test_name) {
 E2eSandbox::~E2eSandbox() {
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);
+  // Whatever a killed program left under this test's names goes too.
+  for (const auto& name : shared_memory_names(name_prefix_)) std::filesystem::remove("/dev/shm/" + name, ignored);
   unsetenv("VOVE_NAME_PREFIX");
 }
 
