@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/byte_coding.h"
 #include "formats/acc_pages.h"
 #include "formats/acc_readiness.h"
 
@@ -28,6 +29,12 @@ void copy_image(std::array<std::uint8_t, N>& image, const PageMapping& page) noe
   std::fill(image.begin() + static_cast<std::ptrdiff_t>(length), image.end(), std::uint8_t{0});
 }
 
+// Each page's int32 packetId, at its start, advances with every update the
+// simulator publishes on that page.
+std::uint64_t packet_mark(const PhysicsImage& physics, const GraphicsImage& graphics) noexcept {
+  return std::uint64_t{coding::decode_u32(physics.data())} << 32 | coding::decode_u32(graphics.data());
+}
+
 }  // namespace
 
 bool Connector::connect(std::int32_t /*timeout_ms*/) {
@@ -47,7 +54,14 @@ bool Connector::connect(std::int32_t /*timeout_ms*/) {
     // Test a private copy so the test sees one consistent image.
     GraphicsImage image;
     copy_image(image, pages_.graphics);
-    if (is_simulator_ready(image)) return true;
+    PhysicsImage physics_image;
+    copy_image(physics_image, pages_.physics);
+    const bool still_idle = idle_mark_ && *idle_mark_ == packet_mark(physics_image, image);
+    if (is_simulator_ready(image) && !still_idle) {
+      idle_mark_.reset();
+      last_mark_.reset();
+      return true;
+    }
   }
   pages_.release();
   return false;
@@ -55,12 +69,18 @@ bool Connector::connect(std::int32_t /*timeout_ms*/) {
 
 void Connector::disconnect() { pages_.release(); }
 
+void Connector::disconnect_idle() {
+  idle_mark_ = last_mark_;
+  pages_.release();
+}
+
 FramePayload Connector::read_frame(std::int32_t /*timeout_ms*/) {
   if (!pages_.all_mapped()) return {};
   PageSet pages;
   copy_image(pages.graphics, pages_.graphics);
   copy_image(pages.physics, pages_.physics);
   copy_image(pages.static_image, pages_.static_page);
+  last_mark_ = packet_mark(pages.physics, pages.graphics);
   return to_payload(pages);
 }
 

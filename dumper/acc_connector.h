@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "dumper/connector.h"
 #include "formats/acc_page_mapping.h"
@@ -22,10 +23,17 @@ class Connector final : public ::Connector {
   FramePayload read_frame(std::int32_t timeout_ms) override;
   SourceId source_id() const override;
   platform::Failure attach_failure() const override { return attach_failure_; }
+  // Both pages' packetId: the physics one in the high half, the graphics one
+  // in the low half, so that either advancing changes the mark.
+  std::optional<std::uint64_t> publication_mark() const override { return last_mark_; }
+  // Keeps the mark, and connect() refuses pages that still show it.
+  void disconnect_idle() override;
 
  private:
   PageMappings pages_;
-  platform::Failure attach_failure_;  // of the first page the last connect() could not get
+  platform::Failure attach_failure_;
+  std::optional<std::uint64_t> last_mark_;  // of the frame read last
+  std::optional<std::uint64_t> idle_mark_;  // the mark the pages stood still at, after disconnect_idle()  // of the first page the last connect() could not get
 };
 
 }  // namespace ACC

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "common/platform/platform.h"
 #include "common/source_id.h"
@@ -24,6 +25,14 @@ class Connector {
     (void)last;
     return {};
   }
+  // What the simulator had published, as of the frame read_frame() gave
+  // last: a mark that changes whenever it publishes something new. None
+  // before the first frame, or when the source keeps no such mark.
+  virtual std::optional<std::uint64_t> publication_mark() const { return std::nullopt; }
+  // Releases the source after it published nothing new for a while. It
+  // connects again only once it publishes something new, so a simulator
+  // that stands still is not recorded into one new file after another.
+  virtual void disconnect_idle() { disconnect(); }
   // Why the last connect() could not attach when the system refused it;
   // empty when it attached, or when the simulator is simply not running.
   virtual platform::Failure attach_failure() const { return {}; }

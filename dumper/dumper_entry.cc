@@ -2,6 +2,7 @@
 
 #include <boost/program_options.hpp>
 
+#include <cmath>
 #include <exception>
 
 #include "common/command_line.h"
@@ -17,13 +18,16 @@ namespace {
 constexpr int default_fps = 5;
 constexpr int lowest_fps = 1;
 constexpr int highest_fps = 60;
+constexpr double longest_idle_end_seconds = 86400.0;
 
 options::options_description make_option_table() {
   options::options_description table("Allowed options", 80, 40);
   table.add_options()
       ("help", "Produce help message")
       ("version", "Print the version and exit")
-      ("fps", options::value<int>()->default_value(default_fps), "Frames per second [1, 60]");
+      ("fps", options::value<int>()->default_value(default_fps), "Frames per second [1, 60]")
+      ("idle-end", options::value<double>(),
+       "End a recording when the simulator has published nothing new for this many seconds (0, 86400]");
   return table;
 }
 
@@ -33,11 +37,15 @@ bool is_accepted_fps(int fps) noexcept {
          static_cast<unsigned>(highest_fps - lowest_fps);
 }
 
+bool is_accepted_idle_end(double seconds) noexcept {
+  return std::isfinite(seconds) && seconds > 0.0 && seconds <= longest_idle_end_seconds;
+}
+
 }  // namespace
 
-void run_dumper_main_phase(std::int32_t fps) {
+void run_dumper_main_phase(const RecordingSettings& settings) {
   const StopSignal stop;
-  run_recording_cycle(stop, fps);
+  run_recording_cycle(stop, settings);
 }
 
 int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -66,10 +74,20 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
     out << "Accepted values are [1, 60]" << std::endl;
     return 1;
   }
+  RecordingSettings settings;
+  settings.fps = fps;
+  if (values.count("idle-end") != 0) {
+    settings.idle_end_seconds = values["idle-end"].as<double>();
+    if (!is_accepted_idle_end(settings.idle_end_seconds)) {
+      out << "Invalid idle-end value: " << values["idle-end"].as<double>() << std::endl;
+      out << "Accepted values are seconds in (0, 86400]" << std::endl;
+      return 1;
+    }
+  }
   out << "Frames per second: " << fps << std::endl;
 
   try {
-    main_phase(fps);
+    main_phase(settings);
   } catch (const std::exception& error) {
     report_error(out, error);
   }

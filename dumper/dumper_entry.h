@@ -6,13 +6,16 @@
 #include <functional>
 #include <iostream>
 
-// The main phase for an accepted rate; the program installs the interrupt
+#include "dumper/recording_cycle.h"
+
+// The main phase for accepted settings; the program installs the interrupt
 // handler and runs the recording cycle.
-using DumperMainPhase = std::function<void(std::int32_t fps)>;
+using DumperMainPhase = std::function<void(const RecordingSettings& settings)>;
 
-void run_dumper_main_phase(std::int32_t fps);
+void run_dumper_main_phase(const RecordingSettings& settings);
 
-// Exit code 1 after help, a rejected command line or a rate outside 1..60;
+// Exit code 1 after help, a rejected command line, a rate outside 1..60 or
+// an idle end that is not a number of seconds in (0, 86400];
 // 0 otherwise (--version, or the main phase, also one that failed: the
 // error is printed).
 int run_dumper(int argc, const char* const* argv, std::ostream& out = std::cout,

@@ -42,6 +42,7 @@ bool Connector::connect(std::int32_t timeout_ms) {
     return false;
   }
   session_text_sent_ = false;
+  last_tick_.reset();
   return true;
 }
 
@@ -97,6 +98,8 @@ FramePayload Connector::read_frame(std::int32_t timeout_ms) {
     last_session_info_update_ = header.session_info_update;
     session_text_sent_ = true;
   }
+  const auto newest = static_cast<std::size_t>(newest_slot(header));
+  last_tick_ = static_cast<std::uint32_t>(header.buffer_slots[newest].tick_count);
   return payload;
 }
 

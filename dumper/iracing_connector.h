@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "dumper/connector.h"
@@ -25,6 +26,9 @@ class Connector final : public ::Connector {
   // Without the session text, which a frame carries only when it changed.
   FramePayload repeat_of(const FramePayload& last) const override;
   platform::Failure attach_failure() const override;
+  // The tick of the row read last. A new connection needs a new row anyway,
+  // so the default disconnect_idle() serves.
+  std::optional<std::uint64_t> publication_mark() const override { return last_tick_; }
 
  private:
   void fit_row_buffer(std::int32_t buffer_length);
@@ -36,6 +40,7 @@ class Connector final : public ::Connector {
   std::int32_t last_session_info_update_ = 0;
   // Reset at every connect so each dump file starts with the session text.
   bool session_text_sent_ = false;
+  std::optional<std::uint64_t> last_tick_;
 };
 
 }  // namespace iRacing

@@ -23,8 +23,9 @@ void report_repeats(const DumpWriter& writer, std::ostream& diagnostics) {
 
 // Records the connected source into one new dump file until it goes down or
 // a stop is requested.
-void record_one_file(const StopSignal& stop, std::int32_t fps, std::shared_ptr<Connector>& active_source,
-                     const RecordingEnvironment& environment) {
+void record_one_file(const StopSignal& stop, const RecordingSettings& settings,
+                     std::shared_ptr<Connector>& active_source, const RecordingEnvironment& environment) {
+  const std::int32_t fps = settings.fps;
   std::ostream& console = *environment.console;
   DumpFile file(environment.directory, utc_time_stamp(environment.wall_clock()),
                 environment.make_file_buffer());
@@ -33,7 +34,7 @@ void record_one_file(const StopSignal& stop, std::int32_t fps, std::shared_ptr<C
     DumpWriter writer(file.stream(), static_cast<std::uint32_t>(fps), active_source->source_id());
     console << "Saver started" << std::endl;
     std::int32_t empty_reads = 0;
-    const RecordContext context{&active_source, &writer, &empty_reads, fps};
+    const RecordContext context{&active_source, &writer, &empty_reads, fps, settings.idle_end_seconds};
     record_frames(stop, context, static_cast<double>(fps), environment.clock, environment.sleeper, console);
     file.close();
     report_repeats(writer, *environment.diagnostics);
@@ -56,11 +57,12 @@ RecordingEnvironment default_recording_environment() {
   return environment;
 }
 
-void run_recording_cycle(const StopSignal& stop, std::int32_t fps) {
-  run_recording_cycle(stop, fps, default_recording_environment());
+void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings) {
+  run_recording_cycle(stop, settings, default_recording_environment());
 }
 
-void run_recording_cycle(const StopSignal& stop, std::int32_t fps, RecordingEnvironment environment) {
+void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings,
+                         RecordingEnvironment environment) {
   // Declared in this order so the active source is released before the list.
   const SourceList sources = std::move(environment.sources);
   std::shared_ptr<Connector> active_source;
@@ -71,6 +73,6 @@ void run_recording_cycle(const StopSignal& stop, std::int32_t fps, RecordingEnvi
     const WaitContext context{&sources, &active_source};
     wait_for_connection(stop, context, 1.0, environment.clock, environment.sleeper, console);
     if (stop.stop_requested()) break;
-    record_one_file(stop, fps, active_source, environment);
+    record_one_file(stop, settings, active_source, environment);
   }
 }

@@ -27,12 +27,19 @@ struct RecordingEnvironment {
   std::ostream* diagnostics = &std::cerr;  // remarks that are not part of the console's transcript
 };
 
+// What the command line asks of the recording.
+struct RecordingSettings {
+  std::int32_t fps = 5;           // 1 to 60
+  double idle_end_seconds = 0.0;  // above 0: a source that publishes nothing new this long counts as down
+};
+
 // The real sources, clocks and sleep, files in the working directory.
 RecordingEnvironment default_recording_environment();
 
 // Runs the cycle on the real environment. Returns once a stop has been
 // seen; any error ends the cycle with an exception (dump files are closed
 // and keep their complete records).
-void run_recording_cycle(const StopSignal& stop, std::int32_t fps);
+void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings);
 
-void run_recording_cycle(const StopSignal& stop, std::int32_t fps, RecordingEnvironment environment);
+void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings,
+                         RecordingEnvironment environment);

@@ -1,6 +1,8 @@
 #include "dumper/recording_loops.h"
 
+#include <cmath>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -73,6 +75,31 @@ bool write_repeats(const StopSignal& stop, const Connector& source, DumpWriter& 
   return true;
 }
 
+// When the source last published something new, by its publication mark.
+class NewsWatch {
+ public:
+  NewsWatch(double idle_end_seconds, std::int64_t now)
+      : idle_end_(idle_end_seconds > 0 ? static_cast<std::int64_t>(std::llround(idle_end_seconds * 1e9)) : 0),
+        last_news_(now) {}
+  void saw_frame(const Connector& source, std::int64_t now) {
+    const std::optional<std::uint64_t> mark = source.publication_mark();
+    if (mark && has_mark_ && *mark == mark_) return;
+    has_mark_ = mark.has_value();
+    mark_ = mark.value_or(0);
+    last_news_ = now;
+  }
+  bool idle_too_long(std::int64_t now) const noexcept { return idle_end_ > 0 && now - last_news_ >= idle_end_; }
+
+ private:
+  std::int64_t idle_end_;  // nanoseconds; 0: never
+  std::int64_t last_news_;
+  // Not an optional: GCC 12 takes its read for one of an uninitialised value.
+  bool has_mark_ = false;
+  std::uint64_t mark_ = 0;
+};
+
+void say_source_down(std::ostream& console) { console << "Source is down, disconnecting" << std::endl; }
+
 }  // namespace
 
 bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,
@@ -91,13 +118,14 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
   FrameSchedule schedule(period_nanoseconds(rate), clock());
   std::uint64_t held_back = 0;
   LastFrame last;
+  NewsWatch news(context.idle_end_seconds, clock());
   if (stop.stop_requested()) return false;
   for (;;) {
     held_back += schedule.skip_missed(clock());
     FramePayload frame = source.read_frame(timeout_ms);
     if (frame.empty()) {
       if (++empty_reads > max_empty_reads) {
-        console << "Source is down, disconnecting" << std::endl;
+        say_source_down(console);
         source.disconnect();
         return true;
       }
@@ -108,6 +136,12 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
       writer.append_frame(frame);
       last = {std::move(frame), false};
       empty_reads = 0;
+      news.saw_frame(source, clock());
+    }
+    if (news.idle_too_long(clock())) {
+      say_source_down(console);
+      source.disconnect_idle();
+      return true;
     }
     schedule.advance();
     if (const std::int32_t wait = schedule.milliseconds_until_due(clock()); wait > 0) sleeper(wait);

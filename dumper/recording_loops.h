@@ -26,6 +26,7 @@ struct RecordContext {
   DumpWriter* writer = nullptr;
   std::int32_t* empty_reads = nullptr;  // consecutive empty reads so far
   std::int32_t fps = 0;                 // 1 to 60
+  double idle_end_seconds = 0.0;        // above 0: the source counts as down after this long without news
 };
 
 // Reads in a row without new data after which a source counts as down.
@@ -46,7 +47,9 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
 // the deadline passed while the process was held up. Such repeats are held
 // back until the next new frame, and dropped when the recording ends
 // without one. The 21st empty read in a row announces the loss on
-// `console`, disconnects the source and ends the loop. A stop, seen after
+// `console`, disconnects the source and ends the loop; so does, with an idle
+// end, a source whose publication mark has not moved for that long (it is
+// then released by disconnect_idle()). A stop, seen after
 // each pacing sleep and between repeats, leaves the source connected.
 // Throws std::invalid_argument for fps below 1.
 bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,

@@ -157,3 +157,34 @@ TEST(AccReplay, APageTooSmallForTheEmulatorEndsWithTheMapError) {
                            "/dev/shm/" + sandbox.name_prefix() + "acpmf_physics)\n" +
                                std::string(emulator_closing_lines));
 }
+
+// With --idle-end, a recording of pages that stand still ends like one of a
+// simulator that went away, though the pages are still there; the next file
+// starts once they move again. (The stand-in's pause also marks the
+// simulator off, which alone never ends an ACC recording.)
+TEST(AccRecording, AnIdleEndClosesTheFileWhileThePagesStandStill) {
+  E2eSandbox sandbox("acc_idle_end");
+  auto standin = start_standin(sandbox, {"--sim", "acc", "--pause-after", "2", "--resume-after", "3"});
+  auto dumper = sandbox.start("dumper", {"--fps", "20", "--idle-end", "1"}, "dumper");
+  ASSERT_TRUE(dumper->wait_for_output("Saver started\nSource is down, disconnecting\nWaiting for the connection\n"
+                                      "Connected to accz\n",
+                                      30s))
+      << dumper->standard_output();
+  std::this_thread::sleep_for(500ms);
+  stop_with_interrupt(*dumper, "dumper");
+  stop_with_interrupt(*standin, "stand-in");
+
+  const auto files = sandbox.dump_files();
+  ASSERT_EQ(files.size(), 2u);
+  const DumpContents first = read_dump(files[0]);
+  const DumpContents second = read_dump(files[1]);
+  ASSERT_TRUE(first.ends_cleanly && second.ends_cleanly);
+  ASSERT_GE(first.frames.size(), 20u);
+  ASSERT_FALSE(second.frames.empty());
+  const auto physics_packet = [](const std::vector<std::uint8_t>& payload) {
+    return coding::decode_i32(payload.data() + ACC::physics_page.payload_offset);
+  };
+  // The last second of the first file shows pages that did not move.
+  EXPECT_EQ(physics_packet(first.frames.back()), physics_packet(first.frames[first.frames.size() - 15]));
+  EXPECT_GT(physics_packet(second.frames.front()), physics_packet(first.frames.back()));
+}

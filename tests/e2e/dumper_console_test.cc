@@ -16,13 +16,15 @@ TEST(DumperConsole, HelpPrintsTheOptionTableAndExitsWithOne) {
     const RunResult result = run_to_end(sandbox, "dumper", arguments, "help");
     EXPECT_TRUE(result.status.exited);
     EXPECT_EQ(result.status.code, 1);
-    // After the version line, the table as it always was, plus --version;
-    // no recording starts.
+    // After the version line, the table as it always was, plus --version
+    // and --idle-end; no recording starts.
     EXPECT_EQ(result.output.substr(result.output.find('\n') + 1),
               "Allowed options:\n"
               "  --help                Produce help message\n"
               "  --version             Print the version and exit\n"
-              "  --fps arg (=5)        Frames per second [1, 60]\n\n");
+              "  --fps arg (=5)        Frames per second [1, 60]\n"
+              "  --idle-end arg        End a recording when the simulator has published \n"
+              "                        nothing new for this many seconds (0, 86400]\n\n");
   }
 }
 

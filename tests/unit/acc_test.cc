@@ -202,6 +202,36 @@ TEST(AccConnector, WaitsForAllThreePagesAndCreatesNone) {
   EXPECT_TRUE(connector.connect(0));
 }
 
+// Released as idle, the recorder attaches again only once either page's
+// packetId (the int32 at its start) has moved, whatever the status says;
+// a plain disconnect holds no such condition.
+TEST(AccConnector, AfterAnIdleEndOnlyANewPacketConnectsAgain) {
+  ScopedNamePrefix prefix;
+  PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
+  PublishedPage physics(ACC::physics_page.mapping_name, 800);
+  PublishedPage static_page(ACC::static_page.mapping_name, 820);
+  make_live(graphics);
+  coding::encode_i32(graphics.data(), 41);
+  coding::encode_i32(physics.data(), 700);
+  ACC::Connector connector;
+  ASSERT_TRUE(connector.connect(0));
+  ASSERT_FALSE(connector.read_frame(0).empty());
+  const auto mark = connector.publication_mark();
+  ASSERT_TRUE(mark.has_value());
+  connector.disconnect_idle();
+  EXPECT_FALSE(connector.connect(0)) << "the pages still stand where they stood";
+  coding::encode_i32(physics.data(), 701);
+  ASSERT_TRUE(connector.connect(0));
+  ASSERT_FALSE(connector.read_frame(0).empty());
+  EXPECT_NE(connector.publication_mark(), mark);
+  connector.disconnect_idle();
+  coding::encode_i32(graphics.data(), 42);
+  EXPECT_TRUE(connector.connect(0)) << "the graphics page alone moved";
+  connector.read_frame(0);
+  connector.disconnect();
+  EXPECT_TRUE(connector.connect(0));
+}
+
 // A reader still holding the graphics page sees the simulator go off; the
 // other pages are given back.
 TEST(AccEmulator, StopMarksTheSimulatorOffForAHolder) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
 #include <system_error>
 
 #include "common/explained_error.h"
@@ -68,7 +69,7 @@ struct Recorder : ::testing::Test {
     explanation.clear();
     diagnostics.str("");
     try {
-      run_recording_cycle(StopSignal::watching(stop_flag), 5,
+      run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, 0.0},
                           {{iracing}, stepping_clock(1'000'000), [](std::int32_t) {},
                            [] { return std::chrono::system_clock::time_point{1710511629750ms}; }, directory.path(),
                            std::move(make_file_buffer), &console, &diagnostics});
@@ -165,12 +166,15 @@ struct PacedRecording : ::testing::Test {
   struct Read {
     Bytes frame;                 // empty: nothing new
     std::int64_t takes = 0;      // nanoseconds the read keeps the caller
+    std::optional<std::uint64_t> mark{};  // the source's publication mark after a frame
   };
   class Source : public Connector {
    public:
     explicit Source(PacedRecording& test) : test_(test) {}
     bool connect(std::int32_t) override { return true; }
     void disconnect() override { ++test_.disconnects; }
+    void disconnect_idle() override { ++test_.idle_disconnects; }
+    std::optional<std::uint64_t> publication_mark() const override { return test_.mark; }
     FramePayload read_frame(std::int32_t) override {
       test_.reads.push_back(test_.now - test_.start);
       if (test_.next_read == test_.script.size()) {
@@ -179,6 +183,7 @@ struct PacedRecording : ::testing::Test {
       }
       const Read& read = test_.script[test_.next_read++];
       test_.now += read.takes;
+      if (!read.frame.empty()) test_.mark = read.mark;
       return read.frame;
     }
     SourceId source_id() const override { return make_source_id("irac"); }
@@ -202,6 +207,9 @@ struct PacedRecording : ::testing::Test {
   std::vector<std::int32_t> sleeps;
   std::int64_t overshoot = 0;       // added to the next sleep, once
   int disconnects = 0;
+  int idle_disconnects = 0;
+  std::optional<std::uint64_t> mark;  // of the frame read last
+  double idle_end_seconds = 0.0;
   std::atomic<bool> stop_flag{false};
   std::ostringstream console;
   std::shared_ptr<Connector> source = std::make_shared<Source>(*this);
@@ -210,7 +218,7 @@ struct PacedRecording : ::testing::Test {
   // Records at `fps` into `out`; record_frames' result.
   bool run(std::int32_t fps, std::ostream& out, std::unique_ptr<DumpWriter>& writer) {
     writer = std::make_unique<DumpWriter>(out, static_cast<std::uint32_t>(fps), make_source_id("irac"));
-    const RecordContext context{&source, writer.get(), &empty_reads, fps};
+    const RecordContext context{&source, writer.get(), &empty_reads, fps, idle_end_seconds};
     return record_frames(
         StopSignal::watching(stop_flag), context, static_cast<double>(fps), [this] { return now; },
         [this](std::int32_t asked) {
@@ -339,6 +347,46 @@ TEST_F(PacedRecording, RepeatsBeforeTheSourceWentDownAreNotKept) {
   for (int i = 0; i < 21; ++i) expected += record({1});
   EXPECT_EQ(result.bytes, expected + record({2}));
   EXPECT_EQ(result.repeats, 20u);
+}
+
+// With an idle end, a source whose frames keep coming while its mark stands
+// still (ACC's pages, copied whatever they hold) counts as down once the
+// mark has stood for that long, and is released as idle. Without one, the
+// same source is recorded to the end.
+TEST_F(PacedRecording, AnIdleEndEndsARecordingWhoseMarkStandsStill) {
+  for (std::uint64_t i = 1; i <= 5; ++i) script.push_back({{static_cast<std::uint8_t>(i)}, 0, i});
+  script.insert(script.end(), 30, Read{{9}, 0, 5});
+  idle_end_seconds = 1.0;
+  Result result = run(10);
+  EXPECT_TRUE(result.source_down);
+  EXPECT_EQ(console.str(), "Source is down, disconnecting\n");
+  EXPECT_EQ(idle_disconnects, 1);
+  EXPECT_EQ(disconnects, 0);
+  // The mark last moved with the fifth frame, at 400 ms; the frame at 1400 ms ends it.
+  EXPECT_EQ(result.records, 15u);
+
+  next_read = 0;
+  now = start;
+  console.str("");
+  idle_end_seconds = 0.0;
+  result = run(10);
+  EXPECT_FALSE(result.source_down);
+  EXPECT_EQ(result.records, 35u);
+  EXPECT_EQ(idle_disconnects, 1);
+}
+
+// Frames whose mark keeps moving are never idle, however long the idle end
+// is compared with the gaps; empty reads count as standing still, and end
+// the recording before the 21st, with the repeats they held dropped.
+TEST_F(PacedRecording, AnIdleEndCountsEmptyReadsAsNothingNew) {
+  script = {{{1}, 0, 1}, {{2}, 0, 2}, {{3}, 0, 3}};
+  script.insert(script.end(), 20, Read{});
+  idle_end_seconds = 0.5;
+  const Result result = run(10);
+  EXPECT_TRUE(result.source_down);
+  EXPECT_EQ(idle_disconnects, 1);
+  EXPECT_EQ(next_read, 8u) << "the fifth empty read, 500 ms after the last frame, ends it";
+  EXPECT_EQ(result.bytes, header(10) + record({1}) + record({2}) + record({3}));
 }
 
 }  // namespace
