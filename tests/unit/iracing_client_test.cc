@@ -41,6 +41,29 @@ TEST_F(IracingClient, FirstPollOnlyRecordsAndARestartStartsOver) {
   }
 }
 
+// Rows published while the simulator's header says it is not connected are
+// not data: none is delivered, and when the bit comes back the client starts
+// afresh, as after an open (the first poll only records where it stands),
+// even though the ticks went on rising meanwhile.
+TEST_F(IracingClient, RowsWithoutTheConnectedBitAreNotDataAndItsReturnStartsOver) {
+  simulator_.publish_tick(1);
+  ASSERT_FALSE(poll());
+  simulator_.publish_tick(2);
+  ASSERT_TRUE(poll());
+
+  simulator_.header().status = 0;
+  for (const std::int32_t tick : {3, 4}) {
+    simulator_.publish_tick(tick);
+    EXPECT_FALSE(poll()) << "a row of tick " << tick << " published while not connected";
+  }
+  simulator_.header().status = iRacing::status_connected;
+  simulator_.publish_tick(5);
+  EXPECT_FALSE(poll()) << "the first poll after the bit came back";
+  simulator_.publish_tick(6);
+  ASSERT_TRUE(poll());
+  EXPECT_EQ(row_, iracing_test::sample_row(6));
+}
+
 // The event stays signalled while nobody waits; such a leftover must not cut
 // the wait short before the simulator's next tick.
 TEST_F(IracingClient, AWakeUpLeftFromAnEarlierTickDoesNotEndTheWait) {
