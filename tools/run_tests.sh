@@ -57,6 +57,9 @@ build_the_rest() {
   fi
 }
 
+echo "== layering"
+tools/check_layering.sh
+
 echo "== default: build"
 build_preset default
 build_behind asan build_preset asan
