@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "formats/dump_writer.h"
+#include "unit/allocation_counter.h"
 #include "unit/dump_test_support.h"
 
 namespace {
@@ -22,22 +21,8 @@ class PipeBuffer : public std::stringbuf {
   pos_type seekoff(off_type, std::ios::seekdir, std::ios::openmode) override { return pos_type(off_type(-1)); }
 };
 
-// The largest allocation and the number of allocations since the last
-// reset. Only the sanitizer build can see allocations; elsewhere both stay 0
-// and the outcome alone is checked.
-std::atomic<std::size_t> largest_allocation{0};
-std::atomic<std::size_t> allocations{0};
-
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, std::size_t),
-                                                         void (*)(const volatile void*));
-const int allocation_hooks = __sanitizer_install_malloc_and_free_hooks(
-    [](const volatile void*, std::size_t size) {
-      ++allocations;
-      for (std::size_t seen = largest_allocation; size > seen;) largest_allocation.compare_exchange_weak(seen, size);
-    },
-    [](const volatile void*) {});
-#endif
+std::size_t largest_allocation() { return allocation_counter::counts().largest; }
+std::size_t allocations() { return allocation_counter::counts().allocations; }
 
 struct Outcome {
   std::vector<Bytes> frames;
@@ -65,11 +50,11 @@ TEST(DumpReader, BadRecordsAreCorruptWithoutAHugeAllocation) {
   for (const std::string& bad : {cut.substr(0, cut.size() - 1), raw_record(0xffffffffu, 50, data),
                                  raw_record(size, 0xffffffffu, data), raw_record(size, 49, data), raw_record(0, 10, "")}) {
     for (const bool through_pipe : {false, true}) {
-      largest_allocation = 0;
+      allocation_counter::reset();
       const Outcome outcome = read_all(header(5) + record(noise(100)) + bad, through_pipe);
       EXPECT_EQ(outcome.frames, std::vector<Bytes>{noise(100)});
       EXPECT_EQ(outcome.error, corrupt) << bad.size();
-      EXPECT_LT(largest_allocation, std::size_t{4} << 20) << bad.size();
+      EXPECT_LT(largest_allocation(), std::size_t{4} << 20) << bad.size();
     }
   }
   // The most compressible frame there is still fits the bound on stated sizes.
@@ -90,11 +75,11 @@ TEST(DumpReader, ADeclaredSizeCostsNoMemoryUntilTheDataArrives) {
   const std::string data = good.substr(8, good.size() - 8 - 16);  // the stream cut before its end
   const auto size = static_cast<std::uint32_t>(data.size());
   for (const bool through_pipe : {false, true}) {
-    largest_allocation = 0;
+    allocation_counter::reset();
     const Outcome outcome = read_all(header(5) + raw_record(size, size * 1032, data), through_pipe);
     EXPECT_TRUE(outcome.frames.empty());
     EXPECT_EQ(outcome.error, corrupt);
-    EXPECT_LT(largest_allocation, std::size_t{2} << 20) << "declared " << size * 1032;
+    EXPECT_LT(largest_allocation(), std::size_t{2} << 20) << "declared " << size * 1032;
   }
   // A whole stream that holds fewer bytes than declared still gives the
   // declared size, the tail zero.
@@ -116,12 +101,12 @@ TEST(DumpReader, FrameAfterFrameReusesTheBuffers) {
   DumpReader reader(input);
   Bytes payload;
   reader.next_frame(payload);
-  allocations = 0;
+  allocation_counter::reset();
   for (std::size_t i = 1; i < frames.size(); ++i) {
     reader.next_frame(payload);
     EXPECT_EQ(payload, frames[i]);
   }
-  EXPECT_EQ(allocations, 0u) << "the reader allocated per frame";
+  EXPECT_EQ(allocations(), 0u) << "the reader allocated per frame";
   reader.next_frame(payload);
   EXPECT_TRUE(payload.empty()) << "end of file";
 
@@ -132,9 +117,9 @@ TEST(DumpReader, FrameAfterFrameReusesTheBuffers) {
   DumpWriter writer(out, 60, make_source_id("accz"));
   writer.append_frame(noise(3700, 1));
   const Bytes frame = noise(3700, 2);
-  allocations = 0;
+  allocation_counter::reset();
   for (int i = 0; i < 10; ++i) writer.append_frame(frame);
-  EXPECT_EQ(allocations, 0u) << "the writer allocated per frame";
+  EXPECT_EQ(allocations(), 0u) << "the writer allocated per frame";
 }
 
 // Every cut of a good file delivers the complete records before the cut,
