@@ -47,7 +47,7 @@ DistanceAxis choose_distance_axis(std::span<const TelemetrySample> samples, doub
 }
 
 LapTrace trace_lap(std::span<const TelemetrySample> samples, const LapRecord& lap, const DistanceAxis& axis,
-                   const std::array<bool, report_channel_count>& recorded) {
+                   const std::array<bool, report_channel_count>& recorded, bool positions) {
   // The lap's rows in order of distance, with the start and end lines.
   std::vector<Point> points;
   points.push_back({0.0, 0.0, nullptr});
@@ -71,6 +71,10 @@ LapTrace trace_lap(std::span<const TelemetrySample> samples, const LapRecord& la
   trace.elapsed.resize(count);
   for (std::size_t c = 0; c < report_channel_count; ++c) {
     if (recorded[c]) trace.channels[c].resize(count);
+  }
+  if (positions) {
+    trace.map_x.resize(count);
+    trace.map_y.resize(count);
   }
   // The rows nearest the lines stand in for the lines' own values.
   const TelemetrySample* first_row = points.size() > 2 ? points[1].sample : nullptr;
@@ -98,6 +102,16 @@ LapTrace trace_lap(std::span<const TelemetrySample> samples, const LapRecord& la
       const double y = to->channels[c];
       const double value = info.steps || std::isnan(y) ? x : std::isnan(x) ? y : x + (y - x) * weight;
       trace.channels[c][p] = value * info.scale;
+    }
+    if (positions) {
+      const auto between = [&](double TelemetrySample::*member) {
+        if (from == nullptr || to == nullptr) return std::nan("");
+        const double x = from->*member;
+        const double y = to->*member;
+        return std::isnan(y) ? x : std::isnan(x) ? y : x + (y - x) * weight;
+      };
+      trace.map_x[p] = between(&TelemetrySample::map_x);
+      trace.map_y[p] = between(&TelemetrySample::map_y);
     }
   }
   return trace;

@@ -32,13 +32,17 @@ struct LapTrace {
   std::vector<double> elapsed;
   // Each channel at each point (shown units); empty when not recorded.
   std::array<std::vector<double>, report_channel_count> channels;
+  // The car's place on the track map at each point; empty when not recorded.
+  std::vector<double> map_x;
+  std::vector<double> map_y;
 };
 
 // Requires a complete `lap`. Rows where the car went backwards along the
 // lap are passed over; each point interpolates the rows on either side
-// (a gear holds the earlier row's value).
+// (a gear holds the earlier row's value). `positions`: the rows carry map
+// positions, to be traced too.
 LapTrace trace_lap(std::span<const TelemetrySample> samples, const LapRecord& lap, const DistanceAxis& axis,
-                   const std::array<bool, report_channel_count>& recorded);
+                   const std::array<bool, report_channel_count>& recorded, bool positions = false);
 
 // Seconds `lap` is behind `reference` at each point (negative: ahead).
 std::vector<double> time_delta(const LapTrace& lap, const LapTrace& reference);

@@ -103,12 +103,15 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
   const LapRecord* best = &content.laps.laps[content.laps.best];
   for (const LapRecord* lap : laps) {
     if (lap == best) content.reference = content.traces.size();
-    content.traces.push_back(trace_lap(samples, *lap, content.axis, content.charted));
+    content.traces.push_back(trace_lap(samples, *lap, content.axis, content.charted, recording.has_position));
   }
   if (!content.reference) {
     // The delta is always against the best lap, charted or not.
     content.reference = content.traces.size();
-    content.traces.push_back(trace_lap(samples, *best, content.axis, content.charted));
+    content.traces.push_back(trace_lap(samples, *best, content.axis, content.charted, recording.has_position));
+  }
+  if (!recording.has_position) {
+    notes.push_back("No track map: the recording holds no positions of the car (no Lat and Lon variables).");
   }
   if (content.traces.size() == 1) {
     notes.push_back("No time-delta chart: only one lap is charted, the best; choose others with --laps.");

@@ -126,7 +126,22 @@ std::string chart_data_json(const ReportContent& content) {
     }
     out += "]}";
   }
-  out += "],\"delta\":";
+  out += "],\"map\":";
+  if (content.reference && !content.traces[*content.reference].map_x.empty()) {
+    const LapTrace& lap = content.traces[*content.reference];
+    out += "{\"lap\":" + std::to_string(lap.number) + ",\"x\":";
+    write_series(out, lap.map_x, 1);
+    out += ",\"y\":";
+    write_series(out, lap.map_y, 1);
+    const auto speed = static_cast<std::size_t>(ReportChannel::speed);
+    out += ",\"speed\":";
+    if (content.charted[speed]) write_series(out, lap.channels[speed], 1);
+    else out += "null";
+    out += ",\"unit\":" + json_string(report_channel_info(ReportChannel::speed).unit) + "}";
+  } else {
+    out += "null";
+  }
+  out += ",\"delta\":";
   if (content.reference && content.traces.size() > 1) {
     const LapTrace& reference = content.traces[*content.reference];
     out += "{\"reference\":" + std::to_string(reference.number) + ",\"series\":[";
@@ -214,7 +229,8 @@ std::string render_report_page(const ReportContent& content) {
     html << "</ul>\n";
   }
   write_lap_table(html, content);
-  html << "<div id=\"charts\"></div>\n"
+  html << "<div id=\"track-map\"></div>\n"
+       << "<div id=\"charts\"></div>\n"
        << "<div id=\"self-check\" data-state=\"not run\" hidden></div>\n"
        << "<script type=\"application/json\" id=\"report-data\">" << chart_data_json(content) << "</script>\n"
        << "<script>\n" << report_chart_library_script() << "\n</script>\n"

@@ -30,6 +30,8 @@ struct VariableSet {
   const iRacing::VariableInfo* lap_distance = nullptr;
   const iRacing::VariableInfo* last_lap_time = nullptr;
   const iRacing::VariableInfo* session_number = nullptr;
+  const iRacing::VariableInfo* latitude = nullptr;
+  const iRacing::VariableInfo* longitude = nullptr;
   std::array<const iRacing::VariableInfo*, report_channel_count> channels{};
 
   explicit VariableSet(const iRacing::VariableTable& table) {
@@ -39,6 +41,8 @@ struct VariableSet {
     lap_distance = table.find("LapDist");
     last_lap_time = table.find("LapTimeLast");
     session_number = table.find("SessionNumber");
+    latitude = table.find("Lat");
+    longitude = table.find("Lon");
     for (std::size_t c = 0; c < report_channel_count; ++c) channels[c] = table.find(channel_table[c].variable);
   }
 };
@@ -53,6 +57,14 @@ double value_in(std::span<const std::uint8_t> row, const iRacing::VariableInfo* 
 void note_present(bool& flag, double value) noexcept { flag = flag || !std::isnan(value); }
 
 }  // namespace
+
+std::array<double, 2> MapProjection::metres(double latitude, double longitude) const noexcept {
+  // The mean radius of the Earth.
+  constexpr double radius = 6371008.8;
+  constexpr double radians = 3.14159265358979323846 / 180.0;
+  return {radius * (longitude - origin_longitude) * radians * std::cos(origin_latitude * radians),
+          radius * (latitude - origin_latitude) * radians};
+}
 
 const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept {
   return channel_table[static_cast<std::size_t>(channel)];
@@ -80,6 +92,7 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
 
   iRacing::RecordingWalk walk(frames);
   VariableSet variables(walk.variables());
+  std::optional<MapProjection> projection;  // around the first position
   while (true) {
     const iRacing::RecordingFrame* frame = nullptr;
     try {
@@ -105,6 +118,17 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
     sample.lap_distance = value_in(row, variables.lap_distance);
     sample.last_lap_time = value_in(row, variables.last_lap_time);
     sample.session_number = value_in(row, variables.session_number);
+    sample.map_x = sample.map_y = missing;
+    const double latitude = value_in(row, variables.latitude);
+    const double longitude = value_in(row, variables.longitude);
+    // A car not on the track reports 0, 0; no track lies there.
+    if (std::abs(latitude) <= 90.0 && std::abs(longitude) <= 180.0 && (latitude != 0.0 || longitude != 0.0)) {
+      if (!projection) projection = MapProjection{latitude, longitude};
+      const auto [x, y] = projection->metres(latitude, longitude);
+      sample.map_x = x;
+      sample.map_y = y;
+      recording.has_position = true;
+    }
     for (std::size_t c = 0; c < report_channel_count; ++c) {
       sample.channels[c] = value_in(row, variables.channels[c]);
       note_present(recording.has_channel[c], sample.channels[c]);

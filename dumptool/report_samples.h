@@ -36,7 +36,19 @@ struct TelemetrySample {
   double lap_distance;  // metres from the line
   double last_lap_time; // the simulator's time of the lap before
   double session_number;
+  // Where the car is on a flat map of the track, in metres from the first
+  // position the recording holds (x to the east, y to the north).
+  double map_x;
+  double map_y;
   std::array<double, report_channel_count> channels;
+};
+
+// Latitude and longitude in degrees to metres on a flat map around an
+// origin: the tangent plane, exact enough over a track's few kilometres.
+struct MapProjection {
+  double origin_latitude;
+  double origin_longitude;
+  std::array<double, 2> metres(double latitude, double longitude) const noexcept;
 };
 
 struct ReportRecording {
@@ -53,6 +65,7 @@ struct ReportRecording {
   bool has_lap_fraction = false;
   bool has_lap_distance = false;
   bool has_last_lap_time = false;
+  bool has_position = false;
   std::array<bool, report_channel_count> has_channel{};
 };
 

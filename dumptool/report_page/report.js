@@ -38,6 +38,97 @@
     zooming = false;
   }
 
+  // The track map: the best lap's line coloured by speed, and a marker
+  // where the charts' cursor is along the lap.
+  var map = null;
+  function speedColour(value, low, high) {
+    var share = high > low && value !== null ? Math.max(0, Math.min(1, (value - low) / (high - low))) : 0.5;
+    return "hsl(" + Math.round(240 - 240 * share) + ", 85%, 45%)";
+  }
+  function addMap(source) {
+    var section = document.createElement("section");
+    section.className = "map";
+    section.id = "map";
+    var heading = document.createElement("h3");
+    var speeds = (source.speed || []).filter(function (v) { return v !== null; });
+    var low = speeds.length ? Math.min.apply(null, speeds) : 0;
+    var high = speeds.length ? Math.max.apply(null, speeds) : 0;
+    heading.textContent = "Track map: lap " + source.lap + (source.speed
+      ? ", coloured by speed from blue (" + Math.round(low) + " " + source.unit + ") to red (" +
+        Math.round(high) + " " + source.unit + ")"
+      : "");
+    section.appendChild(heading);
+    var frame = document.createElement("div");
+    frame.className = "map-frame";
+    var size = 460;
+    var ratio = window.devicePixelRatio || 1;
+    var canvases = [0, 1].map(function () {
+      var canvas = document.createElement("canvas");
+      canvas.width = Math.round(size * ratio);
+      canvas.height = Math.round(size * ratio);
+      canvas.style.width = size + "px";
+      canvas.style.height = size + "px";
+      frame.appendChild(canvas);
+      return canvas;
+    });
+    section.appendChild(frame);
+    document.getElementById("track-map").appendChild(section);
+
+    var xs = source.x, ys = source.y, minX = Infinity, maxX = -Infinity, minY = Infinity, maxY = -Infinity;
+    for (var i = 0; i < xs.length; i++) {
+      if (xs[i] === null || ys[i] === null) continue;
+      minX = Math.min(minX, xs[i]); maxX = Math.max(maxX, xs[i]);
+      minY = Math.min(minY, ys[i]); maxY = Math.max(maxY, ys[i]);
+    }
+    var margin = 16 * ratio;
+    var span = Math.max(maxX - minX, maxY - minY, 1);
+    var scale = (canvases[0].width - 2 * margin) / span;
+    // North up: the map's y grows upwards, the canvas's downwards.
+    function place(index) {
+      if (xs[index] === null || ys[index] === null) return null;
+      var offsetX = (canvases[0].width - 2 * margin - (maxX - minX) * scale) / 2;
+      var offsetY = (canvases[0].height - 2 * margin - (maxY - minY) * scale) / 2;
+      return [margin + offsetX + (xs[index] - minX) * scale, canvases[0].height - margin - offsetY - (ys[index] - minY) * scale];
+    }
+    var line = canvases[0].getContext("2d");
+    line.lineWidth = 4 * ratio;
+    line.lineCap = "round";
+    for (var p = 1; p < xs.length; p++) {
+      var a = place(p - 1), b = place(p);
+      if (a === null || b === null) continue;
+      line.strokeStyle = speedColour(source.speed ? source.speed[p] : null, low, high);
+      line.beginPath();
+      line.moveTo(a[0], a[1]);
+      line.lineTo(b[0], b[1]);
+      line.stroke();
+    }
+    map = { canvas: canvases[0], marker: canvases[1], place: place, ratio: ratio };
+  }
+  function followCursor(plot) {
+    if (map === null) return;
+    var context = map.marker.getContext("2d");
+    context.clearRect(0, 0, map.marker.width, map.marker.height);
+    var index = plot.cursor.idx;
+    if (index === null || index === undefined) return;
+    var at = map.place(index);
+    if (at === null) return;
+    context.beginPath();
+    context.arc(at[0], at[1], 7 * map.ratio, 0, 2 * Math.PI);
+    context.fillStyle = "#fff";
+    context.fill();
+    context.lineWidth = 3 * map.ratio;
+    context.strokeStyle = "#111";
+    context.stroke();
+  }
+  // Pixels the map's line covers.
+  function mapPixels() {
+    if (map === null) return 0;
+    var image = map.canvas.getContext("2d").getImageData(0, 0, map.canvas.width, map.canvas.height).data;
+    var count = 0;
+    for (var i = 3; i < image.length; i += 4) if (image[i] > 200) count++;
+    return count;
+  }
+
   function addChart(id, title, unit, series, steps) {
     var section = document.createElement("section");
     section.className = "chart";
@@ -54,7 +145,7 @@
       cursor: { sync: { key: syncKey }, drag: { x: true, y: false } },
       scales: { x: { time: false } },
       axes: [{ label: "Distance (" + data.axis.unit + ")" }, { label: unit || title, size: 60 }],
-      hooks: { setScale: [followZoom] },
+      hooks: { setScale: [followZoom], setCursor: [followCursor] },
       series: [{ label: "Distance" }]
     };
     var colours = [];
@@ -113,14 +204,18 @@
       if (ok) drawn++;
       return entry.id + ":" + counts.join("/");
     });
+    var mapDrawn = map === null || mapPixels() >= 500;
+    check.setAttribute("data-map", map === null ? "none" : mapDrawn ? "drawn" : "empty");
     check.setAttribute("data-charts", String(plots.length));
     check.setAttribute("data-drawn", String(drawn));
     check.setAttribute("data-pixels", results.join(" "));
     check.setAttribute("data-errors", errors.join(" | "));
-    check.setAttribute("data-state", errors.length === 0 && drawn === plots.length ? "ok" : "failed");
-    check.textContent = "charts " + plots.length + ", drawn " + drawn + ", errors " + errors.length;
+    check.setAttribute("data-state", errors.length === 0 && drawn === plots.length && mapDrawn ? "ok" : "failed");
+    check.textContent = "charts " + plots.length + ", drawn " + drawn + ", map " +
+      check.getAttribute("data-map") + ", errors " + errors.length;
   }
 
+  if (data.map) addMap(data.map);
   data.charts.forEach(function (chart, index) {
     addChart("chart-" + index, chart.title, chart.unit, chart.series, chart.steps);
   });

@@ -2,12 +2,15 @@
 // the time delta, and the tolerant reading of the session text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
 #include "dumptool/lap_table.h"
 #include "dumptool/lap_traces.h"
+#include "dumptool/report_content.h"
+#include "dumptool/report_page.h"
 #include "dumptool/session_text_reader.h"
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/standin_drive.h"
@@ -30,6 +33,10 @@ std::vector<TelemetrySample> drive_rows(const StandinLaps& laps, double from, do
     s.last_lap_time = simulator_times ? d.last_lap_time : nan_value;
     s.session_number = 2;
     s.channels = {d.speed, d.throttle, d.brake, d.gear, d.engine_speed};
+    // A round track of 1000 m, centred on the origin.
+    constexpr double radius = 1000.0 / (2.0 * 3.14159265358979323846);
+    s.map_x = radius * std::cos(2.0 * 3.14159265358979323846 * d.lap_fraction);
+    s.map_y = radius * std::sin(2.0 * 3.14159265358979323846 * d.lap_fraction);
     rows.push_back(s);
   }
   return rows;
@@ -84,10 +91,10 @@ TEST(LapTable, DistrustsLapsThatAreNotOneDrive) {
 }
 
 TEST(LapTable, RowsWithoutLapsOrTimeGiveAnEmptyTable) {
-  std::vector<TelemetrySample> rows(3, TelemetrySample{nan_value, nan_value, 0.5, 1.0, 0, 0, {}});
+  std::vector<TelemetrySample> rows(3, TelemetrySample{nan_value, nan_value, 0.5, 1.0, 0, 0, nan_value, nan_value, {}});
   // A lap number no int holds (a hostile row) is no lap number either.
-  rows.push_back(TelemetrySample{1.0, 1.0e30, 0.5, 1.0, 0, 0, {}});
-  rows.push_back(TelemetrySample{2.0, -1.0e30, 0.5, 1.0, 0, 0, {}});
+  rows.push_back(TelemetrySample{1.0, 1.0e30, 0.5, 1.0, 0, 0, nan_value, nan_value, {}});
+  rows.push_back(TelemetrySample{2.0, -1.0e30, 0.5, 1.0, 0, 0, nan_value, nan_value, {}});
   const LapTable table = find_laps(rows);
   EXPECT_TRUE(table.laps.empty());
   EXPECT_EQ(table.best, 0u);
@@ -121,6 +128,73 @@ TEST(LapTraces, OnePointPerMetreAndTheDeltaGrowsWithTheDistance) {
   for (const double gear : slow.channels[static_cast<std::size_t>(ReportChannel::gear)]) {
     EXPECT_EQ(gear, std::round(gear));
   }
+}
+
+// Flat-map metres from latitude and longitude: a thousandth of a degree of
+// latitude is 111.195 m anywhere (2 pi R / 360 000 for the mean radius of
+// 6371.0088 km); of longitude, that times the cosine of the latitude.
+TEST(MapProjection, GivesMetresEastAndNorthOfTheOrigin) {
+  const MapProjection at_nurburg{50.3356, 6.9475};
+  const auto north = at_nurburg.metres(50.3366, 6.9475);
+  EXPECT_NEAR(north[0], 0.0, 1e-9);
+  EXPECT_NEAR(north[1], 111.195, 0.001);
+  const MapProjection at_sixty{60.0, 10.0};
+  const auto east = at_sixty.metres(60.0, 10.001);
+  EXPECT_NEAR(east[0], 55.5975, 0.001);
+  EXPECT_NEAR(east[1], 0.0, 1e-9);
+  const auto west_south = at_sixty.metres(59.999, 9.999);
+  EXPECT_NEAR(west_south[0], -55.5975, 0.001);
+  EXPECT_NEAR(west_south[1], -111.195, 0.001);
+}
+
+// The traced positions follow the distance axis: on a round track, the
+// point at d metres lies on the circle at d / 1000 of a turn.
+TEST(LapTraces, PositionsFollowTheDistanceAlongTheLap) {
+  const StandinLaps laps({20.0, 18.5});
+  const std::vector<TelemetrySample> rows = drive_rows(laps, 0.0, 40.0, 1.0 / 60.0);
+  const LapTable table = find_laps(rows);
+  ASSERT_GE(table.laps.size(), 2u);
+  const DistanceAxis axis = choose_distance_axis(rows, 0.0);
+  std::array<bool, report_channel_count> recorded{};
+  recorded.fill(true);
+  const LapTrace trace = trace_lap(rows, table.laps[1], axis, recorded, true);
+  ASSERT_EQ(trace.map_x.size(), axis.points());
+  constexpr double radius = 1000.0 / (2.0 * 3.14159265358979323846);
+  for (std::size_t p = 0; p < trace.map_x.size(); p += 50) {
+    const double turn = 2.0 * 3.14159265358979323846 * static_cast<double>(p) * axis.step / axis.lap_length;
+    EXPECT_NEAR(trace.map_x[p], radius * std::cos(turn), 0.5) << p;
+    EXPECT_NEAR(trace.map_y[p], radius * std::sin(turn), 0.5) << p;
+  }
+  EXPECT_TRUE(trace_lap(rows, table.laps[1], axis, recorded).map_x.empty()) << "not asked for";
+}
+
+// The page carries the best lap's positions and speeds for its map, or
+// says why there is no map.
+TEST(ReportPage, CarriesTheBestLapsLineForTheMap) {
+  ReportRecording recording;
+  recording.rate = 60;
+  recording.samples = drive_rows(StandinLaps({20.0, 18.5, 19.25}), 0.0, 60.0, 1.0 / 60.0);
+  recording.frame_count = recording.samples.size();
+  recording.has_session_time = recording.has_lap = recording.has_lap_fraction = true;
+  recording.has_lap_distance = recording.has_last_lap_time = true;
+  recording.has_channel.fill(true);
+  recording.has_position = true;
+  const ReportContent content = build_report_content(recording, "test.bin", std::nullopt);
+  ASSERT_TRUE(content.reference.has_value());
+  EXPECT_EQ(content.traces[*content.reference].number, 2) << "18.5 s, the best";
+  const std::string page = render_report_page(content);
+  const std::size_t map = page.find("\"map\":{\"lap\":2,\"x\":[159.2,");
+  EXPECT_NE(map, std::string::npos) << "the line starts at the line, 1000 / 2 pi m east of the centre";
+  EXPECT_NE(page.find("\"speed\":[", map), std::string::npos);
+  EXPECT_NE(page.find("<div id=\"track-map\">"), std::string::npos);
+
+  recording.has_position = false;
+  for (TelemetrySample& sample : recording.samples) sample.map_x = sample.map_y = nan_value;
+  const ReportContent without = build_report_content(recording, "test.bin", std::nullopt);
+  EXPECT_NE(render_report_page(without).find("\"map\":null"), std::string::npos);
+  EXPECT_NE(std::find(without.notes.begin(), without.notes.end(),
+                      "No track map: the recording holds no positions of the car (no Lat and Lon variables)."),
+            without.notes.end());
 }
 
 TEST(LapTraces, FallsBackToTheSessionTextLengthAndThenToPerCent) {
