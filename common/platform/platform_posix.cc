@@ -18,6 +18,7 @@
 #include "common/platform/platform.h"
 
 #include "common/platform/fine_timer_resolution.h"
+#include "common/platform/posix_system_calls.h"
 
 #ifdef VOVE_FUZZ_SEAMS
 #include "common/platform/fuzz_seams.h"
@@ -42,7 +43,42 @@
 #include "common/console_key_decoder.h"
 
 namespace platform {
+
+namespace posix {
 namespace {
+
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 30))
+constexpr bool wait_on_any_clock = true;
+int wait_until(sem_t* semaphore, clockid_t clock, const timespec* deadline) {
+  return ::sem_clockwait(semaphore, clock, deadline);
+}
+#else
+constexpr bool wait_on_any_clock = false;
+int wait_until(sem_t* semaphore, clockid_t, const timespec* deadline) { return ::sem_timedwait(semaphore, deadline); }
+#endif
+
+void* map_memory(void* address, std::size_t length, int protection, int flags, int descriptor, off_t offset) {
+  return ::mmap(address, length, protection, flags, descriptor, offset);
+}
+
+constexpr SystemCalls real_calls{::shm_open, ::ftruncate, ::fstat,       map_memory,
+                                 ::write,    ::fsync,     ::sem_trywait, wait_until};
+std::atomic<const SystemCalls*> calls_in_use{&real_calls};
+
+}  // namespace
+
+const SystemCalls& real_system_calls() noexcept { return real_calls; }
+const SystemCalls& system_calls() noexcept { return *calls_in_use.load(std::memory_order_acquire); }
+
+ScopedSystemCalls::ScopedSystemCalls(const SystemCalls& calls) noexcept
+    : previous_(calls_in_use.exchange(&calls, std::memory_order_acq_rel)) {}
+ScopedSystemCalls::~ScopedSystemCalls() { calls_in_use.store(previous_, std::memory_order_release); }
+
+}  // namespace posix
+
+namespace {
+
+using posix::system_calls;
 
 constexpr std::string_view local_namespace = "Local\\";
 // "/" + name, short enough that "sem." + name still fits a 255-byte file name.
@@ -151,7 +187,7 @@ void* map_view(int descriptor, std::size_t length, int protection) noexcept {
   void* reserved = ::mmap(nullptr, guarded_length(length), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (reserved == MAP_FAILED) return nullptr;
   void* inside = static_cast<char*>(reserved) + page_size();
-  if (::mmap(inside, length, protection, MAP_SHARED | MAP_FIXED, descriptor, 0) == MAP_FAILED) {
+  if (system_calls().mmap(inside, length, protection, MAP_SHARED | MAP_FIXED, descriptor, 0) == MAP_FAILED) {
     const int error = errno;
     ::munmap(reserved, guarded_length(length));
     errno = error;
@@ -159,7 +195,7 @@ void* map_view(int descriptor, std::size_t length, int protection) noexcept {
   }
   return inside;
 #else
-  void* address = ::mmap(nullptr, length, protection, MAP_SHARED, descriptor, 0);
+  void* address = system_calls().mmap(nullptr, length, protection, MAP_SHARED, descriptor, 0);
   return address == MAP_FAILED ? nullptr : address;
 #endif
 }
@@ -184,7 +220,7 @@ void on_interrupt_signal(int) {
   // write is ignored.
   std::size_t written = 0;
   while (written < interrupt_length) {
-    const ssize_t result = ::write(STDOUT_FILENO, interrupt_text + written, interrupt_length - written);
+    const ssize_t result = system_calls().write(STDOUT_FILENO, interrupt_text + written, interrupt_length - written);
     if (result > 0) {
       written += static_cast<std::size_t>(result);
     } else if (result < 0 && errno == EINTR) {
@@ -260,17 +296,18 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
 
   // Two rounds: the name may vanish between a failed create and the open.
   for (int attempt = 0; attempt < 2; ++attempt) {
-    int descriptor = ::shm_open(native.name.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
+    int descriptor = system_calls().shm_open(native.name.c_str(), O_CREAT | O_EXCL | O_RDWR, 0600);
     if (descriptor >= 0) {
       region.handle_ = descriptor;
       region.owned_name_ = native.name;
       // A new object is zero-filled by its first ftruncate.
-      if (::ftruncate(descriptor, static_cast<off_t>(size)) != 0) return failed_region(native.name, errno);
+      if (system_calls().ftruncate(descriptor, static_cast<off_t>(size)) != 0)
+        return failed_region(native.name, errno);  // `region` removes the name it made
       return region;
     }
     if (errno != EEXIST) return failed_region(native.name, errno);
 
-    descriptor = ::shm_open(native.name.c_str(), O_RDWR, 0);
+    descriptor = system_calls().shm_open(native.name.c_str(), O_RDWR, 0);
     if (descriptor >= 0) {
       region.handle_ = descriptor;
       return region;
@@ -283,7 +320,8 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
 SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
   const NativeName native = native_name(name);
   if (native.error != 0) return failed_region(native.name, native.error);
-  const int descriptor = ::shm_open(native.name.c_str(), access == Access::read ? O_RDONLY : O_RDWR, 0);
+  const int descriptor =
+      system_calls().shm_open(native.name.c_str(), access == Access::read ? O_RDONLY : O_RDWR, 0);
   if (descriptor < 0) return failed_region(native.name, errno);
   SharedMemory region;
   region.handle_ = descriptor;
@@ -306,7 +344,7 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
   if (handle_ < 0) return failed("the region is not open");
   if (access == Access::write && access_ == Access::read) return failed("the region was opened for reading only");
   struct stat status {};
-  if (::fstat(static_cast<int>(handle_), &status) != 0) return failed(std::strerror(errno));
+  if (system_calls().fstat(static_cast<int>(handle_), &status) != 0) return failed(std::strerror(errno));
   if (status.st_size <= 0) return failed("the region is empty");
   // Pages past the end of the object would fault (SIGBUS) when touched, so
   // a view never reaches beyond it.
@@ -392,20 +430,15 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
   sem_t* semaphore = as_semaphore(handle_);
   if (semaphore == nullptr) return false;
   if (timeout_ms <= 0) {
-    while (::sem_trywait(semaphore) != 0) {
+    while (system_calls().sem_trywait(semaphore) != 0) {
       if (errno != EINTR) return false;
     }
     return true;
   }
   // On the monotonic clock where the C library allows it: a wall clock set
   // back during the wait would otherwise stretch it by as much.
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 30))
-  constexpr clockid_t clock = CLOCK_MONOTONIC;
-  const auto timed_wait = [&](const timespec& until) { return ::sem_clockwait(semaphore, clock, &until); };
-#else
-  constexpr clockid_t clock = CLOCK_REALTIME;
-  const auto timed_wait = [&](const timespec& until) { return ::sem_timedwait(semaphore, &until); };
-#endif
+  constexpr clockid_t clock = posix::wait_on_any_clock ? CLOCK_MONOTONIC : CLOCK_REALTIME;
+  const auto timed_wait = [&](const timespec& until) { return system_calls().sem_wait_until(semaphore, clock, &until); };
   timespec deadline {};
   ::clock_gettime(clock, &deadline);
   deadline.tv_sec += timeout_ms / 1000;
@@ -643,7 +676,7 @@ bool flush_path(const std::string& path, int flags, Failure* failure) noexcept {
   }
   int result;
   do {
-    result = ::fsync(descriptor);
+    result = system_calls().fsync(descriptor);
   } while (result != 0 && errno == EINTR);
   const int error = result == 0 ? 0 : errno;
   ::close(descriptor);

@@ -1,16 +1,20 @@
 // What the POSIX backend adds: who removes the names and when, and the
 // signal handlers.
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
 
 #include "common/platform/platform.h"
+#include "common/platform/posix_system_calls.h"
 #include "common/stop_signal.h"
 #include "scoped_name_prefix.h"
 
@@ -148,6 +152,130 @@ TEST(InterruptHandler, WritesTheMessageSetsTheStopFlagAndTheProcessGoesOn) {
     return stop.stop_requested();
   });
   EXPECT_EQ(child.output, std::string(interrupt_message) + std::string(interrupt_message) + "y");
+}
+
+// ---- Through the seam: system calls that fail, are interrupted, or return short
+
+// Calls the tests below put in; each test says how they misbehave.
+int failures_left = 0;  // the next this many calls fail (or are interrupted)
+int failure_errno = 0;
+
+bool fail_now() {
+  if (failures_left <= 0) return false;
+  --failures_left;
+  errno = failure_errno;
+  return true;
+}
+
+// A new region the system cannot size (a full /dev/shm) is a failure that
+// says why, and the name made for it is removed again.
+TEST(PosixSeam, ARegionThatCannotBeSizedFailsAndLeavesNoName) {
+  const ScopedNamePrefix prefix;
+  posix::SystemCalls calls = posix::real_system_calls();
+  calls.ftruncate = [](int descriptor, off_t length) {
+    return fail_now() ? -1 : posix::real_system_calls().ftruncate(descriptor, length);
+  };
+  failures_left = 1;
+  failure_errno = ENOSPC;
+  const posix::ScopedSystemCalls seam(calls);
+  const SharedMemory region = SharedMemory::create_or_open("Local\\full", 4096);
+  EXPECT_FALSE(region);
+  EXPECT_EQ(region.failure().reason, std::strerror(ENOSPC));
+  EXPECT_EQ(region.failure().object, "shared memory /dev/shm/" + prefix.prefix() + "full");
+  EXPECT_EQ(mode("/dev/shm/" + prefix.prefix() + "full"), -1);
+  EXPECT_TRUE(SharedMemory::create_or_open("Local\\full", 4096)) << "the next attempt starts clean";
+}
+
+// A view the system will not map, or a region it cannot describe, is a
+// failure of the view alone, with the system's reason; the region still maps
+// once the system allows it.
+TEST(PosixSeam, AViewThatCannotBeMappedSaysWhyAndTheRegionStaysUsable) {
+  const ScopedNamePrefix prefix;
+  const SharedMemory region = SharedMemory::create_or_open("Local\\map", 4096);
+  ASSERT_TRUE(region);
+  posix::SystemCalls calls = posix::real_system_calls();
+  calls.mmap = [](void* address, std::size_t length, int protection, int flags, int descriptor, off_t offset) {
+    return fail_now() ? MAP_FAILED : posix::real_system_calls().mmap(address, length, protection, flags, descriptor, offset);
+  };
+  calls.fstat = [](int descriptor, struct stat* status) {
+    return failure_errno == EIO && fail_now() ? -1 : posix::real_system_calls().fstat(descriptor, status);
+  };
+  const posix::ScopedSystemCalls seam(calls);
+  for (const int error : {ENOMEM, EIO}) {
+    failures_left = 1;
+    failure_errno = error;
+    const MappedView view = region.map(Access::write, 0);
+    EXPECT_FALSE(view) << error;
+    EXPECT_EQ(view.failure().reason, std::strerror(error));
+    EXPECT_EQ(view.failure().object, "shared memory /dev/shm/" + prefix.prefix() + "map");
+  }
+  EXPECT_EQ(region.map(Access::write, 0).size(), 4096u);
+}
+
+// A wait interrupted by a signal goes on to its deadline, or to the signal
+// it waits for; it does not end early as though it had timed out.
+TEST(PosixSeam, AnInterruptedWaitGoesOn) {
+  const ScopedNamePrefix prefix;
+  const NamedEvent event = NamedEvent::create("Local\\interrupted");
+  ASSERT_TRUE(event);
+  posix::SystemCalls calls = posix::real_system_calls();
+  calls.sem_wait_until = [](sem_t* semaphore, clockid_t clock, const timespec* deadline) {
+    return fail_now() ? -1 : posix::real_system_calls().sem_wait_until(semaphore, clock, deadline);
+  };
+  calls.sem_trywait = [](sem_t* semaphore) { return fail_now() ? -1 : posix::real_system_calls().sem_trywait(semaphore); };
+  const posix::ScopedSystemCalls seam(calls);
+  failure_errno = EINTR;
+  event.signal();
+  failures_left = 3;
+  EXPECT_TRUE(event.wait(1000)) << "the signal after three interruptions";
+  failures_left = 3;
+  EXPECT_FALSE(event.wait(30)) << "no signal: the deadline";
+  EXPECT_EQ(failures_left, 0);
+  event.signal();
+  failures_left = 2;
+  EXPECT_TRUE(event.wait(0)) << "a poll interrupted twice";
+}
+
+// A flush interrupted by a signal is tried again; one the disk refuses is a
+// failure naming the file.
+TEST(PosixSeam, AFlushIsRetriedWhenInterruptedAndFailsWithTheDisksReason) {
+  const std::string path = ::testing::TempDir() + "vove_seam_flush_" + std::to_string(::getpid());
+  ASSERT_EQ(create_new_file(path), CreateFileResult::created);
+  posix::SystemCalls calls = posix::real_system_calls();
+  calls.fsync = [](int descriptor) { return fail_now() ? -1 : posix::real_system_calls().fsync(descriptor); };
+  const posix::ScopedSystemCalls seam(calls);
+  failures_left = 5;
+  failure_errno = EINTR;
+  EXPECT_TRUE(flush_file_to_disk(path));
+  failures_left = 1;
+  failure_errno = EIO;
+  Failure failure;
+  EXPECT_FALSE(flush_file_to_disk(path, &failure));
+  EXPECT_EQ(failure.reason, std::strerror(EIO));
+  EXPECT_EQ(failure.object, "file " + path);
+  ::unlink(path.c_str());
+}
+
+// The interrupt message reaches standard output whole when the system takes
+// it a byte at a time and interrupts some of the writes.
+TEST(PosixSeam, TheInterruptMessageIsWrittenWholeThroughShortAndInterruptedWrites) {
+  Child child([] {
+    posix::SystemCalls calls = posix::real_system_calls();
+    calls.write = [](int descriptor, const void* bytes, std::size_t count) -> ssize_t {
+      static int calls_made = 0;
+      if (++calls_made % 3 == 0) {
+        errno = EINTR;
+        return -1;
+      }
+      return posix::real_system_calls().write(descriptor, bytes, count > 0 ? 1 : 0);
+    };
+    static posix::SystemCalls in_use = calls;
+    const posix::ScopedSystemCalls seam(in_use);
+    const StopSignal stop;
+    ::raise(SIGINT);
+    return stop.stop_requested();
+  });
+  EXPECT_EQ(child.output, std::string(interrupt_message) + "y");
 }
 
 }  // namespace
