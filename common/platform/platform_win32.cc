@@ -9,13 +9,8 @@
 #include "common/platform/platform.h"
 
 #include "common/platform/fine_timer_resolution.h"
+#include "common/platform/win32_system_calls.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // After windows.h, which it needs; lean windows.h leaves it out.
 #include <mmsystem.h>
@@ -31,7 +26,28 @@
 #include <utility>
 
 namespace platform {
+
+namespace win32 {
 namespace {
+
+constexpr SystemCalls real_calls{CreateFileMappingA, OpenFileMappingA, MapViewOfFile,
+                                 VirtualQuery,       WaitForSingleObject, FlushFileBuffers};
+std::atomic<const SystemCalls*> calls_in_use{&real_calls};
+
+}  // namespace
+
+const SystemCalls& real_system_calls() noexcept { return real_calls; }
+const SystemCalls& system_calls() noexcept { return *calls_in_use.load(std::memory_order_acquire); }
+
+ScopedSystemCalls::ScopedSystemCalls(const SystemCalls& calls) noexcept
+    : previous_(calls_in_use.exchange(&calls, std::memory_order_acq_rel)) {}
+ScopedSystemCalls::~ScopedSystemCalls() { calls_in_use.store(previous_, std::memory_order_release); }
+
+}  // namespace win32
+
+namespace {
+
+using win32::system_calls;
 
 HANDLE to_handle(std::intptr_t value) noexcept { return reinterpret_cast<HANDLE>(value); }
 
@@ -129,7 +145,8 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
   if (native.empty()) return SharedMemory(failure_of(Kind::region, name, ERROR_INVALID_NAME));
   // Backed by the paging file: zero-filled when new; when the name exists
   // already Windows hands out the existing object at its own size.
-  const HANDLE handle = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, native.c_str());
+  const HANDLE handle =
+      system_calls().create_file_mapping(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, native.c_str());
   // Open, the failure only names the region, for a view that fails later.
   SharedMemory region(failure_of(Kind::region, native, handle == nullptr ? GetLastError() : ERROR_SUCCESS));
   if (handle == nullptr) return region;
@@ -141,7 +158,7 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
 SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
   const std::string native = native_name(name);
   if (native.empty()) return SharedMemory(failure_of(Kind::region, name, ERROR_INVALID_NAME));
-  const HANDLE handle = OpenFileMappingA(view_access(access), FALSE, native.c_str());
+  const HANDLE handle = system_calls().open_file_mapping(view_access(access), FALSE, native.c_str());
   SharedMemory region(failure_of(Kind::region, native, handle == nullptr ? GetLastError() : ERROR_SUCCESS));
   if (handle == nullptr) return region;
   region.handle_ = from_handle(handle);
@@ -171,7 +188,7 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
   };
   if (!is_open()) return failed(ERROR_INVALID_HANDLE);
   if (access == Access::write && access_ == Access::read) return failed(ERROR_ACCESS_DENIED);
-  void* address = MapViewOfFile(to_handle(handle_), view_access(access), 0, 0, length);
+  void* address = system_calls().map_view_of_file(to_handle(handle_), view_access(access), 0, 0, length);
   if (address == nullptr) return failed(GetLastError());  // also when `length` exceeds the object
   std::size_t size = length;
   if (size == 0) {
@@ -179,7 +196,7 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
     // size rounded up to whole pages (the tail is zero and not shared
     // content, but it is mapped and safe to touch).
     MEMORY_BASIC_INFORMATION info{};
-    if (VirtualQuery(address, &info, sizeof info) == 0) {
+    if (system_calls().virtual_query(address, &info, sizeof info) == 0) {
       const DWORD error = GetLastError();
       UnmapViewOfFile(address);
       return failed(error);
@@ -230,7 +247,7 @@ void NamedEvent::close() noexcept {
 bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
   if (!is_open()) return false;
   const DWORD timeout = timeout_ms > 0 ? static_cast<DWORD>(timeout_ms) : 0;
-  return WaitForSingleObject(to_handle(handle_), timeout) == WAIT_OBJECT_0;
+  return system_calls().wait_for_single_object(to_handle(handle_), timeout) == WAIT_OBJECT_0;
 }
 
 void NamedEvent::signal() const noexcept {
@@ -356,7 +373,7 @@ bool flush_file_to_disk(const std::string& path, Failure* failure) noexcept {
     tell_file_failure(failure, path, GetLastError());
     return false;
   }
-  const bool flushed = FlushFileBuffers(file) != 0;
+  const bool flushed = system_calls().flush_file_buffers(file) != 0;
   const DWORD error = flushed ? ERROR_SUCCESS : GetLastError();
   CloseHandle(file);
   if (!flushed) tell_file_failure(failure, path, error);
