@@ -8,7 +8,7 @@
 
 #include "dumptool/lap_table.h"
 #include "dumptool/lap_traces.h"
-#include "dumptool/session_text_reader.h"
+#include "dumptool/session_summary.h"
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/standin_drive.h"
 
