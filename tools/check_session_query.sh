@@ -97,7 +97,7 @@ for text in corpus/*.txt; do
 done
 
 # The same through the command, on the recording: its text at 2 s.
-head -n 40 corpus/standin_text.paths >command.paths
+head -n 100 corpus/standin_text.paths >command.paths
 "$work/answers_sdk" standin_text.yaml command.paths >sdk.out
 : >command.out
 while IFS= read -r path; do

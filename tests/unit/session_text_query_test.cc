@@ -128,6 +128,9 @@ TEST(SessionTextQuery, EndsWhereTheSimulatorsTextEnds) {
   EXPECT_EQ(answer("A:\n  B:\n::\n  C: x\n", "A:B:C:"), "[x]");  // only colons: empty
   // Leading colons are no depth and no key.
   EXPECT_EQ(answer(":A: x\n", "A:"), "[x]");
+  EXPECT_EQ(answer("A:\n  B:\n ::\n  C: x\n", "A:B:C:"), "not found");
+  EXPECT_EQ(answer("A:\n  B:\n:: :C: x\n", "A:B:C:"), "not found");
+  EXPECT_EQ(answer("A:\n  B:\n :: C: x\n", "A:B:C:"), "[x]");
   // A selector without its closing brace matches nothing.
   EXPECT_EQ(answer("A: x\nB: y\n", "A:{x"), "not found");
   EXPECT_EQ(answer("A: x\nB: y\n", "A:{x}"), "[x]");

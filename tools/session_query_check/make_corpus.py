@@ -106,6 +106,9 @@ def generated_text(rng):
         key = rng.choice(KEYS).encode("latin-1")
         dash = rng.random() < 0.25 and depth > 0
         lead = b" " * (depth - 2) + b"- " if dash and depth >= 2 else b" " * depth
+        if rng.random() < 0.05:  # colons in the indentation count for nothing
+            at = rng.randrange(len(lead) + 1)
+            lead = lead[:at] + b":" * rng.randrange(1, 3) + lead[at:]
         if rng.random() < 0.4:
             lines.append(lead + key + b":")
         else:
@@ -140,7 +143,8 @@ def mutated_text(base, rng):
         elif kind == 3:  # indentation changed
             lines = bytes(data).split(b"\n")
             i = rng.randrange(len(lines))
-            lines[i] = (b" " * rng.randrange(0, 4) + lines[i].lstrip(b" ")) if rng.random() < 0.5 else b"-" + lines[i]
+            lead = bytes(rng.choice(b" -:") for _ in range(rng.randrange(0, 5)))
+            lines[i] = lead + (lines[i].lstrip(b" ") if rng.random() < 0.5 else lines[i])
             data = bytearray(b"\n".join(lines))
         elif kind == 4:  # line ends changed
             data = bytearray(bytes(data).replace(b"\n", rng.choice([b"\r", b"\r\n", b"\n\r", b"\n\n"])))
