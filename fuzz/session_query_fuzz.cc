@@ -19,8 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (const auto value = iRacing::query_session_text(text, path)) {
     const std::string_view seen = iRacing::session_text_in(text);
-    fuzz::check(value->empty() || (value->data() >= seen.data() && value->data() + value->size() <= seen.data() + seen.size()),
-                "a value lies inside the text up to its first zero byte");
+    if (!value->empty()) {
+      const auto offset = static_cast<std::size_t>(value->data() - seen.data());
+      fuzz::check(offset < seen.size() && value->size() <= seen.size() - offset,
+                  "a value lies inside the text up to its first zero byte");
+    }
     fuzz::check(value->find_first_of("\r\n") == std::string_view::npos, "a value is on one line");
   }
   const iRacing::SessionTextProblems problems = iRacing::check_session_text(text);
