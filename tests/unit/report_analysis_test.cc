@@ -10,7 +10,6 @@
 #include "dumptool/lap_traces.h"
 #include "dumptool/session_summary.h"
 #include "session_text_samples.h"
-#include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/standin_drive.h"
 
 namespace {
