@@ -11,6 +11,8 @@
 inline constexpr int exit_success = 0;
 inline constexpr int exit_bad_command_line = 1;
 inline constexpr int exit_damaged_input = 2;
+// session --query: the session text holds nothing under the path asked for.
+inline constexpr int exit_not_found = 3;
 
 struct Command {
   std::string_view name;

@@ -9,7 +9,7 @@ std::span<const Command> dumptool_commands() {
       Command{"help", "list the commands", run_help_command},
       Command{"info", "what a recording holds and whether it is intact", run_info_command},
       Command{"vars", "the variable table of an iRacing recording", run_vars_command},
-      Command{"session", "the session text in force at a moment", run_session_command},
+      Command{"session", "the session text in force at a moment, or one value of it", run_session_command},
       Command{"csv", "the recorded values as CSV, one line per frame", run_csv_command},
       Command{"cut", "a range of a recording as a recording of its own", run_cut_command},
       Command{"repair", "the readable records of a damaged recording as a new file", run_repair_command},

@@ -12,7 +12,7 @@
 #include "dumptool/lap_table.h"
 #include "dumptool/lap_traces.h"
 #include "dumptool/report_samples.h"
-#include "dumptool/session_text_reader.h"
+#include "dumptool/session_summary.h"
 
 struct ReportContent {
   std::string title;  // the recording's file name

@@ -8,6 +8,7 @@
 #include "dumptool/commands.h"
 #include "dumptool/damage_report.h"
 #include "formats/iracing_recording.h"
+#include "formats/iracing_session_text.h"
 
 namespace options = boost::program_options;
 
@@ -18,7 +19,24 @@ namespace {
 constexpr std::string_view about =
     "Writes the iRacing session text in force at --at seconds (default: the start) to standard\n"
     "output, byte for byte as it was recorded. The text travels only in the frames where it\n"
-    "changed; the one in force is the last one carried up to that frame.";
+    "changed; the one in force is the last one carried up to that frame.\n"
+    "\n"
+    "With --query PATH, writes only the value PATH names in that text, as the simulator's own\n"
+    "query reads it (raw: quotes and trailing spaces kept), e.g. WeekendInfo:TrackDisplayName:,\n"
+    "DriverInfo:Drivers:CarIdx:{7}UserName:, SessionInfo:Sessions:SessionNum:{1}SessionType:.\n"
+    "A path the text does not hold exits with 3.";
+
+// The value of --query in `text`, on its own line; exit code 3 when the
+// text holds none.
+int answer_query(const std::string& text, const std::string& path) {
+  const auto value = iRacing::query_session_text(text, path);
+  if (!value) {
+    report_error("the session text holds no value for the path " + path);
+    return exit_not_found;
+  }
+  std::cout << *value << '\n';
+  return exit_success;
+}
 
 int run_session(const CommandLine& command_line) {
   auto frames = open_recording(command_line.file());
@@ -44,6 +62,11 @@ int run_session(const CommandLine& command_line) {
   }
   if (walk.session_text().empty()) {
     damage.problem("no frame up to " + seconds_text(at) + " s carries a session text");
+  } else if (command_line.has("query")) {
+    const int code = answer_query(walk.session_text(), command_line.values()["query"].as<std::string>());
+    std::cout.flush();
+    const int damage_code = damage.finish();
+    return code != exit_success ? code : damage_code;
   } else {
     std::cout << walk.session_text();
   }
@@ -57,8 +80,9 @@ int run_session(const CommandLine& command_line) {
 
 int run_session_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("session FILE [--at SECONDS]", about);
-  command_line.add_options()("at", options::value<double>(), "seconds from the start of the recording (default: 0)");
+  CommandLine command_line("session FILE [--at SECONDS] [--query PATH]", about);
+  command_line.add_options()("at", options::value<double>(), "seconds from the start of the recording (default: 0)")(
+      "query", options::value<std::string>(), "write only the value of PATH, e.g. WeekendInfo:TrackLength:");
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_session(command_line); });
 }

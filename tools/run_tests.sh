@@ -86,6 +86,9 @@ tools/check_report_in_browser.sh build/default
 echo "== .ibt export: read by an independent reader"
 tools/check_ibt_export.sh build/default
 
+echo "== session text: queries answered as the simulator's SDK answers them"
+tools/check_session_query.sh build/default
+
 if [[ $windows == yes ]]; then
   echo "== windows: cross-build and test under Wine"
   tools/windows/run_tests_under_wine.sh --build-e2e

@@ -11,8 +11,8 @@
 #include "dumptool/lap_traces.h"
 #include "dumptool/report_content.h"
 #include "dumptool/report_page.h"
-#include "dumptool/session_text_reader.h"
-#include "tools/sim_standin/iracing_session_text.h"
+#include "dumptool/session_summary.h"
+#include "session_text_samples.h"
 #include "tools/sim_standin/standin_drive.h"
 
 namespace {
@@ -210,49 +210,52 @@ TEST(LapTraces, FallsBackToTheSessionTextLengthAndThenToPerCent) {
   EXPECT_LE(choose_distance_axis(rows, 200000.0).points(), max_points_per_lap);
 }
 
-TEST(SessionText, SummarisesTheStandinsText) {
-  const SessionSummary summary = summarise_session(iRacing::standin_session_text(3), 2);
+TEST(SessionText, SummarisesThePlayersEntryAndTheRunningSession) {
+  const std::string text = session_text_test::reference_example();
+  const SessionSummary summary = summarise_session(text, 1);
   EXPECT_TRUE(summary.has_text);
-  EXPECT_EQ(summary.track, "Stand-in Ring (Grand Prix)");
-  EXPECT_EQ(summary.session_type, "Race");
-  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 0).session_type, "Practice");
-  EXPECT_EQ(summary.driver, "Ines Tanaka");  // car 5: first name 5, last name (5 * 3 + 1) % 10
-  EXPECT_EQ(summary.car, "Stand-in GT4");
-  EXPECT_DOUBLE_EQ(summary.track_length_metres, 4650.0);
+  EXPECT_EQ(summary.track, "Harbour Point Motor Circuit (Grand Prix)");
+  EXPECT_DOUBLE_EQ(summary.track_length_metres, 5510.0);
+  // DriverCarIdx 1 is the second Drivers item, not the pace car before it.
+  EXPECT_EQ(summary.driver, "Marta Kowal");
+  EXPECT_EQ(summary.car, "Vantor GT3 Evo");
+  EXPECT_EQ(summary.session_type, "Lone Qualify");  // SessionNum 1 of the rows, not the EventType
+  EXPECT_EQ(summarise_session(text, 0).session_type, "Practice");
+  // Rows without SessionNum: the text's CurrentSessionNum.
+  EXPECT_EQ(summarise_session(text, std::nullopt).session_type, "Race");
+  // A session the text does not list is not known.
+  EXPECT_EQ(summarise_session(text, 7).session_type, "");
   EXPECT_EQ(summary.unreadable_lines, 0u) << (summary.problems.empty() ? "" : summary.problems.front());
 }
 
-TEST(SessionText, ReadsWhatItCanOfTextThatIsNotYaml) {
-  const std::string text =
-      "Event:\n"
-      " TrackDisplayName: Ring: the long one\n"  // a colon in a value
-      " TrackName: ring\n"
-      "\tTrackLength: 3 km\n"                    // a tab
-      "this line has no key\n"
-      " EventType: \"Practice\n"                 // a quote left open
-      "Drivers:\n"
-      " PlayerCarIndex: 1\n"
-      " Cars:\n"
-      " - CarIndex: 0\n"
-      "   UserName: Other Driver\n"
-      " - CarIndex: 1\n"
-      "   UserName: \"Our Driver\"\n"
-      "   CarModel:\n";                          // a key without a value
-  const SessionSummary summary = summarise_session(text, std::nullopt);
-  EXPECT_EQ(summary.track, "Ring: the long one");
-  EXPECT_EQ(summary.driver, "Our Driver");
-  EXPECT_EQ(summary.car, "");
-  EXPECT_EQ(summary.session_type, "\"Practice");
-  EXPECT_EQ(summary.track_length_metres, 0.0);
+TEST(SessionText, SummarisesTextThatIsNotYamlAsAClientReadsIt) {
+  const SessionSummary summary = summarise_session(session_text_test::quirks(), 2);
+  EXPECT_EQ(summary.track, "Harbour Point: North # East (Grand Prix #2)");
+  EXPECT_DOUBLE_EQ(summary.track_length_metres, 3200.0);
+  EXPECT_EQ(summary.driver, "Sean O Brien");      // DriverCarIdx 4, a line ended by CR
+  EXPECT_EQ(summary.car, "Kestrel LMP2");         // the trailing space is not shown
+  EXPECT_EQ(summary.session_type, "Race");
   EXPECT_EQ(summary.unreadable_lines, 3u);
   ASSERT_EQ(summary.problems.size(), 3u);
-  EXPECT_EQ(summary.problems[0].rfind("line 4:", 0), 0u) << summary.problems[0];
+  EXPECT_EQ(summary.problems[0].rfind("line 24:", 0), 0u) << summary.problems[0];
+
+  // Quotes around a shown value go; a car index that is no number finds no entry.
+  const std::string quoted =
+      "WeekendInfo:\n TrackDisplayName: \"Quoted Ring\"\n TrackLength: 12 furlongs\n"
+      "DriverInfo:\n DriverCarIdx: one\n Drivers:\n - CarIdx: one\n   UserName: Nobody\n";
+  const SessionSummary odd = summarise_session(quoted, std::nullopt);
+  EXPECT_EQ(odd.track, "Quoted Ring");
+  EXPECT_EQ(odd.track_length_metres, 0.0);
+  EXPECT_EQ(odd.driver, "");
+  EXPECT_EQ(odd.session_type, "");
+
   // Binary rubbish is read without a crash and gives nothing.
   std::string rubbish(4096, '\0');
-  for (std::size_t i = 0; i < rubbish.size(); ++i) rubbish[i] = static_cast<char>((i * 131) % 256);
+  for (std::size_t i = 0; i < rubbish.size(); ++i) rubbish[i] = static_cast<char>(1 + (i * 131) % 255);
   const SessionSummary nothing = summarise_session(rubbish, 1);
   EXPECT_TRUE(nothing.track.empty());
   EXPECT_GT(nothing.unreadable_lines, 0u);
+  EXPECT_FALSE(summarise_session(std::string(1, '\0') + "WeekendInfo:\n", 1).has_text);
 }
 
 TEST(StandinLaps, DrivesTheLapTimesItWasGivenInTurn) {

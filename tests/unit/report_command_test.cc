@@ -15,6 +15,7 @@
 #include "dumptool/commands.h"
 #include "formats/acc_pages.h"
 #include "report_test_support.h"
+#include "session_text_samples.h"
 
 namespace {
 
@@ -68,7 +69,9 @@ std::size_t count_of(const std::string& text, const std::string& part) {
 }
 
 TEST_F(ReportCommand, ReportsTheStandinsLapsWithTheirTimesAndCharts) {
-  const ReportRun result = run(StandinRecording{});
+  StandinRecording recording;
+  recording.session_text = session_text_test::reference_example();
+  const ReportRun result = run(recording);
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.out.find("Report written to"), std::string::npos);
   // The stand-in drove 20, 18.5, 19.25, 20, ... from 5 s to 85 s.
@@ -78,7 +81,11 @@ TEST_F(ReportCommand, ReportsTheStandinsLapsWithTheirTimesAndCharts) {
             std::string::npos);
   EXPECT_NE(result.html.find("starts during this lap"), std::string::npos);
   EXPECT_NE(result.html.find("ends during this lap"), std::string::npos);
-  EXPECT_NE(result.html.find("Stand-in Ring (Grand Prix)"), std::string::npos);
+  // The summary: the player's entry (DriverCarIdx 1), not the first one.
+  EXPECT_NE(result.html.find("Harbour Point Motor Circuit (Grand Prix)"), std::string::npos);
+  EXPECT_NE(result.html.find("Marta Kowal"), std::string::npos);
+  EXPECT_NE(result.html.find("Vantor GT3 Evo"), std::string::npos);
+  EXPECT_EQ(result.html.find("Pace Car"), std::string::npos);
   EXPECT_NE(result.html.find("0:01:20 (400 frames at 5 per second)"), std::string::npos);
   // Best and last complete lap, five charts and the delta.
   EXPECT_NE(result.html.find(R"("laps":[{"number":2,"time":18.5)"), std::string::npos);
@@ -127,6 +134,7 @@ TEST_F(ReportCommand, ChartsTheChosenLapsAndAlwaysTheBest) {
 
 TEST_F(ReportCommand, MissingVariablesLeaveOutWhatNeedsThem) {
   StandinRecording recording;
+  recording.session_text = session_text_test::reference_example();
   recording.edit = [](iRacing::Snapshot& s) {
     report_test::hide_variable(s, "Brake");
     report_test::hide_variable(s, "RPM");
@@ -143,12 +151,12 @@ TEST_F(ReportCommand, MissingVariablesLeaveOutWhatNeedsThem) {
   EXPECT_NE(result.html.find("the recording has no Lap variable"), std::string::npos);
   EXPECT_EQ(result.html.find("id=\"lap-table\""), std::string::npos);
   EXPECT_NE(result.html.find(R"("charts":[])"), std::string::npos);
-  EXPECT_NE(result.html.find("Stand-in Ring"), std::string::npos);  // the summary stays
+  EXPECT_NE(result.html.find("Harbour Point Motor Circuit"), std::string::npos);  // the summary stays
 }
 
 TEST_F(ReportCommand, ShowsWhatCouldBeReadOfASessionTextThatIsNotYaml) {
   StandinRecording recording;
-  recording.session_text = "Event:\n TrackDisplayName: Odd Ring\n\t{broken: [\n";
+  recording.session_text = "WeekendInfo:\n TrackDisplayName: Odd Ring\n\t{broken: [\n";
   ReportRun result = run(recording);
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.html.find("Odd Ring"), std::string::npos);
