@@ -192,6 +192,9 @@ TEST(AccFields, TextsWithoutTheirZeroEndAtTheField) {
                                                      char16_t(0xdc00)});
   EXPECT_EQ(ACC::text_field(pages(payload), ACC::Page::static_page, "carModel"),
             "\xef\xbf\xbd" "a\xf0\x9f\x8f\x81\xef\xbf\xbd");
+  // What follows the zero in the field is an older text's rest, not part of it.
+  put_utf16(payload, graphics_at + 176, std::u16string(u"dry_compound\0wet_compound", 25));
+  EXPECT_EQ(ACC::text_field(pages(payload), ACC::Page::graphics, "tyreCompound"), "dry_compound");
   // An odd byte at the end of the bytes is not half a unit.
   const std::uint8_t odd[] = {'a', 0, 'b'};
   EXPECT_EQ(ACC::utf16le_to_utf8(odd), "a");
