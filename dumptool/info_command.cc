@@ -106,21 +106,11 @@ void read_iracing(DumpFrames& frames, RecordingFacts& facts, FrameProgress& prog
   }
 }
 
-// "Alex Novak (alexn)": the names the static page gives, those it has.
-std::string player_of(const ACC::PageBytes& pages) {
-  std::string player = ACC::text_field(pages, ACC::Page::static_page, "playerName");
-  const std::string surname = ACC::text_field(pages, ACC::Page::static_page, "playerSurname");
-  const std::string nick = ACC::text_field(pages, ACC::Page::static_page, "playerNick");
-  if (!surname.empty()) player += (player.empty() ? "" : " ") + surname;
-  if (!nick.empty()) player += (player.empty() ? "" : " ") + ("(" + nick + ")");
-  return player;
-}
-
 AccSession acc_session_of(const ACC::PageBytes& pages) {
   AccSession session;
   session.track = ACC::text_field(pages, ACC::Page::static_page, "track");
   session.car = ACC::text_field(pages, ACC::Page::static_page, "carModel");
-  session.player = player_of(pages);
+  session.player = ACC::player_name(pages);
   session.session = ACC::int_field(pages, ACC::Page::graphics, "session");
   session.status = ACC::int_field(pages, ACC::Page::graphics, "status");
   session.from_filled_page = !session.track.empty();

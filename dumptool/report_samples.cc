@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "dumptool/acc_report_samples.h"
+#include "formats/acc_pages.h"
 #include "formats/dump_frames.h"
 #include "formats/iracing_recording.h"
 #include "formats/iracing_variable_table.h"
@@ -31,6 +33,8 @@ struct VariableSet {
   const iRacing::VariableInfo* last_lap_time = nullptr;
   const iRacing::VariableInfo* session_number = nullptr;
   std::array<const iRacing::VariableInfo*, report_channel_count> channels{};
+  const iRacing::VariableInfo* latitude = nullptr;
+  const iRacing::VariableInfo* longitude = nullptr;
 
   explicit VariableSet(const iRacing::VariableTable& table) {
     session_time = table.find("SessionTime");
@@ -40,6 +44,8 @@ struct VariableSet {
     last_lap_time = table.find("LapTimeLast");
     session_number = table.find("SessionNumber");
     for (std::size_t c = 0; c < report_channel_count; ++c) channels[c] = table.find(channel_table[c].variable);
+    latitude = table.find("Lat");
+    longitude = table.find("Lon");
   }
 };
 
@@ -50,7 +56,13 @@ double value_in(std::span<const std::uint8_t> row, const iRacing::VariableInfo* 
   return std::isfinite(value) ? value : missing;
 }
 
-void note_present(bool& flag, double value) noexcept { flag = flag || !std::isnan(value); }
+constexpr ReportSources iracing_sources{"variable", "SessionTime", "Lap", "LapDistPct",
+                                        {channel_table[0].variable, channel_table[1].variable,
+                                         channel_table[2].variable, channel_table[3].variable,
+                                         channel_table[4].variable},
+                                        "no LapDist variable, no TrackLength in the session text"};
+
+void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, ProgressLine* progress);
 
 }  // namespace
 
@@ -60,11 +72,12 @@ const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept {
 
 ReportRecording read_report_recording(const std::filesystem::path& path, ProgressLine* progress) {
   DumpFrames frames(path);
-  if (frames.header().source_id != iRacing::iracing_source_id) {
+  const bool iracing = frames.header().source_id == iRacing::iracing_source_id;
+  if (!iracing && frames.header().source_id != ACC::acc_source_id) {
     std::ostringstream message;
     message << "a report is not available for this recording: '" << path.string() << "' holds ";
     write_source_id(message, frames.header().source_id);
-    message << " telemetry, and reports read iRacing telemetry only";
+    message << " telemetry, and reports read iRacing and ACC telemetry only";
     throw ReportNotAvailable(message.str());
   }
 
@@ -77,7 +90,18 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
     recording.damage = message.str();
   }
   recording.samples.reserve(frames.size());
+  if (iracing) {
+    read_iracing_samples(frames, recording, progress);
+  } else {
+    read_acc_samples(frames, recording, progress);
+  }
+  return recording;
+}
 
+namespace {
+
+void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, ProgressLine* progress) {
+  recording.sources = iracing_sources;
   iRacing::RecordingWalk walk(frames);
   VariableSet variables(walk.variables());
   while (true) {
@@ -109,6 +133,9 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
       sample.channels[c] = value_in(row, variables.channels[c]);
       note_present(recording.has_channel[c], sample.channels[c]);
     }
+    sample.position_x = value_in(row, variables.longitude);
+    sample.position_y = value_in(row, variables.latitude);
+    note_present(recording.has_position, sample.position_x + sample.position_y);
     note_present(recording.has_session_time, sample.session_time);
     note_present(recording.has_lap, sample.lap);
     note_present(recording.has_lap_fraction, sample.lap_fraction);
@@ -117,5 +144,6 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
     recording.samples.push_back(sample);
   }
   recording.session_text = walk.session_text();
-  return recording;
 }
+
+}  // namespace

@@ -439,6 +439,15 @@ std::string text_field(const PageBytes& pages, Page page, std::string_view name)
   return read_text(*field, pages.of(page)).value_or(std::string());
 }
 
+std::string player_name(const PageBytes& pages) {
+  std::string player = text_field(pages, Page::static_page, "playerName");
+  const std::string surname = text_field(pages, Page::static_page, "playerSurname");
+  const std::string nick = text_field(pages, Page::static_page, "playerNick");
+  if (!surname.empty()) player += (player.empty() ? "" : " ") + surname;
+  if (!nick.empty()) player += (player.empty() ? "(" : " (") + nick + ")";
+  return player;
+}
+
 EnumValue status_value(std::int32_t status) noexcept {
   constexpr std::array<EnumValue, 4> values{{
       {"ACC_OFF", "Off"}, {"ACC_REPLAY", "Replay"}, {"ACC_LIVE", "Live"}, {"ACC_PAUSE", "Pause"}}};

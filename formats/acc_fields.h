@@ -99,6 +99,10 @@ std::optional<float> float_field(const PageBytes& pages, Page page, std::string_
                                  std::size_t index = 0) noexcept;
 std::string text_field(const PageBytes& pages, Page page, std::string_view name);  // empty when absent
 
+// The player as the static page names them: "playerName playerSurname
+// (playerNick)", with what is there; empty when none is.
+std::string player_name(const PageBytes& pages);
+
 // The enumerations the tools name: graphics.status (ACC_STATUS) and
 // graphics.session (ACC_SESSION_TYPE). `enum_name` is the simulator's name
 // ("ACC_LIVE"), `title` how a person reads it ("Live"); both empty for a

@@ -109,6 +109,14 @@ struct CarState {
   double heading;     // rad
 };
 
+}  // namespace
+
+double standin_track_length(const StandinLaps& laps) noexcept {
+  return standin_track_length_metres * laps.lap_seconds(1) / standin_lap_seconds;
+}
+
+namespace {
+
 CarState car_at(const StandinLaps& laps, double seconds) noexcept {
   const Drive d = laps.drive_at(seconds);
   CarState c{};
@@ -118,7 +126,7 @@ CarState car_at(const StandinLaps& laps, double seconds) noexcept {
   const double u = c.lap_time / c.lap_seconds;
   const double w = 2.0 * std::numbers::pi * corners;
   c.position = std::clamp(u + swing * std::sin(w * u) / w, 0.0, 1.0);
-  const double length = standin_track_length_metres;
+  const double length = standin_track_length(laps);
   c.distance = (c.lap_number - 1.0 + c.position) * length;
   c.speed = length / c.lap_seconds * (1.0 + swing * std::cos(w * u));
   c.acceleration = -length / (c.lap_seconds * c.lap_seconds) * swing * w * std::sin(w * u);
@@ -261,7 +269,7 @@ void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update
   put_i32(p, ABS, 2);
   put_i32(p, fuelXLap, static_cast<std::int32_t>(std::lround(fuel_per_lap)));
   put_f32(p, exhaustTemperature, 420.0 + 250.0 * car.speed / gear_top_speed.back());
-  const double used = (car.distance / standin_track_length_metres) * fuel_per_lap;
+  const double used = (car.distance / standin_track_length(laps)) * fuel_per_lap;
   put_f32(p, usedFuel, used);
   put_i32(p, iEstimatedLapTime, milliseconds(car.lap_seconds));
   put_i32(p, iSplit, sector * sector_ms);
@@ -288,13 +296,14 @@ void update_standin_physics_page(std::span<std::byte> page, std::int32_t update,
   const int gear = gear_of(car.speed);
   const double rpm = engine_speed(car.speed, gear);
   // Throttle while gaining speed (and a little to hold it), brake while losing it.
-  const double peak = standin_track_length_metres / (car.lap_seconds * car.lap_seconds) * swing * 2.0 *
+  const double length = standin_track_length(laps);
+  const double peak = length / (car.lap_seconds * car.lap_seconds) * swing * 2.0 *
                       std::numbers::pi * corners;
   const double throttle = car.acceleration >= -0.1 * peak ? std::clamp(0.3 + 0.7 * car.acceleration / peak, 0.0, 1.0)
                                                           : 0.0;
   const double brake = car.acceleration < -0.1 * peak ? std::clamp(-car.acceleration / peak, 0.0, 1.0) : 0.0;
-  const double fuel = max_fuel - car.distance / standin_track_length_metres * fuel_per_lap;
-  const double lateral = car.speed * car.speed / (standin_track_length_metres / (2.0 * std::numbers::pi));
+  const double fuel = max_fuel - car.distance / length * fuel_per_lap;
+  const double lateral = car.speed * car.speed / (length / (2.0 * std::numbers::pi));
   const double wheel_speed = car.speed / 0.34;  // rad/s of a 0.34 m tyre
 
   std::byte* p = page.data();

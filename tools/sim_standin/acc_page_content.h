@@ -31,6 +31,10 @@ inline constexpr std::int32_t sim_status_live = 2;
 
 inline constexpr std::int32_t physics_steps_per_update = 5;
 
+// The track the car laps: as long as the first lap takes at the default
+// lap's average speed, so that any lap time gives plausible speeds.
+double standin_track_length(const StandinLaps& laps) noexcept;
+
 // The physics packetId of update `update` (wrapping as the int32 it is).
 std::int32_t standin_physics_packet(std::int32_t update) noexcept;
 
@@ -41,6 +45,8 @@ std::u16string standin_lap_time_text(std::int32_t milliseconds);
 void write_standin_static_page(std::span<std::byte> page);
 
 // Writes the graphics page for update `update` at `rate` updates a second
+// (the ACC pages run on real time, so --rate changes how often they change,
+// not how fast the car goes)
 // with the given status, the car driving `laps` (default: every lap
 // standin_lap_seconds).
 void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update, double rate,
