@@ -142,6 +142,14 @@ int run_guarded(const std::function<int()>& body) {
   }
 }
 
+std::string printable_text(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return result;
+}
+
 std::string seconds_text(double seconds) {
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, seconds);

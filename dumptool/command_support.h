@@ -89,6 +89,10 @@ int run_guarded(const std::function<int()>& body);
 // "Error: <message>" on standard error, clear of any progress line.
 void report_error(std::string_view message);
 
+// Text from a recording, which is not trusted: control characters become
+// '?', so that none reaches the terminal.
+std::string printable_text(std::string_view text);
+
 // Seconds as text, shortest form ("12.5").
 std::string seconds_text(double seconds);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dumptool/acc_csv.h"
 #include "dumptool/close_matches.h"
 #include "dumptool/command.h"
 #include "dumptool/command_support.h"
@@ -12,6 +13,7 @@
 #include "dumptool/csv_format.h"
 #include "dumptool/damage_report.h"
 #include "dumptool/frame_progress.h"
+#include "formats/acc_pages.h"
 #include "formats/iracing_recording.h"
 
 namespace options = boost::program_options;
@@ -25,7 +27,8 @@ constexpr std::string_view about =
     "each chosen variable (default: every one), arrays as Name[0], Name[1], ... Standard CSV\n"
     "(RFC 4180) that spreadsheets, pandas and R read as it is; floats in their shortest exact\n"
     "form, not-a-number as an empty field. --to is exclusive: the frame at that time is left\n"
-    "out. iRacing recordings only: ACC pages carry no variable table to name the values by.";
+    "out. For ACC: the seconds, then the page fields by name (physics.speedKmh,\n"
+    "graphics.iCurrentTime, static.track), texts as text, enumerations as numbers.";
 
 // One variable chosen for the table, looked up again by name whenever a
 // frame's variable table changes.
@@ -138,15 +141,34 @@ void append_frame_line(std::string& line, const iRacing::RecordingFrame& frame,
   line += csv_line_end;
 }
 
+// Puts OUT in place, or flushes standard output; `wrote`: a frame's line
+// was written.
+void finish_output(ReplacingFile* output, std::ostream& out, bool wrote) {
+  if (output != nullptr) {
+    if (!wrote) throw std::runtime_error("no frame of the range could be read, so nothing was written");
+    commit_output(*output);
+  } else {
+    out.flush();
+    if (!out) throw UsageError("Failed to write to standard output");
+  }
+}
+
 int run_csv(CommandLine& command_line) {
   const auto& values = command_line.values();
   auto frames = open_recording(command_line.file());
-  if (frames->header().source_id != iRacing::iracing_source_id) {
-    throw UsageError("csv needs an iRacing recording: ACC pages carry no variable table to name the values by");
+  const bool acc = frames->header().source_id == ACC::acc_source_id;
+  if (!acc && frames->header().source_id != iRacing::iracing_source_id) {
+    throw UsageError("csv reads recordings of iRacing and ACC only, and this one's source is neither");
   }
   const FrameRange range = select_frames(*frames, values);
   std::optional<std::string> wanted;
   if (values.count("vars") != 0) wanted = values["vars"].as<std::string>();
+  std::vector<const ACC::Field*> acc_fields;
+  if (acc) {
+    std::optional<std::vector<std::string>> names;
+    if (wanted) names = split_names(*wanted);
+    acc_fields = choose_acc_fields(names);  // before any output is created
+  }
 
   std::unique_ptr<ReplacingFile> output;
   if (values.count("output") != 0) {
@@ -155,6 +177,11 @@ int run_csv(CommandLine& command_line) {
   std::ostream& out = output ? output->stream() : std::cout;
 
   DamageReport damage(*frames, range.end);
+  if (acc) {
+    const bool wrote = write_acc_csv(*frames, range, acc_fields, out, damage);
+    finish_output(output.get(), out, wrote);
+    return damage.finish();
+  }
   FrameProgress progress("csv", range.end - range.first);
   iRacing::RecordingWalk walk(*frames, range.first, range.end);
   std::vector<ChosenVariable> chosen;
@@ -176,13 +203,7 @@ int run_csv(CommandLine& command_line) {
     progress.update(walk.position() - range.first);
   }
   progress.clear();
-  if (output) {
-    if (!started) throw std::runtime_error("no frame of the range could be read, so nothing was written");
-    commit_output(*output);
-  } else {
-    out.flush();
-    if (!out) throw UsageError("Failed to write to standard output");
-  }
+  finish_output(output.get(), out, started);
   return damage.finish();
 }
 

@@ -52,4 +52,21 @@ void append_csv_value(std::string& line, std::span<const std::uint8_t> row, cons
   }
 }
 
+void append_acc_value(std::string& line, const ACC::Field& field, std::span<const std::uint8_t> page,
+                      std::size_t column) {
+  switch (field.type) {
+    case ACC::FieldType::int32:
+      if (const auto value = ACC::read_int(field, page, column)) append_number(line, *value);
+      return;
+    case ACC::FieldType::float32:
+      if (const auto value = ACC::read_float(field, page, column); value && !std::isnan(*value)) {
+        append_number(line, *value);
+      }
+      return;
+    case ACC::FieldType::utf16:
+      if (const auto text = ACC::read_text(field, page)) append_csv_field(line, *text);
+      return;
+  }
+}
+
 }  // namespace dumptool

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/acc_fields.h"
 #include "formats/iracing_variable_table.h"
 
 namespace dumptool {
@@ -24,6 +25,12 @@ void append_csv_field(std::string& line, std::string_view field);
 // Requires variable.fits_row(row.size()) and 0 <= index < count.
 void append_csv_value(std::string& line, std::span<const std::uint8_t> row, const iRacing::VariableInfo& variable,
                       std::int32_t index);
+
+// Appends column `column` of an ACC `field` read from `page`: integers as
+// integers, floats as above (infinities as inf and -inf), a text as its
+// UTF-8 text; an empty field when the page does not hold the field.
+void append_acc_value(std::string& line, const ACC::Field& field, std::span<const std::uint8_t> page,
+                      std::size_t column);
 
 // Appends `value` in its shortest exact form.
 void append_shortest(std::string& line, double value);

@@ -11,6 +11,7 @@
 #include "dumptool/commands.h"
 #include "dumptool/frame_progress.h"
 #include "dumptool/json_text.h"
+#include "formats/acc_fields.h"
 #include "formats/acc_pages.h"
 #include "formats/iracing_recording.h"
 
@@ -24,7 +25,8 @@ constexpr std::string_view about =
     "Says what a recording holds: source and rate, frames and duration, first and last tick,\n"
     "bytes on disk and inflated, the frames that carry a session text, the variable table's\n"
     "size, and the first damaged record if any. Every frame is inflated, so a file that reads\n"
-    "without a complaint here replays without one. Exit code 2 when the file is damaged.";
+    "without a complaint here replays without one. For ACC: the track, car, player, session\n"
+    "type and status the pages show. Exit code 2 when the file is damaged.";
 
 // Times are listed in full in JSON; the text form shows this many.
 constexpr std::size_t listed_times = 12;
@@ -33,6 +35,17 @@ struct FirstDamage {
   std::size_t frame = 0;
   std::uint64_t offset = 0;
   std::string reason;
+};
+
+// What the ACC pages say of the session, from the first frame whose static
+// page names a track (the first readable frame when none does).
+struct AccSession {
+  std::string track;
+  std::string car;
+  std::string player;
+  std::optional<std::int32_t> session;
+  std::optional<std::int32_t> status;
+  bool from_filled_page = false;
 };
 
 struct RecordingFacts {
@@ -50,6 +63,7 @@ struct RecordingFacts {
   std::vector<std::size_t> variable_table_changes;  // frames
   std::size_t damaged_frames = 0;
   std::optional<FirstDamage> first_damage;
+  std::optional<AccSession> acc;
 
   double duration() const { return fps == 0 ? 0.0 : static_cast<double>(frames) / fps; }
   double ratio() const {
@@ -92,16 +106,43 @@ void read_iracing(DumpFrames& frames, RecordingFacts& facts, FrameProgress& prog
   }
 }
 
+AccSession acc_session_of(const ACC::PageBytes& pages) {
+  AccSession session;
+  session.track = ACC::text_field(pages, ACC::Page::static_page, "track");
+  session.car = ACC::text_field(pages, ACC::Page::static_page, "carModel");
+  session.player = ACC::player_name(pages);
+  session.session = ACC::int_field(pages, ACC::Page::graphics, "session");
+  session.status = ACC::int_field(pages, ACC::Page::graphics, "status");
+  session.from_filled_page = !session.track.empty();
+  return session;
+}
+
 void read_other(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progress) {
+  const bool acc = frames.header().source_id == ACC::acc_source_id;
+  FramePayload payload;
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
     try {
-      frames.read(frame);
+      frames.read(frame, payload);
+      if (acc && (!facts.acc || !facts.acc->from_filled_page)) {
+        AccSession session = acc_session_of(ACC::pages_of_payload(payload));
+        if (!facts.acc || session.from_filled_page) facts.acc = std::move(session);
+      }
     } catch (const std::invalid_argument&) {
       note_damage(facts, frame, frames.index().records()[frame].offset, "its compressed data does not inflate");
     }
     progress.update(frame + 1);
   }
 }
+
+// "Race (ACC_RACE)", or the bare number for a value the enumeration lacks.
+std::string enum_text(const std::optional<std::int32_t>& value, ACC::EnumValue (*name_of)(std::int32_t)) {
+  if (!value) return "not recorded";
+  const ACC::EnumValue name = name_of(*value);
+  if (name.enum_name.empty()) return std::to_string(*value) + " (not a value the simulator defines)";
+  return std::string(name.title) + " (" + std::string(name.enum_name) + ")";
+}
+
+std::string or_not_known(const std::string& text) { return text.empty() ? "not known" : printable_text(text); }
 
 RecordingFacts gather(DumpFrames& frames, const std::filesystem::path& path) {
   RecordingFacts facts;
@@ -159,6 +200,13 @@ void print_text(std::ostream& out, const std::filesystem::path& path, const Reco
     if (!facts.session_text_times.empty()) out << " (" << times_text(facts.session_text_times) << ")";
     out << '\n';
   }
+  if (facts.acc) {
+    out << "Track:           " << or_not_known(facts.acc->track) << '\n';
+    out << "Car:             " << or_not_known(facts.acc->car) << '\n';
+    out << "Player:          " << or_not_known(facts.acc->player) << '\n';
+    out << "Session:         " << enum_text(facts.acc->session, ACC::session_type_value) << '\n';
+    out << "Status:          " << enum_text(facts.acc->status, ACC::status_value) << '\n';
+  }
   if (facts.variable_count) {
     out << "Variables:       " << *facts.variable_count << ", data row of " << *facts.row_bytes << " bytes";
     if (!facts.variable_table_changes.empty()) {
@@ -200,7 +248,22 @@ void print_json(std::ostream& out, const std::filesystem::path& path, const Reco
   for (std::size_t i = 0; i < facts.variable_table_changes.size(); ++i) {
     out << (i == 0 ? "" : ",") << facts.variable_table_changes[i];
   }
-  out << "],\"damaged_records\":" << facts.damaged_frames << ",\"first_damage\":";
+  out << "],\"acc\":";
+  if (facts.acc) {
+    const auto enum_json = [](const std::optional<std::int32_t>& value, ACC::EnumValue (*name_of)(std::int32_t)) {
+      if (!value) return std::string("null");
+      const ACC::EnumValue name = name_of(*value);
+      return "{\"value\":" + std::to_string(*value) + ",\"name\":" +
+             (name.enum_name.empty() ? std::string("null") : json_string(std::string(name.enum_name))) + "}";
+    };
+    out << "{\"track\":" << json_string(facts.acc->track) << ",\"car\":" << json_string(facts.acc->car)
+        << ",\"player\":" << json_string(facts.acc->player)
+        << ",\"session\":" << enum_json(facts.acc->session, ACC::session_type_value)
+        << ",\"status\":" << enum_json(facts.acc->status, ACC::status_value) << "}";
+  } else {
+    out << "null";
+  }
+  out << ",\"damaged_records\":" << facts.damaged_frames << ",\"first_damage\":";
   if (facts.first_damage) {
     out << "{\"frame\":" << facts.first_damage->frame << ",\"offset\":" << facts.first_damage->offset
         << ",\"reason\":" << json_string(facts.first_damage->reason) << "}";

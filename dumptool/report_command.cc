@@ -1,5 +1,5 @@
 // dumptool report FILE -o report.html [--laps N,M,...]: a lap report of an
-// iRacing recording as one self-contained HTML page.
+// iRacing or ACC recording as one self-contained HTML page.
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
@@ -68,7 +68,7 @@ int run_report_command(const std::vector<std::string>& arguments) {
     po::store(po::command_line_parser(arguments).options(all).positional(positionals).run(), values);
     if (values.count("help") != 0) {
       std::cout << usage_line
-                << "Writes a lap report of an iRacing recording: one HTML page with the session, the laps\n"
+                << "Writes a lap report of an iRacing or ACC recording: one HTML page with the session, the laps\n"
                    "and their times, and charts of the chosen laps against lap distance.\n\n"
                 << table << std::flush;
       return exit_success;

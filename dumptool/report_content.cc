@@ -52,7 +52,8 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
   content.rate = recording.rate;
   content.frames = recording.frame_count;
   content.recorded_seconds = recording.rate > 0 ? static_cast<double>(recording.frame_count) / recording.rate : 0.0;
-  content.session = summarise_session(recording.session_text, running_session(recording));
+  content.session = recording.summary ? *recording.summary
+                                      : summarise_session(recording.session_text, running_session(recording));
   auto& notes = content.notes;
 
   if (recording.damage) notes.push_back("The recording is damaged: " + *recording.damage + ".");
@@ -60,7 +61,9 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
     notes.push_back(std::to_string(recording.unreadable_frames) + " frames could not be read and were left out (" +
                     recording.first_unreadable + ").");
   }
-  if (!content.session.has_text) {
+  if (recording.summary) {
+    // The pages name the session; there is no session text to read.
+  } else if (!content.session.has_text) {
     notes.push_back("The recording carries no session text: track, car, driver and session are not known.");
   } else if (content.session.unreadable_lines > 0) {
     std::string note = "The session text is not well-formed; " + std::to_string(content.session.unreadable_lines) +
@@ -74,7 +77,8 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
   const std::vector<TelemetrySample>& samples = recording.samples;
   if (!recording.has_lap || !recording.has_session_time) {
     notes.push_back(std::string("No lap table and no charts: the recording has no ") +
-                    (!recording.has_lap ? "Lap" : "SessionTime") + " variable to find laps by.");
+                    std::string(!recording.has_lap ? recording.sources.lap : recording.sources.session_time) + " " +
+                    std::string(recording.sources.kind) + " to find laps by.");
     return content;
   }
   content.laps = find_laps(samples);
@@ -83,21 +87,22 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
     return content;
   }
   if (!recording.has_lap_fraction) {
-    notes.push_back("No charts: the recording has no LapDistPct variable to place its rows along the lap.");
+    notes.push_back("No charts: the recording has no " + std::string(recording.sources.lap_fraction) + " " +
+                    std::string(recording.sources.kind) + " to place its rows along the lap.");
     return content;
   }
 
   content.axis = choose_distance_axis(samples, content.session.track_length_metres);
   if (!content.axis.in_metres) {
-    notes.push_back("The track's length is not known (no LapDist variable, no TrackLength in the session "
-                    "text): the charts run over per cent of the lap.");
+    notes.push_back("The track's length is not known (" + std::string(recording.sources.no_track_length) +
+                    "): the charts run over per cent of the lap.");
   }
   content.charted = recording.has_channel;
   for (std::size_t c = 0; c < report_channel_count; ++c) {
     if (recording.has_channel[c]) continue;
     const ReportChannelInfo& info = report_channel_info(static_cast<ReportChannel>(c));
     notes.push_back("No chart of " + std::string(info.title) + ": the recording has no " +
-                    std::string(info.variable) + " variable.");
+                    std::string(recording.sources.channels[c]) + " " + std::string(recording.sources.kind) + ".");
   }
   const std::vector<const LapRecord*> laps = laps_to_chart(content.laps, chosen_laps);
   const LapRecord* best = &content.laps.laps[content.laps.best];
@@ -111,7 +116,8 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
     content.traces.push_back(trace_lap(samples, *best, content.axis, content.charted, recording.has_position));
   }
   if (!recording.has_position) {
-    notes.push_back("No track map: the recording holds no positions of the car (no Lat and Lon variables).");
+    notes.push_back("No track map: the recording holds no positions of the car (" +
+                    std::string(recording.sources.no_position) + ").");
   }
   if (content.traces.size() == 1) {
     notes.push_back("No time-delta chart: only one lap is charted, the best; choose others with --laps.");

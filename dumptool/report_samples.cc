@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "dumptool/acc_report_samples.h"
+#include "formats/acc_pages.h"
 #include "formats/dump_frames.h"
 #include "formats/iracing_recording.h"
 #include "formats/iracing_variable_table.h"
@@ -54,7 +56,14 @@ double value_in(std::span<const std::uint8_t> row, const iRacing::VariableInfo* 
   return std::isfinite(value) ? value : missing;
 }
 
-void note_present(bool& flag, double value) noexcept { flag = flag || !std::isnan(value); }
+constexpr ReportSources iracing_sources{"variable", "SessionTime", "Lap", "LapDistPct",
+                                        {channel_table[0].variable, channel_table[1].variable,
+                                         channel_table[2].variable, channel_table[3].variable,
+                                         channel_table[4].variable},
+                                        "no LapDist variable, no TrackLength in the session text",
+                                        "no Lat and Lon variables"};
+
+void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, ProgressLine* progress);
 
 }  // namespace
 
@@ -72,11 +81,12 @@ const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept {
 
 ReportRecording read_report_recording(const std::filesystem::path& path, ProgressLine* progress) {
   DumpFrames frames(path);
-  if (frames.header().source_id != iRacing::iracing_source_id) {
+  const bool iracing = frames.header().source_id == iRacing::iracing_source_id;
+  if (!iracing && frames.header().source_id != ACC::acc_source_id) {
     std::ostringstream message;
     message << "a report is not available for this recording: '" << path.string() << "' holds ";
     write_source_id(message, frames.header().source_id);
-    message << " telemetry, and reports read iRacing telemetry only";
+    message << " telemetry, and reports read iRacing and ACC telemetry only";
     throw ReportNotAvailable(message.str());
   }
 
@@ -89,7 +99,18 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
     recording.damage = message.str();
   }
   recording.samples.reserve(frames.size());
+  if (iracing) {
+    read_iracing_samples(frames, recording, progress);
+  } else {
+    read_acc_samples(frames, recording, progress);
+  }
+  return recording;
+}
 
+namespace {
+
+void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, ProgressLine* progress) {
+  recording.sources = iracing_sources;
   iRacing::RecordingWalk walk(frames);
   VariableSet variables(walk.variables());
   std::optional<MapProjection> projection;  // around the first position
@@ -141,5 +162,6 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
     recording.samples.push_back(sample);
   }
   recording.session_text = walk.session_text();
-  return recording;
 }
+
+}  // namespace

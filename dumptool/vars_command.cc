@@ -9,6 +9,7 @@
 #include "dumptool/commands.h"
 #include "dumptool/damage_report.h"
 #include "dumptool/frame_progress.h"
+#include "formats/acc_fields.h"
 #include "formats/iracing_recording.h"
 
 namespace dumptool {
@@ -18,20 +19,11 @@ namespace {
 constexpr std::string_view about =
     "Lists the iRacing variable table as the first frame carries it: name, type, count, unit\n"
     "and description, one variable a line. Every later frame is read too, and a frame whose\n"
-    "table differs from the one before it is reported after the list.";
+    "table differs from the one before it is reported after the list. For an ACC recording:\n"
+    "the fields of its three pages (page, name, type, count, offset, unit, description).";
 
 // Changes beyond this many are counted, not listed.
 constexpr std::size_t listed_changes = 20;
-
-// Text fields of a recording are not trusted: no control characters reach
-// the terminal.
-std::string printable(const std::string& text) {
-  std::string result = text;
-  for (char& c : result) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  return result;
-}
 
 void print_table(std::ostream& out, const iRacing::VariableTable& table) {
   std::size_t name_width = 4;
@@ -46,17 +38,17 @@ void print_table(std::ostream& out, const iRacing::VariableTable& table) {
   out << pad("Name", name_width) << "  " << pad("Type", 8) << "  " << pad("Count", 5) << "  " << pad("Unit", unit_width)
       << "  Description\n";
   for (const auto& variable : table.variables()) {
-    out << pad(printable(variable.name), name_width) << "  "
+    out << pad(printable_text(variable.name), name_width) << "  "
         << pad(std::string(iRacing::variable_type_name(variable.type)), 8) << "  "
-        << pad(std::to_string(variable.count), 5) << "  " << pad(printable(variable.unit), unit_width) << "  "
-        << printable(variable.description) << '\n';
+        << pad(std::to_string(variable.count), 5) << "  " << pad(printable_text(variable.unit), unit_width) << "  "
+        << printable_text(variable.description) << '\n';
   }
 }
 
 std::vector<std::string> names_only_in(const iRacing::VariableTable& table, const iRacing::VariableTable& other) {
   std::vector<std::string> names;
   for (const auto& variable : table.variables()) {
-    if (other.find(variable.name) == nullptr) names.push_back(printable(variable.name));
+    if (other.find(variable.name) == nullptr) names.push_back(printable_text(variable.name));
   }
   return names;
 }
@@ -79,10 +71,41 @@ std::string change_text(const iRacing::RecordingFrame& frame, const iRacing::Var
   return text;
 }
 
+// The ACC pages have a fixed layout, the same in every frame.
+void print_acc_fields(std::ostream& out) {
+  std::size_t name_width = 4;
+  std::size_t unit_width = 4;
+  for (const ACC::Field& field : ACC::acc_fields()) {
+    name_width = std::max(name_width, field.name.size());
+    unit_width = std::max(unit_width, field.unit.size());
+  }
+  const auto pad = [](std::string_view text, std::size_t width) {
+    return std::string(text) + std::string(width > text.size() ? width - text.size() : 0, ' ');
+  };
+  out << pad("Page", 8) << "  " << pad("Name", name_width) << "  " << pad("Type", 5) << "  " << pad("Count", 5)
+      << "  " << pad("Offset", 6) << "  " << pad("Unit", unit_width) << "  Description\n";
+  for (const ACC::Field& field : ACC::acc_fields()) {
+    const std::string count = field.inner_count > 1
+                                  ? std::to_string(field.count / field.inner_count) + "x" + std::to_string(field.inner_count)
+                                  : std::to_string(field.count);
+    out << pad(ACC::page_name(field.page), 8) << "  " << pad(field.name, name_width) << "  "
+        << pad(ACC::field_type_name(field.type), 5) << "  " << pad(count, 5) << "  "
+        << pad(std::to_string(field.offset), 6) << "  " << pad(field.unit, unit_width) << "  " << field.description
+        << '\n';
+  }
+}
+
 int run_vars(const CommandLine& command_line) {
   auto frames = open_recording(command_line.file());
+  if (frames->header().source_id == ACC::acc_source_id) {
+    print_acc_fields(std::cout);
+    std::cout.flush();
+    // The index's damage still counts, as for every command.
+    DamageReport damage(*frames, frames->size());
+    return damage.finish();
+  }
   if (frames->header().source_id != iRacing::iracing_source_id) {
-    throw UsageError("vars needs an iRacing recording: ACC pages carry no variable table");
+    throw UsageError("vars reads recordings of iRacing and ACC only, and this one's source is neither");
   }
   DamageReport damage(*frames, frames->size());
   FrameProgress progress("vars", frames->size());

@@ -2,8 +2,8 @@
 // and sizes, the snapshot of all three (PageSet) and the frame payload that
 // carries a snapshot in a dump file.
 //
-// The pages are opaque byte images; only sim_status, the two static floats
-// below and the readiness strings (acc_readiness.h) are known by offset. Whenever the
+// Here the pages are byte images, copied whole; their fields by name are in
+// acc_fields.h, the readiness rule in acc_readiness.h. Whenever the
 // three are handled together the order is graphics, physics, static.
 //
 // Frame payload, always 3700 bytes, each image at the start of its slot and

@@ -179,6 +179,7 @@ TEST(ReportPage, CarriesTheBestLapsLineForTheMap) {
   recording.has_lap_distance = recording.has_last_lap_time = true;
   recording.has_channel.fill(true);
   recording.has_position = true;
+  recording.sources.no_position = "no Lat and Lon variables";
   const ReportContent content = build_report_content(recording, "test.bin", std::nullopt);
   ASSERT_TRUE(content.reference.has_value());
   EXPECT_EQ(content.traces[*content.reference].number, 2) << "18.5 s, the best";

@@ -180,15 +180,15 @@ TEST_F(ReportCommand, ASingleFrameGivesASummaryAndSaysWhyThereIsNoMore) {
 }
 
 TEST_F(ReportCommand, RefusesWhatItCannotReport) {
-  // An ACC recording: a clear message and no page.
+  // A recording of a simulator the report does not know: a clear message and no page.
   {
     std::ofstream out(input(), std::ios::binary);
-    out << dump_test::header(10, "accz") << dump_test::record(dump_test::Bytes(ACC::payload_size, 0));
+    out << dump_test::header(10, "rf2x") << dump_test::record(dump_test::Bytes(ACC::payload_size, 0));
   }
   ReportRun result = run_on(input());
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_NE(result.err.find("a report is not available for this recording"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("accz telemetry"), std::string::npos);
+  EXPECT_NE(result.err.find("rf2x telemetry"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(output()));
 
   // No dump at all, and no file.

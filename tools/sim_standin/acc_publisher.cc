@@ -19,19 +19,20 @@ class AccStandin final : public TimelinePublisher {
  public:
   explicit AccStandin(const StandinOptions& options)
       : rate_(options.rate_hz),
+        laps_(options.lap_seconds.empty() ? StandinLaps() : StandinLaps(options.lap_seconds)),
         graphics_(ACC::graphics_page.mapping_name, ACC::standin_page_size),
         physics_(ACC::physics_page.mapping_name, ACC::standin_page_size),
         static_(ACC::static_page.mapping_name, ACC::standin_page_size) {
     ACC::write_standin_static_page(static_.bytes());
-    ACC::update_standin_physics_page(physics_.bytes(), packet_, rate_);
+    ACC::update_standin_physics_page(physics_.bytes(), packet_, rate_, laps_);
     // Live from the first update on.
-    ACC::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, ACC::sim_status_live);
+    ACC::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, ACC::sim_status_live, laps_);
   }
 
   void produce() override {
     packet_ = next_packet(packet_);
-    ACC::update_standin_physics_page(physics_.bytes(), packet_, rate_);
-    ACC::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, ACC::sim_status_live);
+    ACC::update_standin_physics_page(physics_.bytes(), packet_, rate_, laps_);
+    ACC::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, ACC::sim_status_live, laps_);
     ++updates_;
   }
 
@@ -52,6 +53,7 @@ class AccStandin final : public TimelinePublisher {
 
  private:
   double rate_;
+  StandinLaps laps_;
   PublishedRegion graphics_;
   PublishedRegion physics_;
   PublishedRegion static_;

@@ -165,7 +165,7 @@ const char* standin_usage() {
          "  --ticks-start N       iracing: tick count of the first row (default 1)\n"
          "  --no-signal           iracing: never signal the data-valid event, so consumers\n"
          "                        only ever see their waits time out\n"
-         "  --lap-seconds S,S,... iracing: the car drives laps of these times in turn, in\n"
+         "  --lap-seconds S,S,... the car drives laps of these times in turn, in\n"
          "                        simulated seconds (default 102.345 each)\n"
          "  --session-every S     iracing: rewrite the session text every S seconds (default 4)\n"
          "  --stamped-rows        iracing: one 1 MiB row rewritten in place, its slot's tick\n"

@@ -1,0 +1,89 @@
+#include "dumptool/acc_csv.h"
+
+#include "dumptool/acc_frame_reader.h"
+#include "dumptool/close_matches.h"
+#include "dumptool/csv_format.h"
+#include "dumptool/frame_progress.h"
+
+namespace dumptool {
+
+namespace {
+
+std::string unknown_fields_message(const std::vector<std::string>& unknown) {
+  std::vector<std::string> known;
+  for (const ACC::Field& field : ACC::acc_fields()) {
+    known.push_back(field.full_name());
+    known.emplace_back(field.name);
+  }
+  std::string message = "an ACC recording has no field ";
+  for (std::size_t i = 0; i < unknown.size(); ++i) {
+    if (i > 0) message += ", ";
+    message += "'" + unknown[i] + "'";
+    const auto matches = close_matches(unknown[i], known);
+    if (!matches.empty()) {
+      message += " (close: ";
+      for (std::size_t j = 0; j < matches.size(); ++j) message += (j > 0 ? ", " : "") + matches[j];
+      message += ")";
+    }
+  }
+  return message + "; fields are named PAGE.NAME, such as physics.speedKmh; 'dumptool vars FILE' lists them all";
+}
+
+}  // namespace
+
+std::vector<const ACC::Field*> choose_acc_fields(const std::optional<std::vector<std::string>>& wanted) {
+  std::vector<const ACC::Field*> fields;
+  if (!wanted) {
+    for (const ACC::Field& field : ACC::acc_fields()) fields.push_back(&field);
+    return fields;
+  }
+  std::vector<std::string> unknown;
+  for (const std::string& name : *wanted) {
+    const ACC::Field* field = ACC::find_field(name);
+    if (field == nullptr) {
+      unknown.push_back(name);
+    } else {
+      fields.push_back(field);
+    }
+  }
+  if (!unknown.empty()) throw UsageError(unknown_fields_message(unknown));
+  if (fields.empty()) throw UsageError("--vars names no field");
+  return fields;
+}
+
+bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vector<const ACC::Field*>& fields,
+                   std::ostream& out, DamageReport& damage) {
+  std::string line = "seconds";
+  for (const ACC::Field* field : fields) {
+    for (std::size_t column = 0; column < field->columns(); ++column) {
+      line += ',';
+      append_csv_field(line, field->column_name(column));
+    }
+  }
+  out << line << csv_line_end;
+
+  FrameProgress progress("csv", range.end - range.first);
+  AccFrameReader reader(frames, damage);
+  bool wrote = false;
+  for (std::size_t frame = range.first; frame < range.end && out; ++frame) {
+    progress.update(frame - range.first);
+    const auto pages = reader.read(frame);
+    if (!pages) continue;
+    line.clear();
+    append_shortest(line, frames.seconds_of(frame));
+    for (const ACC::Field* field : fields) {
+      const auto page = pages->of(field->page);
+      for (std::size_t column = 0; column < field->columns(); ++column) {
+        line += ',';
+        append_acc_value(line, *field, page, column);
+      }
+    }
+    line += csv_line_end;
+    out << line;
+    wrote = true;
+  }
+  progress.clear();
+  return wrote;
+}
+
+}  // namespace dumptool

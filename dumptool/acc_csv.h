@@ -1,0 +1,28 @@
+// The CSV table of an ACC recording: one line per frame, the seconds from
+// the start, then the chosen page fields by their full names.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "dumptool/command_support.h"
+#include "dumptool/damage_report.h"
+#include "formats/acc_fields.h"
+#include "formats/dump_frames.h"
+
+namespace dumptool {
+
+// The fields `wanted` names (full names, or bare names found on one page
+// only), every field when nothing is wanted. UsageError for an unknown name,
+// with close matches.
+std::vector<const ACC::Field*> choose_acc_fields(const std::optional<std::vector<std::string>>& wanted);
+
+// Writes the header and one line per readable frame of `range`; returns
+// whether a line of values was written. Stops early when `out` fails.
+bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vector<const ACC::Field*>& fields,
+                   std::ostream& out, DamageReport& damage);
+
+}  // namespace dumptool

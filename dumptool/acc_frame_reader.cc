@@ -1,0 +1,24 @@
+#include "dumptool/acc_frame_reader.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace dumptool {
+
+std::optional<ACC::PageBytes> AccFrameReader::read(std::size_t frame) {
+  try {
+    frames_.read(frame, payload_);
+  } catch (const std::invalid_argument&) {
+    damage_.damaged_frame(frame, frames_.index().records()[frame].offset, "its compressed data does not inflate");
+    return std::nullopt;
+  }
+  if (payload_.size() != ACC::payload_size && !size_noted_) {
+    size_noted_ = true;
+    damage_.problem("frame " + std::to_string(frame) + " holds " + std::to_string(payload_.size()) +
+                    " bytes, not the " + std::to_string(ACC::payload_size) +
+                    " of an ACC frame; its pages are read as far as they go, fields beyond are left empty");
+  }
+  return ACC::pages_of_payload(payload_);
+}
+
+}  // namespace dumptool
