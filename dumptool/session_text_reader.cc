@@ -131,16 +131,16 @@ SessionSummary summarise_session(std::string_view text, std::optional<int> sessi
   if (track == nullptr) track = session.first("TrackName");
   if (track != nullptr) {
     summary.track = *track;
-    if (const std::string* layout = session.first("TrackConfiguration")) summary.track += " (" + *layout + ")";
+    if (const std::string* layout = session.first("TrackConfigName")) summary.track += " (" + *layout + ")";
   }
   if (const std::string* length = session.first("TrackLength")) summary.track_length_metres = length_in_metres(*length);
 
-  if (const std::string* car_index = session.first("PlayerCarIndex")) {
-    if (const std::string* name = session.in_item("CarIndex", *car_index, "UserName")) summary.driver = *name;
-    if (const std::string* car = session.in_item("CarIndex", *car_index, "CarModel")) summary.car = *car;
+  if (const std::string* car_index = session.first("DriverCarIdx")) {
+    if (const std::string* name = session.in_item("CarIdx", *car_index, "UserName")) summary.driver = *name;
+    if (const std::string* car = session.in_item("CarIdx", *car_index, "CarScreenName")) summary.car = *car;
   }
   const std::string* type = nullptr;
-  if (session_number) type = session.in_item("SessionNumber", std::to_string(*session_number), "SessionType");
+  if (session_number) type = session.in_item("SessionNum", std::to_string(*session_number), "SessionType");
   if (type == nullptr) type = session.first("EventType");
   if (type != nullptr) summary.session_type = *type;
   return summary;

@@ -137,33 +137,38 @@ TEST(LapTraces, FallsBackToTheSessionTextLengthAndThenToPerCent) {
 }
 
 TEST(SessionText, SummarisesTheStandinsText) {
-  const SessionSummary summary = summarise_session(iRacing::standin_session_text(3), 2);
+  // The session in SessionNum gives the type (not EventType, "Race"); the
+  // player is DriverCarIdx 5, the fifth of the Drivers, not the first.
+  const SessionSummary summary = summarise_session(iRacing::standin_session_text(3, 5510.0), 0);
   EXPECT_TRUE(summary.has_text);
-  EXPECT_EQ(summary.track, "Stand-in Ring (Grand Prix)");
-  EXPECT_EQ(summary.session_type, "Race");
-  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 0).session_type, "Practice");
-  EXPECT_EQ(summary.driver, "Ines Tanaka");  // car 5: first name 5, last name (5 * 3 + 1) % 10
-  EXPECT_EQ(summary.car, "Stand-in GT4");
-  EXPECT_DOUBLE_EQ(summary.track_length_metres, 4650.0);
+  EXPECT_EQ(summary.track, "Harbour Point Motor Circuit (Grand Prix)");
+  EXPECT_EQ(summary.session_type, "Practice");
+  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 1).session_type, "Lone Qualify");
+  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 2).session_type, "Race");
+  EXPECT_EQ(summary.driver, "Sam Player");
+  EXPECT_EQ(summary.car, "Vantor GT3 Evo");
+  EXPECT_DOUBLE_EQ(summary.track_length_metres, 5510.0);
+  EXPECT_DOUBLE_EQ(summarise_session(iRacing::standin_session_text(3), 0).track_length_metres,
+                   standin_track_length_metres);
   EXPECT_EQ(summary.unreadable_lines, 0u) << (summary.problems.empty() ? "" : summary.problems.front());
 }
 
 TEST(SessionText, ReadsWhatItCanOfTextThatIsNotYaml) {
   const std::string text =
-      "Event:\n"
+      "WeekendInfo:\n"
       " TrackDisplayName: Ring: the long one\n"  // a colon in a value
       " TrackName: ring\n"
       "\tTrackLength: 3 km\n"                    // a tab
       "this line has no key\n"
       " EventType: \"Practice\n"                 // a quote left open
-      "Drivers:\n"
-      " PlayerCarIndex: 1\n"
-      " Cars:\n"
-      " - CarIndex: 0\n"
+      "DriverInfo:\n"
+      " DriverCarIdx: 1\n"
+      " Drivers:\n"
+      " - CarIdx: 0\n"
       "   UserName: Other Driver\n"
-      " - CarIndex: 1\n"
+      " - CarIdx: 1\n"
       "   UserName: \"Our Driver\"\n"
-      "   CarModel:\n";                          // a key without a value
+      "   CarScreenName:\n";                          // a key without a value
   const SessionSummary summary = summarise_session(text, std::nullopt);
   EXPECT_EQ(summary.track, "Ring: the long one");
   EXPECT_EQ(summary.driver, "Our Driver");
@@ -195,7 +200,7 @@ TEST(StandinLaps, DrivesTheLapTimesItWasGivenInTurn) {
   EXPECT_EQ(laps.lap_seconds(5), 18.5);
   // The default keeps the drive every existing recording was made with.
   EXPECT_EQ(standin_drive_at(250.0).lap_number, 3.0);
-  EXPECT_DOUBLE_EQ(standin_drive_at(250.0).lap_fraction, 250.0 / standin_lap_seconds - 2.0);
+  EXPECT_DOUBLE_EQ(standin_drive_at(250.0).lap_time, 250.0 - 2.0 * standin_lap_seconds);
   EXPECT_THROW(StandinLaps(std::vector<double>{}), std::invalid_argument);
   EXPECT_THROW(StandinLaps({20.0, 0.0}), std::invalid_argument);
 }

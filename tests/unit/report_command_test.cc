@@ -78,7 +78,7 @@ TEST_F(ReportCommand, ReportsTheStandinsLapsWithTheirTimesAndCharts) {
             std::string::npos);
   EXPECT_NE(result.html.find("starts during this lap"), std::string::npos);
   EXPECT_NE(result.html.find("ends during this lap"), std::string::npos);
-  EXPECT_NE(result.html.find("Stand-in Ring (Grand Prix)"), std::string::npos);
+  EXPECT_NE(result.html.find("Harbour Point Motor Circuit (Grand Prix)"), std::string::npos);
   EXPECT_NE(result.html.find("0:01:20 (400 frames at 5 per second)"), std::string::npos);
   // Best and last complete lap, five charts and the delta.
   EXPECT_NE(result.html.find(R"("laps":[{"number":2,"time":18.5)"), std::string::npos);
@@ -90,14 +90,16 @@ TEST_F(ReportCommand, ReportsTheStandinsLapsWithTheirTimesAndCharts) {
   EXPECT_EQ(count_of(result.html, " href="), 0u);
   EXPECT_NE(result.html.find("var uPlot="), std::string::npos);
   EXPECT_NE(result.html.find("Permission is hereby granted"), std::string::npos);
-  // About a metre a point: a 4650 m lap, not the 800 recorded rows.
-  EXPECT_NE(result.html.find(R"("axis":{"unit":"m","step":1,"points":4651})"), std::string::npos);
+  // About a metre a point: an 870 m lap, not the 800 recorded rows.
+  // (The length is LapDist / LapDistPct of float rows: 870 m within a float's grain.)
+  EXPECT_TRUE(result.html.find(R"("axis":{"unit":"m","step":1,"points":870})") != std::string::npos ||
+              result.html.find(R"("axis":{"unit":"m","step":1,"points":871})") != std::string::npos);
 }
 
 TEST_F(ReportCommand, MeasuresLapsWithinAFrameWhenTheSimulatorGivesNoTimes) {
   StandinRecording recording;
   recording.first_tick = 301;  // frames 0.2 s apart, off the lines
-  recording.edit = [](iRacing::Snapshot& s) { report_test::hide_variable(s, "LapTimeLast"); };
+  recording.edit = [](iRacing::Snapshot& s) { report_test::hide_variable(s, "LapLastLapTime"); };
   const ReportRun result = run(recording);
   ASSERT_EQ(result.exit_code, 0) << result.err;
   const auto laps = lap_times(result.html);
@@ -143,12 +145,12 @@ TEST_F(ReportCommand, MissingVariablesLeaveOutWhatNeedsThem) {
   EXPECT_NE(result.html.find("the recording has no Lap variable"), std::string::npos);
   EXPECT_EQ(result.html.find("id=\"lap-table\""), std::string::npos);
   EXPECT_NE(result.html.find(R"("charts":[])"), std::string::npos);
-  EXPECT_NE(result.html.find("Stand-in Ring"), std::string::npos);  // the summary stays
+  EXPECT_NE(result.html.find("Harbour Point Motor Circuit"), std::string::npos);  // the summary stays
 }
 
 TEST_F(ReportCommand, ShowsWhatCouldBeReadOfASessionTextThatIsNotYaml) {
   StandinRecording recording;
-  recording.session_text = "Event:\n TrackDisplayName: Odd Ring\n\t{broken: [\n";
+  recording.session_text = "WeekendInfo:\n TrackDisplayName: Odd Ring\n\t{broken: [\n";
   ReportRun result = run(recording);
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.html.find("Odd Ring"), std::string::npos);
