@@ -143,6 +143,12 @@ TEST_F(StandinMotion, DistanceSpeedAndLapsAgreeWithTheTrackLength) {
     if (i == 0) continue;
     const Row& p = rows_[i - 1];
     ASSERT_GT(r.t, p.t);
+    // Rows far apart (a loaded machine skipped ticks) leave the trapezoid
+    // below too coarse to judge.
+    if (r.t - p.t > 0.15) {
+      EXPECT_EQ(r.lap == p.lap, r.pct >= p.pct) << r.t;
+      continue;
+    }
     if (r.lap == p.lap) {
       // Speed is the derivative of the distance: the distance between two
       // rows is what the speed at both ends covers in the time between.
@@ -169,6 +175,8 @@ TEST_F(StandinMotion, DistanceSpeedAndLapsAgreeWithTheTrackLength) {
 
 TEST_F(StandinMotion, LapTimesAreTheMeasuredLaps) {
   std::vector<double> crossed;  // the line crossings, interpolated
+  std::vector<double> within;   // how close each is: the interpolation's error grows with the rows' spacing
+  std::vector<double> started;  // the lap each begins
   const double spacing = rows_[1].t - rows_[0].t;
   double best = 0.0;
   for (std::size_t i = 1; i < rows_.size(); ++i) {
@@ -176,17 +184,20 @@ TEST_F(StandinMotion, LapTimesAreTheMeasuredLaps) {
     const Row& r = rows_[i];
     if (r.lap != p.lap) {
       crossed.push_back(crossing_time(p, r));
+      within.push_back(0.005 + 0.5 * (r.t - p.t) * (r.t - p.t));
+      started.push_back(r.lap);
       if (crossed.size() >= 2) {
         // The simulator's time of the lap just completed is the time
         // between the two crossings.
         const double measured = crossed.back() - crossed[crossed.size() - 2];
-        EXPECT_NEAR(r.last, measured, 0.01) << "lap " << p.lap;
-        best = best == 0.0 ? measured : std::min(best, measured);
-        EXPECT_NEAR(r.best, best, 0.01) << "lap " << p.lap;
+        const double tolerance = within.back() + within[within.size() - 2];
+        EXPECT_NEAR(r.last, measured, tolerance) << "lap " << p.lap;
+        best = best == 0.0 ? r.last : std::min(best, r.last);
+        EXPECT_EQ(r.best, best) << "lap " << p.lap;
       }
     }
     if (!crossed.empty()) {
-      EXPECT_NEAR(r.current, r.t - crossed.back(), 0.01) << r.t;
+      EXPECT_NEAR(r.current, r.t - crossed.back(), within.back()) << r.t;
     }
     if (r.lap == 1) {
       EXPECT_EQ(r.last, 0.0);
@@ -195,9 +206,8 @@ TEST_F(StandinMotion, LapTimesAreTheMeasuredLaps) {
   ASSERT_GE(crossed.size(), 2u) << "spacing " << spacing;
   // The laps driven in turn: 8, 7.5, 8, ...
   for (std::size_t k = 1; k < crossed.size(); ++k) {
-    EXPECT_NEAR(crossed[k] - crossed[k - 1], 7.5, 0.01) << k;  // lap 2 (and every even one) is the 7.5 s lap
-    if (++k >= crossed.size()) break;
-    EXPECT_NEAR(crossed[k] - crossed[k - 1], 8.0, 0.01) << k;
+    const double driven = std::fmod(started[k - 1], 2.0) == 0.0 ? 7.5 : 8.0;  // every even lap is the 7.5 s one
+    EXPECT_NEAR(crossed[k] - crossed[k - 1], driven, within[k] + within[k - 1]) << "lap " << started[k - 1];
   }
 }
 
@@ -235,13 +245,16 @@ TEST_F(StandinMotion, GearAndEngineSpeedFollowSpeedAndPedalsTheAcceleration) {
   // Throttle while gaining speed, brake while losing it fast.
   int accelerating = 0, braking = 0;
   for (std::size_t i = 1; i + 1 < rows_.size(); ++i) {
-    if (rows_[i + 1].lap != rows_[i - 1].lap) continue;
-    const double a = (rows_[i + 1].speed - rows_[i - 1].speed) / (rows_[i + 1].t - rows_[i - 1].t);
-    if (a > 5.0) {
+    // Only where the rows are close (a loaded machine may skip ticks), so
+    // the difference is near the acceleration at the middle row.
+    const double span = rows_[i + 1].t - rows_[i - 1].t;
+    if (rows_[i + 1].lap != rows_[i - 1].lap || span > 0.15) continue;
+    const double a = (rows_[i + 1].speed - rows_[i - 1].speed) / span;
+    if (a > 8.0) {
       ++accelerating;
       EXPECT_GT(rows_[i].throttle, 0.35) << rows_[i].t;
       EXPECT_EQ(rows_[i].brake, 0.0) << rows_[i].t;
-    } else if (a < -20.0) {
+    } else if (a < -25.0) {
       ++braking;
       EXPECT_GT(rows_[i].brake, 0.0) << rows_[i].t;
       EXPECT_EQ(rows_[i].throttle, 0.0) << rows_[i].t;

@@ -104,17 +104,21 @@ double standin_track_length_for(const std::vector<double>& lap_seconds) noexcept
   return std::max(10.0, std::round(mean * standin_average_speed / 10.0) * 10.0);
 }
 
-void fill_lap_motion(Drive& d, double time_fraction, double lap_seconds, double track_length) noexcept {
+void fill_lap_motion(Drive& d, double time_fraction, double lap_seconds, double track_length,
+                     double line_speed) noexcept {
   // Distance along the lap as a function of its time, x(u) = u + swing *
   // sin(2 pi k u) / (2 pi k): it rises steadily, so its derivative is the
-  // speed, and it covers exactly one lap in the lap's time.
+  // speed, and it covers exactly one lap in the lap's time. The swing is
+  // chosen so that every lap crosses the line at `line_speed`: the speed
+  // does not jump from a lap to the next of another time.
   const double u = std::clamp(time_fraction, 0.0, 1.0);
   const double phase = two_pi * corners * u;
-  d.lap_fraction = std::clamp(u + speed_swing * std::sin(phase) / (two_pi * corners), 0.0, 1.0);
-  d.lap_distance = d.lap_fraction * track_length;
   const double average = track_length / lap_seconds;
-  d.speed = average * (1.0 + speed_swing * std::cos(phase));
-  const double largest = average / lap_seconds * speed_swing * two_pi * corners;
+  const double swing = line_speed > 0.0 ? std::clamp(line_speed / average - 1.0, 0.05, 0.9) : speed_swing;
+  d.lap_fraction = std::clamp(u + swing * std::sin(phase) / (two_pi * corners), 0.0, 1.0);
+  d.lap_distance = d.lap_fraction * track_length;
+  d.speed = average * (1.0 + swing * std::cos(phase));
+  const double largest = average / lap_seconds * swing * two_pi * corners;
   d.acceleration = -largest * std::sin(phase);
   fill_pedals(d, -std::sin(phase));
   fill_gear(d);
@@ -134,6 +138,7 @@ StandinLaps::StandinLaps(std::vector<double> lap_seconds, double track_length_me
     throw std::invalid_argument("the stand-in's track length must be above 0");
   }
   track_length_ = track_length_metres > 0.0 ? track_length_metres : standin_track_length_for(seconds_);
+  line_speed_ = track_length_ / (cycle_seconds_ / static_cast<double>(seconds_.size())) * (1.0 + speed_swing);
 }
 
 double StandinLaps::lap_seconds(long long lap_number) const noexcept {
@@ -156,7 +161,7 @@ Drive StandinLaps::drive_at(double seconds) const noexcept {
   // With one lap time this is the plain fraction of the lap count.
   const double time_fraction = n == 1 ? cycles - whole_cycles : std::clamp(into_cycle / lap, 0.0, 1.0);
   d.lap_time = time_fraction * lap;
-  fill_lap_motion(d, time_fraction, lap, track_length_);
+  fill_lap_motion(d, time_fraction, lap, track_length_, line_speed_);
   d.distance = (d.lap_number - 1.0) * track_length_ + d.lap_distance;
 
   const double completed = d.lap_number - 1.0;

@@ -48,10 +48,12 @@ struct Drive {
 };
 
 // The car's motion on a lap of `lap_seconds`, `fraction` of the way through
-// the lap's time, on a track of `track_length` metres: lap_fraction,
+// the lap's time, on a track of `track_length` metres, crossing the line at
+// `line_speed` (0: 1.3 times the lap's average): lap_fraction,
 // lap_distance, speed, acceleration, gear, engine_speed, throttle, brake,
 // position, heading and curvature (the rest is left as it is).
-void fill_lap_motion(Drive& d, double time_fraction, double lap_seconds, double track_length) noexcept;
+void fill_lap_motion(Drive& d, double time_fraction, double lap_seconds, double track_length,
+                     double line_speed = 0.0) noexcept;
 
 // The lap times the car drives, in order, starting over after the last, so
 // that a recording's lap table is known in advance. A faster lap is driven
@@ -75,6 +77,7 @@ class StandinLaps {
   std::vector<double> seconds_;
   double cycle_seconds_ = 0.0;
   double track_length_ = 0.0;
+  double line_speed_ = 0.0;  // every lap's speed at the line
 };
 
 // The state `seconds` into the session with every lap standin_lap_seconds.
