@@ -41,8 +41,8 @@ struct VariableSet {
     lap = table.find("Lap");
     lap_fraction = table.find("LapDistPct");
     lap_distance = table.find("LapDist");
-    last_lap_time = table.find("LapTimeLast");
-    session_number = table.find("SessionNumber");
+    last_lap_time = table.find("LapLastLapTime");
+    session_number = table.find("SessionNum");
     latitude = table.find("Lat");
     longitude = table.find("Lon");
     for (std::size_t c = 0; c < report_channel_count; ++c) channels[c] = table.find(channel_table[c].variable);

@@ -89,6 +89,9 @@ tools/check_ibt_export.sh build/default
 echo "== session text: queries answered as the simulator's SDK answers them"
 tools/check_session_query.sh build/default
 
+echo "== stand-in variables: every one as the simulator's published list has it"
+tools/check_standin_variables.sh build/default
+
 if [[ $windows == yes ]]; then
   echo "== windows: cross-build and test under Wine"
   tools/windows/run_tests_under_wine.sh --build-e2e

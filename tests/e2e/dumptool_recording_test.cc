@@ -119,10 +119,12 @@ TEST(DumptoolOnAStandinRecording, CsvInfoAndSessionAgreeWithWhatWasPublished) {
   }
 
   // A chosen subset, a range, and a mistyped name.
-  const RunResult some = run_dumptool(sandbox, {"csv", recording.string(), "--vars", "Gear,SectorTimes", "--from", "0.5",
+  const RunResult some = run_dumptool(sandbox, {"csv", recording.string(), "--vars", "Gear,LatAccel_ST", "--from", "0.5",
                                             "--to", "1"});
   EXPECT_EQ(some.status.code, 0) << some.error;
-  EXPECT_EQ(split(some.output, '\n').front(), "seconds,tick,Gear,SectorTimes[0],SectorTimes[1],SectorTimes[2]");
+  EXPECT_EQ(split(some.output, '\n').front(),
+            "seconds,tick,Gear,LatAccel_ST[0],LatAccel_ST[1],LatAccel_ST[2],LatAccel_ST[3],LatAccel_ST[4],"
+            "LatAccel_ST[5]");
   EXPECT_EQ(split(some.output, '\n').size(), 1u + 10u);  // frames 10 to 19
   const RunResult unknown = run_dumptool(sandbox, {"csv", recording.string(), "--vars", "Sped,Gear", "-o", "x.csv"});
   EXPECT_EQ(unknown.status.code, 1);

@@ -13,6 +13,7 @@
 #include "dumptool/report_page.h"
 #include "dumptool/session_summary.h"
 #include "session_text_samples.h"
+#include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/standin_drive.h"
 
 namespace {
@@ -123,7 +124,18 @@ TEST(LapTraces, OnePointPerMetreAndTheDeltaGrowsWithTheDistance) {
   EXPECT_NEAR(delta[1000], 2.0, 1e-6);
   // Speed in km/h, a faster lap is faster at the same point; gear holds whole values.
   const auto speed = static_cast<std::size_t>(ReportChannel::speed);
-  EXPECT_NEAR(fast.channels[speed][300] / slow.channels[speed][300], 20.0 / 18.0, 0.01);
+  // (The stand-in's speed at that point of each lap, found by its time there.)
+  const auto speed_at = [&](double lap_start, double lap_seconds, double fraction) {
+    double low = lap_start, high = lap_start + lap_seconds;
+    for (int i = 0; i < 60; ++i) {
+      const double middle = (low + high) / 2.0;
+      (laps.drive_at(middle).lap_fraction < fraction ? low : high) = middle;
+    }
+    return laps.drive_at(low).speed * 3.6;
+  };
+  EXPECT_NEAR(fast.channels[speed][300], speed_at(20.0, 18.0, 0.3), 0.5);
+  EXPECT_NEAR(slow.channels[speed][300], speed_at(38.0, 20.0, 0.3), 0.5);
+  EXPECT_GT(fast.channels[speed][300], slow.channels[speed][300]);
   EXPECT_NEAR(slow.channels[speed][0], laps.drive_at(38.001).speed * 3.6, 20.0);  // the lap's first row
   for (const double gear : slow.channels[static_cast<std::size_t>(ReportChannel::gear)]) {
     EXPECT_EQ(gear, std::round(gear));
@@ -211,6 +223,23 @@ TEST(LapTraces, FallsBackToTheSessionTextLengthAndThenToPerCent) {
   EXPECT_LE(choose_distance_axis(rows, 200000.0).points(), max_points_per_lap);
 }
 
+TEST(SessionText, SummarisesTheStandinsText) {
+  // The session in SessionNum gives the type (not EventType, "Race"); the
+  // player is DriverCarIdx 5, the fifth of the Drivers, not the first.
+  const SessionSummary summary = summarise_session(iRacing::standin_session_text(3, 5510.0), 0);
+  EXPECT_TRUE(summary.has_text);
+  EXPECT_EQ(summary.track, "Harbour Point Motor Circuit (Grand Prix)");
+  EXPECT_EQ(summary.session_type, "Practice");
+  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 1).session_type, "Lone Qualify");
+  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 2).session_type, "Race");
+  EXPECT_EQ(summary.driver, "Sam Player");
+  EXPECT_EQ(summary.car, "Vantor GT3 Evo");
+  EXPECT_DOUBLE_EQ(summary.track_length_metres, 5510.0);
+  EXPECT_DOUBLE_EQ(summarise_session(iRacing::standin_session_text(3), 0).track_length_metres,
+                   standin_track_length_metres);
+  EXPECT_EQ(summary.unreadable_lines, 0u) << (summary.problems.empty() ? "" : summary.problems.front());
+}
+
 TEST(SessionText, SummarisesThePlayersEntryAndTheRunningSession) {
   const std::string text = session_text_test::reference_example();
   const SessionSummary summary = summarise_session(text, 1);
@@ -273,7 +302,7 @@ TEST(StandinLaps, DrivesTheLapTimesItWasGivenInTurn) {
   EXPECT_EQ(laps.lap_seconds(5), 18.5);
   // The default keeps the drive every existing recording was made with.
   EXPECT_EQ(standin_drive_at(250.0).lap_number, 3.0);
-  EXPECT_DOUBLE_EQ(standin_drive_at(250.0).lap_fraction, 250.0 / standin_lap_seconds - 2.0);
+  EXPECT_DOUBLE_EQ(standin_drive_at(250.0).lap_time, 250.0 - 2.0 * standin_lap_seconds);
   EXPECT_THROW(StandinLaps(std::vector<double>{}), std::invalid_argument);
   EXPECT_THROW(StandinLaps({20.0, 0.0}), std::invalid_argument);
 }

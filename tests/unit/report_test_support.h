@@ -14,16 +14,21 @@
 #include "formats/iracing_variable_table.h"
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/iracing_standin_snapshot.h"
+#include "tools/sim_standin/standin_drive.h"
 
 namespace report_test {
 
+// The laps the recordings drive, on a track that fits them (870 m).
+inline const std::vector<double> standin_recording_laps{20.0, 18.5, 19.25};
+
 struct StandinRecording {
-  std::vector<double> lap_seconds{20.0, 18.5, 19.25};
+  std::vector<double> lap_seconds = standin_recording_laps;
   std::int32_t first_tick = 300;  // 5 s into the first lap
   std::int32_t tick_step = 12;    // 60 ticks a second: a frame every 0.2 s
   std::int32_t frames = 400;
   std::uint32_t fps = 5;
-  std::string session_text = iRacing::standin_session_text(1);  // carried by the first frame
+  // Carried by the first frame.
+  std::string session_text = iRacing::standin_session_text(1, standin_track_length_for(standin_recording_laps));
   // Changes each frame before it is written (say, to drop a variable).
   std::function<void(iRacing::Snapshot&)> edit;
   // This frame is written as bytes that are no iRacing frame.

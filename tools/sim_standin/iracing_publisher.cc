@@ -36,7 +36,11 @@ class IracingStandin final : public TimelinePublisher {
         region_(iRacing::memory_map_name, layout_.mapping_size),
         event_(platform::NamedEvent::create(iRacing::data_valid_event_name)),
         header_(iRacing::standin_memory_header(layout_)),
-        laps_(options.lap_seconds.empty() ? StandinLaps() : StandinLaps(options.lap_seconds)),
+        laps_(options.lap_seconds.empty() && options.track_length_metres == 0.0
+                  ? StandinLaps()
+                  : StandinLaps(options.lap_seconds.empty() ? std::vector<double>{standin_lap_seconds}
+                                                            : options.lap_seconds,
+                                options.track_length_metres)),
         tick_(options.ticks_start),
         session_text_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz * options.session_text_seconds))),
         nonsense_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz / 2))) {
@@ -132,8 +136,10 @@ class IracingStandin final : public TimelinePublisher {
  private:
   void rewrite_session_text() {
     ++session_update_;
-    iRacing::write_session_text(region_.bytes(), layout_, iRacing::standin_session_text(session_update_));
-    // The text is complete before its counter announces it.
+    iRacing::write_session_text(region_.bytes(), layout_,
+                                iRacing::standin_session_text(session_update_, laps_.track_length()));
+    // The text, with its terminating zero, is complete before its counter
+    // announces it: the counter is published with the header after this.
     std::atomic_thread_fence(std::memory_order_release);
     header_.session_info_update = session_update_;
   }

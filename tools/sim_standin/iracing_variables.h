@@ -1,6 +1,8 @@
 // The telemetry variables the iRacing stand-in publishes: their table, the
 // 144-byte variable headers that describe them, and the data row built
-// from them for a tick.
+// from them for a tick. The table is iracing_variables.tsv, built into the
+// program: the simulator's own names, types, counts, units and
+// descriptions, and how the stand-in moves each value.
 // (The header layout is in formats/iracing_variable_table.h.)
 #pragma once
 
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/iracing_layout.h"
@@ -16,28 +19,13 @@
 
 namespace iRacing {
 
-// How a variable's values move from tick to tick.
-enum class SignalKind {
-  wave,            // base + amplitude * sine of the time, plus noise
-  constant,        // always base
-  session_time,    // seconds since the session started
-  session_tick,    // the tick count itself
-  lap,             // the lap being driven, from 1
-  lap_fraction,    // position on the lap, 0 to 1
-  lap_distance,    // metres into the lap
-  lap_time,        // seconds into the lap
-  speed,           // metres per second along the lap's speed profile
-  engine_speed,    // revolutions per minute that go with the speed and gear
-  gear,            // the gear that goes with the speed
-  throttle,        // 0 to 1
-  brake,           // 0 to 1
-  last_lap_time,   // seconds of the lap before, 0 before the first is done
-  best_lap_time,   // fastest complete lap, 0 before the first is done
-  best_lap_number, // the lap that set the fastest time
-};
-
-struct Signal {
-  SignalKind kind = SignalKind::wave;
+// How a variable's values move from tick to tick: a quantity of the
+// player's drive or of each car's (CarIdx* arrays, one element per car
+// index), a constant, or a wave (base + amplitude * sine of the time, plus
+// noise). Arrays of another kind (the 360 Hz *_ST ones) hold samples of the
+// quantity spread over the tick, the last one at the tick's time.
+struct Motion {
+  std::string quantity;  // "constant", "wave", or a quantity name of the table
   double base = 0.0;
   double amplitude = 0.0;
   double period_seconds = 10.0;
@@ -52,11 +40,19 @@ struct StandinVariable {
   std::int32_t count = 1;
   bool count_as_time = false;
   std::int32_t row_offset = 0;  // set by the table: each value aligned to its size
-  Signal signal;
+  Motion motion;
 };
 
-// The stand-in's variable set, a few hundred entries laid out one after
-// another in the row, each aligned to its element size.
+// The table's text as built into the program (iracing_variables.tsv).
+std::string_view standin_variable_table_text() noexcept;
+
+// Reads a table in the format of iracing_variables.tsv. Throws
+// std::invalid_argument naming the line for a row that does not fit a
+// header or whose type or motion is unknown.
+std::vector<StandinVariable> read_standin_variable_table(std::string_view text);
+
+// The stand-in's variable set, laid out one after another in the row, each
+// aligned to its element size.
 const std::vector<StandinVariable>& standin_variables();
 
 // Bytes of one data row for `variables`: the end of the last value,

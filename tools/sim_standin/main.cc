@@ -17,6 +17,8 @@
 //                        for then stays signalled until the next wait
 //   --lap-seconds S,S,.. iracing: the lap times the car drives in turn, in
 //                        simulated seconds, so a recording's laps are known
+//   --track-length M     iracing: the track's length in metres (whole tens);
+//                        by default one that fits the lap times at ~45 m/s
 //   --help               print the options and exit 0
 // Values may follow as "--rate 30" or "--rate=30". A bad command line exits
 // with 1 and a message on standard error, as does a failure to publish.

@@ -23,6 +23,22 @@ constexpr double maximum_seconds = 1.0e7;
 // fewer than a handful of rows per lap.
 constexpr double minimum_lap_seconds = 1.0;
 constexpr std::size_t maximum_lap_count = 1000;
+// From a kart track to the longest road circuits and then some.
+constexpr double minimum_track_metres = 100.0;
+constexpr double maximum_track_metres = 100000.0;
+
+// Whole tens of metres, so the session text's "x.xx km" states it exactly.
+double parse_track_length(const std::string& text) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double value = std::strtod(begin, &end);
+  if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value < minimum_track_metres ||
+      value > maximum_track_metres || std::fmod(value, 10.0) != 0.0) {
+    throw std::invalid_argument("the value of --track-length must be a length in metres from 100 to 100000 in "
+                                "whole tens of metres, not '" + text + "'");
+  }
+  return value;
+}
 
 double parse_seconds(std::string_view name, const std::string& text, bool allow_zero) {
   const char* begin = text.c_str();
@@ -119,6 +135,7 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
 
     const bool known = name == "sim" || name == "rate" || name == "seconds" || name == "pause-after" ||
                        name == "resume-after" || name == "ticks-start" || name == "lap-seconds" ||
+                       name == "track-length" ||
                        name == "session-every";
     if (!known) throw std::invalid_argument("unknown option '--" + name + "'");
     if (!value) {
@@ -134,6 +151,7 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
       options.resume_after_seconds = parse_seconds(name, *value, false);
       resume_given = true;
     } else if (name == "lap-seconds") options.lap_seconds = parse_lap_seconds(*value);
+    else if (name == "track-length") options.track_length_metres = parse_track_length(*value);
     else if (name == "session-every") options.session_text_seconds = parse_seconds(name, *value, false);
     else options.ticks_start = parse_tick(*value);
   }
@@ -167,6 +185,8 @@ const char* standin_usage() {
          "                        only ever see their waits time out\n"
          "  --lap-seconds S,S,... the car drives laps of these times in turn, in\n"
          "                        simulated seconds (default 102.345 each)\n"
+         "  --track-length M      iracing: the track is M metres long, in whole tens (default:\n"
+         "                        the lap times at about 45 m/s; 4650 for the default lap)\n"
          "  --session-every S     iracing: rewrite the session text every S seconds (default 4)\n"
          "  --stamped-rows        iracing: one 1 MiB row rewritten in place, its slot's tick\n"
          "                        cleared meanwhile, the tick stamped at both ends of the row\n"

@@ -20,6 +20,7 @@ struct StandinOptions {
   std::int32_t ticks_start = 1;       // iRacing: tick count of the first row
   bool signal_event = true;           // iRacing: signal the data-valid event after each row
   std::vector<double> lap_seconds;    // iRacing: the lap times driven in turn; empty: the default lap
+  double track_length_metres = 0.0;   // iRacing: 0: the length that fits the lap times
   double session_text_seconds = 4.0;  // iRacing: the session text is rewritten this often
   // iRacing, for fault tests: one row slot of 1 MiB rewritten in place, its
   // tick cleared while the row changes and stamped at both ends of the row.
