@@ -82,10 +82,12 @@ check() {
   local charts drawn
   charts=$(attribute data-charts)
   drawn=$(attribute data-drawn)
-  echo "self-check ($name): state $(attribute data-state), charts $charts, drawn $drawn, pixels $(attribute data-pixels)"
+  echo "self-check ($name): state $(attribute data-state), charts $charts, drawn $drawn, map $(attribute data-map), pixels $(attribute data-pixels)"
   [[ $(attribute data-state) == ok ]] || fail "self-check ($name) says '$(attribute data-state)': $(attribute data-errors)"
   # Speed, throttle, brake, gear, engine speed and the time delta.
   [[ $charts == 6 && $drawn == 6 ]] || fail "$name: $drawn of $charts charts drawn, 6 expected"
+  # Both stand-ins publish the car's position, so the track map must be there.
+  [[ $(attribute data-map) == drawn ]] || fail "$name: the track map is '$(attribute data-map)', not drawn"
 
   local complete=0 lap seconds expected
   while read -r lap seconds; do
