@@ -1,9 +1,10 @@
 // Compares a .ibt file written by `dumptool to-ibt` with the recording it
 // came from. The recording is decoded here, from the dump format on its
 // own (zlib records of iRacing frame payloads); the .ibt file is read by an
-// independent reader from the npm registry. Neither side uses our code.
+// independent reader from the npm registry and, when its output is given, by
+// the simulator SDK's own reader (read_with_sdk.cc). Neither side uses our code.
 //
-//   node check_ibt_export.js RECORDING.bin EXPORT.ibt
+//   node check_ibt_export.js RECORDING.bin EXPORT.ibt [SDK_OUTPUT SDK_TEXT]
 'use strict';
 
 const fs = require('fs');
@@ -83,8 +84,68 @@ function fail(message) {
   process.exit(1);
 }
 
+// The bits of each recorded value as read_with_sdk prints the SDK's reading.
+function bitsAt(row, variable, index) {
+  const at = variable.offset + index * typeSizes[variable.type];
+  switch (variable.type) {
+    case 0: return String(row.readInt8(at));
+    case 1: return row.readUInt8(at) !== 0 ? '1' : '0';
+    case 2: return String(row.readInt32LE(at));
+    case 3: case 4: return String(row.readUInt32LE(at));
+    case 5: return String(row.readBigUInt64LE(at));
+    default: throw new Error(`unknown type ${variable.type} of ${variable.name}`);
+  }
+}
+
+// What the SDK's reader found, against the recording.
+function checkSdkReading(output, textFile, frames, variables, lastText, expected) {
+  const lines = fs.readFileSync(output, 'latin1').split('\n').filter((line) => line.length > 0);
+  const header = lines[0].split('\t');
+  if (header[0] !== 'header') fail('the SDK reader printed no header');
+  if (Number(header[1]) !== variables.length) fail(`SDK reader: ${header[1]} variables, recorded ${variables.length}`);
+  if (Number(header[2]) !== frames.length) fail(`SDK reader: ${header[2]} records, recorded ${frames.length}`);
+  if (Number(header[3]) !== expected.start || Number(header[4]) !== expected.end || Number(header[5]) !== expected.laps) {
+    fail(`SDK reader: start/end time ${header[3]}/${header[4]}, ${header[5]} laps; recorded ` +
+         `${expected.start}/${expected.end}, ${expected.laps} laps`);
+  }
+  const named = lines.filter((line) => line.startsWith('var\t')).map((line) => line.split('\t'));
+  named.forEach(([, name, type, count, unit], v) => {
+    const ours = variables[v];
+    if (name !== ours.name || Number(type) !== ours.type || Number(count) !== ours.count || (unit || '') !== ours.unit) {
+      fail(`SDK reader: variable ${v} is ${name} (${type} x ${count}, ${unit}), recorded ${ours.name} ` +
+           `(${ours.type} x ${ours.count}, ${ours.unit})`);
+    }
+  });
+  const rows = lines.filter((line) => line.startsWith('row'));
+  if (rows.length !== frames.length) fail(`SDK reader: ${rows.length} rows, recorded ${frames.length}`);
+  let values = 0;
+  rows.forEach((line, r) => {
+    const read = line.split('\t').slice(1);
+    let k = 0;
+    variables.forEach((variable) => {
+      for (let i = 0; i < variable.count; ++i, ++k) {
+        const ours = bitsAt(frames[r].row, variable, i);
+        if (read[k] !== ours) fail(`SDK reader: row ${r}: ${variable.name}[${i}] reads bits ${read[k]}, recorded ${ours}`);
+        ++values;
+      }
+    });
+  });
+  // The SDK's reader puts its terminating zero on the last byte the header
+  // declares, as its own writer declares the text without one: it gives the
+  // text without its last character (the line end after "..."), as it does
+  // for the simulator's own files.
+  const sdkText = fs.readFileSync(textFile, 'latin1');
+  if (sdkText !== lastText.slice(0, -1)) {
+    let at = 0;
+    while (at < sdkText.length && sdkText[at] === lastText[at]) ++at;
+    fail(`SDK reader: the session text (${sdkText.length} bytes) differs from the one in force at the end ` +
+         `(${lastText.length} bytes) from byte ${at} on`);
+  }
+  return values;
+}
+
 async function main() {
-  const [recordingFile, ibtFile] = process.argv.slice(2);
+  const [recordingFile, ibtFile, sdkOutput, sdkText] = process.argv.slice(2);
   const frames = Array.from(recordingFrames(recordingFile));
   if (frames.length === 0) fail('the recording holds no frames');
   const lastText = frames.reduce((text, frame) => (frame.text.length > 0 ? frame.text : text), '');
@@ -142,6 +203,11 @@ async function main() {
     ++rows;
   }
   if (rows !== frames.length) fail(`the reader finds ${rows} rows, recorded ${frames.length}`);
+  if (sdkOutput) {
+    const sdkValues = checkSdkReading(sdkOutput, sdkText, frames, variables, lastText,
+                                      { start: expectedStart, end: expectedEnd, laps: expectedLaps });
+    console.log(`ibt export check: the SDK's own reader finds the same ${frames.length} rows and ${sdkValues} values`);
+  }
   console.log(`ibt export check: passed: ${rows} rows, ${variables.length} variables, ${values} values, ` +
               `session text of ${lastText.length} bytes, sub-header counts`);
 }
