@@ -31,9 +31,9 @@ class Connector final : public ::Connector {
 
  private:
   PageMappings pages_;
-  platform::Failure attach_failure_;
+  platform::Failure attach_failure_;        // of the first page the last connect() could not get
   std::optional<std::uint64_t> last_mark_;  // of the frame read last
-  std::optional<std::uint64_t> idle_mark_;  // the mark the pages stood still at, after disconnect_idle()  // of the first page the last connect() could not get
+  std::optional<std::uint64_t> idle_mark_;  // where the pages stood still, after disconnect_idle()
 };
 
 }  // namespace ACC
