@@ -70,6 +70,7 @@ TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
 
   int lap_changes = 0;
   double best = 0.0;
+  std::size_t speed_rows = 0, speed_agrees = 0;
   for (std::size_t i = 0; i < rows; ++i) {
     SCOPED_TRACE("row " + std::to_string(i));
     EXPECT_EQ(c["graphics.status"][i], 2.0) << "ACC_LIVE";
@@ -97,13 +98,19 @@ TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
       EXPECT_EQ(c["graphics.completedLaps"][i], c["graphics.completedLaps"][i - 1] + 1);
     }
     // Speed is the derivative of the distance, between updates a row apart.
+    // The pages have no protocol against a copy taken while the simulator
+    // writes them, so a row may pair fields of two updates: on a busy machine
+    // a few do, and the relation must hold for nearly all rows, not all.
     const double step_seconds = graphics_steps / 120.0;
     if (graphics_steps > 0) {
       const double moved = c["graphics.distanceTraveled"][i] - c["graphics.distanceTraveled"][i - 1];
       const double mean_speed = (c["physics.speedKmh"][i] + c["physics.speedKmh"][i - 1]) / 2.0 / 3.6;
-      EXPECT_NEAR(moved / step_seconds, mean_speed, 0.1 * mean_speed + 1.0);
+      ++speed_rows;
+      if (std::abs(moved / step_seconds - mean_speed) <= 0.1 * mean_speed + 1.0) ++speed_agrees;
     }
   }
+  EXPECT_GE(speed_agrees, speed_rows * 9 / 10) << "of " << speed_rows << " rows a step apart";
+  EXPECT_GE(speed_rows, rows / 2);
   EXPECT_GE(lap_changes, 2);
   const double graphics_total = c["graphics.packetId"].back() - c["graphics.packetId"].front();
   const double physics_total = c["physics.packetId"].back() - c["physics.packetId"].front();
