@@ -19,7 +19,7 @@ constexpr std::size_t first_output_piece = std::size_t{64} << 10;
 
 void DeflateStream::End::operator()(z_stream* stream) const noexcept {
   deflateEnd(stream);
-  delete stream;
+  std::default_delete<z_stream>()(stream);  // made by make_unique in the constructor
 }
 
 DeflateStream::DeflateStream() {
@@ -48,7 +48,7 @@ std::size_t DeflateStream::compress(std::span<const std::uint8_t> input, std::sp
 
 void InflateStream::End::operator()(z_stream* stream) const noexcept {
   inflateEnd(stream);
-  delete stream;
+  std::default_delete<z_stream>()(stream);  // made by make_unique in the constructor
 }
 
 InflateStream::InflateStream() {
