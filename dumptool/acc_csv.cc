@@ -16,16 +16,7 @@ std::string unknown_fields_message(const std::vector<std::string>& unknown) {
     known.emplace_back(field.name);
   }
   std::string message = "an ACC recording has no field ";
-  for (std::size_t i = 0; i < unknown.size(); ++i) {
-    if (i > 0) message += ", ";
-    message += "'" + unknown[i] + "'";
-    const auto matches = close_matches(unknown[i], known);
-    if (!matches.empty()) {
-      message += " (close: ";
-      for (std::size_t j = 0; j < matches.size(); ++j) message += (j > 0 ? ", " : "") + matches[j];
-      message += ")";
-    }
-  }
+  message += quoted_with_close_matches(unknown, known);
   return message + "; fields are named PAGE.NAME, such as physics.speedKmh; 'dumptool vars FILE' lists them all";
 }
 

@@ -56,4 +56,20 @@ std::vector<std::string> close_matches(std::string_view name, const std::vector<
   return result;
 }
 
+std::string quoted_with_close_matches(const std::vector<std::string>& unknown,
+                                      const std::vector<std::string>& known) {
+  std::string text;
+  for (std::size_t i = 0; i < unknown.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += "'" + unknown[i] + "'";
+    const auto matches = close_matches(unknown[i], known);
+    if (!matches.empty()) {
+      text += " (close: ";
+      for (std::size_t j = 0; j < matches.size(); ++j) text += (j > 0 ? ", " : "") + matches[j];
+      text += ")";
+    }
+  }
+  return text;
+}
+
 }  // namespace dumptool

@@ -13,4 +13,9 @@ namespace dumptool {
 std::vector<std::string> close_matches(std::string_view name, const std::vector<std::string>& candidates,
                                        std::size_t limit = 5);
 
+// The unknown names quoted and separated by commas, each followed by the
+// close matches among `known`, if any: "'Sped' (close: Speed), 'Gaer'".
+std::string quoted_with_close_matches(const std::vector<std::string>& unknown,
+                                      const std::vector<std::string>& known);
+
 }  // namespace dumptool

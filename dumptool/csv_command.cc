@@ -53,16 +53,7 @@ std::string unknown_names_message(const std::vector<std::string>& unknown, const
   std::vector<std::string> known;
   for (const auto& variable : table.variables()) known.push_back(variable.name);
   std::string message = "the recording has no variable ";
-  for (std::size_t i = 0; i < unknown.size(); ++i) {
-    if (i > 0) message += ", ";
-    message += "'" + unknown[i] + "'";
-    const auto matches = close_matches(unknown[i], known);
-    if (!matches.empty()) {
-      message += " (close: ";
-      for (std::size_t j = 0; j < matches.size(); ++j) message += (j > 0 ? ", " : "") + matches[j];
-      message += ")";
-    }
-  }
+  message += quoted_with_close_matches(unknown, known);
   return message + "; 'dumptool vars FILE' lists them all";
 }
 
