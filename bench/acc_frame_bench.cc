@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "dumper/acc_connector.h"
-#include "emulator/acc_emulator.h"
 #include "formats/acc_pages.h"
+#include "simulators/acc/acc_connector.h"
+#include "simulators/acc/acc_emulator.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "bench/bench_frames.h"
 #include "common/platform/platform.h"
-#include "dumper/iracing_connector.h"
 #include "formats/iracing_layout.h"
+#include "simulators/iracing/iracing_connector.h"
 #include "tools/sim_standin/iracing_memory_layout.h"
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/iracing_variables.h"

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "bench/bench_frames.h"
-#include "formats/dump_writer.h"
-#include "formats/dump_reader.h"
-#include "emulator/iracing_emulator.h"
 #include "formats/acc_pages.h"
+#include "formats/dump_reader.h"
+#include "formats/dump_writer.h"
 #include "formats/iracing_snapshot.h"
+#include "simulators/iracing/iracing_emulator.h"
 
 namespace {
 

@@ -24,7 +24,7 @@ void report_repeats(const DumpWriter& writer, std::ostream& diagnostics) {
 // Records the connected source into one new dump file until it goes down or
 // a stop is requested.
 void record_one_file(const StopSignal& stop, const RecordingSettings& settings,
-                     std::shared_ptr<Connector>& active_source, const RecordingEnvironment& environment) {
+                     std::shared_ptr<Source>& active_source, const RecordingEnvironment& environment) {
   const std::int32_t fps = settings.fps;
   std::ostream& console = *environment.console;
   DumpFile file(environment.directory, utc_time_stamp(environment.wall_clock()),
@@ -65,7 +65,7 @@ void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settin
                          RecordingEnvironment environment) {
   // Declared in this order so the active source is released before the list.
   const SourceList sources = std::move(environment.sources);
-  std::shared_ptr<Connector> active_source;
+  std::shared_ptr<Source> active_source;
   std::ostream& console = *environment.console;
 
   while (!stop.stop_requested()) {

@@ -14,7 +14,7 @@ namespace {
 
 // A line for a source the system would not let us attach to, unless the
 // same line was the last one said about it (`last`).
-void report_refusal(const Connector& source, std::string& last, std::ostream& console) {
+void report_refusal(const Source& source, std::string& last, std::ostream& console) {
   const platform::Failure failure = source.attach_failure();
   if (failure.empty() || failure.missing) return;
   std::ostringstream line;
@@ -59,7 +59,7 @@ struct LastFrame {
 
 // Writes the repeats held back for deadlines that got no new data. A stop
 // requested meanwhile is honoured at once (false), however many are left.
-bool write_repeats(const StopSignal& stop, const Connector& source, DumpWriter& writer, LastFrame& last,
+bool write_repeats(const StopSignal& stop, const Source& source, DumpWriter& writer, LastFrame& last,
                    std::uint64_t& repeats) {
   for (; repeats > 0; --repeats) {
     if (stop.stop_requested()) return false;
@@ -81,7 +81,7 @@ class NewsWatch {
   NewsWatch(double idle_end_seconds, std::int64_t now)
       : idle_end_(idle_end_seconds > 0 ? static_cast<std::int64_t>(std::llround(idle_end_seconds * 1e9)) : 0),
         last_news_(now) {}
-  void saw_frame(const Connector& source, std::int64_t now) {
+  void saw_frame(const Source& source, std::int64_t now) {
     const std::optional<std::uint64_t> mark = source.publication_mark();
     if (mark && has_mark_ && *mark == mark_) return;
     has_mark_ = mark.has_value();
@@ -107,7 +107,7 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
   if (context.fps < 1) throw std::invalid_argument("Invalid fps value: " + std::to_string(context.fps));
   if (!*context.active_source) throw std::invalid_argument("No connected source to record from");
   const std::int32_t timeout_ms = 1000 / context.fps;
-  Connector& source = **context.active_source;
+  Source& source = **context.active_source;
   DumpWriter& writer = *context.writer;
   std::int32_t& empty_reads = *context.empty_reads;
 

@@ -10,19 +10,19 @@
 
 #include "common/pacing.h"
 #include "common/stop_signal.h"
-#include "dumper/connector.h"
-#include "formats/dump_writer.h"
 #include "dumper/sources.h"
+#include "formats/dump_writer.h"
+#include "simulators/source.h"
 
 // What wait_for_connection works on; it owns nothing.
 struct WaitContext {
   const SourceList* sources = nullptr;
-  std::shared_ptr<Connector>* active_source = nullptr;
+  std::shared_ptr<Source>* active_source = nullptr;
 };
 
 // What record_frames works on; it owns nothing.
 struct RecordContext {
-  std::shared_ptr<Connector>* active_source = nullptr;
+  std::shared_ptr<Source>* active_source = nullptr;
   DumpWriter* writer = nullptr;
   std::int32_t* empty_reads = nullptr;  // consecutive empty reads so far
   std::int32_t fps = 0;                 // 1 to 60

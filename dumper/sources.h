@@ -4,9 +4,10 @@
 #include <memory>
 #include <vector>
 
-#include "dumper/connector.h"
+#include "simulators/source.h"
 
-using SourceList = std::vector<std::shared_ptr<Connector>>;
+using SourceList = std::vector<std::shared_ptr<Source>>;
 
-// iRacing first, then ACC: when both run, iRacing is recorded.
+// One per simulator, in the table's polling order: when two run, the first is
+// recorded.
 SourceList make_sources();

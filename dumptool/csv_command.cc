@@ -15,6 +15,7 @@
 #include "dumptool/frame_progress.h"
 #include "formats/acc_pages.h"
 #include "formats/iracing_recording.h"
+#include "simulators/simulator.h"
 
 namespace options = boost::program_options;
 
@@ -147,8 +148,8 @@ void finish_output(ReplacingFile* output, std::ostream& out, bool wrote) {
 int run_csv(CommandLine& command_line) {
   const auto& values = command_line.values();
   auto frames = open_recording(command_line.file());
-  const bool acc = frames->header().source_id == ACC::acc_source_id;
-  if (!acc && frames->header().source_id != iRacing::iracing_source_id) {
+  const bool acc = payload_codec(frames->header().source_id) == PayloadCodec::acc_pages;
+  if (!acc && payload_codec(frames->header().source_id) != PayloadCodec::iracing_snapshot) {
     throw UsageError("csv reads recordings of iRacing and ACC only, and this one's source is neither");
   }
   const FrameRange range = select_frames(*frames, values);

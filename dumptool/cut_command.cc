@@ -13,6 +13,7 @@
 #include "dumptool/record_copier.h"
 #include "formats/dump_writer.h"
 #include "formats/iracing_recording.h"
+#include "simulators/simulator.h"
 
 namespace options = boost::program_options;
 
@@ -109,7 +110,7 @@ int run_cut(const CommandLine& command_line) {
   std::size_t written = 0;
   try {
     DumpWriter writer(out, frames->header().fps, frames->header().source_id);
-    if (frames->header().source_id == iRacing::iracing_source_id) {
+    if (payload_codec(frames->header().source_id) == PayloadCodec::iracing_snapshot) {
       written = cut_iracing(*frames, range, copier, writer, out, damage, progress);
     } else {
       written = cut_other(*frames, range, copier, out, damage, progress);

@@ -14,6 +14,7 @@
 #include "formats/acc_fields.h"
 #include "formats/acc_pages.h"
 #include "formats/iracing_recording.h"
+#include "simulators/simulator.h"
 
 namespace options = boost::program_options;
 
@@ -118,7 +119,7 @@ AccSession acc_session_of(const ACC::PageBytes& pages) {
 }
 
 void read_other(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progress) {
-  const bool acc = frames.header().source_id == ACC::acc_source_id;
+  const bool acc = payload_codec(frames.header().source_id) == PayloadCodec::acc_pages;
   FramePayload payload;
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
     try {
@@ -148,9 +149,8 @@ RecordingFacts gather(DumpFrames& frames, const std::filesystem::path& path) {
   RecordingFacts facts;
   const DumpHeader& header = frames.header();
   facts.source = printable_source(header.source_id);
-  facts.simulator = header.source_id == iRacing::iracing_source_id ? "iRacing"
-                    : header.source_id == ACC::acc_source_id      ? "ACC"
-                                                                  : "unknown";
+  const Simulator* simulator = find_simulator(header.source_id);
+  facts.simulator = simulator ? std::string(simulator->name) : "unknown";
   facts.fps = header.fps;
   facts.frames = frames.size();
   std::error_code error;
@@ -158,7 +158,7 @@ RecordingFacts gather(DumpFrames& frames, const std::filesystem::path& path) {
   for (const auto& record : frames.index().records()) facts.bytes_inflated += record.sizes.uncompressed_size;
 
   FrameProgress progress("info", frames.size());
-  if (header.source_id == iRacing::iracing_source_id) {
+  if (payload_codec(header.source_id) == PayloadCodec::iracing_snapshot) {
     read_iracing(frames, facts, progress);
   } else {
     read_other(frames, facts, progress);

@@ -10,6 +10,7 @@
 #include "formats/dump_frames.h"
 #include "formats/iracing_recording.h"
 #include "formats/iracing_variable_table.h"
+#include "simulators/simulator.h"
 
 namespace {
 
@@ -81,8 +82,8 @@ const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept {
 
 ReportRecording read_report_recording(const std::filesystem::path& path, ProgressLine* progress) {
   DumpFrames frames(path);
-  const bool iracing = frames.header().source_id == iRacing::iracing_source_id;
-  if (!iracing && frames.header().source_id != ACC::acc_source_id) {
+  const bool iracing = payload_codec(frames.header().source_id) == PayloadCodec::iracing_snapshot;
+  if (!iracing && payload_codec(frames.header().source_id) != PayloadCodec::acc_pages) {
     std::ostringstream message;
     message << "a report is not available for this recording: '" << path.string() << "' holds ";
     write_source_id(message, frames.header().source_id);

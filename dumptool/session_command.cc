@@ -9,6 +9,7 @@
 #include "dumptool/damage_report.h"
 #include "formats/iracing_recording.h"
 #include "formats/iracing_session_text.h"
+#include "simulators/simulator.h"
 
 namespace options = boost::program_options;
 
@@ -40,7 +41,7 @@ int answer_query(const std::string& text, const std::string& path) {
 
 int run_session(const CommandLine& command_line) {
   auto frames = open_recording(command_line.file());
-  if (frames->header().source_id != iRacing::iracing_source_id) {
+  if (payload_codec(frames->header().source_id) != PayloadCodec::iracing_snapshot) {
     throw UsageError("session needs an iRacing recording: ACC recordings carry no session text");
   }
   const double at = seconds_option(command_line.values(), "at", 0.0);

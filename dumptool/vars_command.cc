@@ -11,6 +11,7 @@
 #include "dumptool/frame_progress.h"
 #include "formats/acc_fields.h"
 #include "formats/iracing_recording.h"
+#include "simulators/simulator.h"
 
 namespace dumptool {
 
@@ -97,14 +98,14 @@ void print_acc_fields(std::ostream& out) {
 
 int run_vars(const CommandLine& command_line) {
   auto frames = open_recording(command_line.file());
-  if (frames->header().source_id == ACC::acc_source_id) {
+  if (payload_codec(frames->header().source_id) == PayloadCodec::acc_pages) {
     print_acc_fields(std::cout);
     std::cout.flush();
     // The index's damage still counts, as for every command.
     DamageReport damage(*frames, frames->size());
     return damage.finish();
   }
-  if (frames->header().source_id != iRacing::iracing_source_id) {
+  if (payload_codec(frames->header().source_id) != PayloadCodec::iracing_snapshot) {
     throw UsageError("vars reads recordings of iRacing and ACC only, and this one's source is neither");
   }
   DamageReport damage(*frames, frames->size());

@@ -129,7 +129,7 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
   const auto entry = table.find(source_id);
   if (entry == table.end())
     throw ExplainedError<std::out_of_range>("invalid map<K, T> key", unknown_source_explanation(source_id, table));
-  const std::shared_ptr<Emulator> producer = entry->second;
+  const std::shared_ptr<Producer> producer = entry->second;
 
   write_source_id(std::cout << "Using emulator: ", source_id) << std::endl;
   producer->start();

@@ -1,11 +1,9 @@
 #include "emulator/producer_table.h"
 
-#include "emulator/acc_emulator.h"
-#include "emulator/iracing_emulator.h"
+#include "simulators/simulator.h"
 
 ProducerTable make_producer_table() {
   ProducerTable table;
-  table.emplace(ACC::Emulator::source_id(), std::make_shared<ACC::Emulator>());
-  table.emplace(iRacing::Emulator::source_id(), std::make_shared<iRacing::Emulator>());
+  for (const Simulator& simulator : simulators()) table.emplace(simulator.source_id, simulator.make_producer());
   return table;
 }

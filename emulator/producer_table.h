@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "common/source_id.h"
-#include "emulator/emulator.h"
+#include "simulators/producer.h"
 
-using ProducerTable = std::map<SourceId, std::shared_ptr<Emulator>>;
+using ProducerTable = std::map<SourceId, std::shared_ptr<Producer>>;
 
-// Constructs every producer (none is started): "accz" first, then "irac".
+// Constructs one producer per simulator (none is started).
 ProducerTable make_producer_table();

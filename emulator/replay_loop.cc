@@ -42,7 +42,7 @@ std::string progress_text(const DumpFrames& frames, std::size_t frame, double sp
   return text.str();
 }
 
-ReplayEnd run_replay_loop(const StopSignal& stop, Emulator& producer, DumpFrames& frames, const ReplayPlan& plan,
+ReplayEnd run_replay_loop(const StopSignal& stop, Producer& producer, DumpFrames& frames, const ReplayPlan& plan,
                           const ReplayTiming& timing, const KeySource& keys, ProgressLine& progress) {
   for (std::size_t frame = plan.first; frame-- > 0;) {
     if (!producer.take_earlier_frame(frames.read(frame))) break;

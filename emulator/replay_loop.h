@@ -11,8 +11,8 @@
 #include "common/platform/platform.h"
 #include "common/progress_line.h"
 #include "common/stop_signal.h"
-#include "emulator/emulator.h"
 #include "formats/dump_frames.h"
+#include "simulators/producer.h"
 
 enum class ReplayEnd { end_of_file, stopped };
 
@@ -51,7 +51,7 @@ struct ReplayTiming {
 // while paused, '+' and '-' double and halve the speed (within 0.1 to 16).
 // While paused nothing is written. The progress line shows the position.
 // Errors of the reader and the producer pass through.
-ReplayEnd run_replay_loop(const StopSignal& stop, Emulator& producer, DumpFrames& frames, const ReplayPlan& plan,
+ReplayEnd run_replay_loop(const StopSignal& stop, Producer& producer, DumpFrames& frames, const ReplayPlan& plan,
                           const ReplayTiming& timing, const KeySource& keys, ProgressLine& progress);
 
 // The progress line's text, e.g. "01:05 / 12:00  frame 3900 / 43200  speed 1x  loop 1".

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "common/byte_coding.h"
-#include "dumper/acc_connector.h"
-#include "emulator/acc_emulator.h"
 #include "formats/acc_pages.h"
 #include "formats/acc_readiness.h"
+#include "simulators/acc/acc_connector.h"
+#include "simulators/acc/acc_emulator.h"
 #include "fuzz_support.h"
 
 namespace {

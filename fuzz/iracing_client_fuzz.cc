@@ -17,10 +17,10 @@
 
 #include "common/platform/fuzz_seams.h"
 #include "common/platform/platform.h"
-#include "dumper/iracing_client.h"
-#include "dumper/iracing_connector.h"
 #include "formats/iracing_layout.h"
 #include "formats/iracing_snapshot.h"
+#include "simulators/iracing/iracing_client.h"
+#include "simulators/iracing/iracing_connector.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "emulator/iracing_emulator.h"
 #include "formats/iracing_snapshot.h"
+#include "simulators/iracing/iracing_emulator.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -12,10 +12,11 @@ cd "$(dirname "$0")/.."
 declare -A allowed=(
   [common]="common"
   [formats]="common formats"
-  [dumper]="common formats dumper"
-  [emulator]="common formats emulator"
-  [dumptool]="common formats dumptool"
-  [tools]="common formats tools"
+  [simulators]="common formats simulators"
+  [dumper]="common formats simulators dumper"
+  [emulator]="common formats simulators emulator"
+  [dumptool]="common formats simulators dumptool"
+  [tools]="common formats simulators tools"
 )
 
 breaches=0

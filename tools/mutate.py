@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Mutation testing of the product code: plants one small fault at a time in
-formats/, dumper/, emulator/, dumptool/ and common/, rebuilds, runs the tests and lists
+formats/, simulators/, dumper/, emulator/, dumptool/ and common/, rebuilds, runs the tests and lists
 the faults no test noticed (the survivors).
 
 Mutations: flip a comparison (< <= > >= == !=), drop a statement, swap the
@@ -33,10 +33,10 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-PRODUCT_FOLDERS = ("formats", "dumper", "emulator", "dumptool", "common")
+PRODUCT_FOLDERS = ("formats", "simulators", "dumper", "emulator", "dumptool", "common")
 # Sampled first and more densely: the container and the iRacing path, where
 # a silent fault costs recorded data.
-PRIORITY = re.compile(r"^formats/|^dumper/iracing_|^emulator/iracing_")
+PRIORITY = re.compile(r"^formats/|^simulators/")
 
 # Stages of (targets to build, command to run): a mutant the unit tests
 # kill costs no link of the end-to-end programs.

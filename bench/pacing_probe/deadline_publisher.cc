@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "emulator/iracing_emulator.h"
 #include "formats/dump_frames.h"
+#include "simulators/iracing/iracing_emulator.h"
 
 namespace probe {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/platform/platform.h"
-#include "dumper/acc_connector.h"
 #include "formats/acc_pages.h"
+#include "simulators/acc/acc_connector.h"
 #include "unit/scoped_name_prefix.h"
 
 // A page that is there but cannot be mapped (it holds no byte) is a refusal

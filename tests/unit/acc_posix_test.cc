@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "common/platform/platform.h"
-#include "emulator/acc_emulator.h"
 #include "formats/acc_pages.h"
+#include "simulators/acc/acc_emulator.h"
 #include "unit/error_message.h"
 #include "unit/scoped_name_prefix.h"
 

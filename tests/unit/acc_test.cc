@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "common/byte_coding.h"
-#include "dumper/acc_connector.h"
-#include "emulator/acc_emulator.h"
-#include "formats/acc_pages.h"
 #include "formats/acc_page_mapping.h"
+#include "formats/acc_pages.h"
 #include "formats/acc_readiness.h"
+#include "simulators/acc/acc_connector.h"
+#include "simulators/acc/acc_emulator.h"
 #include "unit/scoped_name_prefix.h"
 
 namespace {

@@ -24,7 +24,7 @@ platform::Failure denied(const std::string& object) {
 
 // Refuses every connect with the failures given, one per poll; stops the
 // wait after the last.
-class RefusedSource : public Connector {
+class RefusedSource : public Source {
  public:
   RefusedSource(std::vector<platform::Failure> failures, std::atomic<bool>& stop)
       : failures_(std::move(failures)), stop_(stop) {}
@@ -81,7 +81,7 @@ TEST(FailureReason, ARefusedSourceIsReportedOncePerReason) {
                                      platform::Failure()},
       stop);
   const SourceList sources{source};
-  std::shared_ptr<Connector> active;
+  std::shared_ptr<Source> active;
   std::ostringstream console;
   EXPECT_FALSE(wait_for_connection(StopSignal::watching(stop), WaitContext{&sources, &active}, 1.0,
                                    dump_test::stepping_clock(1'000'000), [](std::int32_t) {}, console));

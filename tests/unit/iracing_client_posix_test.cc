@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "dumper/iracing_client.h"
+#include "simulators/iracing/iracing_client.h"
 #include "unit/iracing_test_support.h"
 #include "unit/scoped_name_prefix.h"
 

@@ -1,4 +1,4 @@
-#include "dumper/iracing_client.h"
+#include "simulators/iracing/iracing_client.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "dumper/iracing_connector.h"
+#include "simulators/iracing/iracing_connector.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "dumper/iracing_client.h"
 #include "formats/iracing_snapshot.h"
+#include "simulators/iracing/iracing_client.h"
 #include "unit/iracing_test_support.h"
 #include "unit/scoped_name_prefix.h"
 

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 // A source that follows a script and logs every connect; a connect past the
 // script requests a stop.
-class ScriptedSource : public Connector {
+class ScriptedSource : public Source {
  public:
   ScriptedSource(std::string id, std::vector<std::string>& log, std::atomic<bool>& stop)
       : id_(std::move(id)), log_(log), stop_(stop) {}
@@ -90,7 +90,7 @@ struct Recorder : ::testing::Test {
 TEST_F(Recorder, SourcesArePolledInOrderAndTheFirstToConnectWins) {
   const auto acc = std::make_shared<ScriptedSource>("accz", calls, stop_flag);
   const SourceList sources{iracing, acc};
-  std::shared_ptr<Connector> active;
+  std::shared_ptr<Source> active;
   const auto wait = [&] {
     return wait_for_connection(StopSignal::watching(stop_flag), WaitContext{&sources, &active}, 1.0,
                                stepping_clock(1'000'000), [](std::int32_t) {}, console);
@@ -168,9 +168,9 @@ struct PacedRecording : ::testing::Test {
     std::int64_t takes = 0;      // nanoseconds the read keeps the caller
     std::optional<std::uint64_t> mark{};  // the source's publication mark after a frame
   };
-  class Source : public Connector {
+  class PacedSource : public ::Source {
    public:
-    explicit Source(PacedRecording& test) : test_(test) {}
+    explicit PacedSource(PacedRecording& test) : test_(test) {}
     bool connect(std::int32_t) override { return true; }
     void disconnect() override { ++test_.disconnects; }
     void disconnect_idle() override { ++test_.idle_disconnects; }
@@ -212,7 +212,7 @@ struct PacedRecording : ::testing::Test {
   double idle_end_seconds = 0.0;
   std::atomic<bool> stop_flag{false};
   std::ostringstream console;
-  std::shared_ptr<Connector> source = std::make_shared<Source>(*this);
+  std::shared_ptr<::Source> source = std::make_shared<PacedSource>(*this);
   std::int32_t empty_reads = 0;
 
   // Records at `fps` into `out`; record_frames' result.
@@ -280,10 +280,10 @@ TEST_F(PacedRecording, AReadWithoutNewDataRepeatsTheNewestFrame) {
 // A frame carrying a part that it carries only when it changed is repeated
 // without it: compressed once, then the same record for every deadline.
 TEST_F(PacedRecording, ARepeatLeavesOutWhatAFrameCarriesOnlyWhenItChanged) {
-  script = {{{Source::carried, 1}, 0}, {{}, 0}, {{}, 0}, {{Source::carried, 2}, 0}, {{}, 0}, {{3}, 0}};
+  script = {{{PacedSource::carried, 1}, 0}, {{}, 0}, {{}, 0}, {{PacedSource::carried, 2}, 0}, {{}, 0}, {{3}, 0}};
   const Result result = run(30);
-  EXPECT_EQ(result.bytes, header(30) + record({Source::carried, 1}) + record({1}) + record({1}) +
-                              record({Source::carried, 2}) + record({2}) + record({3}));
+  EXPECT_EQ(result.bytes, header(30) + record({PacedSource::carried, 1}) + record({1}) + record({1}) +
+                              record({PacedSource::carried, 2}) + record({2}) + record({3}));
   EXPECT_EQ(result.repeats, 3u);
 }
 

@@ -26,7 +26,7 @@ std::filesystem::path numbered_frames(const TempDirectory& directory, int fps, i
   return directory.write("frames.bin", bytes);
 }
 
-struct RecordingProducer : Emulator {
+struct RecordingProducer : Producer {
   std::int64_t* now = nullptr;
   std::int64_t work = 0;             // what each frame costs on the clock
   std::map<int, std::int64_t> slow;  // frame number: its own cost

@@ -11,7 +11,7 @@ namespace {
 using namespace dump_test;
 
 // Logs its release on the console.
-struct FakeProducer : Emulator {
+struct FakeProducer : Producer {
   bool start_fails = false;
   ~FakeProducer() override { std::cout << "(producer released)\n"; }
   void start() override {

@@ -9,6 +9,10 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "formats/acc_pages.h"
+#include "formats/iracing_layout.h"
+#include "simulators/simulator.h"
+
 namespace {
 
 // Beyond this the stand-in could not keep up anyway; it only guards
@@ -98,10 +102,19 @@ std::vector<double> parse_lap_seconds(const std::string& text) {
                               " lap times in seconds, each at least 1, separated by commas, not '" + text + "'");
 }
 
+// The modes are the simulator table's; each needs a publisher here.
 StandinSimulator parse_simulator(const std::string& text) {
-  if (text == "iracing") return StandinSimulator::iracing;
-  if (text == "acc") return StandinSimulator::acc;
-  throw std::invalid_argument("the value of --sim must be 'iracing' or 'acc', not '" + text + "'");
+  if (const Simulator* simulator = find_standin_mode(text)) {
+    if (simulator->source_id == iRacing::iracing_source_id) return StandinSimulator::iracing;
+    if (simulator->source_id == ACC::acc_source_id) return StandinSimulator::acc;
+  }
+  std::string modes;
+  const auto table = simulators();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (i > 0) modes += i + 1 == table.size() ? " or " : ", ";
+    modes += "'" + std::string(table[i].standin_mode) + "'";
+  }
+  throw std::invalid_argument("the value of --sim must be " + modes + ", not '" + text + "'");
 }
 
 }  // namespace

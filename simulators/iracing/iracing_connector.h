@@ -7,12 +7,12 @@
 #include <optional>
 #include <vector>
 
-#include "dumper/connector.h"
 #include "formats/iracing_layout.h"
+#include "simulators/source.h"
 
 namespace iRacing {
 
-class Connector final : public ::Connector {
+class Connector final : public ::Source {
  public:
   // Attaches and waits for a first new row, which is not recorded: frames
   // start with the next newer one.

@@ -1,10 +1,10 @@
-#include "dumper/iracing_connector.h"
+#include "simulators/iracing/iracing_connector.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "dumper/iracing_client.h"
 #include "formats/iracing_snapshot.h"
+#include "simulators/iracing/iracing_client.h"
 
 namespace iRacing {
 

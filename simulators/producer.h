@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-class Emulator {
+class Producer {
  public:
   // Creates or opens the simulator's named objects; throws
   // std::runtime_error with the reason on failure.
@@ -30,5 +30,5 @@ class Emulator {
   virtual void begin_pass() {}
 
   // Releases like stop().
-  virtual ~Emulator() = default;
+  virtual ~Producer() = default;
 };

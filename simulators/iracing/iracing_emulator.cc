@@ -1,4 +1,4 @@
-#include "emulator/iracing_emulator.h"
+#include "simulators/iracing/iracing_emulator.h"
 
 #include <algorithm>
 #include <array>

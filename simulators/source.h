@@ -8,7 +8,7 @@
 #include "common/source_id.h"
 #include "formats/frame_payload.h"
 
-class Connector {
+class Source {
  public:
   // Tries to attach, waiting at most `timeout_ms`; true when attached and
   // ready to read. May be called again after false and after disconnect().
@@ -36,5 +36,5 @@ class Connector {
   // Why the last connect() could not attach when the system refused it;
   // empty when it attached, or when the simulator is simply not running.
   virtual platform::Failure attach_failure() const { return {}; }
-  virtual ~Connector() = default;
+  virtual ~Source() = default;
 };

@@ -1,4 +1,4 @@
-#include "emulator/acc_emulator.h"
+#include "simulators/acc/acc_emulator.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <optional>
 
-#include "dumper/connector.h"
 #include "formats/acc_page_mapping.h"
+#include "simulators/source.h"
 
 namespace ACC {
 
-class Connector final : public ::Connector {
+class Connector final : public ::Source {
  public:
   // Attaches to the three pages, when all exist, and tests that the
   // simulator runs. Never creates a page and never waits; the timeout is

@@ -11,12 +11,12 @@
 
 #include "common/platform/platform.h"
 #include "common/source_id.h"
-#include "emulator/emulator.h"
 #include "formats/iracing_layout.h"
+#include "simulators/producer.h"
 
 namespace iRacing {
 
-class Emulator final : public ::Emulator {
+class Emulator final : public ::Producer {
  public:
   Emulator() noexcept = default;
   Emulator(const Emulator&) = delete;

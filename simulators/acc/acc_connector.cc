@@ -1,4 +1,4 @@
-#include "dumper/acc_connector.h"
+#include "simulators/acc/acc_connector.h"
 
 #include <algorithm>
 #include <cstring>

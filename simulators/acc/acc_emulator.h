@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "common/source_id.h"
-#include "emulator/emulator.h"
 #include "formats/acc_page_mapping.h"
+#include "simulators/producer.h"
 
 namespace ACC {
 
-class Emulator final : public ::Emulator {
+class Emulator final : public ::Producer {
  public:
   Emulator() noexcept = default;
   Emulator(const Emulator&) = delete;
