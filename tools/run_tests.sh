@@ -22,6 +22,11 @@ if [[ $windows == auto ]] && command -v x86_64-w64-mingw32-g++-posix >/dev/null 
 fi
 
 jobs=$(nproc)
+# The end-to-end tests wait for frames in real time, each under names and in
+# a directory of its own, so they run one more at a time than there are cores.
+test_jobs=$((jobs + 1))
+# Each step says when it began, so the run's critical path can be read off.
+step() { echo "== [$SECONDS s] $*"; }
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 declare -A background  # the process of each build started behind the tests
@@ -38,10 +43,10 @@ build_behind() {  # <name> <command...>: starts the command in the background
 wait_for_build() {  # <name>: its log, and its failure as the script's
   local name=$1 status=0
   wait "${background[$name]}" || status=$?
-  echo "== $name (built in the background)"
+  step "$name (built in the background)"
   if ((status != 0)); then
     cat "$logs/$name.log"
-    echo "== $name: FAILED" >&2
+    step "$name: FAILED" >&2
     exit "$status"
   fi
   tail -n 3 "$logs/$name.log"
@@ -51,48 +56,54 @@ build_preset() {  # <preset>
   cmake --build --preset "$1" -j "$jobs"
 }
 build_the_rest() {
+  # Only built, so that they cannot rot; their figures are taken on request.
+  if cmake --build --preset default --target help | grep '^benchmarks:' >/dev/null; then
+    cmake --build --preset default --target benchmarks -j "$jobs"
+  fi
   tools/run_fuzzers.sh --build-only
   if [[ $windows == yes ]]; then
     tools/windows/run_tests_under_wine.sh --build-only
   fi
 }
 
-echo "== layering"
+step "layering"
 tools/check_layering.sh
 
-echo "== default: build"
+step "default: build"
 build_preset default
 build_behind asan build_preset asan
-echo "== default: test"
-ctest --preset default -j "$jobs"
+step "default: test"
+ctest --preset default -j "$test_jobs"
 wait_for_build asan
 
 build_behind fuzz-and-windows build_the_rest
-echo "== asan: test"
-ctest --preset asan -j "$jobs"
+step "asan: test"
+ctest --preset asan -j "$test_jobs"
 wait_for_build fuzz-and-windows
 
 # Brief, so that it cannot rot; the times it prints are reported, not judged.
-echo "== default: pacing as a consumer sees it"
+step "default: pacing as a consumer sees it"
 tools/pacing_probe.sh build/default
 
 # Every fuzz target for a fixed, brief number of executions.
-echo "== fuzz"
+step "fuzz"
 tools/run_fuzzers.sh
 
-echo "== report: render a lap report in headless Chromium"
+step "report: render a lap report in headless Chromium"
 tools/check_report_in_browser.sh build/default
 
-echo "== .ibt export: read by an independent reader"
+step ".ibt export: read by an independent reader"
 tools/check_ibt_export.sh build/default
 
-echo "== session text: queries answered as the simulator's SDK answers them"
+step "session text: queries answered as the simulator's SDK answers them"
 tools/check_session_query.sh build/default
 
-echo "== stand-in variables: every one as the simulator's published list has it"
+step "stand-in variables: every one as the simulator's published list has it"
 tools/check_standin_variables.sh build/default
 
 if [[ $windows == yes ]]; then
-  echo "== windows: cross-build and test under Wine"
+  step "windows: cross-build and test under Wine"
   tools/windows/run_tests_under_wine.sh --build-e2e
 fi
+
+step "all tests passed"
