@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "formats/dump_file_errors.h"
 #include "formats/iracing_layout.h"
+#include "formats/payload_damage.h"
 
 namespace iRacing {
 
@@ -26,7 +28,7 @@ DamagedFrameError::DamagedFrameError(std::size_t frame, std::uint64_t offset, co
 
 void require_iracing_recording(const DumpFrames& frames) {
   if (frames.header().source_id != iracing_source_id) {
-    throw std::invalid_argument("not an iRacing recording (its source is '" + source_text(frames.header().source_id) +
+    throw NotIracingRecordingError("not an iRacing recording (its source is '" + source_text(frames.header().source_id) +
                                 "')");
   }
 }
@@ -47,12 +49,15 @@ Snapshot RecordingWalk::read_snapshot(std::size_t frame) {
   FramePayload payload;
   try {
     payload = frames_.read(frame);
-  } catch (const std::invalid_argument&) {
+  } catch (const DumpInputError& error) {
+    if (error.kind() != DumpErrorKind::damaged) throw;  // an I/O error is no damaged frame
     throw DamagedFrameError(frame, offset, "its compressed data does not inflate");
   }
+  // Only damage is reported as damage: anything else the decoder throws is
+  // a fault of the program, and goes on as it is.
   try {
     return parse_snapshot(payload);
-  } catch (const std::logic_error& error) {  // invalid_argument, length_error
+  } catch (const PayloadDamage& error) {
     throw DamagedFrameError(frame, offset, error.what());
   }
 }

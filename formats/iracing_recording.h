@@ -34,7 +34,14 @@ class DamagedFrameError : public std::runtime_error {
   std::string reason_;
 };
 
-// Throws std::invalid_argument, naming the source found, unless `frames`
+// A recording of another source where one of iRacing is needed: what() is
+// "not an iRacing recording (its source is '<id>')".
+class NotIracingRecordingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Throws NotIracingRecordingError, naming the source found, unless `frames`
 // holds an iRacing recording.
 void require_iracing_recording(const DumpFrames& frames);
 
