@@ -5,7 +5,6 @@
 
 #include "formats/dump_file_errors.h"
 #include "formats/iracing_layout.h"
-#include "formats/payload_damage.h"
 
 namespace iRacing {
 
@@ -53,13 +52,7 @@ Snapshot RecordingWalk::read_snapshot(std::size_t frame) {
     if (error.kind() != DumpErrorKind::damaged) throw;  // an I/O error is no damaged frame
     throw DamagedFrameError(frame, offset, "its compressed data does not inflate");
   }
-  // Only damage is reported as damage: anything else the decoder throws is
-  // a fault of the program, and goes on as it is.
-  try {
-    return parse_snapshot(payload);
-  } catch (const PayloadDamage& error) {
-    throw DamagedFrameError(frame, offset, error.what());
-  }
+  return decode_frame_payload(frame, offset, [&payload] { return parse_snapshot(payload); });
 }
 
 // Frames carry the text only when it changed, so the one in force at `frame`
