@@ -1,7 +1,8 @@
 #include "common/explained_error.h"
 
-#include <cerrno>
 #include <system_error>
+
+#include "common/console_texts.h"
 
 std::string reason_line(const platform::Failure& failure) {
   if (failure.empty()) return {};
@@ -13,9 +14,9 @@ std::string reason_line(const platform::Failure& failure) {
 platform::Failure file_failure(int error, const std::string& path) {
   if (error == 0) return {};
   platform::Failure failure;
-  failure.reason = std::generic_category().message(error);
+  failure.code = std::error_code(error, std::generic_category());
+  failure.reason = failure.code.message();
   failure.object = "file " + path;
-  failure.missing = error == ENOENT;
   return failure;
 }
 
@@ -24,7 +25,7 @@ ExplainedError<std::runtime_error> platform_error(const std::string& message, co
 }
 
 void report_error(std::ostream& out, const std::exception& error) {
-  out << "An error occurred: " << error.what() << std::endl;
+  out << console_text::error_heading << error.what() << std::endl;
   const auto* explained = dynamic_cast<const ErrorExplanation*>(&error);
   if (explained != nullptr && !explained->explanation().empty()) out << explained->explanation() << std::endl;
 }

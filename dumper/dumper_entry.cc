@@ -4,37 +4,37 @@
 
 #include <cmath>
 #include <exception>
+#include <string>
 
 #include "common/command_line.h"
+#include "common/console_texts.h"
 #include "common/explained_error.h"
 #include "common/stop_signal.h"
 #include "common/version.h"
 #include "dumper/recording_cycle.h"
+#include "formats/dump_format.h"
 
 namespace options = boost::program_options;
 
 namespace {
 
 constexpr int default_fps = 5;
-constexpr int lowest_fps = 1;
-constexpr int highest_fps = 60;
 constexpr double longest_idle_end_seconds = 86400.0;
+
+std::string fps_range() {
+  return "[" + std::to_string(lowest_recording_fps) + ", " + std::to_string(highest_recording_fps) + "]";
+}
 
 options::options_description make_option_table() {
   options::options_description table("Allowed options", 80, 40);
+  const std::string fps_help = "Frames per second " + fps_range();
   table.add_options()
       ("help", "Produce help message")
       ("version", "Print the version and exit")
-      ("fps", options::value<int>()->default_value(default_fps), "Frames per second [1, 60]")
+      ("fps", options::value<int>()->default_value(default_fps), fps_help.c_str())
       ("idle-end", options::value<double>(),
        "End a recording when the simulator has published nothing new for this many seconds (0, 86400]");
   return table;
-}
-
-bool is_accepted_fps(int fps) noexcept {
-  // In unsigned arithmetic so the lowest int cannot overflow.
-  return static_cast<unsigned>(fps) - static_cast<unsigned>(lowest_fps) <=
-         static_cast<unsigned>(highest_fps - lowest_fps);
 }
 
 bool is_accepted_idle_end(double seconds) noexcept {
@@ -56,7 +56,7 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
     store_command_line(argc, argv, table, values);
     if (values.count("help") != 0) {
       out << help_heading("dumper") << "\n" << table << "\n";
-      return 1;
+      return console_text::help_exit_code;
     }
     if (values.count("version") != 0) {
       out << version_line("dumper") << std::endl;
@@ -69,9 +69,9 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   }
 
   const int fps = values["fps"].as<int>();
-  if (!is_accepted_fps(fps)) {
+  if (!is_recording_fps(fps)) {
     out << "Invalid fps value: " << fps << std::endl;
-    out << "Accepted values are [1, 60]" << std::endl;
+    out << "Accepted values are " << fps_range() << std::endl;
     return 1;
   }
   RecordingSettings settings;
@@ -94,7 +94,7 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   // Asked to end by SIGTERM or SIGHUP: with every name released by now, the
   // process ends by that signal, without the closing lines.
   end_if_termination_requested();
-  out << "Dumper thread stopped." << std::endl;
-  out << "You can now close this window." << std::endl;
+  out << console_text::dumper_stopped << std::endl;
+  out << console_text::close_window << std::endl;
   return 0;
 }

@@ -16,7 +16,7 @@ namespace {
 // same line was the last one said about it (`last`).
 void report_refusal(const Source& source, std::string& last, std::ostream& console) {
   const platform::Failure failure = source.attach_failure();
-  if (failure.empty() || failure.missing) return;
+  if (failure.empty() || failure.missing()) return;
   std::ostringstream line;
   line << "Cannot attach to ";
   write_source_id(line, source.source_id()) << ": " << failure.reason;

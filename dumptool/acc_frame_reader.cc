@@ -1,14 +1,11 @@
 #include "dumptool/acc_frame_reader.h"
 
-#include <stdexcept>
 #include <string>
 
 namespace dumptool {
 
 std::optional<ACC::PageBytes> AccFrameReader::read(std::size_t frame) {
-  try {
-    frames_.read(frame, payload_);
-  } catch (const std::invalid_argument&) {
+  if (!frames_.read_if_intact(frame, payload_)) {
     damage_.damaged_frame(frame, frames_.index().records()[frame].offset, "its compressed data does not inflate");
     return std::nullopt;
   }

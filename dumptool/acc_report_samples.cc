@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "common/console_texts.h"
 #include "formats/acc_fields.h"
 
 namespace {
@@ -117,11 +118,9 @@ void read_acc_samples(DumpFrames& frames, ReportRecording& recording, ProgressLi
   progress_along.reserve(frames.size());
   FramePayload payload;
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
-    try {
-      frames.read(frame, payload);
-    } catch (const std::invalid_argument& error) {
+    if (!frames.read_if_intact(frame, payload)) {
       if (recording.unreadable_frames++ == 0) {
-        recording.first_unreadable = "frame " + std::to_string(frame) + ": " + error.what();
+        recording.first_unreadable = "frame " + std::to_string(frame) + ": " + std::string(console_text::decompress_failed);
       }
       continue;
     }

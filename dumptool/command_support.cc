@@ -1,14 +1,15 @@
 #include "dumptool/command_support.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iostream>
 #include <limits>
-#include <system_error>
+#include <utility>
 
 #include "dumptool/command.h"
+#include "formats/dump_file_errors.h"
+#include "formats/input_file.h"
 
 namespace options = boost::program_options;
 
@@ -44,29 +45,21 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
 }
 
 std::ifstream open_input_file(const std::filesystem::path& path) {
-  // Asked first, so that a file that is not there is told apart from one
-  // that is there but damaged.
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    throw UsageError("Failed to open the file " + path.string() + ": it is a directory");
+  try {
+    return ::open_input_file(path);
+  } catch (const DumpInputError& error) {
+    throw UsageError(error.what());
   }
-  errno = 0;
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) {
-    const int reason = errno;
-    std::string message = "Failed to open the file " + path.string();
-    if (reason != 0) message += ": " + std::generic_category().message(reason);
-    throw UsageError(message);
-  }
-  return stream;
 }
 
 std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& path) {
-  open_input_file(path);
+  std::ifstream stream = open_input_file(path);
   try {
-    return std::make_unique<DumpFrames>(path);
-  } catch (const std::invalid_argument&) {
-    throw std::invalid_argument(path.string() + " is not a recording: it does not start with a dump header");
+    return std::make_unique<DumpFrames>(std::move(stream));
+  } catch (const DumpInputError& error) {
+    if (error.kind() != DumpErrorKind::not_a_dump) throw;
+    throw DumpInputError(DumpErrorKind::not_a_dump,
+                         path.string() + " is not a recording: it does not start with a dump header", path.string());
   }
 }
 

@@ -55,12 +55,13 @@ class CommandLine {
   std::filesystem::path file_;
 };
 
-// Opens `path` for reading; UsageError, with the system's reason, when it
-// cannot be opened or is a directory.
+// Opens `path` as ::open_input_file() does; UsageError, with the same
+// words, when it cannot be opened or is a directory.
 std::ifstream open_input_file(const std::filesystem::path& path);
 
 // Opens and indexes the recording `path`. UsageError when it cannot be
-// opened; std::invalid_argument "Invalid file format." when it is no dump.
+// opened; DumpInputError (not_a_dump) "<path> is not a recording: ..." when
+// it is no dump.
 std::unique_ptr<DumpFrames> open_recording(const std::filesystem::path& path);
 
 // A time option in seconds: finite and not negative, else UsageError.

@@ -82,11 +82,10 @@ std::size_t cut_iracing(DumpFrames& frames, const FrameRange& range, RecordCopie
 std::size_t cut_other(DumpFrames& frames, const FrameRange& range, RecordCopier& copier, std::ostream& out,
                       DamageReport& damage, FrameProgress& progress) {
   std::size_t written = 0;
+  FramePayload payload;
   for (std::size_t frame = range.first; frame < range.end && out; ++frame) {
     const auto& record = frames.index().records()[frame];
-    try {
-      frames.read(frame);  // only to know it inflates
-    } catch (const std::invalid_argument&) {
+    if (!frames.read_if_intact(frame, payload)) {  // only to know it inflates
       damage.damaged_frame(frame, record.offset, "its compressed data does not inflate");
       continue;
     }

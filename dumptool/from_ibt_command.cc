@@ -15,6 +15,7 @@
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 #include "dumptool/command_support.h"
+#include "formats/dump_format.h"
 #include "formats/dump_writer.h"
 #include "formats/ibt_reader.h"
 #include "formats/iracing_snapshot.h"
@@ -32,9 +33,6 @@ constexpr std::string_view about =
     "first frame, three rotating row buffers with rising tick counts. The rate is\n"
     "the file's tick rate (at most 60); --fps keeps fewer rows for a lower one.";
 
-// As `dumper` records.
-constexpr int min_fps = 1;
-constexpr int max_fps = 60;
 // Live memory keeps three rows, so a reader that copies one while the next
 // is written still finds it whole.
 constexpr int live_buffer_count = 3;
@@ -109,11 +107,11 @@ class TickSource {
 
 // The rate of the recording; UsageError when --fps asks for one it cannot have.
 int chosen_fps(const options::variables_map& values, std::int32_t tick_rate, const std::string& input) {
-  if (values.count("fps") == 0) return std::min(tick_rate, max_fps);
+  if (values.count("fps") == 0) return std::min(tick_rate, highest_recording_fps);
   const int fps = values["fps"].as<int>();
-  if (fps < min_fps || fps > max_fps) {
-    throw UsageError("--fps must be " + std::to_string(min_fps) + " to " + std::to_string(max_fps) + ", not " +
-                     std::to_string(fps));
+  if (!is_recording_fps(fps)) {
+    throw UsageError("--fps must be " + std::to_string(lowest_recording_fps) + " to " +
+                     std::to_string(highest_recording_fps) + ", not " + std::to_string(fps));
   }
   if (fps > tick_rate) {
     throw UsageError("--fps " + std::to_string(fps) + " is above the tick rate of " + input + " (" +

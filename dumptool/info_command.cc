@@ -122,14 +122,11 @@ void read_other(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progre
   const bool acc = payload_codec(frames.header().source_id) == PayloadCodec::acc_pages;
   FramePayload payload;
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
-    try {
-      frames.read(frame, payload);
-      if (acc && (!facts.acc || !facts.acc->from_filled_page)) {
-        AccSession session = acc_session_of(ACC::pages_of_payload(payload));
-        if (!facts.acc || session.from_filled_page) facts.acc = std::move(session);
-      }
-    } catch (const std::invalid_argument&) {
+    if (!frames.read_if_intact(frame, payload)) {
       note_damage(facts, frame, frames.index().records()[frame].offset, "its compressed data does not inflate");
+    } else if (acc && (!facts.acc || !facts.acc->from_filled_page)) {
+      AccSession session = acc_session_of(ACC::pages_of_payload(payload));
+      if (!facts.acc || session.from_filled_page) facts.acc = std::move(session);
     }
     progress.update(frame + 1);
   }

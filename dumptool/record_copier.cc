@@ -1,9 +1,12 @@
 #include "dumptool/record_copier.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <string>
 
+#include "common/console_texts.h"
+#include "formats/dump_file_errors.h"
 #include "formats/dump_format.h"
+#include "formats/input_file.h"
 
 namespace dumptool {
 
@@ -14,9 +17,7 @@ constexpr std::size_t buffer_size = std::size_t{1} << 20;
 }  // namespace
 
 RecordCopier::RecordCopier(const std::filesystem::path& input)
-    : input_(input, std::ios::binary), buffer_(std::make_unique<char[]>(buffer_size)) {
-  if (!input_) throw std::runtime_error("Failed to open the file " + input.string());
-}
+    : input_(::open_input_file(input)), buffer_(std::make_unique<char[]>(buffer_size)) {}
 
 void RecordCopier::copy_header(std::ostream& out) { copy_range(0, dump_header_size, out); }
 
@@ -36,7 +37,7 @@ void RecordCopier::copy_range(std::uint64_t offset, std::uint64_t length, std::o
   }
   // The index saw these bytes: a short read now is an I/O error or a file
   // changed under us. A failed write is left to the output's commit.
-  if (length > 0 && out) throw std::runtime_error("Failed to read the input file.");
+  if (length > 0 && out) throw DumpInputError(DumpErrorKind::io, std::string(console_text::read_failed));
 }
 
 }  // namespace dumptool

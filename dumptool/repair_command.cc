@@ -37,14 +37,14 @@ int run_repair(const CommandLine& command_line) {
   std::vector<std::string> drops;
   std::size_t dropped = 0;
   std::size_t kept = 0;
+  FramePayload payload;
   copier.copy_header(out);
   for (std::size_t frame = 0; frame < frames->size() && out; ++frame) {
     const auto& record = frames->index().records()[frame];
-    try {
-      frames->read(frame);  // only to know it inflates
+    if (frames->read_if_intact(frame, payload)) {  // only to know it inflates
       copier.copy(record, out);
       ++kept;
-    } catch (const std::invalid_argument&) {
+    } else {
       if (dropped++ < listed_drops) {
         drops.push_back("Dropped frame " + std::to_string(frame) + " (record at byte " + std::to_string(record.offset) +
                         ", " + std::to_string(record.end_offset() - record.offset) +

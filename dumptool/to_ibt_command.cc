@@ -209,7 +209,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   DumpFrames& frames = *recording;
   try {
     iRacing::require_iracing_recording(frames);
-  } catch (const std::invalid_argument& error) {
+  } catch (const iRacing::NotIracingRecordingError& error) {
     throw UsageError(input.string() + " is " + error.what() +
                      "; only iRacing recordings carry the variable table a .ibt file needs");
   }

@@ -2,18 +2,18 @@
 
 #include <boost/program_options.hpp>
 
-#include <cerrno>
 #include <exception>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "common/command_line.h"
+#include "common/console_texts.h"
 #include "common/explained_error.h"
 #include "common/pacing.h"
 #include "common/precise_sleep.h"
@@ -21,7 +21,10 @@
 #include "common/version.h"
 #include "emulator/replay_loop.h"
 #include "emulator/replay_options.h"
+#include "emulator/replay_speed.h"
+#include "formats/dump_file_errors.h"
 #include "formats/dump_frames.h"
+#include "formats/input_file.h"
 
 namespace options = boost::program_options;
 
@@ -49,8 +52,9 @@ std::variant<CommandLine, int> parse_command_line(int argc, const char* const ar
     description.add_options()("help", "Produce help message")("version", "Print the version and exit")(
         "input-file", options::value<std::string>(&path)->required(), "Input file name");
     description.add_options()("loop", "Start again at the first frame at the end, until Ctrl+C");
-    description.add_options()("speed", options::value<double>()->value_name("X"),
-                              "Replay X times as fast, 0.1 to 16 (default 1)");
+    const std::string speed_help =
+        "Replay X times as fast, " + number_text(slowest_speed) + " to " + number_text(fastest_speed) + " (default 1)";
+    description.add_options()("speed", options::value<double>()->value_name("X"), speed_help.c_str());
     description.add_options()("from", options::value<double>()->value_name("S"),
                               "Start S seconds into the recording");
     description.add_options()("to", options::value<double>()->value_name("S"),
@@ -61,7 +65,7 @@ std::variant<CommandLine, int> parse_command_line(int argc, const char* const ar
     // Before notify, so that --help works without the required input file.
     if (values.count("help") != 0) {
       std::cout << help_heading("emulator") << "\n" << description << "\n";
-      return 1;
+      return console_text::help_exit_code;
     }
     if (values.count("version") != 0) {
       std::cout << version_line("emulator") << std::endl;
@@ -83,16 +87,14 @@ std::variant<CommandLine, int> parse_command_line(int argc, const char* const ar
 // A file that cannot be opened has always been reported as no dump; the
 // line after it says why, and which file.
 std::unique_ptr<DumpFrames> open_recording(const std::string& path) {
-  std::error_code ignored;
-  // Some systems open a directory for reading and fail only at the read.
-  int error = std::filesystem::is_directory(path, ignored) ? EISDIR : 0;
-  if (error == 0) {
-    errno = 0;
-    if (!std::ifstream(path, std::ios::binary)) error = errno == 0 ? EIO : errno;
+  std::ifstream stream;
+  try {
+    stream = open_input_file(path);
+  } catch (const DumpInputError& error) {
+    throw DumpInputError(DumpErrorKind::io, std::string(console_text::invalid_file_format), path, error.system_code(),
+                         reason_line(file_failure(error.system_code().value(), path)));
   }
-  if (error != 0)
-    throw ExplainedError<std::invalid_argument>("Invalid file format.", reason_line(file_failure(error, path)));
-  return std::make_unique<DumpFrames>(path);
+  return std::make_unique<DumpFrames>(std::move(stream));
 }
 
 // What the library's wording for a missing key means to the user.
@@ -128,7 +130,8 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
   const SourceId source_id = frames->header().source_id;
   const auto entry = table.find(source_id);
   if (entry == table.end())
-    throw ExplainedError<std::out_of_range>("invalid map<K, T> key", unknown_source_explanation(source_id, table));
+    throw ExplainedError<std::out_of_range>(std::string(console_text::unknown_source),
+                                            unknown_source_explanation(source_id, table));
   const std::shared_ptr<Producer> producer = entry->second;
 
   write_source_id(std::cout << "Using emulator: ", source_id) << std::endl;
@@ -164,7 +167,7 @@ int run_emulator(int argc, const char* const argv[], const EmulatorDependencies&
   // Asked to end by SIGTERM or SIGHUP: with the names released by now, the
   // process ends by that signal, without the closing lines.
   end_if_termination_requested();
-  std::cout << "Emulator thread stopped." << std::endl;
-  std::cout << "You can now close this window." << std::endl;
+  std::cout << console_text::emulator_stopped << std::endl;
+  std::cout << console_text::close_window << std::endl;
   return 0;
 }

@@ -7,12 +7,13 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/console_texts.h"
 #include "common/frame_schedule.h"
+#include "emulator/replay_speed.h"
+#include "formats/dump_file_errors.h"
 
 namespace {
 
-constexpr double slowest_speed = 0.1;
-constexpr double fastest_speed = 16.0;
 // While paused, keys are looked at this often.
 constexpr std::int32_t pause_poll_milliseconds = 20;
 // A long wait is slept in pieces, so keys and Ctrl+C are answered at once
@@ -121,7 +122,7 @@ ReplayEnd run_replay_loop(const StopSignal& stop, Producer& producer, DumpFrames
             break;
           case RangeEnd::damaged_record:
             progress.clear();
-            throw std::invalid_argument("Failed to decompress data. File is corrupted?");
+            throw DumpInputError(DumpErrorKind::damaged, std::string(console_text::decompress_failed));
         }
         return finish(ReplayEnd::end_of_file);
       }

@@ -4,16 +4,15 @@
 #include <string>
 #include <system_error>
 
-namespace {
+#include "emulator/replay_speed.h"
 
-constexpr double slowest_speed = 0.1;
-constexpr double fastest_speed = 16.0;
-
-std::string number(double value) {
+std::string number_text(double value) {
   std::ostringstream text;
   text << value;
   return text.str();
 }
+
+namespace {
 
 [[noreturn]] void reject(const std::string& message) { throw RejectedOption(message); }
 
@@ -21,15 +20,16 @@ std::string number(double value) {
 
 void check_replay_options(const ReplayOptions& options) {
   if (options.speed && !(*options.speed >= slowest_speed && *options.speed <= fastest_speed)) {
-    reject("the option '--speed' must lie between 0.1 and 16, not " + number(*options.speed));
+    reject("the option '--speed' must lie between " + number_text(slowest_speed) + " and " + number_text(fastest_speed) +
+           ", not " + number_text(*options.speed));
   }
   if (options.from && !(*options.from >= 0)) {
-    reject("the option '--from' must be 0 or more, not " + number(*options.from));
+    reject("the option '--from' must be 0 or more, not " + number_text(*options.from));
   }
   const double from = options.from.value_or(0);
   if (options.to && !(*options.to > from)) {
     reject("the option '--to' must be greater than " + std::string(options.from ? "'--from'" : "0") + ", not " +
-           number(*options.to));
+           number_text(*options.to));
   }
 }
 
@@ -41,7 +41,7 @@ ReplayPlan plan_replay(const DumpFrames& frames, const std::filesystem::path& pa
   plan.end = frames.size();
 
   const double length = frames.seconds_of(frames.size());
-  const std::string bounds = "the recording holds " + number(length) + " seconds";
+  const std::string bounds = "the recording holds " + number_text(length) + " seconds";
   if (options.from) {
     plan.first = frames.frame_at(*options.from);
     if (plan.first >= frames.size()) reject("the option '--from' lies beyond the end of the recording (" + bounds + ")");

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "emulator/replay_loop.h"
 #include "formats/dump_frames.h"
@@ -23,6 +24,9 @@ class RejectedOption : public std::invalid_argument {
  public:
   using std::invalid_argument::invalid_argument;
 };
+
+// A number as the help and the errors write it: "0.1", "16".
+std::string number_text(double value);
 
 // Checks what can be checked without the recording; throws RejectedOption
 // naming the option.

@@ -12,14 +12,20 @@ std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& 
   return bytes;
 }
 
-bool has_dump_magic(const std::uint8_t* bytes) noexcept {
-  return std::equal(dump_magic.begin(), dump_magic.end(), bytes);
-}
-
-DumpHeader decode_dump_header(const std::uint8_t* bytes) noexcept {
-  DumpHeader header{coding::decode_u32(bytes + 8), {}};
-  std::copy(bytes + 12, bytes + 12 + header.source_id.size(), header.source_id.begin());
-  return header;
+ParsedDumpHeader parse_dump_header(std::span<const std::uint8_t> bytes) noexcept {
+  ParsedDumpHeader parsed;
+  if (bytes.size() < dump_magic.size()) return parsed;
+  if (!std::equal(dump_magic.begin(), dump_magic.end(), bytes.begin())) return parsed;
+  // The fields come from a zero-filled copy, so that a header cut short
+  // reads no further than its bytes.
+  std::array<std::uint8_t, dump_header_size> whole{};
+  const std::size_t present = std::min(bytes.size(), whole.size());
+  std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(present), whole.begin());
+  parsed.header.fps = coding::decode_u32(whole.data() + 8);
+  std::copy(whole.begin() + 12, whole.begin() + 12 + static_cast<std::ptrdiff_t>(parsed.header.source_id.size()),
+            parsed.header.source_id.begin());
+  parsed.found = present == whole.size() ? DumpHeaderFound::whole : DumpHeaderFound::cut_short;
+  return parsed;
 }
 
 std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const FrameRecord& record) noexcept {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "common/source_id.h"
@@ -36,9 +37,30 @@ struct FrameRecord {
 // huge allocation.
 bool is_plausible_record(const FrameRecord& record) noexcept;
 
+// The rates a recording may be taken at, frames per second: what dumper
+// and from-ibt accept. A file read back may say anything; readers cope.
+inline constexpr int lowest_recording_fps = 1;
+inline constexpr int highest_recording_fps = 60;
+constexpr bool is_recording_fps(int fps) noexcept {
+  return fps >= lowest_recording_fps && fps <= highest_recording_fps;
+}
+
 std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& header) noexcept;
-// Whether the `dump_header_size` bytes at `bytes` start with the magic.
-bool has_dump_magic(const std::uint8_t* bytes) noexcept;
-DumpHeader decode_dump_header(const std::uint8_t* bytes) noexcept;
+
+// What the first bytes of a file say about it as a dump.
+enum class DumpHeaderFound {
+  whole,       // the magic and every field
+  cut_short,   // the magic, then the file ends inside the fields
+  not_a_dump,  // too short for the magic, or another magic
+};
+struct ParsedDumpHeader {
+  DumpHeaderFound found = DumpHeaderFound::not_a_dump;
+  DumpHeader header;  // what the bytes held; fields the file lacks are zero
+};
+// The one parser of the header: checks the length, then the magic, then
+// decodes the fields from the bytes there are. `bytes` holds what the file
+// had of its first dump_header_size bytes (more is ignored). Each caller
+// decides what a header cut short means to it.
+ParsedDumpHeader parse_dump_header(std::span<const std::uint8_t> bytes) noexcept;
 std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const FrameRecord& record) noexcept;
 FrameRecord decode_frame_record(const std::uint8_t* bytes) noexcept;

@@ -1,28 +1,13 @@
 #include "formats/dump_frames.h"
 
-#include <cerrno>
 #include <cmath>
 #include <stdexcept>
-#include <system_error>
 
-namespace {
+#include "formats/input_file.h"
 
-std::ifstream open_for_reading(const std::filesystem::path& path) {
-  errno = 0;
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) {
-    const int error = errno;
-    std::string message = "Failed to open the file " + path.string();
-    if (error != 0) message += ": " + std::generic_category().message(error);
-    throw std::runtime_error(message);
-  }
-  return stream;
-}
+DumpFrames::DumpFrames(const std::filesystem::path& path) : DumpFrames(open_input_file(path)) {}
 
-}  // namespace
-
-DumpFrames::DumpFrames(const std::filesystem::path& path)
-    : stream_(open_for_reading(path)), index_(DumpIndex::scan(stream_)) {
+DumpFrames::DumpFrames(std::ifstream stream) : stream_(std::move(stream)), index_(DumpIndex::scan(stream_)) {
   stream_.clear();
   stream_.seekg(0);
   reader_ = std::make_unique<DumpReader>(stream_);
@@ -56,5 +41,15 @@ void DumpFrames::read(std::size_t frame, FramePayload& payload) {
   } catch (...) {
     next_ = size();  // the position is unknown now: seek next time
     throw;
+  }
+}
+
+bool DumpFrames::read_if_intact(std::size_t frame, FramePayload& payload) {
+  try {
+    read(frame, payload);
+    return true;
+  } catch (const DumpInputError& error) {
+    if (error.kind() != DumpErrorKind::damaged) throw;
+    return false;
   }
 }

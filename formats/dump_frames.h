@@ -9,17 +9,20 @@
 #include <fstream>
 #include <memory>
 
+#include "formats/dump_file_errors.h"
 #include "formats/dump_index.h"
 #include "formats/dump_reader.h"
 #include "formats/frame_payload.h"
 
 class DumpFrames {
  public:
-  // Opens and indexes `path`. Throws std::runtime_error naming the file and
-  // the system's reason when it cannot be opened, std::invalid_argument
-  // "Invalid file format." when it is no dump, and std::runtime_error
-  // "Failed to read the input file." on an I/O error.
+  // Opens `path` as open_input_file() does and indexes it. Throws
+  // DumpInputError: io naming the file and the system's reason when it
+  // cannot be opened, not_a_dump "Invalid file format." when it is no dump,
+  // io "Failed to read the input file." on an I/O error.
   explicit DumpFrames(const std::filesystem::path& path);
+  // The same for a file its caller opened.
+  explicit DumpFrames(std::ifstream stream);
 
   const DumpIndex& index() const noexcept { return index_; }
   const DumpHeader& header() const noexcept { return index_.header(); }
@@ -37,6 +40,9 @@ class DumpFrames {
   FramePayload read(std::size_t frame);
   // The same into `payload`, whose capacity is reused from frame to frame.
   void read(std::size_t frame, FramePayload& payload);
+  // The same, but a damaged record is an answer, not an exception: false,
+  // with `payload` unspecified. Any other failure (I/O) still throws.
+  bool read_if_intact(std::size_t frame, FramePayload& payload);
 
  private:
   std::ifstream stream_;

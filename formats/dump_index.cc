@@ -3,7 +3,11 @@
 #include <array>
 #include <fstream>
 #include <limits>
-#include <stdexcept>
+#include <span>
+
+#include "common/console_texts.h"
+#include "formats/dump_file_errors.h"
+#include "formats/input_file.h"
 
 namespace {
 
@@ -19,7 +23,9 @@ bool skip(std::istream& in, std::uint64_t count) {
   return true;
 }
 
-[[noreturn]] void throw_read_error() { throw std::runtime_error("Failed to read the input file."); }
+[[noreturn]] void throw_read_error() {
+  throw DumpInputError(DumpErrorKind::io, std::string(console_text::read_failed));
+}
 
 }  // namespace
 
@@ -28,10 +34,13 @@ DumpIndex DumpIndex::scan(std::istream& in) {
   std::array<std::uint8_t, dump_header_size> header{};
   in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
   if (in.bad()) throw_read_error();
-  if (static_cast<std::size_t>(in.gcount()) != header.size() || !has_dump_magic(header.data())) {
-    throw std::invalid_argument("Invalid file format.");
+  // Unlike a reader of frames, the index has the whole file before it: a
+  // header cut short holds no recording.
+  const ParsedDumpHeader parsed = parse_dump_header(std::span(header).first(static_cast<std::size_t>(in.gcount())));
+  if (parsed.found != DumpHeaderFound::whole) {
+    throw DumpInputError(DumpErrorKind::not_a_dump, std::string(console_text::invalid_file_format));
   }
-  index.header_ = decode_dump_header(header.data());
+  index.header_ = parsed.header;
 
   std::uint64_t offset = dump_header_size;
   std::array<std::uint8_t, frame_record_header_size> sizes{};
@@ -62,7 +71,6 @@ DumpIndex DumpIndex::scan(std::istream& in) {
 }
 
 DumpIndex DumpIndex::scan(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("Failed to open the file " + file.string());
+  std::ifstream in = open_input_file(file);
   return scan(in);
 }

@@ -32,11 +32,11 @@ struct IndexDamage {
 
 class DumpIndex {
  public:
-  // Scans `in` from its start. Throws std::invalid_argument
-  // "Invalid file format." when it does not start with a dump header, and
-  // std::runtime_error "Failed to read the input file." on an I/O error.
+  // Scans `in` from its start. Throws DumpInputError: not_a_dump,
+  // "Invalid file format.", when it does not start with a whole dump
+  // header; io, "Failed to read the input file.", on an I/O error.
   static DumpIndex scan(std::istream& in);
-  // The same for a file; std::runtime_error names it when it cannot be opened.
+  // The same for a file, opened as open_input_file() opens it.
   static DumpIndex scan(const std::filesystem::path& file);
 
   const DumpHeader& header() const noexcept { return header_; }

@@ -1,26 +1,28 @@
 #include "formats/dump_reader.h"
 
-
 #include <algorithm>
 #include <array>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string_view>
 
+#include "common/console_texts.h"
+#include "formats/dump_file_errors.h"
 #include "formats/dump_format.h"
 
 namespace {
-
-constexpr std::string_view corrupt_message = "Failed to decompress data. File is corrupted?";
 
 // Records of a stream whose length is unknown are read in pieces of this
 // size, so memory grows only with data that is really there.
 constexpr std::size_t read_chunk_size = std::size_t{1} << 20;
 
-[[noreturn]] void throw_corrupt() { throw std::invalid_argument(std::string(corrupt_message)); }
+[[noreturn]] void throw_corrupt() {
+  throw DumpInputError(DumpErrorKind::damaged, std::string(console_text::decompress_failed));
+}
 
-[[noreturn]] void throw_read_error() { throw std::runtime_error("Failed to read the input file."); }
+[[noreturn]] void throw_read_error() {
+  throw DumpInputError(DumpErrorKind::io, std::string(console_text::read_failed));
+}
 
 // Bytes left between the read position and the end of the stream, or
 // nothing when the stream cannot seek (a pipe). Leaves the position as it was.
@@ -44,10 +46,13 @@ DumpReader::DumpReader(std::istream& input) : input_(input) {
   // leaves what was not read zero.
   std::array<std::uint8_t, dump_header_size> bytes{};
   input_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!has_dump_magic(bytes.data())) throw std::invalid_argument("Invalid file format.");
-  const DumpHeader header = decode_dump_header(bytes.data());
-  fps_ = static_cast<std::int32_t>(header.fps);
-  source_id_ = header.source_id;
+  const auto got = static_cast<std::size_t>(input_.gcount());
+  const ParsedDumpHeader parsed = parse_dump_header(std::span(bytes).first(got));
+  if (parsed.found == DumpHeaderFound::not_a_dump) {
+    throw DumpInputError(DumpErrorKind::not_a_dump, std::string(console_text::invalid_file_format));
+  }
+  fps_ = static_cast<std::int32_t>(parsed.header.fps);
+  source_id_ = parsed.header.source_id;
 }
 
 std::vector<std::uint8_t> DumpReader::next_frame() {

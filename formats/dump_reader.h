@@ -13,7 +13,7 @@
 
 class DumpReader {
  public:
-  // Reads and checks the header; throws std::invalid_argument
+  // Reads and checks the header; throws DumpInputError (not_a_dump)
   // "Invalid file format." unless the file starts with the magic. A file
   // cut inside the rest of the header is accepted; what could not be read
   // stays zero. The stream must outlive the reader.
@@ -24,10 +24,10 @@ class DumpReader {
   SourceId source_id() const noexcept { return source_id_; }
 
   // The next frame payload; empty at the end of the file (also when the
-  // file ends inside a record's two sizes). Throws std::invalid_argument
-  // "Failed to decompress data. File is corrupted?" for a record that cannot
-  // be inflated or whose sizes the file cannot hold, and std::runtime_error
-  // when the stream fails with an I/O error. A stream that inflates to
+  // file ends inside a record's two sizes). Throws DumpInputError: damaged,
+  // "Failed to decompress data. File is corrupted?", for a record that
+  // cannot be inflated or whose sizes the file cannot hold; io when the
+  // stream fails with an I/O error. A stream that inflates to
   // fewer bytes than the record declares leaves the payload's tail zero.
   // Memory grows with the data the record really holds, not with the size
   // it declares.
@@ -39,7 +39,7 @@ class DumpReader {
 
   // Moves to the record whose sizes start at `offset` from the stream's
   // start (as DumpIndex found it); the next next_frame() reads that record.
-  // Throws std::runtime_error "Failed to read the input file." when the
+  // Throws DumpInputError (io) "Failed to read the input file." when the
   // stream cannot seek there.
   void seek(std::uint64_t offset);
 

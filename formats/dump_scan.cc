@@ -1,16 +1,15 @@
 #include "formats/dump_scan.h"
 
 #include <fstream>
-#include <stdexcept>
 
+#include "formats/dump_file_errors.h"
 #include "formats/dump_index.h"
 
 std::optional<std::uint64_t> complete_dump_length(std::istream& in) {
   try {
     return DumpIndex::scan(in).intact_length();
-  } catch (const std::invalid_argument&) {
-    return 0;  // not even a whole header
-  } catch (const std::runtime_error&) {
+  } catch (const DumpInputError& error) {
+    if (error.kind() == DumpErrorKind::not_a_dump) return 0;  // not even a whole header
     return std::nullopt;
   }
 }

@@ -9,18 +9,23 @@
 #include <vector>
 
 #include "common/source_id.h"
+#include "formats/dump_file_errors.h"
 #include "formats/frame_payload.h"
 #include "formats/zlib_streams.h"
 
 // The stream refused a write (full disk, file size limit, ...). What already
 // reached the stream before the failed write is intact; the failed write may
 // have left part of a record behind, which the file's owner cuts off.
-class DumpWriteError : public std::ios_base::failure {
+// The writer has a stream, not a file: file() is empty, kind() io.
+class DumpWriteError : public std::ios_base::failure, public DumpErrorFacts {
  public:
   // `system_error`: the errno value the failed write left, 0 when the
   // stream failed without a system call at fault.
   explicit DumpWriteError(const std::string& what_failed, int system_error = 0)
-      : std::ios_base::failure(what_failed, std::io_errc::stream), system_error_(system_error) {}
+      : std::ios_base::failure(what_failed, std::io_errc::stream),
+        DumpErrorFacts(DumpErrorKind::io, {},
+                       system_error == 0 ? std::error_code() : std::error_code(system_error, std::generic_category())),
+        system_error_(system_error) {}
 
   int system_error() const noexcept { return system_error_; }
 

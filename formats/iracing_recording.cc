@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "formats/dump_file_errors.h"
 #include "formats/iracing_layout.h"
 
 namespace iRacing {
@@ -26,7 +27,7 @@ DamagedFrameError::DamagedFrameError(std::size_t frame, std::uint64_t offset, co
 
 void require_iracing_recording(const DumpFrames& frames) {
   if (frames.header().source_id != iracing_source_id) {
-    throw std::invalid_argument("not an iRacing recording (its source is '" + source_text(frames.header().source_id) +
+    throw NotIracingRecordingError("not an iRacing recording (its source is '" + source_text(frames.header().source_id) +
                                 "')");
   }
 }
@@ -47,14 +48,11 @@ Snapshot RecordingWalk::read_snapshot(std::size_t frame) {
   FramePayload payload;
   try {
     payload = frames_.read(frame);
-  } catch (const std::invalid_argument&) {
+  } catch (const DumpInputError& error) {
+    if (error.kind() != DumpErrorKind::damaged) throw;  // an I/O error is no damaged frame
     throw DamagedFrameError(frame, offset, "its compressed data does not inflate");
   }
-  try {
-    return parse_snapshot(payload);
-  } catch (const std::logic_error& error) {  // invalid_argument, length_error
-    throw DamagedFrameError(frame, offset, error.what());
-  }
+  return decode_frame_payload(frame, offset, [&payload] { return parse_snapshot(payload); });
 }
 
 // Frames carry the text only when it changed, so the one in force at `frame`

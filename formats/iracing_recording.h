@@ -15,6 +15,7 @@
 #include "formats/dump_frames.h"
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
+#include "formats/payload_damage.h"
 
 namespace iRacing {
 
@@ -34,7 +35,27 @@ class DamagedFrameError : public std::runtime_error {
   std::string reason_;
 };
 
-// Throws std::invalid_argument, naming the source found, unless `frames`
+// Runs `decode` on the payload of frame `frame` (its record's sizes at
+// `offset`): PayloadDamage becomes DamagedFrameError; anything else, a
+// programming error above all, goes on unchanged and is never reported as
+// a damaged frame.
+template <typename Decode>
+auto decode_frame_payload(std::size_t frame, std::uint64_t offset, Decode&& decode) -> decltype(decode()) {
+  try {
+    return decode();
+  } catch (const PayloadDamage& error) {
+    throw DamagedFrameError(frame, offset, error.what());
+  }
+}
+
+// A recording of another source where one of iRacing is needed: what() is
+// "not an iRacing recording (its source is '<id>')".
+class NotIracingRecordingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Throws NotIracingRecordingError, naming the source found, unless `frames`
 // holds an iRacing recording.
 void require_iracing_recording(const DumpFrames& frames);
 

@@ -4,13 +4,20 @@
 #include <stdexcept>
 
 #include "common/byte_coding.h"
+#include "formats/payload_damage.h"
 
 namespace iRacing {
 
 namespace {
 
+// For the snapshot a caller built: breaking the invariants is its fault.
 void require(bool condition, const char* message) {
   if (!condition) throw std::invalid_argument(message);
+}
+
+// For bytes from outside.
+void require_intact(bool condition, const char* message) {
+  if (!condition) throw PayloadDamage(message);
 }
 
 // Reads the payload front to back; every take checks the bytes are there.
@@ -21,7 +28,7 @@ class PayloadReader {
   std::size_t remaining() const noexcept { return bytes_.size() - position_; }
 
   std::span<const std::uint8_t> take(std::uint64_t count, const char* message) {
-    require(count <= remaining(), message);
+    require_intact(count <= remaining(), message);
     const auto part = bytes_.subspan(position_, static_cast<std::size_t>(count));
     position_ += static_cast<std::size_t>(count);
     return part;
@@ -80,8 +87,7 @@ Snapshot parse_snapshot(std::span<const std::uint8_t> payload) {
       decode_memory_header(std::span<const std::uint8_t, memory_header_size>(header_bytes));
 
   const std::int32_t declared_count = snapshot.header.variable_count;
-  if (declared_count < 0)
-    throw std::length_error("iRacing payload declares a negative variable count");
+  require_intact(declared_count >= 0, "iRacing payload declares a negative variable count");
   const auto count = static_cast<std::uint64_t>(declared_count);
   // Checked before reserving, so a hostile count never drives an allocation.
   const auto entries = reader.take(variable_header_size * count,
@@ -98,9 +104,9 @@ Snapshot parse_snapshot(std::span<const std::uint8_t> payload) {
 
   const std::uint64_t row_length =
       reader.take_u64("iRacing payload is cut short before its row length");
-  require(snapshot.header.buffer_length >= 0 &&
-              row_length == static_cast<std::uint64_t>(snapshot.header.buffer_length),
-          "iRacing payload row length differs from its header's buffer length");
+  require_intact(snapshot.header.buffer_length >= 0 &&
+                     row_length == static_cast<std::uint64_t>(snapshot.header.buffer_length),
+                 "iRacing payload row length differs from its header's buffer length");
   const auto row = reader.take(row_length, "iRacing payload is cut short in its data row");
   snapshot.row.assign(row.begin(), row.end());
   return snapshot;

@@ -42,9 +42,8 @@ struct Snapshot {
 std::vector<std::uint8_t> serialise_snapshot(const Snapshot& snapshot);
 
 // Parses untrusted bytes, checking each length before the part it covers.
-// Throws std::length_error for a negative variable_count and
-// std::invalid_argument for a payload that is cut short or whose row length
-// differs from the header's buffer_length. Bytes after the row are ignored:
+// Throws PayloadDamage for a negative variable_count, a payload that is cut
+// short, and one whose row length differs from the header's buffer_length. Bytes after the row are ignored:
 // a record that declares more bytes than its stream inflates to arrives
 // with a zero tail, and its frame is still whole.
 Snapshot parse_snapshot(std::span<const std::uint8_t> payload);

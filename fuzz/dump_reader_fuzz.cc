@@ -54,14 +54,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   try {
     read_sequentially(bytes);
-  } catch (const std::invalid_argument&) {  // not a dump, or a damaged record
+  } catch (const DumpInputError& error) {  // not a dump, or a damaged record
+    if (error.kind() == DumpErrorKind::io) throw;
   }
 
   std::optional<DumpIndex> index;
   try {
     std::istringstream in(bytes);
     index = DumpIndex::scan(in);
-  } catch (const std::invalid_argument&) {
+  } catch (const DumpInputError& error) {
+    if (error.kind() == DumpErrorKind::io) throw;
   }
   if (index) {
     std::uint64_t end = dump_header_size;
@@ -84,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     frames.frame_at(frames.seconds_of(frames.size() / 2));
     // Backwards, so every read but the first seeks.
     for (std::size_t i = frames.size(); i > 0 && frames.size() - i < frames_read_at_most; --i) frames.read(i - 1);
-  } catch (const std::invalid_argument&) {
+  } catch (const DumpInputError& error) {
+    if (error.kind() == DumpErrorKind::io) throw;
   }
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/iracing_snapshot.h"
+#include "formats/payload_damage.h"
 #include "simulators/iracing/iracing_emulator.h"
 #include "fuzz_support.h"
 
@@ -44,9 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   iRacing::Snapshot snapshot;
   try {
     snapshot = iRacing::parse_snapshot(input);
-  } catch (const std::invalid_argument&) {
-    return 0;
-  } catch (const std::length_error&) {
+  } catch (const PayloadDamage&) {
     return 0;
   }
   const std::vector<std::uint8_t> again = iRacing::serialise_snapshot(snapshot);

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 namespace platform {
@@ -29,9 +30,16 @@ enum class Access { read, write };
 struct Failure {
   std::string reason;  // "Permission denied"
   std::string object;  // "shared memory /dev/shm/IRSDKMemMapFileName"
-  bool missing = false;  // the reason is only that no object of that name exists
+  // The system's error: errno through std::generic_category(), Windows'
+  // GetLastError() through std::system_category(). Empty when the backend
+  // refused on its own account ("the region is empty").
+  std::error_code code;
 
   bool empty() const noexcept { return reason.empty(); }
+  // Whether the reason is only that no object of that name exists (ENOENT,
+  // ERROR_FILE_NOT_FOUND and the like): derived from the code, so that it
+  // cannot disagree with the words. Each backend knows its own codes.
+  bool missing() const noexcept;
 };
 
 // A mapped view of a named shared-memory region; unmapped when destroyed.

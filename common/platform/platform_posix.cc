@@ -38,6 +38,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <system_error>
 #include <utility>
 
 #include "common/console_key_decoder.h"
@@ -75,6 +76,9 @@ ScopedSystemCalls::ScopedSystemCalls(const SystemCalls& calls) noexcept
 ScopedSystemCalls::~ScopedSystemCalls() { calls_in_use.store(previous_, std::memory_order_release); }
 
 }  // namespace posix
+
+// errno values, whichever category carries them.
+bool Failure::missing() const noexcept { return code == std::errc::no_such_file_or_directory; }
 
 namespace {
 
@@ -133,7 +137,7 @@ Failure failure_of(Kind kind, const std::string& native, std::string reason) noe
 Failure failure_of(Kind kind, const std::string& native, int error) noexcept {
   try {
     Failure failure = failure_of(kind, native, std::string(std::strerror(error)));
-    failure.missing = error == ENOENT;
+    failure.code = std::error_code(error, std::generic_category());
     return failure;
   } catch (...) {
     return {};
@@ -332,10 +336,11 @@ SharedMemory SharedMemory::open_existing(std::string_view name, Access access) n
 
 MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
   // failure_ names the open region; its reason is still empty.
-  const auto failed = [this](auto reason) noexcept {
+  const auto failed = [this](auto reason, int error = 0) noexcept {
     Failure failure = failure_;
     try {
       failure.reason = std::move(reason);
+      if (error != 0) failure.code = std::error_code(error, std::generic_category());
     } catch (...) {
       failure = {};
     }
@@ -344,12 +349,15 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
   if (handle_ < 0) return failed("the region is not open");
   if (access == Access::write && access_ == Access::read) return failed("the region was opened for reading only");
   struct stat status {};
-  if (system_calls().fstat(static_cast<int>(handle_), &status) != 0) return failed(std::strerror(errno));
+  if (system_calls().fstat(static_cast<int>(handle_), &status) != 0) {
+    const int error = errno;
+    return failed(std::strerror(error), error);
+  }
   if (status.st_size <= 0) return failed("the region is empty");
   // Pages past the end of the object would fault (SIGBUS) when touched, so
   // a view never reaches beyond it.
   const auto object_size = static_cast<std::uintmax_t>(status.st_size);
-  if (object_size > SIZE_MAX) return failed(std::strerror(EOVERFLOW));
+  if (object_size > SIZE_MAX) return failed(std::strerror(EOVERFLOW), EOVERFLOW);
   if (length == 0) length = static_cast<std::size_t>(object_size);
   if (length > object_size) {
     try {
@@ -361,7 +369,10 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
   }
   const int protection = access == Access::read ? PROT_READ : PROT_READ | PROT_WRITE;
   void* address = map_view(static_cast<int>(handle_), length, protection);
-  if (address == nullptr) return failed(std::strerror(errno));
+  if (address == nullptr) {
+    const int error = errno;
+    return failed(std::strerror(error), error);
+  }
   return MappedView(address, length);
 }
 
@@ -603,6 +614,7 @@ bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() 
       try {
         failure->reason = std::strerror(error);
         failure->object = "the interrupt signal SIGINT";
+        failure->code = std::error_code(error, std::generic_category());
       } catch (...) {
       }
     }
@@ -659,7 +671,7 @@ void tell_file_failure(Failure* failure, const std::string& path, int error) noe
   try {
     failure->reason = std::strerror(error);
     failure->object = "file " + path;
-    failure->missing = error == ENOENT;
+    failure->code = std::error_code(error, std::generic_category());
   } catch (...) {
     *failure = {};
   }

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <utility>
 
 namespace platform {
@@ -44,6 +45,16 @@ ScopedSystemCalls::ScopedSystemCalls(const SystemCalls& calls) noexcept
 ScopedSystemCalls::~ScopedSystemCalls() { calls_in_use.store(previous_, std::memory_order_release); }
 
 }  // namespace win32
+
+// A path whose folder is not there is as missing as a file that is not
+// (ERROR_PATH_NOT_FOUND); errno values come from the C library's calls.
+bool Failure::missing() const noexcept {
+  if (code.category() == std::system_category()) {
+    return code.value() == static_cast<int>(ERROR_FILE_NOT_FOUND) ||
+           code.value() == static_cast<int>(ERROR_PATH_NOT_FOUND);
+  }
+  return code == std::errc::no_such_file_or_directory;
+}
 
 namespace {
 
@@ -78,6 +89,10 @@ std::string system_message(DWORD error) {
   return message;
 }
 
+std::error_code system_code(DWORD error) noexcept {
+  return std::error_code(static_cast<int>(error), std::system_category());
+}
+
 enum class Kind { region, event };
 
 // The object `name` (as handed to Windows, or as given when it could not
@@ -87,8 +102,10 @@ Failure failure_of(Kind kind, std::string_view name, DWORD error) noexcept {
   try {
     Failure failure;
     failure.object = (kind == Kind::region ? "shared memory " : "event ") + std::string(name);
-    if (error != ERROR_SUCCESS) failure.reason = system_message(error);
-    failure.missing = error == ERROR_FILE_NOT_FOUND;
+    if (error != ERROR_SUCCESS) {
+      failure.reason = system_message(error);
+      failure.code = system_code(error);
+    }
     return failure;
   } catch (...) {
     return {};
@@ -181,6 +198,7 @@ MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {
     Failure failure = failure_;
     try {
       failure.reason = system_message(error);
+      failure.code = system_code(error);
     } catch (...) {
       failure = {};
     }
@@ -312,6 +330,7 @@ bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() 
       try {
         failure->reason = system_message(error);
         failure->object = "the console control handler";
+        failure->code = system_code(error);
       } catch (...) {
       }
     }
@@ -335,7 +354,7 @@ void tell_file_failure(Failure* failure, const std::string& path, DWORD error) n
   try {
     failure->reason = system_message(error);
     failure->object = "file " + path;
-    failure->missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    failure->code = system_code(error);
   } catch (...) {
     *failure = {};
   }

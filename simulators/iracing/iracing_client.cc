@@ -106,7 +106,7 @@ void close_shared_memory() {
 
 platform::Failure open_failure() {
   const platform::Failure& failure = state().open_failure;
-  return failure.missing ? platform::Failure() : failure;
+  return failure.missing() ? platform::Failure() : failure;
 }
 
 std::optional<MemoryHeader> current_header() {

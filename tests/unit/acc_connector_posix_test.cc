@@ -20,6 +20,6 @@ TEST(AccConnector, SaysWhichPageItCouldNotMap) {
   EXPECT_FALSE(connector.connect(0));
   const platform::Failure failure = connector.attach_failure();
   EXPECT_FALSE(failure.empty());
-  EXPECT_FALSE(failure.missing);
+  EXPECT_FALSE(failure.missing());
   EXPECT_NE(failure.object.find(prefix.prefix() + "acpmf_physics"), std::string::npos) << failure.object;
 }

@@ -192,7 +192,7 @@ TEST(AccConnector, WaitsForAllThreePagesAndCreatesNone) {
   make_live(graphics);
   ACC::Connector connector;
   EXPECT_FALSE(connector.connect(0));
-  EXPECT_TRUE(connector.attach_failure().missing);
+  EXPECT_TRUE(connector.attach_failure().missing());
   EXPECT_FALSE(page_exists(ACC::physics_page));
   EXPECT_FALSE(page_exists(ACC::static_page));
   PublishedPage physics(ACC::physics_page.mapping_name, 800);

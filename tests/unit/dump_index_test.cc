@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "dump_test_support.h"
+#include "formats/dump_file_errors.h"
 
 namespace {
 
@@ -51,7 +52,13 @@ TEST(DumpIndex, FindsEveryRecordAndStopsAtTheFirstDamagedOne) {
 TEST(DumpIndex, RefusesWhatIsNoDump) {
   for (const std::string& bytes : {std::string(), header(5).substr(0, 40), std::string(80, 'S')}) {
     std::istringstream in(bytes);
-    EXPECT_THROW(DumpIndex::scan(in), std::invalid_argument);
+    try {
+      DumpIndex::scan(in);
+      ADD_FAILURE() << "scanned " << bytes.size() << " bytes";
+    } catch (const DumpInputError& error) {
+      EXPECT_EQ(error.kind(), DumpErrorKind::not_a_dump);
+      EXPECT_STREQ(error.what(), "Invalid file format.");
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/dump_file_errors.h"
 #include "formats/dump_writer.h"
 #include "unit/allocation_counter.h"
 #include "unit/dump_test_support.h"
@@ -37,7 +38,8 @@ Outcome read_all(const std::string& bytes, bool through_pipe) {
   try {
     DumpReader reader(through_pipe ? piped : seekable);
     for (Bytes frame = reader.next_frame(); !frame.empty(); frame = reader.next_frame()) outcome.frames.push_back(frame);
-  } catch (const std::invalid_argument& error) {
+  } catch (const DumpInputError& error) {
+    if (error.kind() == DumpErrorKind::io) throw;
     outcome.error = error.what();
   }
   return outcome;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 #include "common/explained_error.h"
 #include "common/source_id.h"
@@ -74,7 +75,7 @@ TEST(FailureReason, SourceIdsShowEveryByte) {
 TEST(FailureReason, ARefusedSourceIsReportedOncePerReason) {
   std::atomic<bool> stop{false};
   platform::Failure absent = denied("shared memory /dev/shm/x");
-  absent.missing = true;
+  absent.code = std::make_error_code(std::errc::no_such_file_or_directory);
   const auto source = std::make_shared<RefusedSource>(
       std::vector<platform::Failure>{platform::Failure(), absent, denied("shared memory /dev/shm/x"),
                                      denied("shared memory /dev/shm/x"), denied("event /dev/shm/sem.y"),

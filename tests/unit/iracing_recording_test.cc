@@ -117,7 +117,7 @@ TEST(RecordingWalk, NamesADamagedFrameAndGoesOnAfterIt) {
 TEST(RecordingWalk, RefusesAnAccRecording) {
   const TempDirectory directory;
   DumpFrames frames(directory.write("a.bin", header(10, "accz") + record(Bytes(3700, 0))));
-  EXPECT_THROW(iRacing::RecordingWalk walk(frames), std::invalid_argument);
+  EXPECT_THROW(iRacing::RecordingWalk walk(frames), iRacing::NotIracingRecordingError);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "common/byte_coding.h"
+#include "formats/payload_damage.h"
 #include "unit/iracing_test_support.h"
 
 TEST(IracingLayout, NewestSlotIsTheFirstOfTheGreatestTicksInTheFourSlots) {
@@ -34,13 +35,13 @@ TEST(IracingSnapshot, RefusesCutAndDamagedPayloadsWithoutCrashing) {
   const auto valid = iRacing::serialise_snapshot(snapshot);
   ASSERT_EQ(iRacing::parse_snapshot(valid), snapshot);
   for (std::size_t length = 0; length < valid.size(); ++length)
-    EXPECT_THROW(iRacing::parse_snapshot(std::span(valid.data(), length)), std::invalid_argument) << length;
+    EXPECT_THROW(iRacing::parse_snapshot(std::span(valid.data(), length)), PayloadDamage) << length;
   auto payload = valid;
   payload.resize(valid.size() + 100);
   EXPECT_EQ(iRacing::parse_snapshot(payload), snapshot);
   payload = valid;
   coding::encode_i32(payload.data() + 24, -1);  // variable_count
-  EXPECT_THROW(iRacing::parse_snapshot(payload), std::length_error);
+  EXPECT_THROW(iRacing::parse_snapshot(payload), PayloadDamage);
 
   std::mt19937 random(2024);
   for (int trial = 0; trial < 5000; ++trial) {
@@ -51,8 +52,7 @@ TEST(IracingSnapshot, RefusesCutAndDamagedPayloadsWithoutCrashing) {
       const auto again = iRacing::serialise_snapshot(iRacing::parse_snapshot(payload));
       ASSERT_LE(again.size(), payload.size());
       EXPECT_TRUE(std::equal(again.begin(), again.end(), payload.begin()));
-    } catch (const std::invalid_argument&) {
-    } catch (const std::length_error&) {
+    } catch (const PayloadDamage&) {
     }
   }
 }

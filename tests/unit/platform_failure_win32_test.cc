@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <system_error>
 
 #include "common/platform/platform.h"
 #include "scoped_name_prefix.h"
@@ -14,7 +15,8 @@ TEST(PlatformFailureWin32, EmptyHandlesSayWhyAndName) {
   EXPECT_FALSE(absent.failure().reason.empty());
   EXPECT_EQ(absent.failure().reason.back() == '\n', false) << "no line end of the system's";
   EXPECT_EQ(absent.failure().object, "shared memory Local\\" + prefix.prefix() + "absent");
-  EXPECT_TRUE(absent.failure().missing);
+  EXPECT_EQ(absent.failure().code.category(), std::system_category()) << "GetLastError()'s code";
+  EXPECT_TRUE(absent.failure().missing());
 
   const auto no_event = platform::NamedEvent::open_existing("Local\\absent");
   ASSERT_FALSE(no_event);
@@ -27,5 +29,6 @@ TEST(PlatformFailureWin32, EmptyHandlesSayWhyAndName) {
   ASSERT_FALSE(too_long);
   EXPECT_FALSE(too_long.failure().reason.empty());
   EXPECT_EQ(too_long.failure().object, "shared memory Local\\" + prefix.prefix() + "R");
-  EXPECT_FALSE(too_long.failure().missing);
+  EXPECT_TRUE(too_long.failure().code) << "the code travels with the words";
+  EXPECT_FALSE(too_long.failure().missing());
 }

@@ -64,7 +64,7 @@ TEST(ReplacingFile, FlushesToTheDiskSayWhyTheyFail) {
   EXPECT_TRUE(failure.empty());
   const std::string missing = (directory.path() / "b.bin").string();
   EXPECT_FALSE(platform::flush_file_to_disk(missing, &failure));
-  EXPECT_TRUE(failure.missing);
+  EXPECT_TRUE(failure.missing());
   EXPECT_FALSE(failure.reason.empty());
   EXPECT_EQ(failure.object, "file " + missing);
 }

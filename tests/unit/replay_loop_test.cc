@@ -150,7 +150,7 @@ TEST(ReplayLoop, TheEndOfTheRangeSaysWhatEndedIt) {
     plan.end = c.end;
     plan.at_end = c.at_end;
     if (c.at_end == RangeEnd::damaged_record) {
-      EXPECT_THROW(replay.run(frames, plan), std::invalid_argument);
+      EXPECT_THROW(replay.run(frames, plan), DumpInputError);
     } else {
       EXPECT_EQ(replay.run(frames, plan), ReplayEnd::end_of_file);
     }
