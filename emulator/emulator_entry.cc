@@ -143,8 +143,8 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
 
   platform::ConsoleInput console = dependencies.open_console();
   ProgressLine progress;
-  run_replay_loop(stop, *producer, *frames, plan, ReplayTiming{steady_now, precise_sleep},
-                  [&console] { return console.read_key(); }, progress);
+  ReplaySession session(*producer, *frames, plan, ReplayTiming{steady_now, precise_sleep}, progress, std::cout);
+  session.run(stop, [&console] { return console.read_key(); });
 }
 
 }  // namespace

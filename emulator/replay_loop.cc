@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <iomanip>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "common/console_texts.h"
-#include "common/frame_schedule.h"
 #include "emulator/replay_speed.h"
 #include "formats/dump_file_errors.h"
 
@@ -43,112 +42,139 @@ std::string progress_text(const DumpFrames& frames, std::size_t frame, double sp
   return text.str();
 }
 
-ReplayEnd run_replay_loop(const StopSignal& stop, Producer& producer, DumpFrames& frames, const ReplayPlan& plan,
-                          const ReplayTiming& timing, const KeySource& keys, ProgressLine& progress) {
-  for (std::size_t frame = plan.first; frame-- > 0;) {
-    if (!producer.take_earlier_frame(frames.read(frame))) break;
-  }
+ReplaySession::ReplaySession(Producer& producer, DumpFrames& frames, const ReplayPlan& plan, ReplayTiming timing,
+                             ProgressLine& progress, std::ostream& out)
+    : producer_(producer),
+      frames_(frames),
+      plan_(plan),
+      timing_(std::move(timing)),
+      progress_(progress),
+      out_(out),
+      rate_(file_rate(frames)),
+      speed_(plan.speed),
+      schedule_(period_nanoseconds(rate_ * speed_), 0),
+      next_(plan.first),
+      shown_(plan.first) {}
 
-  const double rate = file_rate(frames);
-  double speed = plan.speed;
-  FrameSchedule schedule(period_nanoseconds(rate * speed), timing.clock());
-  std::size_t next = plan.first;
-  std::size_t shown = plan.first;  // the frame last written
-  std::size_t written_in_pass = 0;
-  unsigned loop = 1;
-  bool paused = false;
-  bool step = false;
-  std::uint64_t late = 0;
-  const auto finish = [&](ReplayEnd end) {
-    if (plan.report_late_frames) std::cout << "Frames written late: " << late << std::endl;
-    return end;
-  };
-  const auto say = [&](const char* line) {
-    progress.clear();
-    std::cout << line << std::endl;
-  };
-  producer.begin_pass();
+ReplayEnd ReplaySession::run(const StopSignal& stop, const KeySource& keys) {
+  if (ran_) return ReplayEnd::stopped;
+  ran_ = true;
+  take_earlier_frames();
+  // The first frame is due once the producer has its first image.
+  schedule_.restart(timing_.clock());
+  producer_.begin_pass();
 
   for (;;) {
     if (stop.stop_requested()) {
-      progress.clear();
+      progress_.clear();
       return finish(ReplayEnd::stopped);
     }
-    for (std::optional<platform::ConsoleKey> key = keys ? keys() : std::nullopt; key; key = keys()) {
-      switch (*key) {
-        case platform::ConsoleKey::space:
-          paused = !paused;
-          step = false;
-          if (!paused) schedule.restart(timing.clock());
-          break;
-        case platform::ConsoleKey::right_arrow:
-        case platform::ConsoleKey::period:
-          step = paused;
-          break;
-        case platform::ConsoleKey::plus:
-        case platform::ConsoleKey::minus:
-          speed = std::clamp(*key == platform::ConsoleKey::plus ? speed * 2 : speed / 2, slowest_speed, fastest_speed);
-          schedule.change_period(period_nanoseconds(rate * speed), timing.clock());
-          break;
-        case platform::ConsoleKey::letter_q:
-          say("Key q pressed. Stopping the job.");
-          return finish(ReplayEnd::stopped);
-        case platform::ConsoleKey::other:
-          continue;
-      }
-      progress.update(progress_text(frames, shown, speed, loop, paused), true);
-    }
+    if (answer_keys(keys)) return finish(ReplayEnd::stopped);
+    if (wait_for_next_frame()) continue;
+    if (next_ == plan_.end && !begin_next_pass()) return finish(ReplayEnd::end_of_file);
 
-    if (paused && !step) {
-      timing.sleeper(pause_poll_milliseconds);
-      continue;
-    }
-    if (!paused) {
-      const std::int32_t wait = schedule.milliseconds_until_due(timing.clock());
-      if (wait > 0) {
-        timing.sleeper(wait > 2 * longest_sleep_milliseconds ? longest_sleep_milliseconds : wait);
-        continue;
-      }
-    }
-
-    if (next == plan.end) {
-      if (!plan.loop || written_in_pass == 0) {
-        switch (plan.at_end) {
-          case RangeEnd::end_of_file:
-            say("Emulator reached end of file");
-            break;
-          case RangeEnd::end_of_range:
-            say("Emulator reached the end of the range");
-            break;
-          case RangeEnd::damaged_record:
-            progress.clear();
-            throw DumpInputError(DumpErrorKind::damaged, std::string(console_text::decompress_failed));
-        }
-        return finish(ReplayEnd::end_of_file);
-      }
-      next = plan.first;
-      written_in_pass = 0;
-      ++loop;
-      say(("Emulator restarted from the first frame (loop " + std::to_string(loop) + ")").c_str());
-      producer.begin_pass();
-    }
-
-    const bool late_frame = !paused && schedule.take_due_frame(timing.clock());
-    const FramePayload payload = frames.read(next);
+    const bool late_frame = !paused_ && schedule_.take_due_frame(timing_.clock());
+    const FramePayload payload = frames_.read(next_);
     if (payload.empty()) {
       // An empty frame ends the file as its end does; a loop starts again.
-      if (plan.loop && written_in_pass > 0) {
-        next = plan.end;
+      if (plan_.loop && written_in_pass_ > 0) {
+        next_ = plan_.end;
         continue;
       }
       say("Emulator reached end of file");
       return finish(ReplayEnd::end_of_file);
     }
-    producer.write_frame(payload);
-    if (late_frame) ++late;
-    ++written_in_pass;
-    shown = next++;
-    step = false;
-    progress.update(progress_text(frames, shown, speed, loop, paused), paused);
+    write_next_frame(payload);
+    if (late_frame) ++late_;
   }
 }
+
+void ReplaySession::take_earlier_frames() {
+  for (std::size_t frame = plan_.first; frame-- > 0;) {
+    if (!producer_.take_earlier_frame(frames_.read(frame))) break;
+  }
+}
+
+bool ReplaySession::answer_keys(const KeySource& keys) {
+  if (!keys) return false;
+  for (std::optional<platform::ConsoleKey> key = keys(); key; key = keys()) {
+    switch (*key) {
+      case platform::ConsoleKey::space:
+        paused_ = !paused_;
+        step_ = false;
+        if (!paused_) schedule_.restart(timing_.clock());
+        break;
+      case platform::ConsoleKey::right_arrow:
+      case platform::ConsoleKey::period:
+        step_ = paused_;
+        break;
+      case platform::ConsoleKey::plus:
+      case platform::ConsoleKey::minus:
+        speed_ = std::clamp(*key == platform::ConsoleKey::plus ? speed_ * 2 : speed_ / 2, slowest_speed, fastest_speed);
+        schedule_.change_period(period_nanoseconds(rate_ * speed_), timing_.clock());
+        break;
+      case platform::ConsoleKey::letter_q:
+        say("Key q pressed. Stopping the job.");
+        return true;
+      case platform::ConsoleKey::other:
+        continue;
+    }
+    progress_.update(position(), true);
+  }
+  return false;
+}
+
+bool ReplaySession::wait_for_next_frame() {
+  if (paused_ && !step_) {
+    timing_.sleeper(pause_poll_milliseconds);
+    return true;
+  }
+  if (paused_) return false;
+  const std::int32_t wait = schedule_.milliseconds_until_due(timing_.clock());
+  if (wait <= 0) return false;
+  timing_.sleeper(wait > 2 * longest_sleep_milliseconds ? longest_sleep_milliseconds : wait);
+  return true;
+}
+
+bool ReplaySession::begin_next_pass() {
+  if (!plan_.loop || written_in_pass_ == 0) {
+    switch (plan_.at_end) {
+      case RangeEnd::end_of_file:
+        say("Emulator reached end of file");
+        break;
+      case RangeEnd::end_of_range:
+        say("Emulator reached the end of the range");
+        break;
+      case RangeEnd::damaged_record:
+        progress_.clear();
+        throw DumpInputError(DumpErrorKind::damaged, std::string(console_text::decompress_failed));
+    }
+    return false;
+  }
+  next_ = plan_.first;
+  written_in_pass_ = 0;
+  ++loop_;
+  say("Emulator restarted from the first frame (loop " + std::to_string(loop_) + ")");
+  producer_.begin_pass();
+  return true;
+}
+
+void ReplaySession::write_next_frame(const FramePayload& payload) {
+  producer_.write_frame(payload);
+  ++written_in_pass_;
+  shown_ = next_++;
+  step_ = false;
+  progress_.update(position(), paused_);
+}
+
+ReplayEnd ReplaySession::finish(ReplayEnd end) {
+  if (plan_.report_late_frames) out_ << "Frames written late: " << late_ << std::endl;
+  return end;
+}
+
+void ReplaySession::say(const std::string& line) {
+  progress_.clear();
+  out_ << line << std::endl;
+}
+
+std::string ReplaySession::position() const { return progress_text(frames_, shown_, speed_, loop_, paused_); }

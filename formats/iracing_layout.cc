@@ -80,4 +80,8 @@ int newest_slot(const MemoryHeader& header) noexcept {
   return newest;
 }
 
+std::int32_t newest_tick(const MemoryHeader& header) noexcept {
+  return header.buffer_slots[static_cast<std::size_t>(newest_slot(header))].tick_count;
+}
+
 }  // namespace iRacing

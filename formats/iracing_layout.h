@@ -91,11 +91,20 @@ void encode_memory_header(const MemoryHeader& header,
                           std::span<std::uint8_t, memory_header_size> bytes) noexcept;
 MemoryHeaderBytes encode_memory_header(const MemoryHeader& header) noexcept;
 
+// The slots a header has in use: at least the first, at most the four,
+// whatever `buffer_count` says.
+constexpr int slots_in_use(const MemoryHeader& header) noexcept {
+  return header.buffer_count < 1 ? 1 : header.buffer_count > buffer_slot_count ? buffer_slot_count : header.buffer_count;
+}
+
 // Index of the slot holding the newest data row: slot 0 unless a later slot
 // in use has a strictly greater tick count, so ties keep the lower index.
 // Only the four slots the header has are ever looked at, whatever
 // `buffer_count` says.
 int newest_slot(const MemoryHeader& header) noexcept;
+
+// The tick count of the newest data row the header points at.
+std::int32_t newest_tick(const MemoryHeader& header) noexcept;
 
 // True when `length` bytes from `offset` lie inside `size` bytes. Offsets
 // and lengths come from another process or a dump file, so nothing here

@@ -32,10 +32,6 @@ void require_iracing_recording(const DumpFrames& frames) {
   }
 }
 
-std::int32_t newest_tick(const MemoryHeader& header) noexcept {
-  return header.buffer_slots[static_cast<std::size_t>(newest_slot(header))].tick_count;
-}
-
 RecordingWalk::RecordingWalk(DumpFrames& frames, std::size_t first, std::size_t end)
     : frames_(frames), position_(first), end_(std::min(end, frames.size())) {
   require_iracing_recording(frames);

@@ -59,9 +59,6 @@ class NotIracingRecordingError : public std::runtime_error {
 // holds an iRacing recording.
 void require_iracing_recording(const DumpFrames& frames);
 
-// The tick count of the newest data row the header points at.
-std::int32_t newest_tick(const MemoryHeader& header) noexcept;
-
 struct RecordingFrame {
   std::size_t number = 0;  // zero-based, within the whole recording
   double seconds = 0.0;    // from the start of the recording

@@ -74,8 +74,9 @@ void read_frames(iRacing::Connector& connector) {
     const FramePayload payload = connector.read_frame(0);
     if (payload.empty()) continue;
     const iRacing::Snapshot snapshot = iRacing::parse_snapshot(payload);  // throws if malformed
-    fuzz::check(snapshot.row.size() <= iRacing::view_size(), "a row never exceeds the region");
-    fuzz::check(snapshot.variable_headers.size() * iRacing::variable_header_size <= iRacing::view_size(),
+    const std::size_t region = connector.client().view_size();
+    fuzz::check(snapshot.row.size() <= region, "a row never exceeds the region");
+    fuzz::check(snapshot.variable_headers.size() * iRacing::variable_header_size <= region,
                 "no more variable headers than the region holds");
   }
 }
@@ -115,12 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const std::length_error&) {  // a negative variable count is reported this way
   }
   // The accessors on their own, at the indices a header makes interesting.
-  if (iRacing::open_shared_memory()) {
-    iRacing::session_info_text();
-    if (const auto header = iRacing::current_header()) {
+  iRacing::Client client;
+  if (client.open()) {
+    client.session_info_text();
+    if (const auto header = client.current_header()) {
       const std::int32_t count = header->variable_count;
       for (const std::int32_t index : {-1, 0, count > INT32_MIN ? count - 1 : count, count})
-        iRacing::variable_header_at(index);
+        client.variable_header_at(index);
     }
   }
   connector.disconnect();

@@ -24,21 +24,21 @@ void Connector::fit_row_buffer(std::int32_t buffer_length) {
   // row longer than the mapped region ever be copied, so the header's word
   // is not taken for more memory than the region holds.
   const std::size_t length =
-      buffer_length > 0 ? std::min(static_cast<std::size_t>(buffer_length), view_size()) : 0;
+      buffer_length > 0 ? std::min(static_cast<std::size_t>(buffer_length), client_.view_size()) : 0;
   if (length == row_buffer_.size()) return;
   row_buffer_ = std::vector<std::uint8_t>(length);
 }
 
 bool Connector::connect(std::int32_t timeout_ms) {
-  if (!open_shared_memory()) return false;
-  const auto header = current_header();
+  if (!client_.open()) return false;
+  const auto header = client_.current_header();
   if (!header) {
-    close_shared_memory();
+    client_.close();
     return false;
   }
   fit_row_buffer(header->buffer_length);
-  if (!wait_for_new_data(timeout_ms, row_destination(), row_buffer_.size())) {
-    close_shared_memory();
+  if (!client_.wait_for_new_data(timeout_ms, row_destination(), row_buffer_.size())) {
+    client_.close();
     return false;
   }
   session_text_sent_ = false;
@@ -46,9 +46,9 @@ bool Connector::connect(std::int32_t timeout_ms) {
   return true;
 }
 
-void Connector::disconnect() { close_shared_memory(); }
+void Connector::disconnect() { client_.close(); }
 
-platform::Failure Connector::attach_failure() const { return open_failure(); }
+platform::Failure Connector::attach_failure() const { return client_.open_failure(); }
 
 FramePayload Connector::repeat_of(const FramePayload& last) const {
   Snapshot snapshot = parse_snapshot(last);
@@ -58,12 +58,12 @@ FramePayload Connector::repeat_of(const FramePayload& last) const {
 }
 
 FramePayload Connector::read_frame(std::int32_t timeout_ms) {
-  if (const auto live = current_header()) fit_row_buffer(live->buffer_length);
+  if (const auto live = client_.current_header()) fit_row_buffer(live->buffer_length);
   std::uint8_t* const destination = row_destination();
 
   // Every count of the frame comes from the header the row was chosen by.
   Snapshot snapshot;
-  if (!wait_for_new_data(timeout_ms, destination, row_buffer_.size(), &snapshot.header)) return {};
+  if (!client_.wait_for_new_data(timeout_ms, destination, row_buffer_.size(), &snapshot.header)) return {};
   const MemoryHeader& header = snapshot.header;
   if (destination == nullptr || header.buffer_length <= 0) return {};
   if (header.variable_count < 0)
@@ -76,21 +76,21 @@ FramePayload Connector::read_frame(std::int32_t timeout_ms) {
   const bool carry_text =
       !session_text_sent_ || header.session_info_update != last_session_info_update_;
   if (carry_text) {
-    if (const auto text = session_info_text())
+    if (const auto text = client_.session_info_text())
       snapshot.session_info.assign(text->begin(), text->end());
   }
 
   // No more entries than the view can hold, whatever the count says.
   snapshot.variable_headers.reserve(std::min<std::size_t>(
-      static_cast<std::size_t>(header.variable_count), view_size() / variable_header_size));
+      static_cast<std::size_t>(header.variable_count), client_.view_size() / variable_header_size));
   for (std::int32_t i = 0; i < header.variable_count; ++i) {
-    auto entry = variable_header_at(i);
+    auto entry = client_.variable_header_at(i);
     if (!entry) return {};  // the live header no longer has N entries in view
     snapshot.variable_headers.push_back(*entry);
   }
 
   // A layout changed under the read would pair parts that do not belong together.
-  const auto after = current_header();
+  const auto after = client_.current_header();
   if (!after || !same_layout(header, *after)) return {};
 
   FramePayload payload = serialise_snapshot(snapshot);
@@ -98,8 +98,7 @@ FramePayload Connector::read_frame(std::int32_t timeout_ms) {
     last_session_info_update_ = header.session_info_update;
     session_text_sent_ = true;
   }
-  const auto newest = static_cast<std::size_t>(newest_slot(header));
-  last_tick_ = static_cast<std::uint32_t>(header.buffer_slots[newest].tick_count);
+  last_tick_ = static_cast<std::uint32_t>(newest_tick(header));
   return payload;
 }
 

@@ -12,6 +12,7 @@
 #include "common/platform/platform.h"
 #include "common/source_id.h"
 #include "formats/iracing_layout.h"
+#include "simulators/iracing/iracing_frame_plan.h"
 #include "simulators/producer.h"
 
 namespace iRacing {
@@ -53,26 +54,19 @@ class Emulator final : public ::Producer {
   static SourceId source_id() noexcept { return iracing_source_id; }
 
  private:
-  enum Problem { row_outside, variable_headers_outside, session_text_outside, problem_count };
-  void report_once(Problem problem);
+  void report_once(FrameProblem problem);
 
   platform::SharedMemory created_mapping_;
   platform::SharedMemory opened_mapping_;
   platform::MappedView view_;
   platform::NamedEvent data_valid_event_;
-  std::array<bool, problem_count> reported_{};
+  // One console line per kind of problem.
+  std::array<bool, 3> reported_{};
 
-  // The first image of a pass.
-  std::array<std::optional<std::vector<std::uint8_t>>, buffer_slot_count> earlier_rows_;
-  std::optional<std::string> earlier_text_;
+  FirstImage first_image_;
   bool pass_begins_ = false;
   // What has been published, so that a restart can continue above it.
-  bool published_ = false;
-  std::int64_t highest_tick_ = 0;
-  std::int32_t last_update_ = 0;
-  // Added to the recorded tick counts and session_info_update.
-  std::int64_t tick_offset_ = 0;
-  std::int64_t update_offset_ = 0;
+  TickContinuation published_;
 };
 
 }  // namespace iRacing

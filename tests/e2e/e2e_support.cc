@@ -268,16 +268,12 @@ std::string replay_start_lines(const std::string& id, int fps) {
   return "Using emulator: " + id + "\nFrames per second: " + std::to_string(fps) + "\nEmulator started\n";
 }
 
-std::int32_t newest_tick(const iRacing::MemoryHeader& header) {
-  return header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(header))].tick_count;
-}
-
 std::vector<IracingFrame> iracing_frames(const DumpContents& dump) {
   std::vector<IracingFrame> frames;
   for (const auto& payload : dump.frames) {
     IracingFrame frame;
     frame.snapshot = iRacing::parse_snapshot(payload);
-    frame.tick = newest_tick(frame.snapshot.header);
+    frame.tick = iRacing::newest_tick(frame.snapshot.header);
     frames.push_back(std::move(frame));
   }
   return frames;

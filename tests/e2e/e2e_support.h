@@ -145,7 +145,7 @@ struct IracingFrame {
   iRacing::Snapshot snapshot;
 };
 std::vector<IracingFrame> iracing_frames(const DumpContents& dump);
-std::int32_t newest_tick(const iRacing::MemoryHeader& header);
+using iRacing::newest_tick;
 
 // The session text in force at frame `index`: the last one carried up to it.
 std::string text_in_force(const std::vector<IracingFrame>& frames, std::size_t index);

@@ -29,9 +29,9 @@ TEST(IracingClientWait, SleepsOnTheEventInsteadOfPolling) {
   simulator.publish_layout(iracing_test::sample_header());
   simulator.publish_tick(1);
   std::vector<std::uint8_t> row(64);
-  ASSERT_FALSE(iRacing::poll_new_data(row.data(), row.size()));
+  iRacing::Client client;
+  ASSERT_FALSE(client.poll_new_data(row.data(), row.size()));
   const double before = processor_seconds();
-  EXPECT_FALSE(iRacing::wait_for_new_data(300, row.data(), row.size()));
+  EXPECT_FALSE(client.wait_for_new_data(300, row.data(), row.size()));
   EXPECT_LT(processor_seconds() - before, 0.05);
-  iRacing::close_shared_memory();
 }

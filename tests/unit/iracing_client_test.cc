@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <type_traits>
 #include <utility>
 
 #include "unit/iracing_test_support.h"
@@ -14,12 +15,12 @@ namespace {
 class IracingClient : public ::testing::Test {
  protected:
   IracingClient() { simulator_.publish_layout(iracing_test::sample_header()); }
-  ~IracingClient() override { iRacing::close_shared_memory(); }
 
-  bool poll() { return iRacing::poll_new_data(row_.data(), row_.size()); }
+  bool poll() { return client_.poll_new_data(row_.data(), row_.size()); }
 
   ScopedNamePrefix prefix_;
   iracing_test::Telemetry simulator_;
+  iRacing::Client client_;
   std::vector<std::uint8_t> row_ = std::vector<std::uint8_t>(64);
 };
 
@@ -34,7 +35,7 @@ TEST_F(IracingClient, FirstPollOnlyRecordsAndARestartStartsOver) {
     EXPECT_FALSE(poll()) << tick;
     simulator_.publish_tick(tick + 1);
     iRacing::MemoryHeader seen;
-    EXPECT_TRUE(iRacing::poll_new_data(row_.data(), row_.size(), &seen)) << tick;
+    EXPECT_TRUE(client_.poll_new_data(row_.data(), row_.size(), &seen)) << tick;
     EXPECT_EQ(row_, iracing_test::sample_row(tick + 1));
     EXPECT_EQ(seen, simulator_.header());
     EXPECT_FALSE(poll());  // nothing newer
@@ -77,7 +78,7 @@ TEST_F(IracingClient, AWakeUpLeftFromAnEarlierTickDoesNotEndTheWait) {
         simulator_.publish_tick(calls);
         simulator_.signal();
       },
-      [&] { return iRacing::wait_for_new_data(10000, row_.data(), row_.size()); }));
+      [&] { return client_.wait_for_new_data(10000, row_.data(), row_.size()); }));
 }
 
 // A header that points anywhere never makes the client read outside its
@@ -94,7 +95,7 @@ TEST_F(IracingClient, HostileHeaderNeverReadsOutsideTheView) {
     header.buffer_length = length;
     for (auto& slot : header.buffer_slots) slot = {slot.tick_count + 1, offset, {}};
     simulator_.write_header(header);
-    EXPECT_FALSE(iRacing::poll_new_data(huge.data(), huge.size())) << offset << " " << length;
+    EXPECT_FALSE(client_.poll_new_data(huge.data(), huge.size())) << offset << " " << length;
   }
   header.variable_count = INT_MAX;
   header.variable_header_offset = size - 200;  // entry 0 fits, entry 1 runs past
@@ -102,13 +103,30 @@ TEST_F(IracingClient, HostileHeaderNeverReadsOutsideTheView) {
   simulator_.write_header(header);
   const std::uint8_t text[] = {'a', 'b', 'c'};  // no room for a terminator
   simulator_.write(size - 3, text);
-  EXPECT_TRUE(iRacing::variable_header_at(0));
-  EXPECT_FALSE(iRacing::variable_header_at(1));
-  EXPECT_EQ(iRacing::session_info_text(), "abc");
+  EXPECT_TRUE(client_.variable_header_at(0));
+  EXPECT_FALSE(client_.variable_header_at(1));
+  EXPECT_EQ(client_.session_info_text(), "abc");
   for (const std::int32_t offset : {-1, INT_MIN, size, INT_MAX}) {
     header.session_info_offset = header.variable_header_offset = offset;
     simulator_.write_header(header);
-    EXPECT_FALSE(iRacing::session_info_text()) << offset;
-    EXPECT_FALSE(iRacing::variable_header_at(0)) << offset;
+    EXPECT_FALSE(client_.session_info_text()) << offset;
+    EXPECT_FALSE(client_.variable_header_at(0)) << offset;
   }
+}
+
+// The client is its attachment: moving it hands over the handles and the
+// last tick delivered, and the one moved from is detached.
+TEST_F(IracingClient, AMovedClientTakesItsAttachmentAlong) {
+  static_assert(!std::is_copy_constructible_v<iRacing::Client> && std::is_nothrow_move_constructible_v<iRacing::Client>);
+  simulator_.publish_tick(1);
+  ASSERT_FALSE(poll());
+  simulator_.publish_tick(2);
+  iRacing::Client moved(std::move(client_));
+  EXPECT_EQ(client_.view_size(), 0u);
+  EXPECT_FALSE(client_.current_header());
+  EXPECT_TRUE(moved.poll_new_data(row_.data(), row_.size()));  // tick 1 was recorded before the move
+  EXPECT_EQ(row_, iracing_test::sample_row(2));
+  client_ = std::move(moved);
+  EXPECT_EQ(moved.view_size(), 0u);
+  EXPECT_FALSE(poll());  // nothing newer than tick 2
 }

@@ -13,8 +13,6 @@ namespace {
 
 class IracingConnector : public ::testing::Test {
  protected:
-  ~IracingConnector() override { iRacing::close_shared_memory(); }
-
   // Publishes the layout; connecting needs the tick to move on while it waits.
   bool connect(const iRacing::MemoryHeader& header) {
     simulator_.publish_layout(header);
@@ -108,5 +106,4 @@ TEST(IracingConnectorRestart, AFailedConnectLetsGoSoARestartedSimulatorIsFound) 
         simulator->signal();
       },
       [&] { return connector.connect(2000); }));
-  iRacing::close_shared_memory();
 }

@@ -57,6 +57,7 @@ struct ScriptedReplay {
   RecordingProducer producer;
   std::atomic<bool> stop_flag{false};
   std::ostringstream progress_out;
+  std::ostringstream out;  // what the user reads
   ProgressLine progress{progress_out, true, [this] { return now; }};
   KeySource keys;
 
@@ -66,7 +67,8 @@ struct ScriptedReplay {
                                 sleeps.push_back(asked);
                                 now += asked * ms;
                               }};
-    return run_replay_loop(StopSignal::watching(stop_flag), producer, frames, plan, timing, keys, progress);
+    ReplaySession session(producer, frames, plan, timing, progress, out);
+    return session.run(StopSignal::watching(stop_flag), keys);
   }
 };
 
@@ -84,9 +86,8 @@ TEST(ReplayLoop, EachFrameIsWrittenAtItsDeadlineWhateverTheWorkAndTheStalls) {
   replay.producer.slow[80] = 100 * ms;  // a stall of six periods
   ReplayPlan plan = whole(frames);
   plan.report_late_frames = true;
-  const ConsoleCapture console;
   EXPECT_EQ(replay.run(frames, plan), ReplayEnd::end_of_file);
-  EXPECT_EQ(console.out(), "Emulator reached end of file\nFrames written late: 1\n");
+  EXPECT_EQ(replay.out.str(), "Emulator reached end of file\nFrames written late: 1\n");
 
   const auto& times = replay.producer.times;
   ASSERT_EQ(times.size(), 121u);
@@ -118,11 +119,10 @@ TEST(ReplayLoop, ARangeLoopsWithItsFirstImageUntilQ) {
   plan.end = 6;
   plan.at_end = RangeEnd::end_of_range;
   plan.loop = true;
-  const ConsoleCapture console;
   EXPECT_EQ(replay.run(frames, plan), ReplayEnd::stopped);
   EXPECT_EQ(replay.producer.earlier, (std::vector<int>{2, 1}));
   EXPECT_EQ(replay.producer.written, (std::vector<int>{-1, 3, 4, 5, -1, 3, 4, 5, -1, 3}));
-  EXPECT_EQ(console.out(),
+  EXPECT_EQ(replay.out.str(),
             "Emulator restarted from the first frame (loop 2)\nEmulator restarted from the first frame (loop 3)\n"
             "Key q pressed. Stopping the job.\n");
   // Every frame, the restarts included, a period after the one before.
@@ -145,8 +145,7 @@ TEST(ReplayLoop, TheEndOfTheRangeSaysWhatEndedIt) {
   };
   for (const auto& c : cases) {
     ScriptedReplay replay;
-    const ConsoleCapture console;
-    ReplayPlan plan;
+      ReplayPlan plan;
     plan.end = c.end;
     plan.at_end = c.at_end;
     if (c.at_end == RangeEnd::damaged_record) {
@@ -154,7 +153,7 @@ TEST(ReplayLoop, TheEndOfTheRangeSaysWhatEndedIt) {
     } else {
       EXPECT_EQ(replay.run(frames, plan), ReplayEnd::end_of_file);
     }
-    EXPECT_EQ(console.out(), c.output);
+    EXPECT_EQ(replay.out.str(), c.output);
     EXPECT_EQ(replay.producer.frames_written(), c.end);
   }
 }
@@ -184,7 +183,6 @@ TEST(ReplayLoop, PausedNothingIsWrittenButASteppedFrame) {
     script.pop_front();
     return key;
   };
-  const ConsoleCapture console;
   EXPECT_EQ(replay.run(frames, whole(frames)), ReplayEnd::end_of_file);
   EXPECT_EQ(replay.producer.frames_written(), 6u);
   ASSERT_GE(written_at_poll.size(), 50u);
@@ -217,7 +215,6 @@ TEST(ReplayLoop, PlusAndMinusChangeTheSpeedWithinItsBounds) {
   };
   ReplayPlan plan = whole(frames);
   plan.report_late_frames = true;
-  const ConsoleCapture console;
   replay.run(frames, plan);
   const auto& t = replay.producer.times;
   ASSERT_EQ(t.size(), 12u);
@@ -230,7 +227,7 @@ TEST(ReplayLoop, PlusAndMinusChangeTheSpeedWithinItsBounds) {
   EXPECT_NE(replay.progress_out.str().find("speed 0.1x"), std::string::npos);
   // A long period is slept in pieces, so keys are answered within 50 ms.
   EXPECT_LE(*std::max_element(replay.sleeps.begin(), replay.sleeps.end()), 100);
-  EXPECT_EQ(console.out(), "Emulator reached end of file\nFrames written late: 0\n");
+  EXPECT_EQ(replay.out.str(), "Emulator reached end of file\nFrames written late: 0\n");
 }
 
 TEST(ReplayLoop, AStopBeforeTheFirstFrameWritesNothing) {
@@ -238,10 +235,24 @@ TEST(ReplayLoop, AStopBeforeTheFirstFrameWritesNothing) {
   DumpFrames frames(numbered_frames(directory, 10, 3));
   ScriptedReplay replay;
   replay.stop_flag = true;
-  const ConsoleCapture console;
   EXPECT_EQ(replay.run(frames, whole(frames)), ReplayEnd::stopped);
   EXPECT_EQ(replay.producer.frames_written(), 0u);
+  EXPECT_EQ(replay.out.str(), "");
+}
+
+// The session prints only to the stream it is given, so a caller (or a
+// test) decides where its lines go without touching the process's console.
+TEST(ReplayLoop, ItsLinesGoToTheGivenStreamOnly) {
+  const TempDirectory directory;
+  DumpFrames frames(numbered_frames(directory, 10, 2));
+  ScriptedReplay replay;
+  ReplayPlan plan = whole(frames);
+  plan.report_late_frames = true;
+  const ConsoleCapture console;
+  EXPECT_EQ(replay.run(frames, plan), ReplayEnd::end_of_file);
+  EXPECT_EQ(replay.out.str(), "Emulator reached end of file\nFrames written late: 0\n");
   EXPECT_EQ(console.out(), "");
+  EXPECT_EQ(console.err(), "");
 }
 
 }  // namespace
