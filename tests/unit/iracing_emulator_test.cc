@@ -91,6 +91,7 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
   for (const int clients : {2, 5}) {
     SCOPED_TRACE(std::to_string(clients) + " clients");
     std::atomic<int> waiting{0};
+    std::atomic<int> in_wait{0};
     std::atomic<bool> done{false};
     std::vector<int> woken(static_cast<std::size_t>(clients));
     std::vector<int> wakes(static_cast<std::size_t>(clients));
@@ -105,7 +106,10 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
         std::int32_t last = newest_tick();
         waiting.fetch_add(1);
         while (!done.load()) {
-          if (!event.wait(100)) continue;
+          in_wait.fetch_add(1);
+          const bool signalled = event.wait(100);
+          in_wait.fetch_sub(1);
+          if (!signalled) continue;
           ++wakes[static_cast<std::size_t>(c)];
           const std::int32_t tick = newest_tick();
           if (tick != last) ++woken[static_cast<std::size_t>(c)];
@@ -115,7 +119,14 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
     }
     while (waiting.load() < clients) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     for (int frame = 0; frame < frames; ++frame) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the clients are back in their waits
+      // Every client back in its wait first (bounded: a client that missed
+      // the frame before is back after its time-out), so a busy machine
+      // that was slow to run a client does not count against the signal.
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+      while (in_wait.load() < clients && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
       write(next());
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -123,9 +134,10 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
     for (auto& thread : threads) thread.join();
     for (int c = 0; c < clients; ++c) {
       // Not quite all on POSIX under load: a waiter that gets no processor
-      // within a few milliseconds misses a wake. One post per frame gave
-      // each of two clients about half.
-      const int percent = platform::every_waiter_wake_is_certain ? 95 : 85;
+      // within a few milliseconds misses a wake (a loaded two-core machine
+      // running the suite in parallel gave 80%). One post per frame gave
+      // each of two clients about half, each of five about a fifth.
+      const int percent = platform::every_waiter_wake_is_certain ? 95 : 67;
       EXPECT_GE(woken[static_cast<std::size_t>(c)], frames * percent / 100) << "client " << c;
       EXPECT_LE(wakes[static_cast<std::size_t>(c)], frames * platform::waiters_woken_on_posix) << "client " << c;
     }
