@@ -7,7 +7,7 @@
 #include "formats/dump_file.h"
 #include "formats/dump_writer.h"
 #include "dumper/recording_loops.h"
-#include "dumper/time_stamp.h"
+#include "formats/dump_file_name.h"
 
 namespace {
 

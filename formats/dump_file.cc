@@ -5,18 +5,10 @@
 
 #include "common/explained_error.h"
 #include "common/platform/platform.h"
+#include "formats/dump_file_name.h"
 #include "formats/dump_scan.h"
 
 namespace {
-
-std::string dump_file_name(const std::string& time_stamp, int attempt) {
-  std::string name = "vove_dump_" + time_stamp;
-  if (attempt > 0) {
-    name += '_';
-    name += std::to_string(attempt);
-  }
-  return name + ".bin";
-}
 
 // Creates a file no one had before: an earlier recording of the same second
 // must never be overwritten.

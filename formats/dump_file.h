@@ -12,10 +12,6 @@
 #include "common/platform/platform.h"
 #include "formats/dump_file_errors.h"
 
-// How many names one time stamp may take: "vove_dump_<stamp>.bin", then
-// "vove_dump_<stamp>_1.bin" and on.
-inline constexpr int max_dump_names_per_stamp = 100;
-
 class DumpFile {
  public:
   // Creates "vove_dump_<time_stamp>.bin" in `directory` (the working

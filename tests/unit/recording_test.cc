@@ -8,7 +8,7 @@
 #include "common/explained_error.h"
 #include "dumper/recording_cycle.h"
 #include "dumper/recording_loops.h"
-#include "dumper/time_stamp.h"
+#include "formats/dump_file_name.h"
 #include "unit/dump_test_support.h"
 
 namespace {
@@ -396,4 +396,16 @@ TEST(DumpFileName, TimeStampIsUtcZeroPaddedToTheSecond) {
   using namespace std::chrono;
   EXPECT_EQ(utc_time_stamp(sys_days{2024y / 3 / 5} + 4h + 7min + 9s + 999ms), "2024-03-05-04-07-09");
   EXPECT_EQ(utc_time_stamp(sys_days{2026y / 12 / 31} + 23h + 59min + 58s), "2026-12-31-23-59-58");
+}
+
+// A name `dumper` makes reads back as the second it was made in, for every
+// attempt, so a recording's start survives in its name.
+TEST(DumpFileName, NamesMadeReadBackAsTheirSecond) {
+  using namespace std::chrono;
+  const auto start = sys_days{2025y / 2 / 28} + 23h + 5min + 1s;
+  EXPECT_EQ(dump_file_name(utc_time_stamp(start + 400ms), 0), "vove_dump_2025-02-28-23-05-01.bin");
+  EXPECT_EQ(dump_file_name(utc_time_stamp(start), 12), "vove_dump_2025-02-28-23-05-01_12.bin");
+  for (int attempt : {0, 1, max_dump_names_per_stamp - 1}) {
+    EXPECT_EQ(recording_start_from_file_name(dump_file_name(utc_time_stamp(start), attempt)), start);
+  }
 }
