@@ -15,7 +15,7 @@ namespace {
 // creates a simulator's name, so a replay starting at any moment finds
 // either nothing or the real pages. A page larger than its image is fine;
 // a shorter one (an older layout) is mapped as far as it goes.
-bool attach(PageMapping& page, const PageDescription& description) noexcept {
+bool attach(platform::MappedPage& page, const PageDescription& description) noexcept {
   return page.open_existing(description.mapping_name, platform::Access::read) &&
          page.map_at_most(platform::Access::read, description.image_size);
 }
@@ -23,7 +23,7 @@ bool attach(PageMapping& page, const PageDescription& description) noexcept {
 // The page's image; bytes past the end of a shorter page read as zero, as
 // they do on Windows, where the page's last memory page is zero beyond it.
 template <std::size_t N>
-void copy_image(std::array<std::uint8_t, N>& image, const PageMapping& page) noexcept {
+void copy_image(std::array<std::uint8_t, N>& image, const platform::MappedPage& page) noexcept {
   const std::size_t length = std::min(N, page.size());
   std::memcpy(image.data(), page.data(), length);
   std::fill(image.begin() + static_cast<std::ptrdiff_t>(length), image.end(), std::uint8_t{0});
@@ -44,7 +44,7 @@ bool Connector::connect(std::int32_t /*timeout_ms*/) {
   const bool static_held = attach(pages_.static_page, static_page);
 
   attach_failure_ = {};
-  for (const PageMapping* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
+  for (const platform::MappedPage* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
     if (!page->failure().empty()) {
       attach_failure_ = page->failure();
       break;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "formats/acc_page_mapping.h"
+#include "simulators/acc/acc_page_mappings.h"
 #include "simulators/source.h"
 
 namespace ACC {

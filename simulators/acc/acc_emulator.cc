@@ -10,7 +10,7 @@
 namespace ACC {
 
 const platform::Failure& Emulator::first_failure() const noexcept {
-  for (const PageMapping* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
+  for (const platform::MappedPage* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
     if (!page->failure().empty()) return page->failure();
   }
   return pages_.graphics.failure();

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/source_id.h"
-#include "formats/acc_page_mapping.h"
+#include "simulators/acc/acc_page_mappings.h"
 #include "simulators/producer.h"
 
 namespace ACC {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/byte_coding.h"
-#include "formats/acc_page_mapping.h"
+#include "simulators/acc/acc_page_mappings.h"
 #include "formats/acc_pages.h"
 #include "formats/acc_readiness.h"
 #include "simulators/acc/acc_connector.h"
@@ -253,12 +253,12 @@ TEST(AccEmulator, StopMarksTheSimulatorOffForAHolder) {
 
 // A page moved into another takes its name along: the moved-from object no
 // longer removes it, and the page the target held before is given back.
-TEST(AccPageMapping, MoveAssignmentCarriesThePageAndReleasesTheOldOne) {
+TEST(MappedPage, MoveAssignmentCarriesThePageAndReleasesTheOldOne) {
   ScopedNamePrefix prefix;
-  ACC::PageMapping target;
+  platform::MappedPage target;
   ASSERT_TRUE(target.create_or_open(ACC::physics_page.mapping_name, ACC::emulator_page_size));
   {
-    ACC::PageMapping source;
+    platform::MappedPage source;
     ASSERT_TRUE(source.create_or_open(ACC::graphics_page.mapping_name, ACC::emulator_page_size));
     ASSERT_TRUE(source.map(platform::Access::write, ACC::emulator_page_size));
     target = std::move(source);
