@@ -131,11 +131,13 @@ def mutants_of(path, text):
             op = match.group(1)
             found.append(Mutant(path, number, match.start(1), "flip comparison", op, COMPARISONS[op]))
         for match in CALL_WITH_TWO.finditer(code):
-            a, b = match.group(1).strip(), match.group(2).strip()
+            # Matched on the blanked line, taken from the real one, which has
+            # the same columns: a string argument moves with its text.
+            a, b = raw[match.start(1):match.end(1)].strip(), raw[match.start(2):match.end(2)].strip()
             if a == b or not a or not b or DECLARATION.match(a) or DECLARATION.match(b):
                 continue
             start = match.start(1)
-            original = code[start:match.end(2)]
+            original = raw[start:match.end(2)]
             found.append(Mutant(path, number, start, "swap arguments", original, f"{b}, {a}"))
         for match in INTEGER.finditer(code):
             if len(match.group(1)) > 1 and match.group(1).startswith("0"):
