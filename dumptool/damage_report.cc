@@ -13,7 +13,7 @@ constexpr std::size_t kept_lines = 20;
 
 }  // namespace
 
-DamageReport::DamageReport(const DumpFrames& frames, std::size_t end) {
+DamageReport::DamageReport(const DumpFrames& frames, std::size_t end, std::ostream& out) : out_(&out) {
   const auto& damage = frames.index().damage();
   if (damage && end >= frames.size()) {
     index_damage_ = "the file is damaged from byte " + std::to_string(damage->offset) + " on (frame " +
@@ -59,11 +59,12 @@ void DamageReport::warn(std::string text) { keep("Warning: " + text); }
 
 int DamageReport::finish() {
   std::cout.flush();
-  for (const auto& line : lines_) std::cerr << line << '\n';
-  if (lines_dropped_ > 0) std::cerr << "(" << lines_dropped_ << " more such lines not shown)\n";
-  if (damaged_frames_ > 1) std::cerr << damaged_frames_ << " frames could not be read in all\n";
-  if (index_damage_) std::cerr << "Error: " << *index_damage_ << '\n';
-  std::cerr.flush();
+  std::ostream& out = *out_;
+  for (const auto& line : lines_) out << line << '\n';
+  if (lines_dropped_ > 0) out << "(" << lines_dropped_ << " more such lines not shown)\n";
+  if (damaged_frames_ > 1) out << damaged_frames_ << " frames could not be read in all\n";
+  if (index_damage_) out << "Error: " << *index_damage_ << '\n';
+  out.flush();
   return damaged() ? exit_damaged_input : exit_success;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@ namespace dumptool {
 class DamageReport {
  public:
   // Work on frames before `end`: the damage that stops the index counts
-  // only when the work reaches the last readable frame.
-  DamageReport(const DumpFrames& frames, std::size_t end);
+  // only when the work reaches the last readable frame. Told on `out`.
+  DamageReport(const DumpFrames& frames, std::size_t end, std::ostream& out);
+  // Work that takes the index's damage into account itself.
+  explicit DamageReport(std::ostream& out) : out_(&out) {}
 
   // A frame that could not be read was passed over.
   void damaged_frame(std::size_t frame, std::uint64_t offset, const std::string& reason);
@@ -34,12 +37,14 @@ class DamageReport {
   std::size_t damaged_frames() const noexcept { return damaged_frames_; }
   bool damaged() const noexcept { return damaged_frames_ > 0 || problems_ > 0 || index_damage_; }
 
-  // Prints what was collected on standard error; the exit code.
+  // Prints what was collected, after whatever standard output holds; the
+  // exit code.
   int finish();
 
  private:
   void keep(std::string text);
 
+  std::ostream* out_;
   std::optional<std::string> index_damage_;
   std::size_t damaged_frames_ = 0;
   std::size_t problems_ = 0;

@@ -15,6 +15,7 @@
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 #include "dumptool/command_support.h"
+#include "dumptool/damage_report.h"
 #include "formats/dump_format.h"
 #include "formats/dump_writer.h"
 #include "formats/ibt_reader.h"
@@ -170,11 +171,9 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
     stopped_early = "the file is cut short: it declares " + declared + " rows but holds " +
                     std::to_string(reader.row_count()) + "; those were converted";
   }
-  if (!stopped_early.empty()) {
-    std::cerr << "Error: " << input.string() << ": " << stopped_early << std::endl;
-    return exit_damaged_input;
-  }
-  return exit_success;
+  DamageReport report(std::cerr);
+  if (!stopped_early.empty()) report.problem(input.string() + ": " + stopped_early);
+  return report.finish();
 }
 
 }  // namespace

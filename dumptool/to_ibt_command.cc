@@ -14,6 +14,7 @@
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 #include "dumptool/command_support.h"
+#include "dumptool/damage_report.h"
 #include "formats/dump_file_name.h"
 #include "formats/dump_frames.h"
 #include "formats/ibt_writer.h"
@@ -216,12 +217,12 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   const Conversion done = write_ibt(frames, plan, input, output, force);
   std::cout << "Wrote " << done.rows << " rows of " << done.variables << " variables to " << output.string()
             << std::endl;
+  DamageReport report(std::cerr);
   if (plan.damage) {
-    std::cerr << "Error: " << input.string() << ": " << *plan.damage << "; the " << done.rows
-              << " frames before it were converted" << std::endl;
-    return exit_damaged_input;
+    report.problem(input.string() + ": " + *plan.damage + "; the " + std::to_string(done.rows) +
+                   " frames before it were converted");
   }
-  return exit_success;
+  return report.finish();
 }
 
 }  // namespace
