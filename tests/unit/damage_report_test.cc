@@ -44,4 +44,21 @@ TEST(DamageReport, CountsTheLinesItDoesNotShow) {
   EXPECT_NE(out.str().find("Warning: w\n(3 more such lines not shown)\n"), std::string::npos) << out.str();
 }
 
+TEST(DamageReport, AListingOfDroppedRecordsEndsWithTheEndOfTheFile) {
+  std::ostringstream out;
+  DamageReport report(out, DamageReport::Listing::records);
+  for (int i = 0; i < 22; ++i) report.dropped_frame("Dropped frame " + std::to_string(i));
+  report.dropped_end("Dropped the end of the file from byte 99: cut short");
+  EXPECT_EQ(report.damaged_frames(), 22u);
+  EXPECT_EQ(report.finish(), exit_damaged_input);
+  const std::string text = out.str();
+  EXPECT_EQ(text.rfind("Dropped frame 0\n", 0), 0u) << text;
+  EXPECT_NE(text.find("Dropped frame 19\n(and 2 more such records)\n"
+                      "Dropped the end of the file from byte 99: cut short\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Dropped frame 20"), std::string::npos) << text;
+  EXPECT_EQ(text.find("in all"), std::string::npos) << text;
+}
+
 }  // namespace
