@@ -168,7 +168,7 @@ int run_csv(CommandLine& command_line) {
   }
   std::ostream& out = output ? output->stream() : std::cout;
 
-  DamageReport damage(*frames, range.end);
+  DamageReport damage(*frames, range.end, std::cerr);
   if (acc) {
     const bool wrote = write_acc_csv(*frames, range, acc_fields, out, damage);
     finish_output(output.get(), out, wrote);

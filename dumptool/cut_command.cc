@@ -103,7 +103,7 @@ int run_cut(const CommandLine& command_line) {
   auto output = create_output(command_line.file(), values["output"].as<std::string>(), values.count("force") != 0);
   std::ostream& out = output->stream();
   RecordCopier copier(command_line.file());
-  DamageReport damage(*frames, range.end);
+  DamageReport damage(*frames, range.end, std::cerr);
   FrameProgress progress("cut", range.end - range.first);
 
   std::size_t written = 0;

@@ -13,10 +13,10 @@ constexpr std::size_t kept_lines = 20;
 
 }  // namespace
 
-DamageReport::DamageReport(const DumpFrames& frames, std::size_t end) {
+DamageReport::DamageReport(const DumpFrames& frames, std::size_t end, std::ostream& out) : out_(&out) {
   const auto& damage = frames.index().damage();
   if (damage && end >= frames.size()) {
-    index_damage_ = "the file is damaged from byte " + std::to_string(damage->offset) + " on (frame " +
+    index_damage_ = "Error: the file is damaged from byte " + std::to_string(damage->offset) + " on (frame " +
                     std::to_string(damage->frame) + "): " + damage->reason + "; nothing after it can be read";
   }
 }
@@ -55,15 +55,27 @@ void DamageReport::problem(std::string text) {
   keep("Error: " + text);
 }
 
+void DamageReport::dropped_frame(std::string text) {
+  ++damaged_frames_;
+  keep(std::move(text));
+}
+
+void DamageReport::dropped_end(std::string text) { index_damage_ = std::move(text); }
+
 void DamageReport::warn(std::string text) { keep("Warning: " + text); }
 
 int DamageReport::finish() {
   std::cout.flush();
-  for (const auto& line : lines_) std::cerr << line << '\n';
-  if (lines_dropped_ > 0) std::cerr << "(" << lines_dropped_ << " more such lines not shown)\n";
-  if (damaged_frames_ > 1) std::cerr << damaged_frames_ << " frames could not be read in all\n";
-  if (index_damage_) std::cerr << "Error: " << *index_damage_ << '\n';
-  std::cerr.flush();
+  std::ostream& out = *out_;
+  for (const auto& line : lines_) out << line << '\n';
+  if (listing_ == Listing::records) {
+    if (lines_dropped_ > 0) out << "(and " << lines_dropped_ << " more such records)\n";
+  } else {
+    if (lines_dropped_ > 0) out << "(" << lines_dropped_ << " more such lines not shown)\n";
+    if (damaged_frames_ > 1) out << damaged_frames_ << " frames could not be read in all\n";
+  }
+  if (index_damage_) out << *index_damage_ << '\n';
+  out.flush();
   return damaged() ? exit_damaged_input : exit_success;
 }
 

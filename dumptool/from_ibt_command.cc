@@ -15,9 +15,11 @@
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 #include "dumptool/command_support.h"
+#include "dumptool/damage_report.h"
 #include "formats/dump_format.h"
 #include "formats/dump_writer.h"
 #include "formats/ibt_reader.h"
+#include "formats/iracing_memory_plan.h"
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
 
@@ -33,42 +35,21 @@ constexpr std::string_view about =
     "first frame, three rotating row buffers with rising tick counts. The rate is\n"
     "the file's tick rate (at most 60); --fps keeps fewer rows for a lower one.";
 
-// Live memory keeps three rows, so a reader that copies one while the next
-// is written still finds it whole.
-constexpr int live_buffer_count = 3;
-constexpr std::int64_t area_alignment = 4096;
-constexpr std::int64_t min_session_area = 128 * 1024;
-
-std::int64_t align_up(std::int64_t value) { return (value + area_alignment - 1) / area_alignment * area_alignment; }
-
-// The header of live memory holding the file's parts one after another,
-// each area on a page boundary, as the simulator lays out its own. The
-// reader's limits keep every offset far below the replay's mapping size.
+// The header of live memory holding the file's parts. The reader's limits
+// keep every offset far below the replay's mapping size.
 iRacing::MemoryHeader live_header(const iRacing::IbtReader& reader) {
   iRacing::MemoryHeader header;
   header.version = iRacing::ibt_header_version;
   header.status = iRacing::status_connected;
   header.tick_rate = reader.header().tick_rate;
   header.session_info_update = 1;
-  header.variable_count = static_cast<std::int32_t>(reader.variable_headers().size());
-  header.variable_header_offset = static_cast<std::int32_t>(iRacing::ibt_variable_headers_offset);
-  const std::int64_t headers_end = header.variable_header_offset + static_cast<std::int64_t>(
-                                                                        iRacing::variable_header_size *
-                                                                        reader.variable_headers().size());
-  const std::int64_t session_offset = align_up(headers_end);
-  const std::int64_t session_area =
-      std::max(min_session_area, align_up(static_cast<std::int64_t>(reader.session_info().size()) + 1));
-  header.session_info_offset = static_cast<std::int32_t>(session_offset);
-  header.session_info_length = static_cast<std::int32_t>(session_area);
-  header.buffer_count = live_buffer_count;
-  header.buffer_length = static_cast<std::int32_t>(reader.row_length());
-  std::int64_t next = session_offset + session_area;
-  for (int slot = 0; slot < live_buffer_count; ++slot) {
-    header.buffer_slots[static_cast<std::size_t>(slot)].buffer_offset = static_cast<std::int32_t>(next);
-    next = align_up(next + static_cast<std::int64_t>(reader.row_length()));
-  }
+  iRacing::place_parts(iRacing::plan_live_memory(static_cast<std::int32_t>(reader.variable_headers().size()),
+                                                 iRacing::session_area_for(reader.session_info().size()),
+                                                 static_cast<std::int32_t>(reader.row_length())),
+                       header);
   static_assert(std::int64_t{iRacing::ibt_max_variable_count} * 144 + 2 * iRacing::ibt_max_session_info_length +
-                    live_buffer_count * (std::int64_t{iRacing::ibt_max_row_length} + area_alignment) <
+                    iRacing::live_buffer_count *
+                        (std::int64_t{iRacing::ibt_max_row_length} + iRacing::live_area_alignment) <
                 iRacing::mapping_size);
   return header;
 }
@@ -171,7 +152,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
       }
       // Rotate through the slots as the simulator does; the others keep the
       // ticks of the rows written into them before.
-      auto& slot = frame.header.buffer_slots[static_cast<std::size_t>(frames % live_buffer_count)];
+      auto& slot = frame.header.buffer_slots[static_cast<std::size_t>(frames % iRacing::live_buffer_count)];
       slot.tick_count = *tick;
       writer.append_frame(iRacing::serialise_snapshot(frame));
       frame.session_info.clear();  // only the first frame carries it
@@ -190,11 +171,9 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
     stopped_early = "the file is cut short: it declares " + declared + " rows but holds " +
                     std::to_string(reader.row_count()) + "; those were converted";
   }
-  if (!stopped_early.empty()) {
-    std::cerr << "Error: " << input.string() << ": " << stopped_early << std::endl;
-    return exit_damaged_input;
-  }
-  return exit_success;
+  DamageReport report(std::cerr);
+  if (!stopped_early.empty()) report.problem(input.string() + ": " + stopped_early);
+  return report.finish();
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "dumptool/command.h"
 #include "dumptool/command_support.h"
 #include "dumptool/commands.h"
+#include "dumptool/damage_report.h"
 #include "dumptool/frame_progress.h"
 #include "dumptool/record_copier.h"
 
@@ -22,9 +23,6 @@ constexpr std::string_view about =
     "damaged in transfer. An intact file comes out exactly the same. Exit code 2 when\n"
     "something was dropped (OUT is written all the same).";
 
-// Dropped records beyond this many are counted, not listed.
-constexpr std::size_t listed_drops = 20;
-
 int run_repair(const CommandLine& command_line) {
   const auto& values = command_line.values();
   const std::filesystem::path input = command_line.file();
@@ -34,8 +32,8 @@ int run_repair(const CommandLine& command_line) {
   RecordCopier copier(input);
   FrameProgress progress("repair", frames->size());
 
-  std::vector<std::string> drops;
-  std::size_t dropped = 0;
+  // What was dropped is told on standard output, with what was written.
+  DamageReport report(std::cout, DamageReport::Listing::records);
   std::size_t kept = 0;
   FramePayload payload;
   copier.copy_header(out);
@@ -45,31 +43,28 @@ int run_repair(const CommandLine& command_line) {
       copier.copy(record, out);
       ++kept;
     } else {
-      if (dropped++ < listed_drops) {
-        drops.push_back("Dropped frame " + std::to_string(frame) + " (record at byte " + std::to_string(record.offset) +
-                        ", " + std::to_string(record.end_offset() - record.offset) +
-                        " bytes): its compressed data does not inflate");
-      }
+      report.dropped_frame("Dropped frame " + std::to_string(frame) + " (record at byte " +
+                           std::to_string(record.offset) + ", " + std::to_string(record.end_offset() - record.offset) +
+                           " bytes): its compressed data does not inflate");
     }
     progress.update(frame + 1);
   }
   progress.clear();
   commit_output(*output);
 
-  for (const auto& line : drops) std::cout << line << '\n';
-  if (dropped > drops.size()) std::cout << "(and " << dropped - drops.size() << " more such records)\n";
-  bool damaged = dropped > 0;
   if (const auto& damage = frames->index().damage()) {
     std::error_code error;
     const auto size = std::filesystem::file_size(input, error);
-    std::cout << "Dropped the end of the file from byte " << damage->offset;
-    if (!error && size > damage->offset) std::cout << " (" << size - damage->offset << " bytes)";
-    std::cout << ": " << damage->reason << '\n';
-    damaged = true;
+    std::string line = "Dropped the end of the file from byte " + std::to_string(damage->offset);
+    if (!error && size > damage->offset) line += " (" + std::to_string(size - damage->offset) + " bytes)";
+    report.dropped_end(line + ": " + damage->reason);
   }
+  const bool damaged = report.damaged();
+  const std::size_t dropped = report.damaged_frames();
+  const int code = report.finish();
   std::cout << "Wrote " << kept << " of " << kept + dropped << " complete records to "
             << output->destination().string() << (damaged ? "" : "; the file was intact") << std::endl;
-  return damaged ? exit_damaged_input : exit_success;
+  return code;
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ int run_session(const CommandLine& command_line) {
     throw UsageError("--at " + seconds_text(at) + " lies past the last readable frame, at " +
                      seconds_text(frames->seconds_of(frames->size() - 1)) + " s");
   }
-  DamageReport damage(*frames, frame);  // what lies after it does not matter
+  DamageReport damage(*frames, frame, std::cerr);  // what lies after it does not matter
   iRacing::RecordingWalk walk(*frames, frame, frame + 1);
   try {
     walk.next();

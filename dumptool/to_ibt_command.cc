@@ -14,6 +14,7 @@
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 #include "dumptool/command_support.h"
+#include "dumptool/damage_report.h"
 #include "formats/dump_file_name.h"
 #include "formats/dump_frames.h"
 #include "formats/ibt_writer.h"
@@ -35,30 +36,6 @@ constexpr std::string_view about =
 
 using iRacing::Snapshot;
 using iRacing::VariableInfo;
-
-// Where the conversion has to stop: the frames before it are converted.
-struct Damage {
-  std::size_t frame = 0;
-  std::string description;  // names the frame and says why
-};
-
-// The session text in force at the end of frames [0, limit): a walk of the
-// last frame looks back for it. A damaged frame on the way lowers `limit`.
-std::optional<std::size_t> session_text_at_end(DumpFrames& frames, std::size_t& limit, std::string& text,
-                                               std::optional<Damage>& damage) {
-  while (limit > 0) {
-    try {
-      iRacing::RecordingWalk walk(frames, limit - 1, limit);
-      walk.next();
-      text = walk.session_text();
-      return walk.session_text_frame();
-    } catch (const iRacing::DamagedFrameError& error) {
-      limit = error.frame();
-      damage = Damage{error.frame(), error.what()};
-    }
-  }
-  return std::nullopt;
-}
 
 std::int64_t start_date_of(const std::filesystem::path& input) {
   if (const auto named = recording_start_from_file_name(input.filename().string())) {
@@ -120,33 +97,80 @@ void require_exportable(const Snapshot& first, const std::filesystem::path& inpu
   }
 }
 
+[[noreturn]] void nothing_to_convert(const std::filesystem::path& input, const std::string& why) {
+  throw std::runtime_error(input.string() + ": " + why + "; nothing before it to convert");
+}
+
+// A frame whose rows no longer fit the first frame's variable table.
+struct TableChange {
+  std::size_t frame = 0;
+  std::string message;
+};
+
+// What goes into the .ibt, decided before anything is written: frames
+// [0, end), the session text in force at the end of them, and what stops
+// the conversion early.
+struct ExportPlan {
+  std::size_t end = 0;
+  std::string session_text;
+  // The .ibt is refused when the rows get there (a .ibt file holds one
+  // variable table); a write that fails before still says so instead.
+  std::optional<TableChange> table_change;
+  // Why the frames from `end` on are left out, naming the frame.
+  std::optional<std::string> damage;
+
+  std::size_t rows_end() const noexcept { return table_change ? table_change->frame : end; }
+};
+
+// One walk up to the first frame that cannot be read: the frames before it
+// go in, and the last session text they carried is the one in force there.
+ExportPlan plan_export(DumpFrames& frames, const std::filesystem::path& input) {
+  ExportPlan plan;
+  plan.end = frames.size();
+  if (const auto& indexed = frames.index().damage()) {
+    plan.damage = "frame " + std::to_string(indexed->frame) + " (record at byte " + std::to_string(indexed->offset) +
+                  ") cannot be read: " + indexed->reason;
+  }
+  if (plan.end == 0 && !plan.damage) throw std::runtime_error(input.string() + ": the recording holds no frames");
+  ProgressLine progress;
+  progress.show_after(1'000'000'000);
+  iRacing::RecordingWalk walk(frames);
+  std::size_t row_length = 0;
+  try {
+    while (const iRacing::RecordingFrame* frame = walk.next()) {
+      if (frame->number == 0) row_length = frame->snapshot.row.size();
+      if (!plan.table_change && (walk.variables_differ_from_first() || frame->snapshot.row.size() != row_length)) {
+        plan.table_change = TableChange{
+            frame->number, input.string() + ": frame " + std::to_string(frame->number) + " (at " +
+                               std::to_string(frame->seconds) +
+                               " s) changes the variable table, and a .ibt file holds only one; convert the parts "
+                               "before and after it separately"};
+      }
+      if (progress.enabled()) {
+        progress.update("to-ibt: reading frame " + std::to_string(frame->number + 1) + " of " +
+                        std::to_string(frames.size()));
+      }
+    }
+  } catch (const iRacing::DamagedFrameError& error) {
+    plan.end = error.frame();
+    plan.damage = error.what();
+  }
+  plan.session_text = walk.session_text();
+  if (plan.end == 0) nothing_to_convert(input, *plan.damage);
+  return plan;
+}
+
 struct Conversion {
   std::uint64_t rows = 0;
   std::size_t variables = 0;
 };
 
-[[noreturn]] void nothing_to_convert(const std::filesystem::path& input, const std::string& why) {
-  throw std::runtime_error(input.string() + ": " + why + "; nothing before it to convert");
-}
-
-// One attempt at frames [0, limit). Returns nothing when a damaged frame
-// turns up before the frame the session text was taken from: the text in
-// force is then an earlier one and the attempt starts again with the lower
-// limit.
-std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem::path& input,
-                                       const std::filesystem::path& output, bool force, std::size_t& limit,
-                                       std::optional<Damage>& damage) {
-  std::string text;
-  const auto text_frame = session_text_at_end(frames, limit, text, damage);
-  if (limit == 0) nothing_to_convert(input, damage->description);
-
-  iRacing::RecordingWalk walk(frames, 0, limit);
-  const iRacing::RecordingFrame* frame = nullptr;
-  try {
-    frame = walk.next();
-  } catch (const iRacing::DamagedFrameError& error) {
-    nothing_to_convert(input, error.what());
-  }
+// Writes the rows `plan` chose. A failed write stops the rows, and the
+// commit reports it with the system's reason.
+Conversion write_ibt(DumpFrames& frames, const ExportPlan& plan, const std::filesystem::path& input,
+                     const std::filesystem::path& output, bool force) {
+  iRacing::RecordingWalk walk(frames, 0, plan.rows_end());
+  const iRacing::RecordingFrame* frame = walk.next();
   const Snapshot& first = frame->snapshot;
   require_exportable(first, input);
   const std::size_t row_length = first.row.size();
@@ -161,45 +185,21 @@ std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem
   progress.show_after(1'000'000'000);
   std::int32_t newest_tick = 0;
   try {
-    writer.emplace(out->stream(), header, first.variable_headers, text, row_length);
-  } catch (const std::ios_base::failure&) {
-    frame = nullptr;  // the commit reports the failed write with the system's reason
-  }
-  while (frame != nullptr && out->stream()) {
-    if (walk.variables_differ_from_first() || frame->snapshot.row.size() != row_length) {
-      // A .ibt file holds one variable table.
-      throw std::runtime_error(input.string() + ": frame " + std::to_string(frame->number) + " (at " +
-                               std::to_string(frame->seconds) +
-                               " s) changes the variable table, and a .ibt file holds only one; convert the parts "
-                               "before and after it separately");
-    }
-    try {
+    writer.emplace(out->stream(), header, first.variable_headers, plan.session_text, row_length);
+    for (; frame != nullptr; frame = walk.next()) {
       writer->append_row(frame->snapshot.row);
-    } catch (const std::ios_base::failure&) {
-      break;  // as above
+      disk.add(frame->snapshot.row);
+      newest_tick = frame->tick;
+      if (progress.enabled()) {
+        progress.update("to-ibt: frame " + std::to_string(frame->number + 1) + " of " + std::to_string(plan.end));
+      }
     }
-    disk.add(frame->snapshot.row);
-    newest_tick = frame->tick;
-    if (progress.enabled()) {
-      progress.update("to-ibt: frame " + std::to_string(frame->number + 1) + " of " + std::to_string(limit));
-    }
-    try {
-      frame = walk.next();
-    } catch (const iRacing::DamagedFrameError& error) {
-      limit = error.frame();
-      damage = Damage{error.frame(), error.what()};
-      if (text_frame && *text_frame >= error.frame()) return std::nullopt;
-      break;
-    }
+    if (plan.table_change) throw std::runtime_error(plan.table_change->message);
+    writer->finish(disk.finish(start_date_of(input)), newest_tick);
+  } catch (const std::ios_base::failure&) {
+    // the commit below says so
   }
   progress.clear();
-  if (writer && out->stream()) {
-    try {
-      writer->finish(disk.finish(start_date_of(input)), newest_tick);
-    } catch (const std::ios_base::failure&) {
-      // as above
-    }
-  }
   commit_output(*out);
   return Conversion{writer ? writer->rows_written() : 0, variables};
 }
@@ -213,25 +213,16 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
     throw UsageError(input.string() + " is " + error.what() +
                      "; only iRacing recordings carry the variable table a .ibt file needs");
   }
-  std::size_t limit = frames.size();
-  std::optional<Damage> damage;
-  if (const auto& indexed = frames.index().damage()) {
-    damage = Damage{indexed->frame, "frame " + std::to_string(indexed->frame) + " (record at byte " +
-                                        std::to_string(indexed->offset) + ") cannot be read: " + indexed->reason};
-  }
-  if (limit == 0 && !damage) throw std::runtime_error(input.string() + ": the recording holds no frames");
-  if (limit == 0) nothing_to_convert(input, damage->description);
-  std::optional<Conversion> done;
-  while (!(done = convert_once(frames, input, output, force, limit, damage))) {
-  }
-  std::cout << "Wrote " << done->rows << " rows of " << done->variables << " variables to " << output.string()
+  const ExportPlan plan = plan_export(frames, input);
+  const Conversion done = write_ibt(frames, plan, input, output, force);
+  std::cout << "Wrote " << done.rows << " rows of " << done.variables << " variables to " << output.string()
             << std::endl;
-  if (damage) {
-    std::cerr << "Error: " << input.string() << ": " << damage->description << "; the " << done->rows
-              << " frames before it were converted" << std::endl;
-    return exit_damaged_input;
+  DamageReport report(std::cerr);
+  if (plan.damage) {
+    report.problem(input.string() + ": " + *plan.damage + "; the " + std::to_string(done.rows) +
+                   " frames before it were converted");
   }
-  return exit_success;
+  return report.finish();
 }
 
 }  // namespace

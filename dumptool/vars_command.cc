@@ -102,13 +102,13 @@ int run_vars(const CommandLine& command_line) {
     print_acc_fields(std::cout);
     std::cout.flush();
     // The index's damage still counts, as for every command.
-    DamageReport damage(*frames, frames->size());
+    DamageReport damage(*frames, frames->size(), std::cerr);
     return damage.finish();
   }
   if (payload_codec(frames->header().source_id) != PayloadCodec::iracing_snapshot) {
     throw UsageError("vars reads recordings of iRacing and ACC only, and this one's source is neither");
   }
-  DamageReport damage(*frames, frames->size());
+  DamageReport damage(*frames, frames->size(), std::cerr);
   FrameProgress progress("vars", frames->size());
   iRacing::RecordingWalk walk(*frames);
   iRacing::VariableTable previous;

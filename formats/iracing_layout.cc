@@ -1,6 +1,5 @@
 #include "formats/iracing_layout.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "common/byte_coding.h"
@@ -70,9 +69,8 @@ MemoryHeaderBytes encode_memory_header(const MemoryHeader& header) noexcept {
 }
 
 int newest_slot(const MemoryHeader& header) noexcept {
-  const int slots_in_use = std::min(header.buffer_count, buffer_slot_count);
   int newest = 0;
-  for (int i = 1; i < slots_in_use; ++i) {
+  for (int i = 1; i < slots_in_use(header); ++i) {
     const auto& candidate = header.buffer_slots[static_cast<std::size_t>(i)];
     if (candidate.tick_count > header.buffer_slots[static_cast<std::size_t>(newest)].tick_count)
       newest = i;

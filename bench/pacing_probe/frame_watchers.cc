@@ -23,7 +23,7 @@ std::uint64_t IracingTickWatcher::poll() {
   std::array<std::uint8_t, iRacing::memory_header_size> bytes{};
   std::memcpy(bytes.data(), header_.data(), bytes.size());
   const iRacing::MemoryHeader header = iRacing::decode_memory_header(bytes);
-  const std::int32_t tick = header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(header))].tick_count;
+  const std::int32_t tick = iRacing::newest_tick(header);
   // What the header holds when the probe first finds it was published at an
   // unknown time: only changes after that are arrivals.
   if (!last_tick_) {

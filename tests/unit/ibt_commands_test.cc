@@ -179,6 +179,53 @@ TEST_F(IbtCommands, ToIbtConvertsTheFramesBeforeADamagedOneAndTakesTheTextInForc
   EXPECT_NE(file.session_info, recording.last_session_text);
 }
 
+// Spoils the stream of frame `frame`: its sizes stay plausible, its data does not inflate.
+void spoil_frame(const std::filesystem::path& dump, std::size_t frame) {
+  const auto index = DumpIndex::scan(dump);
+  std::fstream file(dump, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(static_cast<std::streamoff>(index.records()[frame].data_offset() + 20));
+  file.write("garbage!garbage!", 16);
+}
+
+TEST_F(IbtCommands, ToIbtKeepsTheLastTextWhenTheDamageComesAfterIt) {
+  const auto recording = standin_recording(10, 30, {3});
+  write_recording(dump, 30, recording.frames);
+  spoil_frame(dump, 6);
+  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.out, "Wrote 6 rows of " + std::to_string(recording.frames[0].variable_headers.size()) +
+                            " variables to " + ibt.string() + "\n");
+  EXPECT_NE(result.err.find("frame 6 (record at byte "), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("; the 6 frames before it were converted\n"), std::string::npos) << result.err;
+  const IbtContents file = read_ibt(ibt);
+  ASSERT_EQ(file.rows.size(), 6u);
+  EXPECT_EQ(file.session_info, recording.last_session_text);
+}
+
+TEST_F(IbtCommands, ToIbtWritesNothingWhenTheFirstFrameIsDamaged) {
+  write_recording(dump, 30, standin_recording(4, 30).frames);
+  spoil_frame(dump, 0);
+  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  EXPECT_EQ(result.code, 2);
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("frame 0 (record at byte "), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("; nothing before it to convert"), std::string::npos) << result.err;
+  EXPECT_EQ(files_in(directory.path()), 1u);
+}
+
+TEST_F(IbtCommands, ToIbtRefusesAnExistingOutputBeforeATableChange) {
+  auto recording = standin_recording(8, 30);
+  recording.frames[5].variable_headers.pop_back();
+  recording.frames[5].header.variable_count -= 1;
+  write_recording(dump, 30, recording.frames);
+  std::ofstream(ibt, std::ios::binary) << "keep me";
+  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  EXPECT_EQ(result.code, 1);
+  EXPECT_NE(result.err.find(ibt.string()), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("variable table"), std::string::npos) << result.err;
+  EXPECT_EQ(std::filesystem::file_size(ibt), 7u);
+}
+
 TEST_F(IbtCommands, ToIbtRefusesAnAccRecordingAndTheInputAsOutput) {
   const auto acc = directory.path() / "acc.bin";
   std::ofstream(acc, std::ios::binary) << dump_test::header(30, "accz") << dump_test::record(dump_test::noise(3700));

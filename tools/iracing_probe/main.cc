@@ -91,8 +91,7 @@ int run(const Settings& settings) {
     }
     const std::int64_t now = steady_now();
     header = read_header(view);
-    const int newest = iRacing::newest_slot(header);
-    const std::int32_t tick = header.buffer_slots[static_cast<std::size_t>(newest)].tick_count;
+    const std::int32_t tick = iRacing::newest_tick(header);
     if (header.connected() && tick != 0 && tick != last_tick) {
       last_tick = tick;
       last_change = now;

@@ -9,27 +9,21 @@
 #include <string_view>
 
 #include "formats/iracing_layout.h"
+#include "formats/iracing_memory_plan.h"
 
 namespace iRacing {
 
 inline constexpr std::int32_t standin_header_version = 2;
 inline constexpr std::int32_t standin_tick_rate = 60;
-inline constexpr std::int32_t standin_buffer_count = 3;
+inline constexpr std::int32_t standin_buffer_count = live_buffer_count;
 
-struct StandinLayout {
-  std::int32_t variable_count = 0;
-  std::int32_t variable_header_offset = 0;
-  std::int32_t session_info_offset = 0;
-  std::int32_t session_info_capacity = 0;  // declared as session_info_length
-  std::int32_t buffer_length = 0;
-  std::array<std::int32_t, standin_buffer_count> buffer_offsets{};
-  std::uint32_t mapping_size = 0;          // the whole region, past the last row
+struct StandinLayout : LiveMemoryPlan {
+  std::uint32_t mapping_size = 0;  // the whole region, past the last row
 };
 
-// Lays the parts out one after another without overlap: the header at 0,
-// the variable headers from 144, then the session text area (128 KiB) and
-// the three rows, each of these starting on a 4096-byte boundary, all in a
-// 4 MiB region. Throws std::length_error when they would not fit.
+// The parts as live memory lays them out, with a session text area of
+// 128 KiB, all in a 4 MiB region. Throws std::length_error when they would
+// not fit.
 StandinLayout plan_standin_layout(std::int32_t variable_count, std::int32_t row_length);
 
 // The memory header for `layout`: version 2, tick rate 60, three slots at
