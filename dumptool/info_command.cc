@@ -72,12 +72,6 @@ struct RecordingFacts {
   }
 };
 
-std::string printable_source(const SourceId& id) {
-  std::string text;
-  for (const char c : id) text += (c >= 0x20 && c < 0x7f) ? c : '?';
-  return text;
-}
-
 void note_damage(RecordingFacts& facts, std::size_t frame, std::uint64_t offset, std::string reason) {
   ++facts.damaged_frames;
   if (!facts.first_damage) facts.first_damage = FirstDamage{frame, offset, std::move(reason)};
@@ -145,7 +139,7 @@ std::string or_not_known(const std::string& text) { return text.empty() ? "not k
 RecordingFacts gather(DumpFrames& frames, const std::filesystem::path& path) {
   RecordingFacts facts;
   const DumpHeader& header = frames.header();
-  facts.source = printable_source(header.source_id);
+  facts.source = source_id_text(header.source_id, SourceIdStyle::printable);
   const Simulator* simulator = find_simulator(header.source_id);
   facts.simulator = simulator ? std::string(simulator->name) : "unknown";
   facts.fps = header.fps;
