@@ -105,6 +105,25 @@ TEST(JsonText, DocumentsKeepTheirKeyOrderAndOurNumbers) {
   EXPECT_EQ(read["a"]["u"], 18446744073709551615u);
 }
 
+TEST(JsonText, EveryControlCharacterReadsBackAsItself) {
+  std::string controls;
+  for (int c = 0; c < 0x20; ++c) controls += static_cast<char>(c);
+  controls += '\x7f';
+  for (const auto place : {dumptool::JsonPlace::plain, dumptool::JsonPlace::inside_html}) {
+    const std::string text = dumptool::json_string(controls, place);
+    EXPECT_EQ(text.find_first_of(controls.substr(0, 0x20)), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(text), controls);
+  }
+}
+
+TEST(JsonText, FixedNumbersStayInPlainDecimalsAndEmptyContainersAreWritten) {
+  using dumptool::Json;
+  EXPECT_EQ(dumptool::json_text(Json::array({dumptool::json_fixed(1e6, 1), dumptool::json_fixed(0.00001, 3),
+                                             dumptool::json_fixed(-12.345678, 2)})),
+            "[1000000,0,-12.35]");
+  EXPECT_EQ(dumptool::json_text(Json{{"a", Json::array()}, {"o", Json::object()}}), R"({"a":[],"o":{}})");
+}
+
 TEST(CloseMatches, SuggestsNamesALittleOffCaseAsideAndNothingFarOff) {
   const std::vector<std::string> names{"Speed", "Gear", "CarGear", "Throttle", "ThrottleRaw", "LapDistPct", "RPM"};
   EXPECT_EQ(dumptool::close_matches("Sped", names), (std::vector<std::string>{"Speed"}));
