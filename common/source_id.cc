@@ -1,11 +1,15 @@
 #include "common/source_id.h"
 
-std::string quoted_source_id(const SourceId& id) {
+std::string source_id_text(const SourceId& id, SourceIdStyle style) {
   static constexpr char hex_digits[] = "0123456789abcdef";
-  std::string text = "\"";
+  if (style == SourceIdStyle::as_stored) return std::string(id.begin(), id.end());
+  std::string text = style == SourceIdStyle::quoted ? "\"" : "";
   for (const char c : id) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7f && c != '"' && c != '\\') {
+    const bool printable = byte >= 0x20 && byte < 0x7f;
+    if (style == SourceIdStyle::printable) {
+      text += printable ? c : '?';
+    } else if (printable && c != '"' && c != '\\') {
       text += c;
     } else {
       text += "\\x";
@@ -13,5 +17,6 @@ std::string quoted_source_id(const SourceId& id) {
       text += hex_digits[byte & 0xf];
     }
   }
-  return text + "\"";
+  if (style == SourceIdStyle::quoted) text += '"';
+  return text;
 }

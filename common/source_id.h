@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -13,12 +12,17 @@ constexpr SourceId make_source_id(std::string_view four) noexcept {
   return SourceId{four[0], four[1], four[2], four[3]};
 }
 
-// Printed character by character: an id is not a terminated string.
-inline std::ostream& write_source_id(std::ostream& out, const SourceId& id) {
-  for (char c : id) out.put(c);
-  return out;
-}
+// How an id is put into text. An id is not a terminated string: all four
+// characters are always written.
+enum class SourceIdStyle {
+  // The characters as they are, for the ids this build knows.
+  as_stored,
+  // Any character that is not printable ASCII as '?', for a line that must
+  // not carry control characters from a file.
+  printable,
+  // In double quotes, any byte that is not printable ASCII (and a quote or
+  // backslash) as \xNN, so a message shows what a damaged id holds.
+  quoted,
+};
 
-// For a message: in quotes, with any byte that is not a printable ASCII
-// character written as \xNN, so a damaged id shows what it holds.
-std::string quoted_source_id(const SourceId& id);
+std::string source_id_text(const SourceId& id, SourceIdStyle style);

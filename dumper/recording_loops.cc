@@ -19,7 +19,7 @@ void report_refusal(const Source& source, std::string& last, std::ostream& conso
   if (failure.empty() || failure.missing()) return;
   std::ostringstream line;
   line << "Cannot attach to ";
-  write_source_id(line, source.source_id()) << ": " << failure.reason;
+  line << source_id_text(source.source_id(), SourceIdStyle::as_stored) << ": " << failure.reason;
   if (!failure.object.empty()) line << " (" << failure.object << ")";
   if (line.str() == last) return;
   last = line.str();
@@ -40,8 +40,7 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
         continue;
       }
       *context.active_source = source;
-      console << "Connected to ";
-      write_source_id(console, source->source_id()) << std::endl;
+      console << "Connected to " << source_id_text(source->source_id(), SourceIdStyle::as_stored) << std::endl;
       return Iteration::leave;
     }
     return Iteration::next;

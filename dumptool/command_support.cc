@@ -15,33 +15,47 @@ namespace options = boost::program_options;
 
 namespace dumptool {
 
-CommandLine::CommandLine(std::string_view usage, std::string_view about)
-    : usage_(usage), about_(about), options_("Options", 100, 50) {
-  options_.add_options()("help,h", "print this help");
+CommandLine::CommandLine(std::string_view usage, std::string_view about, const CommandLineLayout& layout)
+    : usage_(usage), about_(about), layout_(layout), options_("Options", layout.line_length, layout.description_length) {
+  options_.add_options()(layout.short_help ? "help,h" : "help", "print this help");
 }
 
 std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments) {
   options::options_description hidden;
-  hidden.add_options()("file", options::value<std::string>());
+  if (layout_.one_file) {
+    hidden.add_options()("file", options::value<std::string>());
+  } else {
+    hidden.add_options()("file", options::value<std::vector<std::string>>());
+  }
   options::options_description all;
   all.add(options_).add(hidden);
   options::positional_options_description positionals;
-  positionals.add("file", 1);
+  positionals.add("file", layout_.one_file ? 1 : -1);
   try {
     options::store(options::command_line_parser(arguments).options(all).positional(positionals).run(), values_);
     if (has("help")) {
-      std::cout << "Usage: dumptool " << usage_ << "\n\n" << about_ << "\n\n" << options_ << std::flush;
+      std::cout << "Usage: dumptool " << usage_ << (layout_.blank_line_after_usage ? "\n\n" : "\n") << about_
+                << "\n\n" << options_ << std::flush;
       return exit_success;
     }
     options::notify(values_);
-    if (!has("file")) throw options::error("the recording FILE is missing");
+    if (layout_.one_file && !has("file")) throw options::error("the recording FILE is missing");
   } catch (const options::error& error) {
-    std::cerr << "Error: " << error.what() << "\nUsage: dumptool " << usage_ << " ('--help' explains)"
-              << std::endl;
-    return exit_bad_command_line;
+    return reject(error.what());
+  }
+  if (!layout_.one_file) {
+    if (has("file")) files_ = values_["file"].as<std::vector<std::string>>();
+    return std::nullopt;
   }
   file_ = values_["file"].as<std::string>();
   return std::nullopt;
+}
+
+int CommandLine::reject(std::string_view reason) const {
+  std::cerr << "Error: " << reason << "\nUsage: dumptool " << usage_;
+  if (layout_.help_hint_in_errors) std::cerr << " ('--help' explains)";
+  std::cerr << std::endl;
+  return exit_bad_command_line;
 }
 
 std::ifstream open_input_file(const std::filesystem::path& path) {

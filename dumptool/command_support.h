@@ -29,11 +29,24 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How a command's help and its command-line errors are laid out. The
+// defaults are every command's; `report` keeps the layout it was given first,
+// which scripts and its users already know.
+struct CommandLineLayout {
+  bool short_help = true;               // -h as well as --help
+  unsigned line_length = 100;           // of the options table
+  unsigned description_length = 50;    // at least, in the options table
+  bool blank_line_after_usage = true;   // in the help
+  bool help_hint_in_errors = true;      // "('--help' explains)" after the usage
+  bool one_file = true;                 // else any number, for the command to check
+};
+
 class CommandLine {
  public:
   // `usage` is the synopsis after "dumptool ", `about` a few lines on what
-  // the command does. Every command takes one input FILE.
-  CommandLine(std::string_view usage, std::string_view about);
+  // the command does. A command takes one input FILE unless `layout` says
+  // otherwise.
+  CommandLine(std::string_view usage, std::string_view about, const CommandLineLayout& layout = {});
 
   // Where the command declares its own options.
   boost::program_options::options_description_easy_init add_options() { return options_.add_options(); }
@@ -43,16 +56,24 @@ class CommandLine {
   // error); nothing when it should run.
   std::optional<int> parse(const std::vector<std::string>& arguments);
 
+  // A command line the command's own checks refuse: reported as parse()
+  // reports its errors; returns the exit code (1).
+  int reject(std::string_view reason) const;
+
   const boost::program_options::variables_map& values() const noexcept { return values_; }
   bool has(const char* name) const { return values_.count(name) != 0; }
   const std::filesystem::path& file() const noexcept { return file_; }
+  // Every FILE given, when the layout takes any number of them.
+  const std::vector<std::string>& files() const noexcept { return files_; }
 
  private:
   std::string usage_;
   std::string about_;
+  CommandLineLayout layout_;
   boost::program_options::options_description options_;
   boost::program_options::variables_map values_;
   std::filesystem::path file_;
+  std::vector<std::string> files_;
 };
 
 // Opens `path` as ::open_input_file() does; UsageError, with the same

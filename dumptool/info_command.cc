@@ -72,12 +72,6 @@ struct RecordingFacts {
   }
 };
 
-std::string printable_source(const SourceId& id) {
-  std::string text;
-  for (const char c : id) text += (c >= 0x20 && c < 0x7f) ? c : '?';
-  return text;
-}
-
 void note_damage(RecordingFacts& facts, std::size_t frame, std::uint64_t offset, std::string reason) {
   ++facts.damaged_frames;
   if (!facts.first_damage) facts.first_damage = FirstDamage{frame, offset, std::move(reason)};
@@ -145,7 +139,7 @@ std::string or_not_known(const std::string& text) { return text.empty() ? "not k
 RecordingFacts gather(DumpFrames& frames, const std::filesystem::path& path) {
   RecordingFacts facts;
   const DumpHeader& header = frames.header();
-  facts.source = printable_source(header.source_id);
+  facts.source = source_id_text(header.source_id, SourceIdStyle::printable);
   const Simulator* simulator = find_simulator(header.source_id);
   facts.simulator = simulator ? std::string(simulator->name) : "unknown";
   facts.fps = header.fps;
@@ -225,49 +219,49 @@ void print_text(std::ostream& out, const std::filesystem::path& path, const Reco
 }
 
 template <class Number>
-std::string optional_number(const std::optional<Number>& value) {
-  return value ? std::to_string(*value) : "null";
+Json optional_number(const std::optional<Number>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+Json enum_json(const std::optional<std::int32_t>& value, ACC::EnumValue (*name_of)(std::int32_t)) {
+  if (!value) return nullptr;
+  const ACC::EnumValue name = name_of(*value);
+  return Json{{"value", *value},
+              {"name", name.enum_name.empty() ? Json(nullptr) : Json(std::string(name.enum_name))}};
 }
 
 void print_json(std::ostream& out, const std::filesystem::path& path, const RecordingFacts& facts) {
-  out << "{\"file\":" << json_string(path.string()) << ",\"source\":" << json_string(facts.source)
-      << ",\"simulator\":" << json_string(facts.simulator) << ",\"fps\":" << facts.fps << ",\"frames\":" << facts.frames
-      << ",\"duration_seconds\":" << json_number(facts.duration())
-      << ",\"first_tick\":" << optional_number(facts.first_tick) << ",\"last_tick\":" << optional_number(facts.last_tick)
-      << ",\"bytes_on_disk\":" << facts.bytes_on_disk << ",\"bytes_inflated\":" << facts.bytes_inflated
-      << ",\"inflated_ratio\":" << json_number(facts.ratio());
-  out << ",\"session_texts\":{\"count\":" << facts.session_text_times.size() << ",\"seconds\":[";
-  for (std::size_t i = 0; i < facts.session_text_times.size(); ++i) {
-    out << (i == 0 ? "" : ",") << json_number(facts.session_text_times[i]);
-  }
-  out << "]},\"variable_count\":" << optional_number(facts.variable_count)
-      << ",\"row_bytes\":" << optional_number(facts.row_bytes) << ",\"variable_table_changes\":[";
-  for (std::size_t i = 0; i < facts.variable_table_changes.size(); ++i) {
-    out << (i == 0 ? "" : ",") << facts.variable_table_changes[i];
-  }
-  out << "],\"acc\":";
+  Json document{{"file", path.string()},
+                {"source", facts.source},
+                {"simulator", facts.simulator},
+                {"fps", facts.fps},
+                {"frames", facts.frames},
+                {"duration_seconds", facts.duration()},
+                {"first_tick", optional_number(facts.first_tick)},
+                {"last_tick", optional_number(facts.last_tick)},
+                {"bytes_on_disk", facts.bytes_on_disk},
+                {"bytes_inflated", facts.bytes_inflated},
+                {"inflated_ratio", facts.ratio()},
+                {"session_texts", {{"count", facts.session_text_times.size()}, {"seconds", facts.session_text_times}}},
+                {"variable_count", optional_number(facts.variable_count)},
+                {"row_bytes", optional_number(facts.row_bytes)},
+                {"variable_table_changes", facts.variable_table_changes},
+                {"acc", nullptr},
+                {"damaged_records", facts.damaged_frames},
+                {"first_damage", nullptr}};
   if (facts.acc) {
-    const auto enum_json = [](const std::optional<std::int32_t>& value, ACC::EnumValue (*name_of)(std::int32_t)) {
-      if (!value) return std::string("null");
-      const ACC::EnumValue name = name_of(*value);
-      return "{\"value\":" + std::to_string(*value) + ",\"name\":" +
-             (name.enum_name.empty() ? std::string("null") : json_string(std::string(name.enum_name))) + "}";
-    };
-    out << "{\"track\":" << json_string(facts.acc->track) << ",\"car\":" << json_string(facts.acc->car)
-        << ",\"player\":" << json_string(facts.acc->player)
-        << ",\"session\":" << enum_json(facts.acc->session, ACC::session_type_value)
-        << ",\"status\":" << enum_json(facts.acc->status, ACC::status_value) << "}";
-  } else {
-    out << "null";
+    document["acc"] = Json{{"track", facts.acc->track},
+                           {"car", facts.acc->car},
+                           {"player", facts.acc->player},
+                           {"session", enum_json(facts.acc->session, ACC::session_type_value)},
+                           {"status", enum_json(facts.acc->status, ACC::status_value)}};
   }
-  out << ",\"damaged_records\":" << facts.damaged_frames << ",\"first_damage\":";
   if (facts.first_damage) {
-    out << "{\"frame\":" << facts.first_damage->frame << ",\"offset\":" << facts.first_damage->offset
-        << ",\"reason\":" << json_string(facts.first_damage->reason) << "}";
-  } else {
-    out << "null";
+    document["first_damage"] = Json{{"frame", facts.first_damage->frame},
+                                    {"offset", facts.first_damage->offset},
+                                    {"reason", facts.first_damage->reason}};
   }
-  out << "}\n";
+  out << json_text(document) << '\n';
 }
 
 int run_info(const CommandLine& command_line) {

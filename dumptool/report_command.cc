@@ -20,9 +20,19 @@
 
 namespace {
 
-namespace po = boost::program_options;
+constexpr std::string_view usage = "report FILE -o REPORT.html [--laps N,M,...] [--force]";
 
-constexpr const char* usage_line = "Usage: dumptool report FILE -o REPORT.html [--laps N,M,...] [--force]\n";
+constexpr std::string_view about =
+    "Writes a lap report of an iRacing or ACC recording: one HTML page with the session, the laps\n"
+    "and their times, and charts of the chosen laps against lap distance.";
+
+// The layout the report's help and errors have always had.
+constexpr dumptool::CommandLineLayout layout{.short_help = false,
+                                             .line_length = 80,
+                                             .description_length = 40,
+                                             .blank_line_after_usage = false,
+                                             .help_hint_in_errors = false,
+                                             .one_file = false};
 
 // "3,5,7" in lap numbers; throws std::invalid_argument naming the option.
 std::vector<int> parse_lap_list(const std::string& text) {
@@ -44,47 +54,10 @@ std::vector<int> parse_lap_list(const std::string& text) {
   }
 }
 
-}  // namespace
-
-int run_report_command(const std::vector<std::string>& arguments) {
-  po::options_description table("Options");
-  table.add_options()
-      ("help", "print this help")
-      ("output,o", po::value<std::string>(), "the HTML file to write (required)")
-      ("force", "replace REPORT.html when it exists")
-      ("laps", po::value<std::string>(), "lap numbers to chart, such as 3,5 (default: the best and the last "
-                                         "complete lap); the best lap is always charted, as the reference of "
-                                         "the time delta");
-  po::options_description hidden;
-  hidden.add_options()("file", po::value<std::vector<std::string>>());
-  po::options_description all;
-  all.add(table).add(hidden);
-  po::positional_options_description positionals;
-  positionals.add("file", -1);
-
-  po::variables_map values;
-  std::optional<std::vector<int>> chosen_laps;
-  try {
-    po::store(po::command_line_parser(arguments).options(all).positional(positionals).run(), values);
-    if (values.count("help") != 0) {
-      std::cout << usage_line
-                << "Writes a lap report of an iRacing or ACC recording: one HTML page with the session, the laps\n"
-                   "and their times, and charts of the chosen laps against lap distance.\n\n"
-                << table << std::flush;
-      return exit_success;
-    }
-    const auto files = values.count("file") != 0 ? values["file"].as<std::vector<std::string>>()
-                                                  : std::vector<std::string>();
-    if (files.size() != 1) throw std::invalid_argument(files.empty() ? "no recording given" : "more than one recording given");
-    if (values.count("output") == 0) throw std::invalid_argument("no report file given (-o REPORT.html)");
-    if (values.count("laps") != 0) chosen_laps = parse_lap_list(values["laps"].as<std::string>());
-  } catch (const std::exception& error) {
-    std::cerr << "Error: " << error.what() << "\n" << usage_line << std::flush;
-    return exit_bad_command_line;
-  }
-
-  const std::filesystem::path input = values["file"].as<std::vector<std::string>>().front();
-  const std::filesystem::path output_path = values["output"].as<std::string>();
+int run_report(const dumptool::CommandLine& command_line, const std::optional<std::vector<int>>& chosen_laps) {
+  using dumptool::UsageError;
+  const std::filesystem::path input = command_line.files().front();
+  const std::filesystem::path output_path = command_line.values()["output"].as<std::string>();
 
   ReportRecording recording;
   try {
@@ -92,11 +65,9 @@ int run_report_command(const std::vector<std::string>& arguments) {
     progress.show_after(1'000'000'000);  // an hour-long recording takes a while
     recording = read_report_recording(input, &progress);
   } catch (const ReportNotAvailable& error) {
-    std::cerr << "Error: " << error.what() << std::endl;
-    return exit_bad_command_line;
+    throw UsageError(error.what());
   } catch (const std::exception& error) {
-    std::cerr << "Error: cannot read '" << input.string() << "': " << error.what() << std::endl;
-    return exit_damaged_input;
+    throw std::runtime_error("cannot read '" + input.string() + "': " + error.what());
   }
 
   try {
@@ -104,7 +75,7 @@ int run_report_command(const std::vector<std::string>& arguments) {
         build_report_content(recording, input.filename().string(), chosen_laps);
     // Written under a temporary name and moved into place when whole; never
     // over the recording, nor over a file that exists unless --force.
-    const auto output = dumptool::create_output(input, output_path, values.count("force") != 0);
+    const auto output = dumptool::create_output(input, output_path, command_line.has("force"));
     output->stream() << render_report_page(content);
     dumptool::commit_output(*output);
     std::size_t complete = 0;
@@ -114,14 +85,35 @@ int run_report_command(const std::vector<std::string>& arguments) {
     for (const std::string& note : content.notes) std::cerr << "Note: " << note << "\n";
     std::cerr.flush();
   } catch (const std::invalid_argument& error) {  // a lap that cannot be charted
-    std::cerr << "Error: " << error.what() << std::endl;
-    return exit_bad_command_line;
-  } catch (const dumptool::UsageError& error) {  // the output cannot be written
-    std::cerr << "Error: " << error.what() << std::endl;
-    return exit_bad_command_line;
-  } catch (const std::exception& error) {
-    std::cerr << "Error: " << error.what() << std::endl;
-    return exit_damaged_input;
+    throw UsageError(error.what());
+  } catch (const std::bad_alloc& error) {
+    // Said as the report always said it, not as "out of memory".
+    throw std::runtime_error(error.what());
   }
   return recording.damage ? exit_damaged_input : exit_success;
+}
+
+}  // namespace
+
+int run_report_command(const std::vector<std::string>& arguments) {
+  dumptool::CommandLine command_line(usage, about, layout);
+  command_line.add_options()
+      ("output,o", boost::program_options::value<std::string>(), "the HTML file to write (required)")
+      ("force", "replace REPORT.html when it exists")
+      ("laps", boost::program_options::value<std::string>(),
+       "lap numbers to chart, such as 3,5 (default: the best and the last complete lap); the best lap is "
+       "always charted, as the reference of the time delta");
+  if (const auto code = command_line.parse(arguments)) return *code;
+  const std::size_t files = command_line.files().size();
+  if (files != 1) return command_line.reject(files == 0 ? "no recording given" : "more than one recording given");
+  if (!command_line.has("output")) return command_line.reject("no report file given (-o REPORT.html)");
+  std::optional<std::vector<int>> chosen_laps;
+  if (command_line.has("laps")) {
+    try {
+      chosen_laps = parse_lap_list(command_line.values()["laps"].as<std::string>());
+    } catch (const std::invalid_argument& error) {
+      return command_line.reject(error.what());
+    }
+  }
+  return dumptool::run_guarded([&] { return run_report(command_line, chosen_laps); });
 }

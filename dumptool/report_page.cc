@@ -5,9 +5,15 @@
 #include <sstream>
 #include <string_view>
 
+#include "dumptool/json_text.h"
 #include "dumptool/report_assets.h"
 
 namespace {
+
+using dumptool::Json;
+using dumptool::json_fixed;
+using dumptool::json_text;
+using dumptool::JsonPlace;
 
 // Colours of the charted laps in turn; the page's self-check looks for them.
 constexpr std::string_view lap_colours[] = {"#d62728", "#1f77b4", "#2ca02c", "#9467bd",
@@ -33,49 +39,10 @@ std::string escape_html(std::string_view text) {
   return out;
 }
 
-// A JSON string that is also safe inside a <script> element.
-std::string json_string(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '<' || c == '>' || c == '&' || u < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
-// Fixed decimals without trailing zeros; null for a missing value.
-void write_number(std::string& out, double value, int decimals) {
-  if (!std::isfinite(value)) {
-    out += "null";
-    return;
-  }
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  std::string_view v(text);
-  if (v.find('.') != std::string_view::npos) {
-    while (v.back() == '0') v.remove_suffix(1);
-    if (v.back() == '.') v.remove_suffix(1);
-  }
-  if (v == "-0") v = "0";
-  out += v;
-}
-
-void write_series(std::string& out, const std::vector<double>& values, int decimals) {
-  out += '[';
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i > 0) out += ',';
-    write_number(out, values[i], decimals);
-  }
-  out += ']';
+Json fixed_series(const std::vector<double>& values, int decimals) {
+  Json series = Json::array();
+  for (const double value : values) series.push_back(json_fixed(value, decimals));
+  return series;
 }
 
 std::string lap_time_text(double seconds) {
@@ -94,66 +61,49 @@ std::string duration_text(double seconds) {
 }
 
 std::string chart_data_json(const ReportContent& content) {
-  std::string out = "{\"axis\":{\"unit\":";
-  out += json_string(content.axis.in_metres ? "m" : "%");
-  out += ",\"step\":";
-  write_number(out, content.axis.step, 3);
-  out += ",\"points\":" + std::to_string(content.traces.empty() ? 0 : content.axis.points());
-  out += "},\"laps\":[";
+  Json laps = Json::array();
   for (std::size_t t = 0; t < content.traces.size(); ++t) {
     const LapRecord* lap = content.laps.find(content.traces[t].number);
-    out += t > 0 ? "," : "";
-    out += "{\"number\":" + std::to_string(content.traces[t].number) + ",\"time\":";
-    write_number(out, lap != nullptr ? lap->time : NAN, 3);
-    out += ",\"colour\":" + json_string(colour_of(t));
-    out += ",\"best\":";
-    out += content.reference == t ? "true" : "false";
-    out += "}";
+    laps.push_back({{"number", content.traces[t].number},
+                    {"time", json_fixed(lap != nullptr ? lap->time : NAN, 3)},
+                    {"colour", colour_of(t)},
+                    {"best", content.reference == t}});
   }
-  out += "],\"charts\":[";
-  bool first_chart = true;
+  Json charts = Json::array();
   for (std::size_t c = 0; c < report_channel_count && !content.traces.empty(); ++c) {
     if (!content.charted[c]) continue;
     const ReportChannelInfo& info = report_channel_info(static_cast<ReportChannel>(c));
-    out += first_chart ? "" : ",";
-    first_chart = false;
-    out += "{\"title\":" + json_string(info.title) + ",\"unit\":" + json_string(info.unit) + ",\"steps\":";
-    out += info.steps ? "true" : "false";
-    out += ",\"series\":[";
-    for (std::size_t t = 0; t < content.traces.size(); ++t) {
-      out += t > 0 ? "," : "";
-      write_series(out, content.traces[t].channels[c], info.steps ? 0 : 2);
-    }
-    out += "]}";
+    Json series = Json::array();
+    for (const LapTrace& trace : content.traces) series.push_back(fixed_series(trace.channels[c], info.steps ? 0 : 2));
+    charts.push_back({{"title", std::string(info.title)}, {"unit", std::string(info.unit)}, {"steps", info.steps}, {"series", std::move(series)}});
   }
-  out += "],\"map\":";
+  Json map = nullptr;
   if (content.reference && !content.traces[*content.reference].map_x.empty()) {
     const LapTrace& lap = content.traces[*content.reference];
-    out += "{\"lap\":" + std::to_string(lap.number) + ",\"x\":";
-    write_series(out, lap.map_x, 1);
-    out += ",\"y\":";
-    write_series(out, lap.map_y, 1);
     const auto speed = static_cast<std::size_t>(ReportChannel::speed);
-    out += ",\"speed\":";
-    if (content.charted[speed]) write_series(out, lap.channels[speed], 1);
-    else out += "null";
-    out += ",\"unit\":" + json_string(report_channel_info(ReportChannel::speed).unit) + "}";
-  } else {
-    out += "null";
+    map = {{"lap", lap.number},
+           {"x", fixed_series(lap.map_x, 1)},
+           {"y", fixed_series(lap.map_y, 1)},
+           {"speed", content.charted[speed] ? fixed_series(lap.channels[speed], 1) : Json(nullptr)},
+           {"unit", std::string(report_channel_info(ReportChannel::speed).unit)}};
   }
-  out += ",\"delta\":";
+  Json delta = nullptr;
   if (content.reference && content.traces.size() > 1) {
     const LapTrace& reference = content.traces[*content.reference];
-    out += "{\"reference\":" + std::to_string(reference.number) + ",\"series\":[";
-    for (std::size_t t = 0; t < content.traces.size(); ++t) {
-      out += t > 0 ? "," : "";
-      write_series(out, time_delta(content.traces[t], reference), 3);
-    }
-    out += "]}";
-  } else {
-    out += "null";
+    Json series = Json::array();
+    for (const LapTrace& trace : content.traces) series.push_back(fixed_series(time_delta(trace, reference), 3));
+    delta = {{"reference", reference.number}, {"series", std::move(series)}};
   }
-  return out + "}";
+  const Json document{
+      {"axis",
+       {{"unit", content.axis.in_metres ? "m" : "%"},
+        {"step", json_fixed(content.axis.step, 3)},
+        {"points", content.traces.empty() ? 0 : content.axis.points()}}},
+      {"laps", std::move(laps)},
+      {"charts", std::move(charts)},
+      {"map", std::move(map)},
+      {"delta", std::move(delta)}};
+  return json_text(document, JsonPlace::inside_html);
 }
 
 void write_summary(std::ostringstream& html, const ReportContent& content) {

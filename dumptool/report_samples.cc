@@ -86,7 +86,7 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
   if (!iracing && payload_codec(frames.header().source_id) != PayloadCodec::acc_pages) {
     std::ostringstream message;
     message << "a report is not available for this recording: '" << path.string() << "' holds ";
-    write_source_id(message, frames.header().source_id);
+    message << source_id_text(frames.header().source_id, SourceIdStyle::as_stored);
     message << " telemetry, and reports read iRacing and ACC telemetry only";
     throw ReportNotAvailable(message.str());
   }

@@ -102,9 +102,9 @@ std::string unknown_source_explanation(const SourceId& source_id, const Producer
   std::string known;
   for (const auto& [id, producer] : table) {
     if (!known.empty()) known += id == table.rbegin()->first ? " and " : ", ";
-    known += quoted_source_id(id);
+    known += source_id_text(id, SourceIdStyle::quoted);
   }
-  return "The file's source id is " + quoted_source_id(source_id) + "; this build replays " + known + ".";
+  return "The file's source id is " + source_id_text(source_id, SourceIdStyle::quoted) + "; this build replays " + known + ".";
 }
 
 void report_damage(const DumpFrames& frames) {
@@ -134,7 +134,7 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
                                             unknown_source_explanation(source_id, table));
   const std::shared_ptr<Producer> producer = entry->second;
 
-  write_source_id(std::cout << "Using emulator: ", source_id) << std::endl;
+  std::cout << "Using emulator: " << source_id_text(source_id, SourceIdStyle::as_stored) << std::endl;
   producer->start();
   const StopSignal stop = dependencies.make_stop_signal();
   std::cout << "Frames per second: " << static_cast<std::int32_t>(frames->header().fps) << std::endl;

@@ -8,16 +8,6 @@
 
 namespace iRacing {
 
-namespace {
-
-std::string source_text(const SourceId& id) {
-  std::string text;
-  for (const char c : id) text += (c >= 0x20 && c < 0x7f) ? c : '?';
-  return text;
-}
-
-}  // namespace
-
 DamagedFrameError::DamagedFrameError(std::size_t frame, std::uint64_t offset, const std::string& reason)
     : std::runtime_error("frame " + std::to_string(frame) + " (record at byte " + std::to_string(offset) +
                          ") cannot be read: " + reason),
@@ -27,7 +17,7 @@ DamagedFrameError::DamagedFrameError(std::size_t frame, std::uint64_t offset, co
 
 void require_iracing_recording(const DumpFrames& frames) {
   if (frames.header().source_id != iracing_source_id) {
-    throw NotIracingRecordingError("not an iRacing recording (its source is '" + source_text(frames.header().source_id) +
+    throw NotIracingRecordingError("not an iRacing recording (its source is '" + source_id_text(frames.header().source_id, SourceIdStyle::printable) +
                                 "')");
   }
 }

@@ -5,5 +5,5 @@
 # that a finished output is flushed to the disk.
 set -euo pipefail
 exec "$(dirname "$0")/install_packages.sh" g++ cmake ninja-build zlib1g-dev \
-  libboost-program-options-dev libgtest-dev libbenchmark-dev \
+  libboost-program-options-dev nlohmann-json3-dev libgtest-dev libbenchmark-dev \
   python3 strace

@@ -32,7 +32,7 @@ while (($#)); do
 done
 
 tools/install_packages.sh clang libclang-rt-14-dev cmake ninja-build zlib1g-dev \
-  libboost-program-options-dev
+  libboost-program-options-dev nlohmann-json3-dev
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -73,6 +73,57 @@ TEST(JsonText, EscapesControlsAndReplacesBytesThatAreNotUtf8) {
   EXPECT_EQ(dumptool::json_number(std::numeric_limits<double>::infinity()), "null");
 }
 
+TEST(JsonText, InsideAPageNoTextEndsTheScriptOrOpensAComment) {
+  using dumptool::JsonPlace;
+  const std::string hostile = "</script><!-- a&b>";
+  EXPECT_EQ(dumptool::json_string(hostile), "\"</script><!-- a&b>\"");
+  const std::string in_page = dumptool::json_string(hostile, JsonPlace::inside_html);
+  EXPECT_EQ(in_page, "\"\\u003c/script\\u003e\\u003c!-- a\\u0026b\\u003e\"");
+  // Still the same text to a reader, bytes that are not UTF-8 included.
+  EXPECT_EQ(nlohmann::json::parse(in_page), hostile);
+  EXPECT_EQ(nlohmann::json::parse(dumptool::json_string("a\x80\n", JsonPlace::inside_html)), "a\xef\xbf\xbd\n");
+}
+
+TEST(JsonText, DocumentsKeepTheirKeyOrderAndOurNumbers) {
+  using dumptool::Json;
+  const Json document{{"z", 1},
+                      {"a", {{"n", nullptr}, {"t", true}, {"u", std::uint64_t{18446744073709551615u}}}},
+                      {"m", -2},
+                      {"d", {2.8, 100.0, 1e-7, std::numeric_limits<double>::quiet_NaN()}},
+                      {"f", {dumptool::json_fixed(18.5, 3), dumptool::json_fixed(-0.004, 2),
+                             dumptool::json_fixed(7.0, 0), dumptool::json_fixed(INFINITY, 1)}},
+                      {"s<", "&"}};
+  EXPECT_EQ(dumptool::json_text(document),
+            R"({"z":1,"a":{"n":null,"t":true,"u":18446744073709551615},"m":-2,"d":[2.8,100,1e-07,null],)"
+            R"("f":[18.5,0,7,null],"s<":"&"})");
+  EXPECT_EQ(dumptool::json_text(Json{{"s<", "&"}}, dumptool::JsonPlace::inside_html),
+            R"({"s\u003c":"\u0026"})");
+  // What another reader makes of it.
+  const auto read = nlohmann::json::parse(dumptool::json_text(document));
+  EXPECT_EQ(read["d"][2], 1e-7);
+  EXPECT_EQ(read["f"][0], 18.5);
+  EXPECT_EQ(read["a"]["u"], 18446744073709551615u);
+}
+
+TEST(JsonText, EveryControlCharacterReadsBackAsItself) {
+  std::string controls;
+  for (int c = 0; c < 0x20; ++c) controls += static_cast<char>(c);
+  controls += '\x7f';
+  for (const auto place : {dumptool::JsonPlace::plain, dumptool::JsonPlace::inside_html}) {
+    const std::string text = dumptool::json_string(controls, place);
+    EXPECT_EQ(text.find_first_of(controls.substr(0, 0x20)), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(text), controls);
+  }
+}
+
+TEST(JsonText, FixedNumbersStayInPlainDecimalsAndEmptyContainersAreWritten) {
+  using dumptool::Json;
+  EXPECT_EQ(dumptool::json_text(Json::array({dumptool::json_fixed(1e6, 1), dumptool::json_fixed(0.00001, 3),
+                                             dumptool::json_fixed(-12.345678, 2)})),
+            "[1000000,0,-12.35]");
+  EXPECT_EQ(dumptool::json_text(Json{{"a", Json::array()}, {"o", Json::object()}}), R"({"a":[],"o":{}})");
+}
+
 TEST(CloseMatches, SuggestsNamesALittleOffCaseAsideAndNothingFarOff) {
   const std::vector<std::string> names{"Speed", "Gear", "CarGear", "Throttle", "ThrottleRaw", "LapDistPct", "RPM"};
   EXPECT_EQ(dumptool::close_matches("Sped", names), (std::vector<std::string>{"Speed"}));

@@ -66,8 +66,15 @@ TEST(FailureReason, FollowsTheErrorLineAndOnlyWhenThereIsOne) {
 }
 
 TEST(FailureReason, SourceIdsShowEveryByte) {
-  EXPECT_EQ(quoted_source_id(make_source_id("irac")), "\"irac\"");
-  EXPECT_EQ(quoted_source_id(SourceId{'a', '\0', '"', '\xff'}), "\"a\\x00\\x22\\xff\"");
+  EXPECT_EQ(source_id_text(make_source_id("irac"), SourceIdStyle::quoted), "\"irac\"");
+  EXPECT_EQ(source_id_text(SourceId{'a', '\0', '"', '\xff'}, SourceIdStyle::quoted), "\"a\\x00\\x22\\xff\"");
+}
+
+TEST(FailureReason, SourceIdsAsStoredAndPrintable) {
+  const SourceId odd{'a', '\0', '\x7f', '\xff'};
+  EXPECT_EQ(source_id_text(odd, SourceIdStyle::as_stored), std::string("a\0\x7f\xff", 4));
+  EXPECT_EQ(source_id_text(odd, SourceIdStyle::printable), "a???");
+  EXPECT_EQ(source_id_text(make_source_id("accz"), SourceIdStyle::printable), "accz");
 }
 
 // Said once while the reason stays the same, again when it changes; a

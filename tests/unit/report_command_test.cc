@@ -223,6 +223,22 @@ TEST_F(ReportCommand, RefusesWhatItCannotReport) {
   EXPECT_GT(std::filesystem::file_size(output()), 7u);
 }
 
+TEST(ReportCommandLine, KeepsItsOwnHelpAndErrorLayout) {
+  ConsoleCapture console;
+  EXPECT_EQ(run_report_command({"--help"}), 0);
+  EXPECT_EQ(console.out().rfind("Usage: dumptool report FILE -o REPORT.html [--laps N,M,...] [--force]\nWrites", 0), 0u)
+      << console.out();
+  EXPECT_NE(console.out().find("  --help "), std::string::npos);
+  EXPECT_EQ(console.out().find("-h ["), std::string::npos);
+  EXPECT_EQ(run_report_command({"a", "b", "-o", "x"}), 1);
+  EXPECT_EQ(run_report_command({"a", "--laps", "1,,2", "-o", "x"}), 1);
+  EXPECT_EQ(console.err(),
+            "Error: more than one recording given\n"
+            "Usage: dumptool report FILE -o REPORT.html [--laps N,M,...] [--force]\n"
+            "Error: the value of --laps must be lap numbers separated by commas, such as 3,5, not '1,,2'\n"
+            "Usage: dumptool report FILE -o REPORT.html [--laps N,M,...] [--force]\n");
+}
+
 TEST_F(ReportCommand, ADamagedRecordingIsReportedUpToTheDamage) {
   StandinRecording recording;
   recording.garbage_frame = 150;  // in lap 3, which stays complete

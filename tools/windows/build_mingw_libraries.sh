@@ -17,7 +17,7 @@ ar=x86_64-w64-mingw32-ar
 jobs=$(nproc 2>/dev/null || echo 2)
 
 "$repo/tools/install_packages.sh" \
-  g++-mingw-w64-x86-64-posix libboost1.74-dev googletest dpkg-dev xz-utils cmake ninja-build
+  g++-mingw-w64-x86-64-posix libboost1.74-dev nlohmann-json3-dev googletest dpkg-dev xz-utils cmake ninja-build
 
 mkdir -p "$deps"
 deps=$(cd "$deps" && pwd)

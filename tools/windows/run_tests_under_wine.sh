@@ -38,7 +38,7 @@ started=$SECONDS
 
 step "Packages"
 "$repo/tools/install_packages.sh" cmake ninja-build g++-mingw-w64-x86-64-posix \
-  libz-mingw-w64-dev wine wine64 libboost1.74-dev googletest dpkg-dev xz-utils
+  libz-mingw-w64-dev wine wine64 libboost1.74-dev nlohmann-json3-dev googletest dpkg-dev xz-utils
 
 step "Cross libraries"
 "$repo/tools/windows/build_mingw_libraries.sh"
