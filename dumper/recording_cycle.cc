@@ -50,7 +50,7 @@ void record_one_file(const StopSignal& stop, const RecordingSettings& settings,
 RecordingEnvironment default_recording_environment() {
   RecordingEnvironment environment;
   environment.sources = make_sources();
-  environment.clock = steady_now;
+  environment.clock = SteadyClock{};
   environment.sleeper = precise_sleep;
   environment.wall_clock = [] { return std::chrono::system_clock::now(); };
   environment.make_file_buffer = [] { return std::make_unique<std::filebuf>(); };

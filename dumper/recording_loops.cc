@@ -1,5 +1,6 @@
 #include "dumper/recording_loops.h"
 
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -78,21 +79,22 @@ bool write_repeats(const StopSignal& stop, const Source& source, DumpWriter& wri
 // When the source last published something new, by its publication mark.
 class NewsWatch {
  public:
-  NewsWatch(double idle_end_seconds, std::int64_t now)
-      : idle_end_(idle_end_seconds > 0 ? static_cast<std::int64_t>(std::llround(idle_end_seconds * 1e9)) : 0),
-        last_news_(now) {}
-  void saw_frame(const Source& source, std::int64_t now) {
+  NewsWatch(double idle_end_seconds, SteadyTime now)
+      : idle_end_(idle_end_seconds > 0 ? std::llround(idle_end_seconds * 1e9) : 0), last_news_(now) {}
+  void saw_frame(const Source& source, SteadyTime now) {
     const std::optional<std::uint64_t> mark = source.publication_mark();
     if (mark && has_mark_ && *mark == mark_) return;
     has_mark_ = mark.has_value();
     mark_ = mark.value_or(0);
     last_news_ = now;
   }
-  bool idle_too_long(std::int64_t now) const noexcept { return idle_end_ > 0 && now - last_news_ >= idle_end_; }
+  bool idle_too_long(SteadyTime now) const noexcept {
+    return idle_end_ > std::chrono::nanoseconds::zero() && now - last_news_ >= idle_end_;
+  }
 
  private:
-  std::int64_t idle_end_;  // nanoseconds; 0: never
-  std::int64_t last_news_;
+  std::chrono::nanoseconds idle_end_;  // 0: never
+  SteadyTime last_news_;
   // Not an optional: GCC 12 takes its read for one of an uninitialised value.
   bool has_mark_ = false;
   std::uint64_t mark_ = 0;
@@ -115,13 +117,13 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
   // header claims. A deadline without new data, or one that passed while
   // the process was held up, gets the newest frame again; those repeats
   // wait here until the next new frame, so a recording never ends on them.
-  FrameSchedule schedule(period_nanoseconds(rate), clock());
+  FrameSchedule schedule(period_of_rate(rate), clock.now());
   std::uint64_t held_back = 0;
   LastFrame last;
-  NewsWatch news(context.idle_end_seconds, clock());
+  NewsWatch news(context.idle_end_seconds, clock.now());
   if (stop.stop_requested()) return false;
   for (;;) {
-    held_back += schedule.skip_missed(clock());
+    held_back += schedule.skip_missed(clock.now());
     FramePayload frame = source.read_frame(timeout_ms);
     if (frame.empty()) {
       if (++empty_reads > max_empty_reads) {
@@ -136,15 +138,15 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
       writer.append_frame(frame);
       last = {std::move(frame), false};
       empty_reads = 0;
-      news.saw_frame(source, clock());
+      news.saw_frame(source, clock.now());
     }
-    if (news.idle_too_long(clock())) {
+    if (news.idle_too_long(clock.now())) {
       say_source_down(console);
       source.disconnect_idle();
       return true;
     }
     schedule.advance();
-    if (const std::int32_t wait = schedule.milliseconds_until_due(clock()); wait > 0) sleeper(wait);
+    if (const auto wait = schedule.time_until_due(clock.now()); wait > std::chrono::milliseconds::zero()) sleeper(wait);
     if (stop.stop_requested()) return false;
   }
 }

@@ -158,7 +158,7 @@ std::optional<Conversion> convert_once(DumpFrames& frames, const std::filesystem
   std::optional<iRacing::IbtWriter> writer;
   DiskHeaderFromRows disk(walk.first_variables(), row_length, frames.header().fps);
   ProgressLine progress;
-  progress.show_after(1'000'000'000);
+  progress.show_after(std::chrono::seconds{1});
   std::int32_t newest_tick = 0;
   try {
     writer.emplace(out->stream(), header, first.variable_headers, text, row_length);

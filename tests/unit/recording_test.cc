@@ -10,6 +10,7 @@
 #include "dumper/recording_loops.h"
 #include "dumper/time_stamp.h"
 #include "unit/dump_test_support.h"
+#include "unit/scripted_clock.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ struct Recorder : ::testing::Test {
     diagnostics.str("");
     try {
       run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, 0.0},
-                          {{iracing}, stepping_clock(1'000'000), [](std::int32_t) {},
+                          {{iracing}, stepping_clock(1'000'000), [](std::chrono::milliseconds) {},
                            [] { return std::chrono::system_clock::time_point{1710511629750ms}; }, directory.path(),
                            std::move(make_file_buffer), &console, &diagnostics});
     } catch (const std::ios_base::failure& error) {
@@ -93,7 +94,7 @@ TEST_F(Recorder, SourcesArePolledInOrderAndTheFirstToConnectWins) {
   std::shared_ptr<Source> active;
   const auto wait = [&] {
     return wait_for_connection(StopSignal::watching(stop_flag), WaitContext{&sources, &active}, 1.0,
-                               stepping_clock(1'000'000), [](std::int32_t) {}, console);
+                               stepping_clock(1'000'000), [](std::chrono::milliseconds) {}, console);
   };
   iracing->connects = {false, false, true};
   acc->connects = {false, true, true};
@@ -220,10 +221,10 @@ struct PacedRecording : ::testing::Test {
     writer = std::make_unique<DumpWriter>(out, static_cast<std::uint32_t>(fps), make_source_id("irac"));
     const RecordContext context{&source, writer.get(), &empty_reads, fps, idle_end_seconds};
     return record_frames(
-        StopSignal::watching(stop_flag), context, static_cast<double>(fps), [this] { return now; },
-        [this](std::int32_t asked) {
-          sleeps.push_back(asked);
-          now += asked * ms + std::exchange(overshoot, 0);
+        StopSignal::watching(stop_flag), context, static_cast<double>(fps), scripted_clock::reading(now),
+        [this](std::chrono::milliseconds asked) {
+          sleeps.push_back(static_cast<std::int32_t>(asked.count()));
+          now += asked.count() * ms + std::exchange(overshoot, 0);
         },
         console);
   }
