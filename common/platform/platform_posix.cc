@@ -33,6 +33,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -434,13 +435,29 @@ void (*before_event_wait)() = nullptr;
 void fuzz_seams::set_before_event_wait(void (*hook)()) noexcept { before_event_wait = hook; }
 #endif
 
-bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
+namespace {
+
+// `time` moved on by `duration` (not negative), as the system counts it.
+timespec timespec_after(timespec time, std::chrono::milliseconds duration) noexcept {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+  time.tv_sec += static_cast<std::time_t>(seconds.count());
+  time.tv_nsec += static_cast<long>(std::chrono::nanoseconds(duration - seconds).count());
+  if (time.tv_nsec >= 1'000'000'000L) {
+    time.tv_sec += 1;
+    time.tv_nsec -= 1'000'000'000L;
+  }
+  return time;
+}
+
+}  // namespace
+
+bool NamedEvent::wait(std::chrono::milliseconds timeout) const noexcept {
 #ifdef VOVE_FUZZ_SEAMS
   if (before_event_wait != nullptr) before_event_wait();
 #endif
   sem_t* semaphore = as_semaphore(handle_);
   if (semaphore == nullptr) return false;
-  if (timeout_ms <= 0) {
+  if (timeout <= std::chrono::milliseconds::zero()) {
     while (system_calls().sem_trywait(semaphore) != 0) {
       if (errno != EINTR) return false;
     }
@@ -450,14 +467,9 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
   // back during the wait would otherwise stretch it by as much.
   constexpr clockid_t clock = posix::wait_on_any_clock ? CLOCK_MONOTONIC : CLOCK_REALTIME;
   const auto timed_wait = [&](const timespec& until) { return system_calls().sem_wait_until(semaphore, clock, &until); };
-  timespec deadline {};
-  ::clock_gettime(clock, &deadline);
-  deadline.tv_sec += timeout_ms / 1000;
-  deadline.tv_nsec += static_cast<long>(timeout_ms % 1000) * 1'000'000L;
-  if (deadline.tv_nsec >= 1'000'000'000L) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1'000'000'000L;
-  }
+  timespec now {};
+  ::clock_gettime(clock, &now);
+  const timespec deadline = timespec_after(now, timeout);
   while (timed_wait(deadline) != 0) {
     if (errno != EINTR) return false;
   }
@@ -582,11 +594,9 @@ std::optional<ConsoleKey> ConsoleInput::read_key() noexcept {
 
 // ---- Process-wide operations ---------------------------------------------------
 
-void sleep_milliseconds(std::int32_t milliseconds) noexcept {
-  if (milliseconds <= 0) return;
-  timespec remaining {};
-  remaining.tv_sec = milliseconds / 1000;
-  remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1'000'000L;
+void sleep_for(std::chrono::milliseconds duration) noexcept {
+  if (duration <= std::chrono::milliseconds::zero()) return;
+  timespec remaining = timespec_after(timespec{}, duration);
   while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
 }

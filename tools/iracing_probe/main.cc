@@ -69,7 +69,7 @@ int run(const Settings& settings) {
     if (!memory) memory = platform::SharedMemory::open_existing(iRacing::memory_map_name, platform::Access::read);
     if (memory && !view) view = memory.map(platform::Access::read, 0);
     if (settings.wait_event && !event) event = platform::NamedEvent::open_existing(iRacing::data_valid_event_name);
-    if (!view || (settings.wait_event && !event)) platform::sleep_milliseconds(10);
+    if (!view || (settings.wait_event && !event)) platform::sleep_for(std::chrono::milliseconds{10});
   }
   std::cout << "attached" << std::endl;
 
@@ -87,10 +87,10 @@ int run(const Settings& settings) {
     // a look at the header's tick.
     bool signalled = false;
     if (settings.wait_event) {
-      signalled = event.wait(100);
+      signalled = event.wait(std::chrono::milliseconds{100});
       if (signalled) ++wakes;
     } else {
-      platform::sleep_milliseconds(1);
+      platform::sleep_for(std::chrono::milliseconds{1});
     }
     const SteadyTime now = clock.now();
     header = read_header(view);

@@ -21,8 +21,7 @@ void run_standin_timeline(const StandinOptions& options, const StandinStop& stop
   // A plain thread sleep: the stand-in's updates need not be exact, and a
   // busy-waiting sleep would take processor time from the programs it is
   // there to exercise.
-  run_standin_timeline(options, stop, publisher, SteadyClock{},
-                       [](std::chrono::milliseconds duration) { platform::sleep_milliseconds(static_cast<std::int32_t>(duration.count())); });
+  run_standin_timeline(options, stop, publisher, SteadyClock{}, platform::sleep_for);
 }
 
 void run_standin_timeline(const StandinOptions& options, const StandinStop& stop, TimelinePublisher& publisher,
