@@ -36,7 +36,7 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
   std::map<SourceId, std::string> reported;
   return run_paced_loop(stop, rate, clock, sleeper, [&] {
     for (const auto& source : *context.sources) {
-      if (!source->connect(connect_timeout_ms)) {
+      if (!source->connect(connect_timeout)) {
         report_refusal(*source, reported[source->source_id()], console);
         continue;
       }
@@ -108,7 +108,7 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
                    const SteadyClock& clock, const Sleeper& sleeper, std::ostream& console) {
   if (context.fps < 1) throw std::invalid_argument("Invalid fps value: " + std::to_string(context.fps));
   if (!*context.active_source) throw std::invalid_argument("No connected source to record from");
-  const std::int32_t timeout_ms = 1000 / context.fps;
+  const std::chrono::milliseconds timeout{1000 / context.fps};
   Source& source = **context.active_source;
   DumpWriter& writer = *context.writer;
   std::int32_t& empty_reads = *context.empty_reads;
@@ -124,7 +124,7 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
   if (stop.stop_requested()) return false;
   for (;;) {
     held_back += schedule.skip_missed(clock.now());
-    FramePayload frame = source.read_frame(timeout_ms);
+    FramePayload frame = source.read_frame(timeout);
     if (frame.empty()) {
       if (++empty_reads > max_empty_reads) {
         say_source_down(console);

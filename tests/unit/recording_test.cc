@@ -27,13 +27,13 @@ class ScriptedSource : public Source {
   std::vector<bool> connects;  // false when used up
   std::vector<Bytes> frames;   // empty when used up
 
-  bool connect(std::int32_t timeout_ms) override {
-    log_.push_back(id_ + " connect(" + std::to_string(timeout_ms) + ")");
+  bool connect(std::chrono::milliseconds timeout) override {
+    log_.push_back(id_ + " connect(" + std::to_string(timeout.count()) + ")");
     if (next_connect_ == connects.size()) stop_ = true;
     return next_connect_ < connects.size() && connects[next_connect_++];
   }
   void disconnect() override {}
-  FramePayload read_frame(std::int32_t) override {
+  FramePayload read_frame(std::chrono::milliseconds) override {
     return next_frame_ < frames.size() ? frames[next_frame_++] : FramePayload{};
   }
   SourceId source_id() const override { return make_source_id(id_); }
@@ -172,11 +172,11 @@ struct PacedRecording : ::testing::Test {
   class PacedSource : public ::Source {
    public:
     explicit PacedSource(PacedRecording& test) : test_(test) {}
-    bool connect(std::int32_t) override { return true; }
+    bool connect(std::chrono::milliseconds) override { return true; }
     void disconnect() override { ++test_.disconnects; }
     void disconnect_idle() override { ++test_.idle_disconnects; }
     std::optional<std::uint64_t> publication_mark() const override { return test_.mark; }
-    FramePayload read_frame(std::int32_t) override {
+    FramePayload read_frame(std::chrono::milliseconds) override {
       test_.reads.push_back(test_.now - test_.start);
       if (test_.next_read == test_.script.size()) {
         test_.stop_flag = true;
