@@ -79,8 +79,9 @@ bool write_repeats(const StopSignal& stop, const Source& source, DumpWriter& wri
 // When the source last published something new, by its publication mark.
 class NewsWatch {
  public:
-  NewsWatch(double idle_end_seconds, SteadyTime now)
-      : idle_end_(idle_end_seconds > 0 ? std::llround(idle_end_seconds * 1e9) : 0), last_news_(now) {}
+  // The idle end rounded to the nearest nanosecond (a half away from 0).
+  NewsWatch(std::chrono::duration<double> idle_end, SteadyTime now)
+      : idle_end_(idle_end.count() > 0 ? std::llround(idle_end.count() * 1e9) : 0), last_news_(now) {}
   void saw_frame(const Source& source, SteadyTime now) {
     const std::optional<std::uint64_t> mark = source.publication_mark();
     if (mark && has_mark_ && *mark == mark_) return;
@@ -120,7 +121,7 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
   FrameSchedule schedule(period_of_rate(rate), clock.now());
   std::uint64_t held_back = 0;
   LastFrame last;
-  NewsWatch news(context.idle_end_seconds, clock.now());
+  NewsWatch news(context.idle_end, clock.now());
   if (stop.stop_requested()) return false;
   for (;;) {
     held_back += schedule.skip_missed(clock.now());

@@ -27,7 +27,7 @@ struct RecordContext {
   DumpWriter* writer = nullptr;
   std::int32_t* empty_reads = nullptr;  // consecutive empty reads so far
   std::int32_t fps = 0;                 // 1 to 60
-  double idle_end_seconds = 0.0;        // above 0: the source counts as down after this long without news
+  std::chrono::duration<double> idle_end{};  // above 0: the source counts as down after this long without news
 };
 
 // Reads in a row without new data after which a source counts as down.

@@ -70,7 +70,7 @@ struct Recorder : ::testing::Test {
     explanation.clear();
     diagnostics.str("");
     try {
-      run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, 0.0},
+      run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, std::chrono::duration<double>(0.0)},
                           {{iracing}, stepping_clock(1'000'000), [](std::chrono::milliseconds) {},
                            [] { return std::chrono::system_clock::time_point{1710511629750ms}; }, directory.path(),
                            std::move(make_file_buffer), &console, &diagnostics});
@@ -210,7 +210,7 @@ struct PacedRecording : ::testing::Test {
   int disconnects = 0;
   int idle_disconnects = 0;
   std::optional<std::uint64_t> mark;  // of the frame read last
-  double idle_end_seconds = 0.0;
+  std::chrono::duration<double> idle_end{};
   std::atomic<bool> stop_flag{false};
   std::ostringstream console;
   std::shared_ptr<::Source> source = std::make_shared<PacedSource>(*this);
@@ -219,7 +219,7 @@ struct PacedRecording : ::testing::Test {
   // Records at `fps` into `out`; record_frames' result.
   bool run(std::int32_t fps, std::ostream& out, std::unique_ptr<DumpWriter>& writer) {
     writer = std::make_unique<DumpWriter>(out, static_cast<std::uint32_t>(fps), make_source_id("irac"));
-    const RecordContext context{&source, writer.get(), &empty_reads, fps, idle_end_seconds};
+    const RecordContext context{&source, writer.get(), &empty_reads, fps, idle_end};
     return record_frames(
         StopSignal::watching(stop_flag), context, static_cast<double>(fps), scripted_clock::reading(now),
         [this](std::chrono::milliseconds asked) {
@@ -357,7 +357,7 @@ TEST_F(PacedRecording, RepeatsBeforeTheSourceWentDownAreNotKept) {
 TEST_F(PacedRecording, AnIdleEndEndsARecordingWhoseMarkStandsStill) {
   for (std::uint64_t i = 1; i <= 5; ++i) script.push_back({{static_cast<std::uint8_t>(i)}, 0, i});
   script.insert(script.end(), 30, Read{{9}, 0, 5});
-  idle_end_seconds = 1.0;
+  idle_end = std::chrono::duration<double>(1.0);
   Result result = run(10);
   EXPECT_TRUE(result.source_down);
   EXPECT_EQ(console.str(), "Source is down, disconnecting\n");
@@ -369,7 +369,7 @@ TEST_F(PacedRecording, AnIdleEndEndsARecordingWhoseMarkStandsStill) {
   next_read = 0;
   now = start;
   console.str("");
-  idle_end_seconds = 0.0;
+  idle_end = std::chrono::duration<double>(0.0);
   result = run(10);
   EXPECT_FALSE(result.source_down);
   EXPECT_EQ(result.records, 35u);
@@ -382,7 +382,7 @@ TEST_F(PacedRecording, AnIdleEndEndsARecordingWhoseMarkStandsStill) {
 TEST_F(PacedRecording, AnIdleEndCountsEmptyReadsAsNothingNew) {
   script = {{{1}, 0, 1}, {{2}, 0, 2}, {{3}, 0, 3}};
   script.insert(script.end(), 20, Read{});
-  idle_end_seconds = 0.5;
+  idle_end = std::chrono::duration<double>(0.5);
   const Result result = run(10);
   EXPECT_TRUE(result.source_down);
   EXPECT_EQ(idle_disconnects, 1);
