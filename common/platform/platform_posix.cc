@@ -478,10 +478,11 @@ bool NamedEvent::wait(std::chrono::milliseconds timeout) const noexcept {
 
 namespace {
 
-std::int64_t monotonic_microseconds() noexcept {
+// The monotonic clock in whole microseconds.
+std::chrono::microseconds monotonic_now() noexcept {
   timespec now {};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+  return std::chrono::seconds{now.tv_sec} + std::chrono::microseconds{now.tv_nsec / 1000};
 }
 
 // A semaphore wakes one waiter per post and cannot say how many wait. So
@@ -495,25 +496,25 @@ std::int64_t monotonic_microseconds() noexcept {
 void post_to_every_waiter(sem_t* semaphore) noexcept {
   // Long enough for a waiter woken on a busy machine to get a processor,
   // well short of a frame at 60 a second.
-  constexpr std::int64_t window_us = 8000;
-  constexpr std::int64_t untaken_us = 2000;
+  constexpr std::chrono::microseconds window{8000};
+  constexpr std::chrono::microseconds untaken{2000};
   constexpr timespec poll{0, 100'000};
   while (::sem_trywait(semaphore) == 0) {
   }
   ::sem_post(semaphore);
-  const std::int64_t start = monotonic_microseconds();
-  std::int64_t posted_at = start;
+  const std::chrono::microseconds start = monotonic_now();
+  std::chrono::microseconds posted_at = start;
   for (int posts = 1; posts < waiters_woken_on_posix;) {
     ::nanosleep(&poll, nullptr);
-    const std::int64_t now = monotonic_microseconds();
+    const std::chrono::microseconds now = monotonic_now();
     int value = 0;
     if (::sem_getvalue(semaphore, &value) != 0) return;
     if (value <= 0) {
-      if (now - start >= window_us) return;
+      if (now - start >= window) return;
       ::sem_post(semaphore);
       posted_at = now;
       ++posts;
-    } else if (now - posted_at >= untaken_us) {
+    } else if (now - posted_at >= untaken) {
       return;
     }
   }
