@@ -32,11 +32,11 @@ void AccReadFrame(benchmark::State& state) {
   emulator.start();
   emulator.write_frame(ACC::to_payload(running_page_set()));
   ACC::Connector connector;
-  if (!connector.connect(0)) {
+  if (!connector.connect(std::chrono::milliseconds{0})) {
     state.SkipWithError("connector did not attach");
     return;
   }
-  for (auto _ : state) benchmark::DoNotOptimize(connector.read_frame(0));
+  for (auto _ : state) benchmark::DoNotOptimize(connector.read_frame(std::chrono::milliseconds{0}));
 }
 BENCHMARK(AccReadFrame);
 

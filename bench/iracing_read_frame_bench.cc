@@ -84,7 +84,7 @@ bool connect_while_producing(iRacing::Connector& connector, RegionDriver& driver
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
-  const bool connected = connector.connect(2000);
+  const bool connected = connector.connect(std::chrono::milliseconds{2000});
   attached = true;
   producer.join();
   return connected;
@@ -109,7 +109,7 @@ void IracingReadFrame(benchmark::State& state) {
   }
   // The first frame of a connection always carries the text; take it here.
   driver.advance(false);
-  benchmark::DoNotOptimize(connector.read_frame(0));
+  benchmark::DoNotOptimize(connector.read_frame(std::chrono::milliseconds{0}));
 
   std::uint64_t payload_bytes = 0;
   std::size_t last_size = 0;
@@ -117,7 +117,7 @@ void IracingReadFrame(benchmark::State& state) {
     // A new tick each time: the poll sees it at once, so nothing waits on
     // the event and it is not signalled here.
     driver.advance(text_every_frame);
-    const auto payload = connector.read_frame(0);
+    const auto payload = connector.read_frame(std::chrono::milliseconds{0});
     if (payload.empty()) {
       state.SkipWithError("read_frame found no new row");
       break;

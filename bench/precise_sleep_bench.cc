@@ -29,7 +29,7 @@ void PreciseSleep(benchmark::State& state) {
   double elapsed_total_s = 0.0;
   for (auto _ : state) {
     const auto start = Clock::now();
-    precise_sleep(requested_ms);
+    precise_sleep(std::chrono::milliseconds{requested_ms});
     const std::chrono::duration<double> elapsed = Clock::now() - start;
     state.SetIterationTime(elapsed.count());
     elapsed_total_s += elapsed.count();

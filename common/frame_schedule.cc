@@ -4,47 +4,56 @@
 
 namespace {
 
-constexpr std::int64_t millisecond = 1'000'000;
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+
+constexpr nanoseconds millisecond = milliseconds{1};
+
+// Nanosecond counts as unsigned, where the distance between any two clock
+// readings is exact.
+std::uint64_t as_unsigned(SteadyTime time) noexcept {
+  return static_cast<std::uint64_t>(time.time_since_epoch().count());
+}
 
 }  // namespace
 
-std::int32_t FrameSchedule::milliseconds_until_due(std::int64_t now) const noexcept {
-  if (period_ <= 0 || now >= due_) return 0;
-  const std::int64_t left = due_ - now;  // both are clock readings: no overflow
-  const std::int64_t milliseconds = left / millisecond + (left % millisecond >= millisecond / 2 ? 1 : 0);
-  constexpr std::int64_t most = std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(milliseconds < most ? milliseconds : most);
+milliseconds FrameSchedule::time_until_due(SteadyTime now) const noexcept {
+  if (period_ <= nanoseconds::zero() || now >= due_) return milliseconds::zero();
+  const nanoseconds left = due_ - now;  // both are clock readings: no overflow
+  const milliseconds whole = std::chrono::duration_cast<milliseconds>(left);
+  // Not std::chrono::round, which would take a half to the even neighbour.
+  const milliseconds rounded = whole + milliseconds{left - whole >= millisecond / 2 ? 1 : 0};
+  constexpr milliseconds most{std::numeric_limits<std::int32_t>::max()};
+  return rounded < most ? rounded : most;
 }
 
-bool FrameSchedule::take_due_frame(std::int64_t now) noexcept {
-  if (period_ <= 0) {
+bool FrameSchedule::take_due_frame(SteadyTime now) noexcept {
+  if (period_ <= nanoseconds::zero()) {
     due_ = now;
     return false;
   }
-  const std::int64_t behind = now - due_;
+  const nanoseconds behind = now - due_;
   const bool late = behind >= period_ / 2 && behind >= millisecond;
   if (behind > period_) due_ = now;
   advance();
   return late;
 }
 
-std::uint64_t FrameSchedule::skip_missed(std::int64_t now) noexcept {
-  if (period_ <= 0 || now <= due_) return 0;
-  // In unsigned arithmetic the distance between any two readings is exact.
-  const std::uint64_t behind = static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(due_);
-  const std::uint64_t missed = behind / static_cast<std::uint64_t>(period_);
+std::uint64_t FrameSchedule::skip_missed(SteadyTime now) noexcept {
+  if (period_ <= nanoseconds::zero() || now <= due_) return 0;
+  const std::uint64_t period = static_cast<std::uint64_t>(period_.count());
+  const std::uint64_t missed = (as_unsigned(now) - as_unsigned(due_)) / period;
   // due_ + missed * period_ lies between due_ and now: no overflow.
-  due_ = static_cast<std::int64_t>(static_cast<std::uint64_t>(due_) + missed * static_cast<std::uint64_t>(period_));
+  due_ = SteadyTime{nanoseconds{static_cast<std::int64_t>(as_unsigned(due_) + missed * period)}};
   return missed;
 }
 
 void FrameSchedule::advance() noexcept {
-  if (period_ <= 0) return;
-  due_ = due_ > std::numeric_limits<std::int64_t>::max() - period_ ? std::numeric_limits<std::int64_t>::max()
-                                                                    : due_ + period_;
+  if (period_ <= nanoseconds::zero()) return;
+  due_ = due_ > SteadyTime::max() - period_ ? SteadyTime::max() : due_ + period_;
 }
 
-void FrameSchedule::change_period(std::int64_t period, std::int64_t now) noexcept {
+void FrameSchedule::change_period(nanoseconds period, SteadyTime now) noexcept {
   period_ = period;
-  due_ = period > 0 && now <= std::numeric_limits<std::int64_t>::max() - period ? now + period : now;
+  due_ = period > nanoseconds::zero() && now <= SteadyTime::max() - period ? now + period : now;
 }

@@ -24,24 +24,25 @@ inline void spin_wait_hint() noexcept {
 
 }  // namespace
 
-void precise_sleep(std::int32_t milliseconds) {
-  precise_sleep_with(milliseconds, process_statistics, steady_now,
+void precise_sleep(std::chrono::milliseconds duration) {
+  precise_sleep_with(duration, process_statistics, SteadyClock{},
                      [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
 }
 
 SleepStatistics precise_sleep_statistics() { return process_statistics; }
 
-void precise_sleep_with(std::int32_t milliseconds, SleepStatistics& statistics,
+void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& statistics,
                         const SteadyClock& clock, const std::function<void()>& sleep_one_millisecond) {
-  double remaining = milliseconds / 1000.0;
+  using Seconds = std::chrono::duration<double>;
+  Seconds remaining = duration;
 
   // Sleep in single, measured steps while one more step is not expected to
   // overshoot; every step refines the expectation (Welford's method).
-  while (remaining > statistics.estimate) {
-    const std::int64_t before = clock();
+  while (remaining.count() > statistics.estimate) {
+    const SteadyTime before = clock.now();
     sleep_one_millisecond();
-    const double observed = static_cast<double>(clock() - before) / 1e9;
-    remaining -= observed;
+    const double observed = Seconds(clock.now() - before).count();
+    remaining -= Seconds(observed);
 
     ++statistics.count;
     const double delta = observed - statistics.mean;
@@ -51,6 +52,6 @@ void precise_sleep_with(std::int32_t milliseconds, SleepStatistics& statistics,
     statistics.estimate = statistics.mean + deviation;
   }
 
-  const std::int64_t spin_start = clock();
-  while (static_cast<double>(clock() - spin_start) / 1e9 < remaining) spin_wait_hint();
+  const SteadyTime spin_start = clock.now();
+  while (Seconds(clock.now() - spin_start) < remaining) spin_wait_hint();
 }

@@ -4,10 +4,11 @@
 // for the rest.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
-#include "common/pacing.h"
+#include "common/steady_clock.h"
 
 // What precise_sleep has learnt of 1 ms sleep steps (seconds; Welford's
 // running mean and sum of squared deviations). The start values count as
@@ -19,13 +20,13 @@ struct SleepStatistics {
   std::uint64_t count = 1;
 };
 
-// Sleeps about `milliseconds` with the process-wide statistics, the steady
+// Sleeps about `duration` with the process-wide statistics, the steady
 // clock and the thread sleep. 0 or less returns at once.
-void precise_sleep(std::int32_t milliseconds);
+void precise_sleep(std::chrono::milliseconds duration);
 
 // The process-wide statistics, as precise_sleep has left them.
 SleepStatistics precise_sleep_statistics();
 
 // The algorithm over explicit statistics, clock and one-millisecond sleep.
-void precise_sleep_with(std::int32_t milliseconds, SleepStatistics& statistics,
+void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& statistics,
                         const SteadyClock& clock, const std::function<void()>& sleep_one_millisecond);

@@ -7,11 +7,11 @@
 namespace {
 
 // A few updates a second read as live without costing anything.
-constexpr std::int64_t redraw_interval_ns = 250'000'000;
+constexpr std::chrono::milliseconds redraw_interval{250};
 
 }  // namespace
 
-ProgressLine::ProgressLine() : ProgressLine(std::cerr, platform::standard_error_is_terminal(), steady_now) {}
+ProgressLine::ProgressLine() : ProgressLine(std::cerr, platform::standard_error_is_terminal(), SteadyClock{}) {}
 
 ProgressLine::ProgressLine(std::ostream& out, bool enabled, SteadyClock clock)
     : out_(out), enabled_(enabled), clock_(std::move(clock)) {}
@@ -24,20 +24,20 @@ ProgressLine::~ProgressLine() {
   }
 }
 
-void ProgressLine::show_after(std::int64_t nanoseconds) {
+void ProgressLine::show_after(std::chrono::nanoseconds delay) {
   if (!enabled_) return;
-  hidden_until_ = clock_() + nanoseconds;
+  hidden_until_ = clock_.now() + delay;
   hidden_ = true;
 }
 
 void ProgressLine::update(std::string_view text, bool now) {
   if (!enabled_) return;
-  const std::int64_t time = clock_();
+  const SteadyTime time = clock_.now();
   if (hidden_) {
     if (time < hidden_until_) return;
     hidden_ = false;
   }
-  if (drawn_ && !now && time - last_draw_ < redraw_interval_ns) return;
+  if (drawn_ && !now && time - last_draw_ < redraw_interval) return;
   last_draw_ = time;
   drawn_ = true;
   out_ << '\r' << text;

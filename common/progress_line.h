@@ -3,13 +3,13 @@
 // only when standard error is a terminal, so logs and pipes never see it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <ostream>
 #include <string>
 #include <string_view>
 
-#include "common/pacing.h"
+#include "common/steady_clock.h"
 
 class ProgressLine {
  public:
@@ -22,9 +22,9 @@ class ProgressLine {
   ProgressLine& operator=(const ProgressLine&) = delete;
 
   bool enabled() const noexcept { return enabled_; }
-  // Draws nothing until `nanoseconds` from now have passed, so that work
-  // which ends sooner leaves the terminal alone.
-  void show_after(std::int64_t nanoseconds);
+  // Draws nothing until `delay` from now has passed, so that work which
+  // ends sooner leaves the terminal alone.
+  void show_after(std::chrono::nanoseconds delay);
   // Redraws with `text`, at most a few times a second unless `now` is set
   // (use it for a change the user caused, such as a pause).
   void update(std::string_view text, bool now = false);
@@ -35,8 +35,8 @@ class ProgressLine {
   std::ostream& out_;
   bool enabled_;
   SteadyClock clock_;
-  std::int64_t last_draw_ = 0;
-  std::int64_t hidden_until_ = 0;
+  SteadyTime last_draw_{};
+  SteadyTime hidden_until_{};
   bool hidden_ = false;
   bool drawn_ = false;
   std::size_t width_ = 0;  // of the text on screen, so a shorter one erases it

@@ -2,6 +2,7 @@
 
 #include <boost/program_options.hpp>
 
+#include <chrono>
 #include <cmath>
 #include <exception>
 #include <string>
@@ -77,8 +78,9 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   RecordingSettings settings;
   settings.fps = fps;
   if (values.count("idle-end") != 0) {
-    settings.idle_end_seconds = values["idle-end"].as<double>();
-    if (!is_accepted_idle_end(settings.idle_end_seconds)) {
+    const double idle_end_seconds = values["idle-end"].as<double>();
+    settings.idle_end = std::chrono::duration<double>(idle_end_seconds);
+    if (!is_accepted_idle_end(idle_end_seconds)) {
       out << "Invalid idle-end value: " << values["idle-end"].as<double>() << std::endl;
       out << "Accepted values are seconds in (0, 86400]" << std::endl;
       return 1;

@@ -34,7 +34,7 @@ void record_one_file(const StopSignal& stop, const RecordingSettings& settings,
     DumpWriter writer(file.stream(), static_cast<std::uint32_t>(fps), active_source->source_id());
     console << "Saver started" << std::endl;
     std::int32_t empty_reads = 0;
-    const RecordContext context{&active_source, &writer, &empty_reads, fps, settings.idle_end_seconds};
+    const RecordContext context{&active_source, &writer, &empty_reads, fps, settings.idle_end};
     record_frames(stop, context, static_cast<double>(fps), environment.clock, environment.sleeper, console);
     file.close();
     report_repeats(writer, *environment.diagnostics);
@@ -50,7 +50,7 @@ void record_one_file(const StopSignal& stop, const RecordingSettings& settings,
 RecordingEnvironment default_recording_environment() {
   RecordingEnvironment environment;
   environment.sources = make_sources();
-  environment.clock = steady_now;
+  environment.clock = SteadyClock{};
   environment.sleeper = precise_sleep;
   environment.wall_clock = [] { return std::chrono::system_clock::now(); };
   environment.make_file_buffer = [] { return std::make_unique<std::filebuf>(); };

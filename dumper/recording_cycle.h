@@ -30,7 +30,7 @@ struct RecordingEnvironment {
 // What the command line asks of the recording.
 struct RecordingSettings {
   std::int32_t fps = 5;           // 1 to 60
-  double idle_end_seconds = 0.0;  // above 0: a source that publishes nothing new this long counts as down
+  std::chrono::duration<double> idle_end{};  // above 0: a source that publishes nothing new this long counts as down
 };
 
 // The real sources, clocks and sleep, files in the working directory.

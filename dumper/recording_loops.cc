@@ -1,5 +1,6 @@
 #include "dumper/recording_loops.h"
 
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -35,7 +36,7 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
   std::map<SourceId, std::string> reported;
   return run_paced_loop(stop, rate, clock, sleeper, [&] {
     for (const auto& source : *context.sources) {
-      if (!source->connect(connect_timeout_ms)) {
+      if (!source->connect(connect_timeout)) {
         report_refusal(*source, reported[source->source_id()], console);
         continue;
       }
@@ -77,21 +78,23 @@ bool write_repeats(const StopSignal& stop, const Source& source, DumpWriter& wri
 // When the source last published something new, by its publication mark.
 class NewsWatch {
  public:
-  NewsWatch(double idle_end_seconds, std::int64_t now)
-      : idle_end_(idle_end_seconds > 0 ? static_cast<std::int64_t>(std::llround(idle_end_seconds * 1e9)) : 0),
-        last_news_(now) {}
-  void saw_frame(const Source& source, std::int64_t now) {
+  // The idle end rounded to the nearest nanosecond (a half away from 0).
+  NewsWatch(std::chrono::duration<double> idle_end, SteadyTime now)
+      : idle_end_(idle_end.count() > 0 ? std::llround(idle_end.count() * 1e9) : 0), last_news_(now) {}
+  void saw_frame(const Source& source, SteadyTime now) {
     const std::optional<std::uint64_t> mark = source.publication_mark();
     if (mark && has_mark_ && *mark == mark_) return;
     has_mark_ = mark.has_value();
     mark_ = mark.value_or(0);
     last_news_ = now;
   }
-  bool idle_too_long(std::int64_t now) const noexcept { return idle_end_ > 0 && now - last_news_ >= idle_end_; }
+  bool idle_too_long(SteadyTime now) const noexcept {
+    return idle_end_ > std::chrono::nanoseconds::zero() && now - last_news_ >= idle_end_;
+  }
 
  private:
-  std::int64_t idle_end_;  // nanoseconds; 0: never
-  std::int64_t last_news_;
+  std::chrono::nanoseconds idle_end_;  // 0: never
+  SteadyTime last_news_;
   // Not an optional: GCC 12 takes its read for one of an uninitialised value.
   bool has_mark_ = false;
   std::uint64_t mark_ = 0;
@@ -105,7 +108,7 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
                    const SteadyClock& clock, const Sleeper& sleeper, std::ostream& console) {
   if (context.fps < 1) throw std::invalid_argument("Invalid fps value: " + std::to_string(context.fps));
   if (!*context.active_source) throw std::invalid_argument("No connected source to record from");
-  const std::int32_t timeout_ms = 1000 / context.fps;
+  const std::chrono::milliseconds timeout{1000 / context.fps};
   Source& source = **context.active_source;
   DumpWriter& writer = *context.writer;
   std::int32_t& empty_reads = *context.empty_reads;
@@ -114,14 +117,14 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
   // header claims. A deadline without new data, or one that passed while
   // the process was held up, gets the newest frame again; those repeats
   // wait here until the next new frame, so a recording never ends on them.
-  FrameSchedule schedule(period_nanoseconds(rate), clock());
+  FrameSchedule schedule(period_of_rate(rate), clock.now());
   std::uint64_t held_back = 0;
   LastFrame last;
-  NewsWatch news(context.idle_end_seconds, clock());
+  NewsWatch news(context.idle_end, clock.now());
   if (stop.stop_requested()) return false;
   for (;;) {
-    held_back += schedule.skip_missed(clock());
-    FramePayload frame = source.read_frame(timeout_ms);
+    held_back += schedule.skip_missed(clock.now());
+    FramePayload frame = source.read_frame(timeout);
     if (frame.empty()) {
       if (++empty_reads > max_empty_reads) {
         say_source_down(console);
@@ -135,15 +138,15 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
       writer.append_frame(frame);
       last = {std::move(frame), false};
       empty_reads = 0;
-      news.saw_frame(source, clock());
+      news.saw_frame(source, clock.now());
     }
-    if (news.idle_too_long(clock())) {
+    if (news.idle_too_long(clock.now())) {
       say_source_down(console);
       source.disconnect_idle();
       return true;
     }
     schedule.advance();
-    if (const std::int32_t wait = schedule.milliseconds_until_due(clock()); wait > 0) sleeper(wait);
+    if (const auto wait = schedule.time_until_due(clock.now()); wait > std::chrono::milliseconds::zero()) sleeper(wait);
     if (stop.stop_requested()) return false;
   }
 }

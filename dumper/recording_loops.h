@@ -4,6 +4,7 @@
 // a stop was requested.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -26,13 +27,13 @@ struct RecordContext {
   DumpWriter* writer = nullptr;
   std::int32_t* empty_reads = nullptr;  // consecutive empty reads so far
   std::int32_t fps = 0;                 // 1 to 60
-  double idle_end_seconds = 0.0;        // above 0: the source counts as down after this long without news
+  std::chrono::duration<double> idle_end{};  // above 0: the source counts as down after this long without news
 };
 
 // Reads in a row without new data after which a source counts as down.
 inline constexpr std::int32_t max_empty_reads = 20;
 // How long each source may take to attach per poll.
-inline constexpr std::int32_t connect_timeout_ms = 1000;
+inline constexpr std::chrono::milliseconds connect_timeout{1000};
 
 // Each iteration tries the sources in list order with connect(1000); the
 // first that attaches becomes the active source, is announced on `console`

@@ -4,12 +4,12 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::int64_t delay_ns = 1'000'000'000;
+constexpr std::chrono::seconds delay{1};
 
 }  // namespace
 
 FrameProgress::FrameProgress(std::string_view label, std::size_t total) : label_(label), total_(total) {
-  line_.show_after(delay_ns);
+  line_.show_after(delay);
 }
 
 void FrameProgress::draw(std::size_t done) {

@@ -132,7 +132,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   TickSource ticks(iRacing::VariableTable(reader.variable_headers()), reader.row_length());
 
   ProgressLine progress;
-  progress.show_after(1'000'000'000);
+  progress.show_after(std::chrono::seconds{1});
   std::uint64_t frames = 0;
   std::string stopped_early;
   try {

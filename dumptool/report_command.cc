@@ -62,7 +62,7 @@ int run_report(const dumptool::CommandLine& command_line, const std::optional<st
   ReportRecording recording;
   try {
     ProgressLine progress;
-    progress.show_after(1'000'000'000);  // an hour-long recording takes a while
+    progress.show_after(std::chrono::seconds{1});  // an hour-long recording takes a while
     recording = read_report_recording(input, &progress);
   } catch (const ReportNotAvailable& error) {
     throw UsageError(error.what());

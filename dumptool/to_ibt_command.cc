@@ -182,7 +182,7 @@ Conversion write_ibt(DumpFrames& frames, const ExportPlan& plan, const std::file
   std::optional<iRacing::IbtWriter> writer;
   DiskHeaderFromRows disk(walk.first_variables(), row_length, frames.header().fps);
   ProgressLine progress;
-  progress.show_after(1'000'000'000);
+  progress.show_after(std::chrono::seconds{1});
   std::int32_t newest_tick = 0;
   try {
     writer.emplace(out->stream(), header, first.variable_headers, plan.session_text, row_length);

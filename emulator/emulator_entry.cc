@@ -143,7 +143,7 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
 
   platform::ConsoleInput console = dependencies.open_console();
   ProgressLine progress;
-  ReplaySession session(*producer, *frames, plan, ReplayTiming{steady_now, precise_sleep}, progress, std::cout);
+  ReplaySession session(*producer, *frames, plan, ReplayTiming{SteadyClock{}, precise_sleep}, progress, std::cout);
   session.run(stop, [&console] { return console.read_key(); });
 }
 

@@ -1,6 +1,7 @@
 #include "emulator/replay_loop.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <iomanip>
 #include <sstream>
@@ -14,10 +15,10 @@
 namespace {
 
 // While paused, keys are looked at this often.
-constexpr std::int32_t pause_poll_milliseconds = 20;
+constexpr std::chrono::milliseconds pause_poll{20};
 // A long wait is slept in pieces, so keys and Ctrl+C are answered at once
 // even at a slow rate.
-constexpr std::int32_t longest_sleep_milliseconds = 50;
+constexpr std::chrono::milliseconds longest_sleep{50};
 
 std::string minutes_and_seconds(double seconds) {
   const auto whole = static_cast<long long>(std::floor(seconds > 0 ? seconds : 0));
@@ -52,7 +53,7 @@ ReplaySession::ReplaySession(Producer& producer, DumpFrames& frames, const Repla
       out_(out),
       rate_(file_rate(frames)),
       speed_(plan.speed),
-      schedule_(period_nanoseconds(rate_ * speed_), 0),
+      schedule_(period_of_rate(rate_ * speed_), SteadyTime{}),
       next_(plan.first),
       shown_(plan.first) {}
 
@@ -61,7 +62,7 @@ ReplayEnd ReplaySession::run(const StopSignal& stop, const KeySource& keys) {
   ran_ = true;
   take_earlier_frames();
   // The first frame is due once the producer has its first image.
-  schedule_.restart(timing_.clock());
+  schedule_.restart(timing_.clock.now());
   producer_.begin_pass();
 
   for (;;) {
@@ -73,7 +74,7 @@ ReplayEnd ReplaySession::run(const StopSignal& stop, const KeySource& keys) {
     if (wait_for_next_frame()) continue;
     if (next_ == plan_.end && !begin_next_pass()) return finish(ReplayEnd::end_of_file);
 
-    const bool late_frame = !paused_ && schedule_.take_due_frame(timing_.clock());
+    const bool late_frame = !paused_ && schedule_.take_due_frame(timing_.clock.now());
     const FramePayload payload = frames_.read(next_);
     if (payload.empty()) {
       // An empty frame ends the file as its end does; a loop starts again.
@@ -102,7 +103,7 @@ bool ReplaySession::answer_keys(const KeySource& keys) {
       case platform::ConsoleKey::space:
         paused_ = !paused_;
         step_ = false;
-        if (!paused_) schedule_.restart(timing_.clock());
+        if (!paused_) schedule_.restart(timing_.clock.now());
         break;
       case platform::ConsoleKey::right_arrow:
       case platform::ConsoleKey::period:
@@ -111,7 +112,7 @@ bool ReplaySession::answer_keys(const KeySource& keys) {
       case platform::ConsoleKey::plus:
       case platform::ConsoleKey::minus:
         speed_ = std::clamp(*key == platform::ConsoleKey::plus ? speed_ * 2 : speed_ / 2, slowest_speed, fastest_speed);
-        schedule_.change_period(period_nanoseconds(rate_ * speed_), timing_.clock());
+        schedule_.change_period(period_of_rate(rate_ * speed_), timing_.clock.now());
         break;
       case platform::ConsoleKey::letter_q:
         say("Key q pressed. Stopping the job.");
@@ -126,13 +127,13 @@ bool ReplaySession::answer_keys(const KeySource& keys) {
 
 bool ReplaySession::wait_for_next_frame() {
   if (paused_ && !step_) {
-    timing_.sleeper(pause_poll_milliseconds);
+    timing_.sleeper(pause_poll);
     return true;
   }
   if (paused_) return false;
-  const std::int32_t wait = schedule_.milliseconds_until_due(timing_.clock());
-  if (wait <= 0) return false;
-  timing_.sleeper(wait > 2 * longest_sleep_milliseconds ? longest_sleep_milliseconds : wait);
+  const std::chrono::milliseconds wait = schedule_.time_until_due(timing_.clock.now());
+  if (wait <= std::chrono::milliseconds::zero()) return false;
+  timing_.sleeper(wait > 2 * longest_sleep ? longest_sleep : wait);
   return true;
 }
 

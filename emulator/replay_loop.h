@@ -38,6 +38,7 @@ struct ReplayPlan {
 // The next key the user typed, if any; never waits.
 using KeySource = std::function<std::optional<platform::ConsoleKey>()>;
 
+// The clock the deadlines are read on and the sleep that waits for them.
 struct ReplayTiming {
   SteadyClock clock;
   Sleeper sleeper;

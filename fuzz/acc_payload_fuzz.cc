@@ -31,7 +31,7 @@ struct Loop {
     coding::encode_i32(live.graphics.data() + ACC::sim_status_offset, 2);
     live.graphics[ACC::readiness_first_offset] = '1';
     producer.write_frame(ACC::to_payload(live));
-    fuzz::check(connector.connect(0), "the connector attaches to live pages");
+    fuzz::check(connector.connect(std::chrono::milliseconds{0}), "the connector attaches to live pages");
   }
 };
 
@@ -59,6 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ACC::is_simulator_ready(std::span<const std::uint8_t>(data, std::min(size, ACC::graphics_page.image_size)));
 
   loop.producer.write_frame(payload);
-  fuzz::check(loop.connector.read_frame(0) == carried, "the pages read back as the payload written");
+  fuzz::check(loop.connector.read_frame(std::chrono::milliseconds{0}) == carried, "the pages read back as the payload written");
   return 0;
 }

@@ -71,7 +71,7 @@ void publish_while_waiting() {
 
 void read_frames(iRacing::Connector& connector) {
   for (int frame = 0; frame < 3; ++frame) {
-    const FramePayload payload = connector.read_frame(0);
+    const FramePayload payload = connector.read_frame(std::chrono::milliseconds{0});
     if (payload.empty()) continue;
     const iRacing::Snapshot snapshot = iRacing::parse_snapshot(payload);  // throws if malformed
     const std::size_t region = connector.client().view_size();
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   iRacing::Connector connector;
   try {
-    if (connector.connect(0)) read_frames(connector);
+    if (connector.connect(std::chrono::milliseconds{0})) read_frames(connector);
   } catch (const std::length_error&) {  // a negative variable count is reported this way
   }
   // The accessors on their own, at the indices a header makes interesting.

@@ -1,6 +1,7 @@
 // A telemetry source of the recorder: one simulator's shared memory.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -10,13 +11,13 @@
 
 class Source {
  public:
-  // Tries to attach, waiting at most `timeout_ms`; true when attached and
+  // Tries to attach, waiting at most `timeout`; true when attached and
   // ready to read. May be called again after false and after disconnect().
-  virtual bool connect(std::int32_t timeout_ms) = 0;
+  virtual bool connect(std::chrono::milliseconds timeout) = 0;
   // Releases what connect() acquired; called once the source has gone down.
   virtual void disconnect() = 0;
   // One frame payload, or an empty one when no new data came in time.
-  virtual FramePayload read_frame(std::int32_t timeout_ms) = 0;
+  virtual FramePayload read_frame(std::chrono::milliseconds timeout) = 0;
   virtual SourceId source_id() const = 0;
   // What a deadline without new data records after the frame `last`: empty
   // when `last` serves again byte for byte. A source whose frames carry a

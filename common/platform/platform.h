@@ -11,6 +11,7 @@
 // is empty (failure()), for the callers that tell the user.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -170,9 +171,10 @@ class NamedEvent {
   explicit operator bool() const noexcept { return is_open(); }
   void close() noexcept;
 
-  // Waits until the event is signalled or `timeout_ms` has passed; true when
-  // signalled. A timeout of 0 or below only tests.
-  bool wait(std::int32_t timeout_ms) const noexcept;
+  // Waits until the event is signalled or `timeout` has passed; true when
+  // signalled. A timeout of 0 or below only tests. Whole milliseconds, the
+  // grain Windows waits in: a caller with a finer time rounds it itself.
+  bool wait(std::chrono::milliseconds timeout) const noexcept;
   // Wakes whom create() said. A one_waiter signal nobody has taken yet is
   // not counted twice. The replay signals after each frame it publishes,
   // as the simulator does; the recorder only waits.
@@ -221,8 +223,8 @@ class ConsoleInput {
   std::unique_ptr<State> state_;
 };
 
-// Blocks the calling thread for about `milliseconds` (nothing for 0 or less).
-void sleep_milliseconds(std::int32_t milliseconds) noexcept;
+// Blocks the calling thread for about `duration` (nothing for 0 or less).
+void sleep_for(std::chrono::milliseconds duration) noexcept;
 
 // Registers, once per process, a routine that runs when the user presses the
 // console's interrupt key (Ctrl+C): it writes `message` to standard output

@@ -33,6 +33,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -434,13 +435,29 @@ void (*before_event_wait)() = nullptr;
 void fuzz_seams::set_before_event_wait(void (*hook)()) noexcept { before_event_wait = hook; }
 #endif
 
-bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
+namespace {
+
+// `time` moved on by `duration` (not negative), as the system counts it.
+timespec timespec_after(timespec time, std::chrono::milliseconds duration) noexcept {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+  time.tv_sec += static_cast<std::time_t>(seconds.count());
+  time.tv_nsec += static_cast<long>(std::chrono::nanoseconds(duration - seconds).count());
+  if (time.tv_nsec >= 1'000'000'000L) {
+    time.tv_sec += 1;
+    time.tv_nsec -= 1'000'000'000L;
+  }
+  return time;
+}
+
+}  // namespace
+
+bool NamedEvent::wait(std::chrono::milliseconds timeout) const noexcept {
 #ifdef VOVE_FUZZ_SEAMS
   if (before_event_wait != nullptr) before_event_wait();
 #endif
   sem_t* semaphore = as_semaphore(handle_);
   if (semaphore == nullptr) return false;
-  if (timeout_ms <= 0) {
+  if (timeout <= std::chrono::milliseconds::zero()) {
     while (system_calls().sem_trywait(semaphore) != 0) {
       if (errno != EINTR) return false;
     }
@@ -450,14 +467,9 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
   // back during the wait would otherwise stretch it by as much.
   constexpr clockid_t clock = posix::wait_on_any_clock ? CLOCK_MONOTONIC : CLOCK_REALTIME;
   const auto timed_wait = [&](const timespec& until) { return system_calls().sem_wait_until(semaphore, clock, &until); };
-  timespec deadline {};
-  ::clock_gettime(clock, &deadline);
-  deadline.tv_sec += timeout_ms / 1000;
-  deadline.tv_nsec += static_cast<long>(timeout_ms % 1000) * 1'000'000L;
-  if (deadline.tv_nsec >= 1'000'000'000L) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1'000'000'000L;
-  }
+  timespec now {};
+  ::clock_gettime(clock, &now);
+  const timespec deadline = timespec_after(now, timeout);
   while (timed_wait(deadline) != 0) {
     if (errno != EINTR) return false;
   }
@@ -466,10 +478,11 @@ bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
 
 namespace {
 
-std::int64_t monotonic_microseconds() noexcept {
+// The monotonic clock in whole microseconds.
+std::chrono::microseconds monotonic_now() noexcept {
   timespec now {};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+  return std::chrono::seconds{now.tv_sec} + std::chrono::microseconds{now.tv_nsec / 1000};
 }
 
 // A semaphore wakes one waiter per post and cannot say how many wait. So
@@ -483,25 +496,25 @@ std::int64_t monotonic_microseconds() noexcept {
 void post_to_every_waiter(sem_t* semaphore) noexcept {
   // Long enough for a waiter woken on a busy machine to get a processor,
   // well short of a frame at 60 a second.
-  constexpr std::int64_t window_us = 8000;
-  constexpr std::int64_t untaken_us = 2000;
+  constexpr std::chrono::microseconds window{8000};
+  constexpr std::chrono::microseconds untaken{2000};
   constexpr timespec poll{0, 100'000};
   while (::sem_trywait(semaphore) == 0) {
   }
   ::sem_post(semaphore);
-  const std::int64_t start = monotonic_microseconds();
-  std::int64_t posted_at = start;
+  const std::chrono::microseconds start = monotonic_now();
+  std::chrono::microseconds posted_at = start;
   for (int posts = 1; posts < waiters_woken_on_posix;) {
     ::nanosleep(&poll, nullptr);
-    const std::int64_t now = monotonic_microseconds();
+    const std::chrono::microseconds now = monotonic_now();
     int value = 0;
     if (::sem_getvalue(semaphore, &value) != 0) return;
     if (value <= 0) {
-      if (now - start >= window_us) return;
+      if (now - start >= window) return;
       ::sem_post(semaphore);
       posted_at = now;
       ++posts;
-    } else if (now - posted_at >= untaken_us) {
+    } else if (now - posted_at >= untaken) {
       return;
     }
   }
@@ -582,11 +595,9 @@ std::optional<ConsoleKey> ConsoleInput::read_key() noexcept {
 
 // ---- Process-wide operations ---------------------------------------------------
 
-void sleep_milliseconds(std::int32_t milliseconds) noexcept {
-  if (milliseconds <= 0) return;
-  timespec remaining {};
-  remaining.tv_sec = milliseconds / 1000;
-  remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1'000'000L;
+void sleep_for(std::chrono::milliseconds duration) noexcept {
+  if (duration <= std::chrono::milliseconds::zero()) return;
+  timespec remaining = timespec_after(timespec{}, duration);
   while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
 }

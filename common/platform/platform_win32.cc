@@ -19,6 +19,7 @@
 #include <io.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -262,10 +263,21 @@ void NamedEvent::close() noexcept {
   owned_name_.clear();
 }
 
-bool NamedEvent::wait(std::int32_t timeout_ms) const noexcept {
+namespace {
+
+// `duration` as the milliseconds Windows waits: 0 for none, and never so
+// long that it would read as INFINITE.
+DWORD wait_milliseconds(std::chrono::milliseconds duration) noexcept {
+  if (duration <= std::chrono::milliseconds::zero()) return 0;
+  constexpr std::chrono::milliseconds longest{INFINITE - 1};
+  return static_cast<DWORD>(duration < longest ? duration.count() : longest.count());
+}
+
+}  // namespace
+
+bool NamedEvent::wait(std::chrono::milliseconds timeout) const noexcept {
   if (!is_open()) return false;
-  const DWORD timeout = timeout_ms > 0 ? static_cast<DWORD>(timeout_ms) : 0;
-  return system_calls().wait_for_single_object(to_handle(handle_), timeout) == WAIT_OBJECT_0;
+  return system_calls().wait_for_single_object(to_handle(handle_), wait_milliseconds(timeout)) == WAIT_OBJECT_0;
 }
 
 void NamedEvent::signal() const noexcept {
@@ -282,8 +294,8 @@ void NamedEvent::signal() const noexcept {
 
 // ---- Time, console, files ---------------------------------------------------
 
-void sleep_milliseconds(std::int32_t milliseconds) noexcept {
-  if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+void sleep_for(std::chrono::milliseconds duration) noexcept {
+  if (duration > std::chrono::milliseconds::zero()) Sleep(wait_milliseconds(duration));
 }
 
 // Since Windows 10 version 2004 a process no longer shares another's finer

@@ -37,7 +37,7 @@ std::uint64_t packet_mark(const PhysicsImage& physics, const GraphicsImage& grap
 
 }  // namespace
 
-bool Connector::connect(std::int32_t /*timeout_ms*/) {
+bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
   // All three are tried whatever the earlier results.
   const bool graphics = attach(pages_.graphics, graphics_page);
   const bool physics = attach(pages_.physics, physics_page);
@@ -74,7 +74,7 @@ void Connector::disconnect_idle() {
   pages_.release();
 }
 
-FramePayload Connector::read_frame(std::int32_t /*timeout_ms*/) {
+FramePayload Connector::read_frame(std::chrono::milliseconds /*timeout*/) {
   if (!pages_.all_mapped()) return {};
   PageSet pages;
   copy_image(pages.graphics, pages_.graphics);

@@ -15,12 +15,12 @@ class Connector final : public ::Source {
   // Attaches to the three pages, when all exist, and tests that the
   // simulator runs. Never creates a page and never waits; the timeout is
   // accepted for the interface only. On false nothing is held.
-  bool connect(std::int32_t timeout_ms) override;
+  bool connect(std::chrono::milliseconds timeout) override;
   void disconnect() override;
   // The three pages as one 3700-byte payload. The pages carry no change
   // marker, so every call yields a frame, repeated ones included. Empty when
   // not connected.
-  FramePayload read_frame(std::int32_t timeout_ms) override;
+  FramePayload read_frame(std::chrono::milliseconds timeout) override;
   SourceId source_id() const override;
   platform::Failure attach_failure() const override { return attach_failure_; }
   // Both pages' packetId: the physics one in the high half, the graphics one

@@ -148,20 +148,20 @@ bool Client::poll_new_data(std::uint8_t* destination, std::size_t capacity, Memo
   return false;
 }
 
-bool Client::wait_for_new_data(std::int32_t timeout_ms, std::uint8_t* destination, std::size_t capacity,
+bool Client::wait_for_new_data(std::chrono::milliseconds timeout, std::uint8_t* destination, std::size_t capacity,
                                MemoryHeader* header) {
   if (!attached_ && !open()) {
-    if (timeout_ms > 0) platform::sleep_milliseconds(timeout_ms);
+    platform::sleep_for(timeout);
     return false;
   }
   if (poll_new_data(destination, capacity, header)) return true;
   // The event stays signalled while nobody waits, so a wake-up may be left
   // from a tick already seen: wait again, until the time is used up.
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  const auto deadline = Clock::now() + timeout;
   for (;;) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    data_valid_.wait(static_cast<std::int32_t>(left > 0 ? left : 0));
+    // Rounded up, so the wait never ends before the deadline.
+    data_valid_.wait(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()));
     if (poll_new_data(destination, capacity, header)) return true;
     if (Clock::now() >= deadline) return false;
   }

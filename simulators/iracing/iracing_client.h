@@ -9,6 +9,7 @@
 // reported as false, empty or null results, never thrown or printed.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -55,9 +56,9 @@ class Client {
   bool poll_new_data(std::uint8_t* destination, std::size_t capacity, MemoryHeader* header = nullptr);
 
   // Polls, then waits on the data-valid event and polls again until a new
-  // row arrives or `timeout_ms` has passed; a timeout of 0 polls twice
+  // row arrives or `timeout` has passed; a timeout of 0 polls twice
   // without waiting. Sleeps the timeout while the simulator is absent.
-  bool wait_for_new_data(std::int32_t timeout_ms, std::uint8_t* destination, std::size_t capacity,
+  bool wait_for_new_data(std::chrono::milliseconds timeout, std::uint8_t* destination, std::size_t capacity,
                          MemoryHeader* header = nullptr);
 
   // The session text in place, up to its first zero byte or the end of the

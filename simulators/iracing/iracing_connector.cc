@@ -29,7 +29,7 @@ void Connector::fit_row_buffer(std::int32_t buffer_length) {
   row_buffer_ = std::vector<std::uint8_t>(length);
 }
 
-bool Connector::connect(std::int32_t timeout_ms) {
+bool Connector::connect(std::chrono::milliseconds timeout) {
   if (!client_.open()) return false;
   const auto header = client_.current_header();
   if (!header) {
@@ -37,7 +37,7 @@ bool Connector::connect(std::int32_t timeout_ms) {
     return false;
   }
   fit_row_buffer(header->buffer_length);
-  if (!client_.wait_for_new_data(timeout_ms, row_destination(), row_buffer_.size())) {
+  if (!client_.wait_for_new_data(timeout, row_destination(), row_buffer_.size())) {
     client_.close();
     return false;
   }
@@ -57,13 +57,13 @@ FramePayload Connector::repeat_of(const FramePayload& last) const {
   return serialise_snapshot(snapshot);
 }
 
-FramePayload Connector::read_frame(std::int32_t timeout_ms) {
+FramePayload Connector::read_frame(std::chrono::milliseconds timeout) {
   if (const auto live = client_.current_header()) fit_row_buffer(live->buffer_length);
   std::uint8_t* const destination = row_destination();
 
   // Every count of the frame comes from the header the row was chosen by.
   Snapshot snapshot;
-  if (!client_.wait_for_new_data(timeout_ms, destination, row_buffer_.size(), &snapshot.header)) return {};
+  if (!client_.wait_for_new_data(timeout, destination, row_buffer_.size(), &snapshot.header)) return {};
   const MemoryHeader& header = snapshot.header;
   if (destination == nullptr || header.buffer_length <= 0) return {};
   if (header.variable_count < 0)

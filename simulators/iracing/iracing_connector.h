@@ -17,12 +17,12 @@ class Connector final : public ::Source {
  public:
   // Attaches and waits for a first new row, which is not recorded: frames
   // start with the next newer one.
-  bool connect(std::int32_t timeout_ms) override;
+  bool connect(std::chrono::milliseconds timeout) override;
   void disconnect() override;
   // Empty when no new row came in time, when rows are 0 bytes long, or when
   // the simulator changed the layout under the read so that the frame would
   // not be self-consistent.
-  FramePayload read_frame(std::int32_t timeout_ms) override;
+  FramePayload read_frame(std::chrono::milliseconds timeout) override;
   SourceId source_id() const override { return iracing_source_id; }
   // Without the session text, which a frame carries only when it changed.
   FramePayload repeat_of(const FramePayload& last) const override;

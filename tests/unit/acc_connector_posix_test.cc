@@ -17,7 +17,7 @@ TEST(AccConnector, SaysWhichPageItCouldNotMap) {
   const auto physics = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 0);
   ASSERT_TRUE(graphics && physics);
   ACC::Connector connector;
-  EXPECT_FALSE(connector.connect(0));
+  EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));
   const platform::Failure failure = connector.attach_failure();
   EXPECT_FALSE(failure.empty());
   EXPECT_FALSE(failure.missing());

@@ -106,8 +106,8 @@ TEST(AccReadiness, NeedsAStatusAndDifferentStringsBelowByte756) {
 TEST(AccConnector, NoSimulatorReturnsFalseAndLeavesNoName) {
   ScopedNamePrefix prefix;
   ACC::Connector connector;  // still alive: the failed attempt holds nothing
-  EXPECT_FALSE(connector.connect(0));
-  EXPECT_TRUE(connector.read_frame(0).empty());
+  EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));
+  EXPECT_TRUE(connector.read_frame(std::chrono::milliseconds{0}).empty());
   for (const auto& page : {ACC::graphics_page, ACC::physics_page, ACC::static_page})
     EXPECT_FALSE(page_exists(page)) << page.mapping_name;
 }
@@ -130,8 +130,8 @@ TEST(AccConnector, RecordsTheWholeStaticPageAndTheEmulatorWritesItBack) {
     static_page.put(688, dry);
     static_page.put(754, wet);
     ACC::Connector connector;
-    ASSERT_TRUE(connector.connect(0));
-    payload = connector.read_frame(0);
+    ASSERT_TRUE(connector.connect(std::chrono::milliseconds{0}));
+    payload = connector.read_frame(std::chrono::milliseconds{0});
     connector.disconnect();  // lets go of the pages, so the replay makes its own
   }
   ASSERT_EQ(payload.size(), 3700u);
@@ -175,8 +175,8 @@ TEST(AccConnector, PagesOfAnOlderLayoutAreRecordedWithTheMissingFieldsZero) {
   static_page.put(0, static_bytes);
   make_live(graphics);
   ACC::Connector connector;
-  ASSERT_TRUE(connector.connect(0));
-  const auto payload = connector.read_frame(0);
+  ASSERT_TRUE(connector.connect(std::chrono::milliseconds{0}));
+  const auto payload = connector.read_frame(std::chrono::milliseconds{0});
   ASSERT_EQ(payload.size(), 3700u);
   EXPECT_EQ(slice(payload, 1000, 1580), slice(graphics_bytes, 1000, 1580));
   EXPECT_EQ(slice(payload, 1580, 1700), std::vector<std::uint8_t>(120, 0));
@@ -191,15 +191,15 @@ TEST(AccConnector, WaitsForAllThreePagesAndCreatesNone) {
   PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
   make_live(graphics);
   ACC::Connector connector;
-  EXPECT_FALSE(connector.connect(0));
+  EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));
   EXPECT_TRUE(connector.attach_failure().missing());
   EXPECT_FALSE(page_exists(ACC::physics_page));
   EXPECT_FALSE(page_exists(ACC::static_page));
   PublishedPage physics(ACC::physics_page.mapping_name, 800);
-  EXPECT_FALSE(connector.connect(0));
+  EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));
   EXPECT_FALSE(page_exists(ACC::static_page));
   PublishedPage static_page(ACC::static_page.mapping_name, 820);
-  EXPECT_TRUE(connector.connect(0));
+  EXPECT_TRUE(connector.connect(std::chrono::milliseconds{0}));
 }
 
 // Released as idle, the recorder attaches again only once either page's
@@ -214,22 +214,22 @@ TEST(AccConnector, AfterAnIdleEndOnlyANewPacketConnectsAgain) {
   coding::encode_i32(graphics.data(), 41);
   coding::encode_i32(physics.data(), 700);
   ACC::Connector connector;
-  ASSERT_TRUE(connector.connect(0));
-  ASSERT_FALSE(connector.read_frame(0).empty());
+  ASSERT_TRUE(connector.connect(std::chrono::milliseconds{0}));
+  ASSERT_FALSE(connector.read_frame(std::chrono::milliseconds{0}).empty());
   const auto mark = connector.publication_mark();
   ASSERT_TRUE(mark.has_value());
   connector.disconnect_idle();
-  EXPECT_FALSE(connector.connect(0)) << "the pages still stand where they stood";
+  EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0})) << "the pages still stand where they stood";
   coding::encode_i32(physics.data(), 701);
-  ASSERT_TRUE(connector.connect(0));
-  ASSERT_FALSE(connector.read_frame(0).empty());
+  ASSERT_TRUE(connector.connect(std::chrono::milliseconds{0}));
+  ASSERT_FALSE(connector.read_frame(std::chrono::milliseconds{0}).empty());
   EXPECT_NE(connector.publication_mark(), mark);
   connector.disconnect_idle();
   coding::encode_i32(graphics.data(), 42);
-  EXPECT_TRUE(connector.connect(0)) << "the graphics page alone moved";
-  connector.read_frame(0);
+  EXPECT_TRUE(connector.connect(std::chrono::milliseconds{0})) << "the graphics page alone moved";
+  connector.read_frame(std::chrono::milliseconds{0});
   connector.disconnect();
-  EXPECT_TRUE(connector.connect(0));
+  EXPECT_TRUE(connector.connect(std::chrono::milliseconds{0}));
 }
 
 // A reader still holding the graphics page sees the simulator go off; the

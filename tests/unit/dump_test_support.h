@@ -61,7 +61,7 @@ inline std::string record(const Bytes& payload) {
 
 // A steady clock that moves `step` nanoseconds at each reading.
 inline SteadyClock stepping_clock(std::int64_t step) {
-  return [now = std::int64_t{0}, step]() mutable { return now += step; };
+  return [now = SteadyTime{}, step]() mutable { return now += std::chrono::nanoseconds{step}; };
 }
 
 // Takes `room` bytes of writes in all, then only what still fits, and says

@@ -29,13 +29,13 @@ class RefusedSource : public Source {
  public:
   RefusedSource(std::vector<platform::Failure> failures, std::atomic<bool>& stop)
       : failures_(std::move(failures)), stop_(stop) {}
-  bool connect(std::int32_t) override {
+  bool connect(std::chrono::milliseconds) override {
     last_ = failures_.at(next_++);
     if (next_ == failures_.size()) stop_ = true;
     return false;
   }
   void disconnect() override {}
-  FramePayload read_frame(std::int32_t) override { return {}; }
+  FramePayload read_frame(std::chrono::milliseconds) override { return {}; }
   SourceId source_id() const override { return make_source_id("irac"); }
   platform::Failure attach_failure() const override { return last_; }
 
@@ -92,7 +92,7 @@ TEST(FailureReason, ARefusedSourceIsReportedOncePerReason) {
   std::shared_ptr<Source> active;
   std::ostringstream console;
   EXPECT_FALSE(wait_for_connection(StopSignal::watching(stop), WaitContext{&sources, &active}, 1.0,
-                                   dump_test::stepping_clock(1'000'000), [](std::int32_t) {}, console));
+                                   dump_test::stepping_clock(1'000'000), [](std::chrono::milliseconds) {}, console));
   EXPECT_EQ(console.str(),
             "Cannot attach to irac: Permission denied (shared memory /dev/shm/x)\n"
             "Cannot attach to irac: Permission denied (event /dev/shm/sem.y)\n");

@@ -32,6 +32,6 @@ TEST(IracingClientWait, SleepsOnTheEventInsteadOfPolling) {
   iRacing::Client client;
   ASSERT_FALSE(client.poll_new_data(row.data(), row.size()));
   const double before = processor_seconds();
-  EXPECT_FALSE(client.wait_for_new_data(300, row.data(), row.size()));
+  EXPECT_FALSE(client.wait_for_new_data(std::chrono::milliseconds{300}, row.data(), row.size()));
   EXPECT_LT(processor_seconds() - before, 0.05);
 }

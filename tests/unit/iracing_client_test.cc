@@ -78,7 +78,7 @@ TEST_F(IracingClient, AWakeUpLeftFromAnEarlierTickDoesNotEndTheWait) {
         simulator_.publish_tick(calls);
         simulator_.signal();
       },
-      [&] { return client_.wait_for_new_data(10000, row_.data(), row_.size()); }));
+      [&] { return client_.wait_for_new_data(std::chrono::milliseconds{10000}, row_.data(), row_.size()); }));
 }
 
 // A header that points anywhere never makes the client read outside its

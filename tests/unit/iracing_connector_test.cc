@@ -21,11 +21,11 @@ class IracingConnector : public ::testing::Test {
           simulator_.publish_tick(++tick_);
           simulator_.signal();
         },
-        [this] { return connector_.connect(10000); });
+        [this] { return connector_.connect(std::chrono::milliseconds{10000}); });
   }
   iRacing::Snapshot next_frame() {
     simulator_.publish_tick(++tick_);
-    return iRacing::parse_snapshot(connector_.read_frame(0));
+    return iRacing::parse_snapshot(connector_.read_frame(std::chrono::milliseconds{0}));
   }
 
   ScopedNamePrefix prefix_;
@@ -41,13 +41,13 @@ class IracingConnector : public ::testing::Test {
 TEST_F(IracingConnector, ARepeatOfAFrameWithTheTextLeavesTheTextOut) {
   ASSERT_TRUE(connect(iracing_test::sample_header()));
   simulator_.publish_tick(++tick_);
-  const auto first = connector_.read_frame(0);
+  const auto first = connector_.read_frame(std::chrono::milliseconds{0});
   iRacing::Snapshot expected = iRacing::parse_snapshot(first);
   ASSERT_EQ(expected.session_info, iracing_test::session_text);
   expected.session_info.clear();
   EXPECT_EQ(connector_.repeat_of(first), iRacing::serialise_snapshot(expected));
   simulator_.publish_tick(++tick_);
-  EXPECT_TRUE(connector_.repeat_of(connector_.read_frame(0)).empty());
+  EXPECT_TRUE(connector_.repeat_of(connector_.read_frame(std::chrono::milliseconds{0})).empty());
 }
 
 // A frame is the newest row with the header it was chosen by. Every
@@ -65,7 +65,7 @@ TEST_F(IracingConnector, FramesAreSelfConsistentAndTextStartsEachConnection) {
     EXPECT_EQ(frame.variable_headers[2], iracing_test::sample_entry(2));
     EXPECT_EQ(frame.session_info, iracing_test::session_text);
     EXPECT_EQ(next_frame().session_info, "");
-    EXPECT_TRUE(connector_.read_frame(0).empty());  // no newer row
+    EXPECT_TRUE(connector_.read_frame(std::chrono::milliseconds{0}).empty());  // no newer row
     connector_.disconnect();
   }
 }
@@ -95,7 +95,7 @@ TEST(IracingConnectorRestart, AFailedConnectLetsGoSoARestartedSimulatorIsFound) 
   iRacing::Connector connector;
   std::optional<iracing_test::Telemetry> simulator(std::in_place);
   simulator->publish_layout(iracing_test::sample_header());
-  EXPECT_FALSE(connector.connect(0));  // there, but no tick moves
+  EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));  // there, but no tick moves
   simulator.reset();
   simulator.emplace();
   simulator->publish_layout(iracing_test::sample_header());
@@ -105,5 +105,5 @@ TEST(IracingConnectorRestart, AFailedConnectLetsGoSoARestartedSimulatorIsFound) 
         simulator->publish_tick(++tick);
         simulator->signal();
       },
-      [&] { return connector.connect(2000); }));
+      [&] { return connector.connect(std::chrono::milliseconds{2000}); }));
 }

@@ -107,7 +107,7 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
         waiting.fetch_add(1);
         while (!done.load()) {
           in_wait.fetch_add(1);
-          const bool signalled = event.wait(100);
+          const bool signalled = event.wait(std::chrono::milliseconds{100});
           in_wait.fetch_sub(1);
           if (!signalled) continue;
           ++wakes[static_cast<std::size_t>(c)];

@@ -59,7 +59,7 @@ class Telemetry {
 
   void signal() const { event_.signal(); }
   // Whether the data-valid event is signalled, taking the signal.
-  bool take_signal() const { return event_.wait(0); }
+  bool take_signal() const { return event_.wait(std::chrono::milliseconds{0}); }
   void write(std::int64_t offset, std::span<const std::uint8_t> bytes) {
     if (!bytes.empty()) std::memcpy(view_.data() + offset, bytes.data(), bytes.size());
   }
@@ -105,7 +105,7 @@ auto while_ticking(Publish publish, Attempt attempt) {
   std::jthread ticker([&](std::stop_token stop) {
     while (!stop.stop_requested()) {
       publish();
-      platform::sleep_milliseconds(1);
+      platform::sleep_for(std::chrono::milliseconds{1});
     }
   });
   return attempt();

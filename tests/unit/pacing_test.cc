@@ -1,6 +1,7 @@
 #include "common/pacing.h"
 
 #include "common/frame_schedule.h"
+#include "unit/scripted_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace {
+
+using scripted_clock::at;
 
 constexpr std::int64_t ms = 1'000'000;
 
@@ -38,8 +41,11 @@ TEST(RunPacedLoop, SleepsWhatIsLeftOfEachPeriod) {
     std::vector<std::int32_t> sleeps;
     std::size_t calls = 0;
     const bool left = run_paced_loop(
-        StopSignal::watching(flag), c.rate, [&] { return now; },
-        [&](std::int32_t asked) { sleeps.push_back(asked); now += asked * ms; },
+        StopSignal::watching(flag), c.rate, scripted_clock::reading(now),
+        [&](std::chrono::milliseconds asked) {
+          sleeps.push_back(static_cast<std::int32_t>(asked.count()));
+          now += asked.count() * ms;
+        },
         [&] {
           now += c.work[calls++];
           if (static_cast<int>(calls) == c.stop_at) flag = true;
@@ -55,20 +61,22 @@ TEST(RunPacedLoop, SleepsWhatIsLeftOfEachPeriod) {
 // and the newest one not after now becomes due, whatever the clock's values.
 TEST(FrameSchedule, CountsTheDeadlinesAStallWentPast) {
   constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max();
-  FrameSchedule schedule(16'666'666, 0);
-  EXPECT_EQ(schedule.skip_missed(16'666'665), 0u) << "the due frame is not a period behind";
-  EXPECT_EQ(schedule.due(), 0);
-  EXPECT_EQ(schedule.skip_missed(50 * ms), 3u);  // 0, 16.7 and 33.3 went by; 50.0 is due
-  EXPECT_EQ(schedule.due(), 49'999'998);
+  using std::chrono::nanoseconds;
+  FrameSchedule schedule(nanoseconds{16'666'666}, at(0));
+  EXPECT_EQ(schedule.skip_missed(at(16'666'665)), 0u) << "the due frame is not a period behind";
+  EXPECT_EQ(schedule.due(), at(0));
+  EXPECT_EQ(schedule.skip_missed(at(50 * ms)), 3u);  // 0, 16.7 and 33.3 went by; 50.0 is due
+  EXPECT_EQ(schedule.due(), at(49'999'998));
   schedule.advance();
-  EXPECT_EQ(schedule.due(), 66'666'664);
+  EXPECT_EQ(schedule.due(), at(66'666'664));
 
-  FrameSchedule extremes(1, -limit - 1);
-  EXPECT_EQ(extremes.skip_missed(limit), std::numeric_limits<std::uint64_t>::max());
-  EXPECT_EQ(extremes.due(), limit);
+  FrameSchedule extremes(nanoseconds{1}, at(-limit - 1));
+  EXPECT_EQ(extremes.skip_missed(at(limit)), std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(extremes.due(), at(limit));
   extremes.advance();
-  EXPECT_EQ(extremes.due(), limit) << "saturates";
-  EXPECT_EQ(FrameSchedule(0, 0).skip_missed(limit), 0u) << "a rate of 0 never waits, so misses nothing";
+  EXPECT_EQ(extremes.due(), at(limit)) << "saturates";
+  EXPECT_EQ(FrameSchedule(nanoseconds{0}, at(0)).skip_missed(at(limit)), 0u)
+      << "a rate of 0 never waits, so misses nothing";
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST(PosixPlatform, NamesGoWithTheirCreatorUnlessItIsKilledOutright) {
           // The programs' shape: the loop sees the stop flag, the names go
           // with their handles, and only then does the process end.
           const StopSignal stop;
-          while (!stop.stop_requested()) platform::sleep_milliseconds(1);
+          while (!stop.stop_requested()) platform::sleep_for(std::chrono::milliseconds{1});
           created_names.reset();
           ::end_if_termination_requested();
         });
@@ -102,7 +102,7 @@ TEST(PosixPlatform, NamesGoWithTheirCreatorUnlessItIsKilledOutright) {
       const SharedMemory region = SharedMemory::create_or_open("Local\\X", 64);
       const NamedEvent event = NamedEvent::create("Local\\E");
       EXPECT_EQ(region.map(Access::read, 0).size(), 5000u);
-      EXPECT_TRUE(event.wait(0)) << "the creator's signal";
+      EXPECT_TRUE(event.wait(std::chrono::milliseconds{0})) << "the creator's signal";
     }
     const int left_mode = signal_number == SIGKILL ? 0600 : -1;  // for the user only
     EXPECT_EQ(mode(region_path), left_mode);
@@ -227,13 +227,13 @@ TEST(PosixSeam, AnInterruptedWaitGoesOn) {
   failure_errno = EINTR;
   event.signal();
   failures_left = 3;
-  EXPECT_TRUE(event.wait(1000)) << "the signal after three interruptions";
+  EXPECT_TRUE(event.wait(std::chrono::milliseconds{1000})) << "the signal after three interruptions";
   failures_left = 3;
-  EXPECT_FALSE(event.wait(30)) << "no signal: the deadline";
+  EXPECT_FALSE(event.wait(std::chrono::milliseconds{30})) << "no signal: the deadline";
   EXPECT_EQ(failures_left, 0);
   event.signal();
   failures_left = 2;
-  EXPECT_TRUE(event.wait(0)) << "a poll interrupted twice";
+  EXPECT_TRUE(event.wait(std::chrono::milliseconds{0})) << "a poll interrupted twice";
 }
 
 // A flush interrupted by a signal is tried again; one the disk refuses is a

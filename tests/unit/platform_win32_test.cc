@@ -109,8 +109,8 @@ TEST(Win32Seam, AFailedWaitIsNoSignal) {
   const win32::ScopedSystemCalls seam(calls);
   event.signal();
   next_error = ERROR_INVALID_HANDLE;
-  EXPECT_FALSE(event.wait(100));
-  EXPECT_TRUE(event.wait(100)) << "the signal is still there for the next wait";
+  EXPECT_FALSE(event.wait(std::chrono::milliseconds{100}));
+  EXPECT_TRUE(event.wait(std::chrono::milliseconds{100})) << "the signal is still there for the next wait";
 }
 
 // A flush the disk refuses fails with the disk's reason and names the file.

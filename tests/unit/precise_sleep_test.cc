@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <chrono>
 #include <cstdint>
+
+#include "unit/scripted_clock.h"
 
 namespace {
 
@@ -18,7 +21,12 @@ TEST(PreciseSleep, StepsOnlyWhenTheRestExceedsTheEstimateAndLearnsFromTheStep) {
     SleepStatistics statistics;
     int steps = 0;
     std::int64_t now = 0;
-    precise_sleep_with(milliseconds, statistics, [&] { return now += tick; }, [&] { ++steps; now += step; });
+    precise_sleep_with(
+        std::chrono::milliseconds{milliseconds}, statistics, [&] { return scripted_clock::at(now += tick); },
+        [&] {
+          ++steps;
+          now += step;
+        });
     EXPECT_GE(now, milliseconds * 1'000'000);
     EXPECT_EQ(steps, milliseconds - 5);
     if (steps == 0) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+
+#include "unit/scripted_clock.h"
 
 namespace {
 
@@ -10,7 +13,7 @@ TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndClearsItself) {
   std::int64_t now = 0;
   std::ostringstream out;
   {
-    ProgressLine line(out, true, [&] { return now; });
+    ProgressLine line(out, true, scripted_clock::reading(now));
     line.update("00:01 frame 60");
     now += 100'000'000;
     line.update("00:01 frame 66");  // too soon: skipped
@@ -23,7 +26,7 @@ TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndClearsItself) {
 
   std::ostringstream quiet;
   {
-    ProgressLine line(quiet, false, [&] { return now; });
+    ProgressLine line(quiet, false, scripted_clock::reading(now));
     line.update("anything", true);
   }
   EXPECT_EQ(quiet.str(), "");
@@ -32,8 +35,8 @@ TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndClearsItself) {
 TEST(ProgressLine, ShowsNothingForWorkShorterThanTheDelay) {
   std::int64_t now = 0;
   std::ostringstream out;
-  ProgressLine line(out, true, [&] { return now; });
-  line.show_after(1'000'000'000);
+  ProgressLine line(out, true, scripted_clock::reading(now));
+  line.show_after(std::chrono::nanoseconds{1'000'000'000});
   now += 900'000'000;
   line.update("frame 10", true);
   line.clear();

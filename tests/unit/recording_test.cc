@@ -10,6 +10,7 @@
 #include "dumper/recording_loops.h"
 #include "formats/dump_file_name.h"
 #include "unit/dump_test_support.h"
+#include "unit/scripted_clock.h"
 
 namespace {
 
@@ -26,13 +27,13 @@ class ScriptedSource : public Source {
   std::vector<bool> connects;  // false when used up
   std::vector<Bytes> frames;   // empty when used up
 
-  bool connect(std::int32_t timeout_ms) override {
-    log_.push_back(id_ + " connect(" + std::to_string(timeout_ms) + ")");
+  bool connect(std::chrono::milliseconds timeout) override {
+    log_.push_back(id_ + " connect(" + std::to_string(timeout.count()) + ")");
     if (next_connect_ == connects.size()) stop_ = true;
     return next_connect_ < connects.size() && connects[next_connect_++];
   }
   void disconnect() override {}
-  FramePayload read_frame(std::int32_t) override {
+  FramePayload read_frame(std::chrono::milliseconds) override {
     return next_frame_ < frames.size() ? frames[next_frame_++] : FramePayload{};
   }
   SourceId source_id() const override { return make_source_id(id_); }
@@ -69,8 +70,8 @@ struct Recorder : ::testing::Test {
     explanation.clear();
     diagnostics.str("");
     try {
-      run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, 0.0},
-                          {{iracing}, stepping_clock(1'000'000), [](std::int32_t) {},
+      run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, std::chrono::duration<double>(0.0)},
+                          {{iracing}, stepping_clock(1'000'000), [](std::chrono::milliseconds) {},
                            [] { return std::chrono::system_clock::time_point{1710511629750ms}; }, directory.path(),
                            std::move(make_file_buffer), &console, &diagnostics});
     } catch (const std::ios_base::failure& error) {
@@ -93,7 +94,7 @@ TEST_F(Recorder, SourcesArePolledInOrderAndTheFirstToConnectWins) {
   std::shared_ptr<Source> active;
   const auto wait = [&] {
     return wait_for_connection(StopSignal::watching(stop_flag), WaitContext{&sources, &active}, 1.0,
-                               stepping_clock(1'000'000), [](std::int32_t) {}, console);
+                               stepping_clock(1'000'000), [](std::chrono::milliseconds) {}, console);
   };
   iracing->connects = {false, false, true};
   acc->connects = {false, true, true};
@@ -171,11 +172,11 @@ struct PacedRecording : ::testing::Test {
   class PacedSource : public ::Source {
    public:
     explicit PacedSource(PacedRecording& test) : test_(test) {}
-    bool connect(std::int32_t) override { return true; }
+    bool connect(std::chrono::milliseconds) override { return true; }
     void disconnect() override { ++test_.disconnects; }
     void disconnect_idle() override { ++test_.idle_disconnects; }
     std::optional<std::uint64_t> publication_mark() const override { return test_.mark; }
-    FramePayload read_frame(std::int32_t) override {
+    FramePayload read_frame(std::chrono::milliseconds) override {
       test_.reads.push_back(test_.now - test_.start);
       if (test_.next_read == test_.script.size()) {
         test_.stop_flag = true;
@@ -209,7 +210,7 @@ struct PacedRecording : ::testing::Test {
   int disconnects = 0;
   int idle_disconnects = 0;
   std::optional<std::uint64_t> mark;  // of the frame read last
-  double idle_end_seconds = 0.0;
+  std::chrono::duration<double> idle_end{};
   std::atomic<bool> stop_flag{false};
   std::ostringstream console;
   std::shared_ptr<::Source> source = std::make_shared<PacedSource>(*this);
@@ -218,12 +219,12 @@ struct PacedRecording : ::testing::Test {
   // Records at `fps` into `out`; record_frames' result.
   bool run(std::int32_t fps, std::ostream& out, std::unique_ptr<DumpWriter>& writer) {
     writer = std::make_unique<DumpWriter>(out, static_cast<std::uint32_t>(fps), make_source_id("irac"));
-    const RecordContext context{&source, writer.get(), &empty_reads, fps, idle_end_seconds};
+    const RecordContext context{&source, writer.get(), &empty_reads, fps, idle_end};
     return record_frames(
-        StopSignal::watching(stop_flag), context, static_cast<double>(fps), [this] { return now; },
-        [this](std::int32_t asked) {
-          sleeps.push_back(asked);
-          now += asked * ms + std::exchange(overshoot, 0);
+        StopSignal::watching(stop_flag), context, static_cast<double>(fps), scripted_clock::reading(now),
+        [this](std::chrono::milliseconds asked) {
+          sleeps.push_back(static_cast<std::int32_t>(asked.count()));
+          now += asked.count() * ms + std::exchange(overshoot, 0);
         },
         console);
   }
@@ -356,7 +357,7 @@ TEST_F(PacedRecording, RepeatsBeforeTheSourceWentDownAreNotKept) {
 TEST_F(PacedRecording, AnIdleEndEndsARecordingWhoseMarkStandsStill) {
   for (std::uint64_t i = 1; i <= 5; ++i) script.push_back({{static_cast<std::uint8_t>(i)}, 0, i});
   script.insert(script.end(), 30, Read{{9}, 0, 5});
-  idle_end_seconds = 1.0;
+  idle_end = std::chrono::duration<double>(1.0);
   Result result = run(10);
   EXPECT_TRUE(result.source_down);
   EXPECT_EQ(console.str(), "Source is down, disconnecting\n");
@@ -368,7 +369,7 @@ TEST_F(PacedRecording, AnIdleEndEndsARecordingWhoseMarkStandsStill) {
   next_read = 0;
   now = start;
   console.str("");
-  idle_end_seconds = 0.0;
+  idle_end = std::chrono::duration<double>(0.0);
   result = run(10);
   EXPECT_FALSE(result.source_down);
   EXPECT_EQ(result.records, 35u);
@@ -381,7 +382,7 @@ TEST_F(PacedRecording, AnIdleEndEndsARecordingWhoseMarkStandsStill) {
 TEST_F(PacedRecording, AnIdleEndCountsEmptyReadsAsNothingNew) {
   script = {{{1}, 0, 1}, {{2}, 0, 2}, {{3}, 0, 3}};
   script.insert(script.end(), 20, Read{});
-  idle_end_seconds = 0.5;
+  idle_end = std::chrono::duration<double>(0.5);
   const Result result = run(10);
   EXPECT_TRUE(result.source_down);
   EXPECT_EQ(idle_disconnects, 1);

@@ -10,6 +10,7 @@
 
 #include "unit/console_capture.h"
 #include "unit/dump_test_support.h"
+#include "unit/scripted_clock.h"
 
 namespace {
 
@@ -58,14 +59,14 @@ struct ScriptedReplay {
   std::atomic<bool> stop_flag{false};
   std::ostringstream progress_out;
   std::ostringstream out;  // what the user reads
-  ProgressLine progress{progress_out, true, [this] { return now; }};
+  ProgressLine progress{progress_out, true, scripted_clock::reading(now)};
   KeySource keys;
 
   ScriptedReplay() { producer.now = &now; }
   ReplayEnd run(DumpFrames& frames, const ReplayPlan& plan) {
-    const ReplayTiming timing{[this] { return now; }, [this](std::int32_t asked) {
-                                sleeps.push_back(asked);
-                                now += asked * ms;
+    const ReplayTiming timing{scripted_clock::reading(now), [this](std::chrono::milliseconds asked) {
+                                sleeps.push_back(static_cast<std::int32_t>(asked.count()));
+                                now += asked.count() * ms;
                               }};
     ReplaySession session(producer, frames, plan, timing, progress, out);
     return session.run(StopSignal::watching(stop_flag), keys);

@@ -8,6 +8,7 @@
 #include "common/frame_schedule.h"
 #include "unit/dump_test_support.h"
 #include "unit/error_message.h"
+#include "unit/scripted_clock.h"
 
 namespace {
 
@@ -79,20 +80,21 @@ TEST(ReplayOptions, DamageAfterTheRangeEndsItAsItAlwaysHas) {
 }
 
 TEST(FrameSchedule, SleepsToTheNearestMillisecondAndRestartsAfterAStall) {
+  using scripted_clock::at;
   constexpr std::int64_t ms = 1'000'000;
-  FrameSchedule schedule(16'666'666, 0);
-  EXPECT_EQ(schedule.milliseconds_until_due(0), 0);
-  EXPECT_FALSE(schedule.take_due_frame(0));
-  EXPECT_EQ(schedule.milliseconds_until_due(2 * ms), 15);          // 14.67 ms left
-  EXPECT_EQ(schedule.milliseconds_until_due(16 * ms + ms / 3), 0);  // 0.33 ms left: due
-  EXPECT_FALSE(schedule.take_due_frame(16 * ms + ms / 3));
-  EXPECT_EQ(schedule.due(), 33'333'332);
-  EXPECT_TRUE(schedule.take_due_frame(43 * ms));  // 9.7 ms behind: late, kept
-  EXPECT_EQ(schedule.due(), 49'999'998);
-  EXPECT_TRUE(schedule.take_due_frame(90 * ms));  // more than a period behind: from now
-  EXPECT_EQ(schedule.due(), 90 * ms + 16'666'666);
-  schedule.change_period(0, 100 * ms);  // a rate of 0 never waits
-  EXPECT_EQ(schedule.milliseconds_until_due(0), 0);
+  FrameSchedule schedule(std::chrono::nanoseconds{16'666'666}, at(0));
+  EXPECT_EQ(schedule.time_until_due(at(0)).count(), 0);
+  EXPECT_FALSE(schedule.take_due_frame(at(0)));
+  EXPECT_EQ(schedule.time_until_due(at(2 * ms)).count(), 15);          // 14.67 ms left
+  EXPECT_EQ(schedule.time_until_due(at(16 * ms + ms / 3)).count(), 0);  // 0.33 ms left: due
+  EXPECT_FALSE(schedule.take_due_frame(at(16 * ms + ms / 3)));
+  EXPECT_EQ(schedule.due(), at(33'333'332));
+  EXPECT_TRUE(schedule.take_due_frame(at(43 * ms)));  // 9.7 ms behind: late, kept
+  EXPECT_EQ(schedule.due(), at(49'999'998));
+  EXPECT_TRUE(schedule.take_due_frame(at(90 * ms)));  // more than a period behind: from now
+  EXPECT_EQ(schedule.due(), at(90 * ms + 16'666'666));
+  schedule.change_period(std::chrono::nanoseconds{0}, at(100 * ms));  // a rate of 0 never waits
+  EXPECT_EQ(schedule.time_until_due(at(0)).count(), 0);
 }
 
 TEST(ConsoleKeyDecoder, TellsTheKeysFromTheirBytesEvenSplitAcrossReads) {

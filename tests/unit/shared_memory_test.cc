@@ -44,11 +44,11 @@ TEST(PlatformLayer, AnEventWaitTimesOutUntilSignalled) {
   ASSERT_TRUE(creator && waiter);
   // A wait lasts its whole timeout; load can only make it longer.
   const auto before = std::chrono::steady_clock::now();
-  EXPECT_FALSE(waiter.wait(120));
+  EXPECT_FALSE(waiter.wait(std::chrono::milliseconds{120}));
   EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100));
   creator.signal();
-  EXPECT_TRUE(waiter.wait(1000));
-  EXPECT_FALSE(waiter.wait(0)) << "auto-reset";
+  EXPECT_TRUE(waiter.wait(std::chrono::milliseconds{1000}));
+  EXPECT_FALSE(waiter.wait(std::chrono::milliseconds{0})) << "auto-reset";
 }
 
 }  // namespace

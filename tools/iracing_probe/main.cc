@@ -17,6 +17,7 @@
 #include <boost/program_options.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -25,8 +26,8 @@
 #include <string>
 
 #include "common/command_line.h"
-#include "common/pacing.h"
 #include "common/platform/platform.h"
+#include "common/steady_clock.h"
 #include "formats/iracing_layout.h"
 
 namespace options = boost::program_options;
@@ -54,29 +55,31 @@ iRacing::MemoryHeader read_header(const platform::MappedView& view) {
 }
 
 int run(const Settings& settings) {
-  const std::int64_t attach_limit = steady_now() + static_cast<std::int64_t>(settings.attach_seconds * 1e9);
+  const SteadyClock clock;
+  const SteadyTime attach_limit =
+      clock.now() + std::chrono::nanoseconds{static_cast<std::int64_t>(settings.attach_seconds * 1e9)};
   platform::SharedMemory memory;
   platform::MappedView view;
   platform::NamedEvent event;
   while (!view || (settings.wait_event && !event)) {
-    if (steady_now() > attach_limit) {
+    if (clock.now() > attach_limit) {
       std::cout << "no telemetry to attach to" << std::endl;
       return 1;
     }
     if (!memory) memory = platform::SharedMemory::open_existing(iRacing::memory_map_name, platform::Access::read);
     if (memory && !view) view = memory.map(platform::Access::read, 0);
     if (settings.wait_event && !event) event = platform::NamedEvent::open_existing(iRacing::data_valid_event_name);
-    if (!view || (settings.wait_event && !event)) platform::sleep_milliseconds(10);
+    if (!view || (settings.wait_event && !event)) platform::sleep_for(std::chrono::milliseconds{10});
   }
   std::cout << "attached" << std::endl;
 
-  const std::int64_t idle_limit = static_cast<std::int64_t>(settings.idle_seconds * 1e9);
+  const std::chrono::nanoseconds idle_limit{static_cast<std::int64_t>(settings.idle_seconds * 1e9)};
   std::optional<std::int32_t> last_tick;
   std::optional<std::int32_t> last_update;
   std::uint64_t frames = 0;
   std::uint64_t wakes = 0;
   std::uint64_t woken = 0;
-  std::int64_t last_change = steady_now();
+  SteadyTime last_change = clock.now();
   iRacing::MemoryHeader header;
   const char* end = "idle";
   for (;;) {
@@ -84,12 +87,12 @@ int run(const Settings& settings) {
     // a look at the header's tick.
     bool signalled = false;
     if (settings.wait_event) {
-      signalled = event.wait(100);
+      signalled = event.wait(std::chrono::milliseconds{100});
       if (signalled) ++wakes;
     } else {
-      platform::sleep_milliseconds(1);
+      platform::sleep_for(std::chrono::milliseconds{1});
     }
-    const std::int64_t now = steady_now();
+    const SteadyTime now = clock.now();
     header = read_header(view);
     const std::int32_t tick = iRacing::newest_tick(header);
     if (header.connected() && tick != 0 && tick != last_tick) {

@@ -1,18 +1,19 @@
 #include "tools/sim_standin/published_region.h"
 
+#include <chrono>
 #include <stdexcept>
 
 namespace {
 
 constexpr int attempts = 150;
-constexpr std::int32_t pause_between_attempts_ms = 20;
+constexpr std::chrono::milliseconds pause_between_attempts{20};
 
 }  // namespace
 
 PublishedRegion::PublishedRegion(std::string_view name, std::uint32_t size) : name_(name) {
   bool foreign_region_seen = false;
   for (int attempt = 0; attempt < attempts; ++attempt) {
-    if (attempt > 0) platform::sleep_milliseconds(pause_between_attempts_ms);
+    if (attempt > 0) platform::sleep_for(pause_between_attempts);
     memory_ = platform::SharedMemory::create_or_open(name, size);
     if (!memory_) continue;
     view_ = memory_.map(platform::Access::write, 0);

@@ -1,16 +1,19 @@
 #include "tools/sim_standin/standin_timeline.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 
 #include "common/platform/platform.h"
 #include "tools/sim_standin/standin_schedule.h"
 
 namespace {
 
-constexpr std::int64_t nanoseconds_per_millisecond = 1'000'000;
-constexpr std::int64_t longest_wait = 50 * nanoseconds_per_millisecond;
+using std::chrono::nanoseconds;
+
+constexpr nanoseconds longest_wait = std::chrono::milliseconds{50};
 // Behind by more than this, the schedule restarts from now.
-constexpr std::int64_t largest_lag = 100 * nanoseconds_per_millisecond;
+constexpr nanoseconds largest_lag = std::chrono::milliseconds{100};
 
 }  // namespace
 
@@ -18,21 +21,20 @@ void run_standin_timeline(const StandinOptions& options, const StandinStop& stop
   // A plain thread sleep: the stand-in's updates need not be exact, and a
   // busy-waiting sleep would take processor time from the programs it is
   // there to exercise.
-  run_standin_timeline(options, stop, publisher, steady_now,
-                       [](std::int32_t milliseconds) { platform::sleep_milliseconds(milliseconds); });
+  run_standin_timeline(options, stop, publisher, SteadyClock{}, platform::sleep_for);
 }
 
 void run_standin_timeline(const StandinOptions& options, const StandinStop& stop, TimelinePublisher& publisher,
                           const SteadyClock& clock, const Sleeper& sleeper) {
-  const std::int64_t period = std::max<std::int64_t>(1, period_nanoseconds(options.rate_hz));
-  const std::int64_t start = clock();
-  std::int64_t next_update = start;
+  const nanoseconds period = std::max(nanoseconds{1}, period_of_rate(options.rate_hz));
+  const SteadyTime start = clock.now();
+  SteadyTime next_update = start;
   int run = 0;
   bool paused = false;
 
   while (!stop.requested()) {
-    const std::int64_t now = clock();
-    const StandinMoment moment = standin_moment(options, static_cast<double>(now - start) / 1e9);
+    const SteadyTime now = clock.now();
+    const StandinMoment moment = standin_moment(options, std::chrono::duration<double>(now - start).count());
     if (moment.phase == StandinPhase::finished) return;
     if (moment.run != run) {
       // With a long period the whole pause may fall between two updates;
@@ -44,7 +46,7 @@ void run_standin_timeline(const StandinOptions& options, const StandinStop& stop
       next_update = now;
     }
 
-    std::int64_t wait = longest_wait;
+    nanoseconds wait = longest_wait;
     if (moment.phase == StandinPhase::paused) {
       if (!paused) publisher.pause();
       paused = true;
@@ -54,12 +56,10 @@ void run_standin_timeline(const StandinOptions& options, const StandinStop& stop
         next_update += period;
         if (now - next_update > largest_lag) next_update = now + period;
       }
-      wait = std::min(wait, next_update - clock());
+      wait = std::min(wait, next_update - clock.now());
     }
     // Rounded up to whole milliseconds: never a spinning zero-length sleep,
     // and a late wake-up only shortens the next wait.
-    if (wait > 0) {
-      sleeper(static_cast<std::int32_t>((wait + nanoseconds_per_millisecond - 1) / nanoseconds_per_millisecond));
-    }
+    if (wait > nanoseconds::zero()) sleeper(std::chrono::ceil<std::chrono::milliseconds>(wait));
   }
 }
