@@ -133,7 +133,7 @@ ExportPlan plan_export(DumpFrames& frames, const std::filesystem::path& input) {
   }
   if (plan.end == 0 && !plan.damage) throw std::runtime_error(input.string() + ": the recording holds no frames");
   ProgressLine progress;
-  progress.show_after(1'000'000'000);
+  progress.show_after(std::chrono::seconds{1});
   iRacing::RecordingWalk walk(frames);
   std::size_t row_length = 0;
   try {
