@@ -10,6 +10,8 @@
 #include "simulators/acc/acc_connector.h"
 #include "simulators/acc/acc_emulator.h"
 
+namespace vove {
+
 namespace {
 
 // Pages under a name of this process only, so a benchmark run never meets a
@@ -19,19 +21,19 @@ void use_private_names() {
   ::putenv(assignment.data());
 }
 
-ACC::PageSet running_page_set() {
-  ACC::PageSet pages = ACC::default_page_set();
-  pages.graphics[ACC::sim_status_offset] = 2;
+acc::PageSet running_page_set() {
+  acc::PageSet pages = acc::default_page_set();
+  pages.graphics[acc::sim_status_offset] = 2;
   pages.graphics[200] = 'A';  // readiness strings differ
   return pages;
 }
 
 void AccReadFrame(benchmark::State& state) {
   use_private_names();
-  ACC::Emulator emulator;
+  acc::Emulator emulator;
   emulator.start();
-  emulator.write_frame(ACC::to_payload(running_page_set()));
-  ACC::Connector connector;
+  emulator.write_frame(acc::to_payload(running_page_set()));
+  acc::Connector connector;
   if (!connector.connect(std::chrono::milliseconds{0})) {
     state.SkipWithError("connector did not attach");
     return;
@@ -42,11 +44,13 @@ BENCHMARK(AccReadFrame);
 
 void AccWriteFrame(benchmark::State& state) {
   use_private_names();
-  ACC::Emulator emulator;
+  acc::Emulator emulator;
   emulator.start();
-  const auto payload = ACC::to_payload(running_page_set());
+  const auto payload = acc::to_payload(running_page_set());
   for (auto _ : state) emulator.write_frame(payload);
 }
 BENCHMARK(AccWriteFrame);
 
 }  // namespace
+
+}  // namespace vove

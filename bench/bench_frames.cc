@@ -12,34 +12,34 @@
 #include "tools/sim_standin/iracing_standin_snapshot.h"
 #include "tools/sim_standin/iracing_session_text.h"
 
-namespace bench {
+namespace vove::bench {
 
-iRacing::Snapshot iracing_snapshot(std::int32_t tick, bool with_session_text) {
+iracing::Snapshot iracing_snapshot(std::int32_t tick, bool with_session_text) {
   static const StandinLaps laps;
-  return iRacing::standin_snapshot(tick, laps, with_session_text ? iRacing::standin_session_text(1) : std::string());
+  return iracing::standin_snapshot(tick, laps, with_session_text ? iracing::standin_session_text(1) : std::string());
 }
 
 std::vector<std::vector<std::uint8_t>> iracing_payloads(std::size_t count, bool with_session_text) {
   std::vector<std::vector<std::uint8_t>> payloads;
   payloads.reserve(count);
   for (std::size_t i = 0; i < count; ++i)
-    payloads.push_back(iRacing::serialise_snapshot(iracing_snapshot(1000 + static_cast<std::int32_t>(i),
+    payloads.push_back(iracing::serialise_snapshot(iracing_snapshot(1000 + static_cast<std::int32_t>(i),
                                                                     with_session_text)));
   return payloads;
 }
 
 std::vector<std::vector<std::uint8_t>> acc_payloads(std::size_t count) {
   constexpr double rate = 60.0;
-  ACC::PageSet pages = ACC::default_page_set();
-  ACC::write_standin_static_page(std::as_writable_bytes(std::span(pages.static_image)));
+  acc::PageSet pages = acc::default_page_set();
+  acc::write_standin_static_page(std::as_writable_bytes(std::span(pages.static_image)));
   std::vector<std::vector<std::uint8_t>> payloads;
   payloads.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const auto packet = 1000 + static_cast<std::int32_t>(i);
-    ACC::update_standin_graphics_page(std::as_writable_bytes(std::span(pages.graphics)), packet, rate,
-                                      ACC::sim_status_live);
-    ACC::update_standin_physics_page(std::as_writable_bytes(std::span(pages.physics)), packet, rate);
-    payloads.push_back(ACC::to_payload(pages));
+    acc::update_standin_graphics_page(std::as_writable_bytes(std::span(pages.graphics)), packet, rate,
+                                      acc::sim_status_live);
+    acc::update_standin_physics_page(std::as_writable_bytes(std::span(pages.physics)), packet, rate);
+    payloads.push_back(acc::to_payload(pages));
   }
   return payloads;
 }
@@ -63,4 +63,4 @@ void use_private_names(std::string_view tag) {
   ::putenv(found->second.data());
 }
 
-}  // namespace bench
+}  // namespace vove::bench

@@ -9,7 +9,7 @@
 
 #include "formats/iracing_snapshot.h"
 
-namespace bench {
+namespace vove::bench {
 
 // Successive frames, so compression and copies see rows that change the way
 // live telemetry does rather than one buffer over and over.
@@ -17,7 +17,7 @@ inline constexpr std::size_t frame_cycle = 60;
 
 // The stand-in's iRacing snapshot at `tick`: its variable headers and row,
 // and its first session text when `with_session_text` is set.
-iRacing::Snapshot iracing_snapshot(std::int32_t tick, bool with_session_text);
+iracing::Snapshot iracing_snapshot(std::int32_t tick, bool with_session_text);
 
 // `count` iRacing payloads for successive ticks.
 std::vector<std::vector<std::uint8_t>> iracing_payloads(std::size_t count, bool with_session_text);
@@ -33,4 +33,4 @@ std::size_t total_size(const std::vector<std::vector<std::uint8_t>>& payloads) n
 // benchmark of the same run.
 void use_private_names(std::string_view tag);
 
-}  // namespace bench
+}  // namespace vove::bench

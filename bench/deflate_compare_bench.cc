@@ -12,6 +12,8 @@
 #include "bench/bench_frames.h"
 #include "formats/zlib_streams.h"
 
+namespace vove {
+
 namespace {
 
 using Frames = std::vector<std::vector<std::uint8_t>>;
@@ -122,3 +124,5 @@ void LibdeflateDecompress(benchmark::State& state) {
 BENCHMARK(LibdeflateDecompress)->Arg(0)->Arg(1)->Arg(2);
 
 }  // namespace
+
+}  // namespace vove

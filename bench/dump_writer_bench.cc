@@ -14,6 +14,8 @@
 #include "formats/acc_pages.h"
 #include "formats/iracing_layout.h"
 
+namespace vove {
+
 namespace {
 
 // Discards what is written and counts it.
@@ -70,7 +72,7 @@ BENCHMARK(IracingAppendFrame)->Arg(0)->Arg(1);
 
 void AccAppendFrame(benchmark::State& state) {
   static const auto payloads = bench::acc_payloads(bench::frame_cycle);
-  append_frames(state, payloads, ACC::acc_source_id);
+  append_frames(state, payloads, acc::acc_source_id);
 }
 BENCHMARK(AccAppendFrame);
 
@@ -81,7 +83,7 @@ BENCHMARK(AccAppendFrame);
 void OneByteAppendFrame(benchmark::State& state) {
   CountingBuffer buffer;
   std::ostream out(&buffer);
-  DumpWriter writer(out, 60, ACC::acc_source_id);
+  DumpWriter writer(out, 60, acc::acc_source_id);
   const std::vector<std::uint8_t> payload{42};
   for (auto _ : state) writer.append_frame(payload);
 }
@@ -94,3 +96,5 @@ void OneByteDeflate(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(deflater.compress(payload, output));
 }
 BENCHMARK(OneByteDeflate);
+
+}  // namespace vove

@@ -12,6 +12,8 @@
 #include "formats/dump_writer.h"
 #include "formats/iracing_layout.h"
 
+namespace vove {
+
 namespace {
 
 constexpr std::size_t recording_frames = 600;  // ten seconds at 60 fps
@@ -22,9 +24,9 @@ class Recording {
  public:
   Recording() : path_(std::filesystem::temp_directory_path() / "vove_bench_csv_recording.bin") {
     std::ofstream out(path_, std::ios::binary);
-    DumpWriter writer(out, 60, iRacing::iracing_source_id);
+    DumpWriter writer(out, 60, iracing::iracing_source_id);
     for (std::size_t i = 0; i < recording_frames; ++i) {
-      writer.append_frame(iRacing::serialise_snapshot(bench::iracing_snapshot(static_cast<std::int32_t>(i + 1), i == 0)));
+      writer.append_frame(iracing::serialise_snapshot(bench::iracing_snapshot(static_cast<std::int32_t>(i + 1), i == 0)));
     }
   }
   ~Recording() {
@@ -75,3 +77,5 @@ void DumptoolCsvAllVariables(benchmark::State& state) {
 BENCHMARK(DumptoolCsvAllVariables)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace vove

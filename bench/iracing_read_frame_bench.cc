@@ -22,6 +22,8 @@
 #include "tools/sim_standin/iracing_variables.h"
 #include "tools/sim_standin/published_region.h"
 
+namespace vove {
+
 namespace {
 
 // The simulator's side, driven from the benchmark's own thread: rows are
@@ -31,43 +33,43 @@ namespace {
 class RegionDriver {
  public:
   RegionDriver()
-      : variables_(iRacing::standin_variables()),
-        layout_(iRacing::plan_standin_layout(static_cast<std::int32_t>(variables_.size()),
-                                             iRacing::standin_row_length(variables_))),
-        region_(iRacing::memory_map_name, layout_.mapping_size),
-        event_(platform::NamedEvent::create(iRacing::data_valid_event_name)),
-        header_(iRacing::standin_memory_header(layout_)) {
+      : variables_(iracing::standin_variables()),
+        layout_(iracing::plan_standin_layout(static_cast<std::int32_t>(variables_.size()),
+                                             iracing::standin_row_length(variables_))),
+        region_(iracing::memory_map_name, layout_.mapping_size),
+        event_(platform::NamedEvent::create(iracing::data_valid_event_name)),
+        header_(iracing::standin_memory_header(layout_)) {
     if (!event_) throw std::runtime_error("cannot create the data-valid event");
     const auto memory = region_.bytes();
-    iRacing::encode_variable_headers(memory.subspan(static_cast<std::size_t>(layout_.variable_header_offset),
-                                                    variables_.size() * iRacing::variable_header_size),
+    iracing::encode_variable_headers(memory.subspan(static_cast<std::size_t>(layout_.variable_header_offset),
+                                                    variables_.size() * iracing::variable_header_size),
                                      variables_);
-    iRacing::write_session_text(memory, layout_, iRacing::standin_session_text(1));
-    for (std::size_t slot = 0; slot < iRacing::standin_buffer_count; ++slot)
-      iRacing::fill_standin_row(iRacing::row_of_slot(memory, layout_, slot), variables_,
-                                static_cast<std::int32_t>(slot), iRacing::standin_tick_rate);
+    iracing::write_session_text(memory, layout_, iracing::standin_session_text(1));
+    for (std::size_t slot = 0; slot < iracing::standin_buffer_count; ++slot)
+      iracing::fill_standin_row(iracing::row_of_slot(memory, layout_, slot), variables_,
+                                static_cast<std::int32_t>(slot), iracing::standin_tick_rate);
     header_.session_info_update = 1;
-    header_.status = iRacing::status_connected;
-    iRacing::write_memory_header(memory, header_);
+    header_.status = iracing::status_connected;
+    iracing::write_memory_header(memory, header_);
   }
 
   void advance(bool new_session_text) {
     ++tick_;
-    slot_ = (slot_ + 1) % iRacing::standin_buffer_count;
+    slot_ = (slot_ + 1) % iracing::standin_buffer_count;
     header_.buffer_slots[slot_].tick_count = tick_;
     if (new_session_text) ++header_.session_info_update;
     std::atomic_thread_fence(std::memory_order_release);
-    iRacing::write_memory_header(region_.bytes(), header_);
+    iracing::write_memory_header(region_.bytes(), header_);
   }
 
   void signal() const noexcept { event_.signal(); }
 
  private:
-  const std::vector<iRacing::StandinVariable>& variables_;
-  iRacing::StandinLayout layout_;
+  const std::vector<iracing::StandinVariable>& variables_;
+  iracing::StandinLayout layout_;
   PublishedRegion region_;
   platform::NamedEvent event_;
-  iRacing::MemoryHeader header_;
+  iracing::MemoryHeader header_;
   std::int32_t tick_ = 0;
   std::size_t slot_ = 0;
 };
@@ -75,7 +77,7 @@ class RegionDriver {
 // connect() needs a row newer than the one it first sees, so a helper
 // thread keeps producing until it has attached; the timed loop is single
 // threaded again.
-bool connect_while_producing(iRacing::Connector& connector, RegionDriver& driver) {
+bool connect_while_producing(iracing::Connector& connector, RegionDriver& driver) {
   std::atomic<bool> attached{false};
   std::thread producer([&] {
     while (!attached.load()) {
@@ -102,7 +104,7 @@ void IracingReadFrame(benchmark::State& state) {
     return;
   }
   RegionDriver& driver = *published;
-  iRacing::Connector connector;
+  iracing::Connector connector;
   if (!connect_while_producing(connector, driver)) {
     state.SkipWithError("the connector did not attach");
     return;
@@ -132,3 +134,5 @@ void IracingReadFrame(benchmark::State& state) {
 BENCHMARK(IracingReadFrame)->Arg(0)->Arg(1);
 
 }  // namespace
+
+}  // namespace vove

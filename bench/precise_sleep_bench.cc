@@ -15,6 +15,8 @@
 
 #include "common/precise_sleep.h"
 
+namespace vove {
+
 namespace {
 
 void PreciseSleep(benchmark::State& state) {
@@ -49,3 +51,5 @@ void PreciseSleep(benchmark::State& state) {
 BENCHMARK(PreciseSleep)->Arg(1)->Arg(5)->Arg(16)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace vove

@@ -18,6 +18,8 @@
 #include "formats/iracing_snapshot.h"
 #include "simulators/iracing/iracing_emulator.h"
 
+namespace vove {
+
 namespace {
 
 // Enough records that rewinding the file is rare against the frames read.
@@ -63,7 +65,7 @@ void IracingNextFrame(benchmark::State& state) {
 BENCHMARK(IracingNextFrame)->Arg(0)->Arg(1);
 
 void AccNextFrame(benchmark::State& state) {
-  static const std::string file = dump_file_of(bench::acc_payloads(bench::frame_cycle), ACC::acc_source_id);
+  static const std::string file = dump_file_of(bench::acc_payloads(bench::frame_cycle), acc::acc_source_id);
   read_frames(state, file);
 }
 BENCHMARK(AccNextFrame);
@@ -82,7 +84,7 @@ void IracingParseSnapshot(benchmark::State& state) {
   std::size_t next = 0;
   for (auto _ : state) {
     const auto& payload = payloads[next];
-    auto snapshot = iRacing::parse_snapshot(std::span(payload));
+    auto snapshot = iracing::parse_snapshot(std::span(payload));
     benchmark::DoNotOptimize(snapshot.row.data());
     payload_bytes += payload.size();
     next = (next + 1) % payloads.size();
@@ -98,7 +100,7 @@ void IracingEmulatorWriteFrame(benchmark::State& state) {
   bench::use_private_names("replay");
   // Started once per run of this benchmark; the destructor stops it and
   // removes the names.
-  iRacing::Emulator emulator;
+  iracing::Emulator emulator;
   try {
     emulator.start();
   } catch (const std::exception& error) {
@@ -119,3 +121,5 @@ void IracingEmulatorWriteFrame(benchmark::State& state) {
 BENCHMARK(IracingEmulatorWriteFrame)->Arg(0)->Arg(1);
 
 }  // namespace
+
+}  // namespace vove

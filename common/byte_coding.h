@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace coding {
+namespace vove::coding {
 
 inline void encode_u32(void* destination, std::uint32_t value) noexcept {
   unsigned char bytes[4];
@@ -56,4 +56,4 @@ inline float decode_f32(const void* source) noexcept {
   return std::bit_cast<float>(decode_u32(source));
 }
 
-}  // namespace coding
+}  // namespace vove::coding

@@ -3,6 +3,8 @@
 
 #include <boost/program_options.hpp>
 
+namespace vove {
+
 // Parses `argv` against `table` into `values`; throws the library's errors.
 // No positional arguments are declared: an empty table makes the library
 // reject a stray word instead of silently dropping it.
@@ -13,3 +15,5 @@ inline void store_command_line(int argc, const char* const* argv,
   const options::positional_options_description no_positionals;
   options::store(options::command_line_parser(argc, argv).options(table).positional(no_positionals).run(), values);
 }
+
+}  // namespace vove

@@ -1,5 +1,7 @@
 #include "common/console_key_decoder.h"
 
+namespace vove {
+
 using platform::ConsoleKey;
 
 std::optional<ConsoleKey> ConsoleKeyDecoder::feed(unsigned char byte) noexcept {
@@ -38,3 +40,5 @@ std::optional<ConsoleKey> ConsoleKeyDecoder::feed(unsigned char byte) noexcept {
       return ConsoleKey::other;
   }
 }
+
+}  // namespace vove

@@ -7,6 +7,8 @@
 
 #include "common/platform/platform.h"
 
+namespace vove {
+
 class ConsoleKeyDecoder {
  public:
   // The key `byte` completes, if any.
@@ -16,3 +18,5 @@ class ConsoleKeyDecoder {
   enum class State { plain, escape, sequence };
   State state_ = State::plain;
 };
+
+}  // namespace vove

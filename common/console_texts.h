@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-namespace console_text {
+namespace vove::console_text {
 
 // Before what() of an error that ended dumper's or emulator's main phase.
 inline constexpr std::string_view error_heading = "An error occurred: ";
@@ -30,4 +30,4 @@ inline constexpr std::string_view close_window = "You can now close this window.
 // (after --version with 0).
 inline constexpr int help_exit_code = 1;
 
-}  // namespace console_text
+}  // namespace vove::console_text

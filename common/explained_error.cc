@@ -4,6 +4,8 @@
 
 #include "common/console_texts.h"
 
+namespace vove {
+
 std::string reason_line(const platform::Failure& failure) {
   if (failure.empty()) return {};
   std::string line = "Reason: " + failure.reason;
@@ -29,3 +31,5 @@ void report_error(std::ostream& out, const std::exception& error) {
   const auto* explained = dynamic_cast<const ErrorExplanation*>(&error);
   if (explained != nullptr && !explained->explanation().empty()) out << explained->explanation() << std::endl;
 }
+
+}  // namespace vove

@@ -12,6 +12,8 @@
 
 #include "common/platform/platform.h"
 
+namespace vove {
+
 class ErrorExplanation {
  public:
   // One line, without its line end; may be empty.
@@ -50,3 +52,5 @@ ExplainedError<std::runtime_error> platform_error(const std::string& message, co
 // The "An error occurred: " line and, when the error has one, its
 // explanation on the next line.
 void report_error(std::ostream& out, const std::exception& error);
+
+}  // namespace vove

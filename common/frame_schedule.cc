@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace vove {
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -57,3 +59,5 @@ void FrameSchedule::change_period(nanoseconds period, SteadyTime now) noexcept {
   period_ = period;
   due_ = period > nanoseconds::zero() && now <= SteadyTime::max() - period ? now + period : now;
 }
+
+}  // namespace vove

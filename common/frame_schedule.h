@@ -10,6 +10,8 @@
 
 #include "common/steady_clock.h"
 
+namespace vove {
+
 class FrameSchedule {
  public:
   // The first frame is due at `now`. A period of 0 or less never waits.
@@ -48,3 +50,5 @@ class FrameSchedule {
   std::chrono::nanoseconds period_;
   SteadyTime due_;
 };
+
+}  // namespace vove

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace vove {
+
 std::chrono::nanoseconds period_of_rate(double rate) noexcept {
   if (!(rate > 0.0) || !std::isfinite(rate)) return std::chrono::nanoseconds::zero();
   const double period = (1.0 / rate) * 1e9;
@@ -40,3 +42,5 @@ bool run_paced_loop(const StopSignal& stop, double rate, const SteadyClock& cloc
     if (stop.stop_requested()) return false;
   }
 }
+
+}  // namespace vove

@@ -12,6 +12,8 @@
 #include "common/steady_clock.h"
 #include "common/stop_signal.h"
 
+namespace vove {
+
 // Blocks for a count of milliseconds.
 using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
@@ -29,3 +31,5 @@ enum class Iteration { next, leave };
 // end of the previous sleep.
 bool run_paced_loop(const StopSignal& stop, double rate, const SteadyClock& clock,
                     const Sleeper& sleeper, const std::function<Iteration()>& work);
+
+}  // namespace vove

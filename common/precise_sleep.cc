@@ -9,6 +9,8 @@
 #define VOVE_HAS_PAUSE 1
 #endif
 
+namespace vove {
+
 namespace {
 
 // Only the main thread of a program sleeps this way, so plain values do.
@@ -55,3 +57,5 @@ void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& sta
   const SteadyTime spin_start = clock.now();
   while (Seconds(clock.now() - spin_start) < remaining) spin_wait_hint();
 }
+
+}  // namespace vove

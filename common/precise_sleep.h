@@ -10,6 +10,8 @@
 
 #include "common/steady_clock.h"
 
+namespace vove {
+
 // What precise_sleep has learnt of 1 ms sleep steps (seconds; Welford's
 // running mean and sum of squared deviations). The start values count as
 // one observation.
@@ -30,3 +32,5 @@ SleepStatistics precise_sleep_statistics();
 // The algorithm over explicit statistics, clock and one-millisecond sleep.
 void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& statistics,
                         const SteadyClock& clock, const std::function<void()>& sleep_one_millisecond);
+
+}  // namespace vove

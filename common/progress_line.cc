@@ -4,6 +4,8 @@
 
 #include "common/platform/platform.h"
 
+namespace vove {
+
 namespace {
 
 // A few updates a second read as live without costing anything.
@@ -53,3 +55,5 @@ void ProgressLine::clear() {
   drawn_ = false;
   width_ = 0;
 }
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 
 #include "common/steady_clock.h"
 
+namespace vove {
+
 class ProgressLine {
  public:
   // Draws on standard error when it is a terminal.
@@ -41,3 +43,5 @@ class ProgressLine {
   bool drawn_ = false;
   std::size_t width_ = 0;  // of the text on screen, so a shorter one erases it
 };
+
+}  // namespace vove

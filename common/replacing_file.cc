@@ -8,6 +8,8 @@
 
 #include "common/platform/platform.h"
 
+namespace vove {
+
 namespace {
 
 // Large enough that a text export spends its time formatting, not in writes.
@@ -123,3 +125,5 @@ bool is_same_existing_file(const std::filesystem::path& first, const std::filesy
   const bool same = std::filesystem::equivalent(first, second, error);
   return !error && same;
 }
+
+}  // namespace vove

@@ -9,6 +9,8 @@
 #include <memory>
 #include <ostream>
 
+namespace vove {
+
 class ReplacingFile {
  public:
   enum class Existing { refuse, replace };
@@ -47,3 +49,5 @@ class ReplacingFile {
 // Whether `first` and `second` name one file that exists (also through a
 // link or a different spelling).
 bool is_same_existing_file(const std::filesystem::path& first, const std::filesystem::path& second) noexcept;
+
+}  // namespace vove

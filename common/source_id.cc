@@ -1,5 +1,7 @@
 #include "common/source_id.h"
 
+namespace vove {
+
 std::string source_id_text(const SourceId& id, SourceIdStyle style) {
   static constexpr char hex_digits[] = "0123456789abcdef";
   if (style == SourceIdStyle::as_stored) return std::string(id.begin(), id.end());
@@ -20,3 +22,5 @@ std::string source_id_text(const SourceId& id, SourceIdStyle style) {
   if (style == SourceIdStyle::quoted) text += '"';
   return text;
 }
+
+}  // namespace vove

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace vove {
+
 using SourceId = std::array<char, 4>;
 
 constexpr SourceId make_source_id(std::string_view four) noexcept {
@@ -26,3 +28,5 @@ enum class SourceIdStyle {
 };
 
 std::string source_id_text(const SourceId& id, SourceIdStyle style);
+
+}  // namespace vove

@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace vove {
+
 // A reading of the steady clock, in whole nanoseconds on every platform.
 using SteadyTime = std::chrono::time_point<std::chrono::steady_clock, std::chrono::nanoseconds>;
 
@@ -31,3 +33,5 @@ class SteadyClock {
  private:
   std::function<SteadyTime()> reading_;  // empty: the system's clock
 };
+
+}  // namespace vove

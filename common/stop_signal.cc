@@ -5,6 +5,8 @@
 #include "common/explained_error.h"
 #include "common/platform/platform.h"
 
+namespace vove {
+
 namespace {
 
 // Set from the interrupt handler, which may run asynchronously on any
@@ -28,3 +30,5 @@ StopSignal::StopSignal() : flag_(&stop_flag) {
 void watch_termination_requests() noexcept { platform::install_termination_handler(&request_stop); }
 
 void end_if_termination_requested() noexcept { platform::end_if_termination_requested(); }
+
+}  // namespace vove

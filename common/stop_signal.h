@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string_view>
 
+namespace vove {
+
 inline constexpr std::string_view interrupt_message =
     "Ctrl+C detected. Stopping the job. Please wait patiently...\n";
 
@@ -32,3 +34,5 @@ class StopSignal {
   explicit StopSignal(const std::atomic<bool>& flag) noexcept : flag_(&flag) {}
   const std::atomic<bool>* flag_;
 };
+
+}  // namespace vove

@@ -3,6 +3,8 @@
 // Generated at build time from common/build_info.h.in.
 #include "build_info.h"
 
+namespace vove {
+
 std::string_view vove_version() noexcept { return VOVE_VERSION; }
 
 std::string_view vove_build_commit() noexcept { return VOVE_BUILD_COMMIT; }
@@ -23,3 +25,5 @@ std::string help_heading(std::string_view program) {
   }
   return line;
 }
+
+}  // namespace vove

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace vove {
+
 // The version of the project, as in "0.1.0".
 std::string_view vove_version() noexcept;
 
@@ -17,3 +19,5 @@ std::string version_line(std::string_view program);
 
 // The first line of --help: the version line, and the commit when known.
 std::string help_heading(std::string_view program);
+
+}  // namespace vove

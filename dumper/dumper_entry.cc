@@ -15,6 +15,8 @@
 #include "dumper/recording_cycle.h"
 #include "formats/dump_format.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace {
@@ -100,3 +102,5 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
   out << console_text::close_window << std::endl;
   return 0;
 }
+
+}  // namespace vove

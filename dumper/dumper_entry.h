@@ -8,6 +8,8 @@
 
 #include "dumper/recording_cycle.h"
 
+namespace vove {
+
 // The main phase for accepted settings; the program installs the interrupt
 // handler and runs the recording cycle.
 using DumperMainPhase = std::function<void(const RecordingSettings& settings)>;
@@ -20,3 +22,5 @@ void run_dumper_main_phase(const RecordingSettings& settings);
 // error is printed).
 int run_dumper(int argc, const char* const* argv, std::ostream& out = std::cout,
                std::ostream& err = std::cerr, const DumperMainPhase& main_phase = run_dumper_main_phase);
+
+}  // namespace vove

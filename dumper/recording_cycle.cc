@@ -9,6 +9,8 @@
 #include "dumper/recording_loops.h"
 #include "formats/dump_file_name.h"
 
+namespace vove {
+
 namespace {
 
 // Said once a recording is closed, so the user knows that some stretches of
@@ -76,3 +78,5 @@ void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settin
     record_one_file(stop, settings, active_source, environment);
   }
 }
+
+}  // namespace vove

@@ -14,6 +14,8 @@
 #include "common/stop_signal.h"
 #include "dumper/sources.h"
 
+namespace vove {
+
 // Everything the cycle takes from its surroundings; the program uses
 // default_recording_environment(), tests replace parts of it.
 struct RecordingEnvironment {
@@ -43,3 +45,5 @@ void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settin
 
 void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings,
                          RecordingEnvironment environment);
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 
 #include "common/frame_schedule.h"
 
+namespace vove {
+
 namespace {
 
 // A line for a source the system would not let us attach to, unless the
@@ -150,3 +152,5 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
     if (stop.stop_requested()) return false;
   }
 }
+
+}  // namespace vove

@@ -15,6 +15,8 @@
 #include "formats/dump_writer.h"
 #include "simulators/source.h"
 
+namespace vove {
+
 // What wait_for_connection works on; it owns nothing.
 struct WaitContext {
   const SourceList* sources = nullptr;
@@ -56,3 +58,5 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
 bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,
                    const SteadyClock& clock, const Sleeper& sleeper,
                    std::ostream& console = std::cout);
+
+}  // namespace vove

@@ -2,9 +2,13 @@
 
 #include "simulators/simulator.h"
 
+namespace vove {
+
 SourceList make_sources() {
   SourceList sources;
   sources.reserve(simulators().size());
   for (const Simulator& simulator : simulators()) sources.push_back(simulator.make_source());
   return sources;
 }
+
+}  // namespace vove

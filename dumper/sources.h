@@ -6,8 +6,12 @@
 
 #include "simulators/source.h"
 
+namespace vove {
+
 using SourceList = std::vector<std::shared_ptr<Source>>;
 
 // One per simulator, in the table's polling order: when two run, the first is
 // recorded.
 SourceList make_sources();
+
+}  // namespace vove

@@ -5,13 +5,13 @@
 #include "dumptool/csv_format.h"
 #include "dumptool/frame_progress.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 namespace {
 
 std::string unknown_fields_message(const std::vector<std::string>& unknown) {
   std::vector<std::string> known;
-  for (const ACC::Field& field : ACC::acc_fields()) {
+  for (const acc::Field& field : acc::acc_fields()) {
     known.push_back(field.full_name());
     known.emplace_back(field.name);
   }
@@ -22,15 +22,15 @@ std::string unknown_fields_message(const std::vector<std::string>& unknown) {
 
 }  // namespace
 
-std::vector<const ACC::Field*> choose_acc_fields(const std::optional<std::vector<std::string>>& wanted) {
-  std::vector<const ACC::Field*> fields;
+std::vector<const acc::Field*> choose_acc_fields(const std::optional<std::vector<std::string>>& wanted) {
+  std::vector<const acc::Field*> fields;
   if (!wanted) {
-    for (const ACC::Field& field : ACC::acc_fields()) fields.push_back(&field);
+    for (const acc::Field& field : acc::acc_fields()) fields.push_back(&field);
     return fields;
   }
   std::vector<std::string> unknown;
   for (const std::string& name : *wanted) {
-    const ACC::Field* field = ACC::find_field(name);
+    const acc::Field* field = acc::find_field(name);
     if (field == nullptr) {
       unknown.push_back(name);
     } else {
@@ -42,10 +42,10 @@ std::vector<const ACC::Field*> choose_acc_fields(const std::optional<std::vector
   return fields;
 }
 
-bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vector<const ACC::Field*>& fields,
+bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vector<const acc::Field*>& fields,
                    std::ostream& out, DamageReport& damage) {
   std::string line = "seconds";
-  for (const ACC::Field* field : fields) {
+  for (const acc::Field* field : fields) {
     for (std::size_t column = 0; column < field->columns(); ++column) {
       line += ',';
       append_csv_field(line, field->column_name(column));
@@ -62,7 +62,7 @@ bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vecto
     if (!pages) continue;
     line.clear();
     append_shortest(line, frames.seconds_of(frame));
-    for (const ACC::Field* field : fields) {
+    for (const acc::Field* field : fields) {
       const auto page = pages->of(field->page);
       for (std::size_t column = 0; column < field->columns(); ++column) {
         line += ',';
@@ -77,4 +77,4 @@ bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vecto
   return wrote;
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

@@ -13,16 +13,16 @@
 #include "formats/acc_fields.h"
 #include "formats/dump_frames.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 // The fields `wanted` names (full names, or bare names found on one page
 // only), every field when nothing is wanted. UsageError for an unknown name,
 // with close matches.
-std::vector<const ACC::Field*> choose_acc_fields(const std::optional<std::vector<std::string>>& wanted);
+std::vector<const acc::Field*> choose_acc_fields(const std::optional<std::vector<std::string>>& wanted);
 
 // Writes the header and one line per readable frame of `range`; returns
 // whether a line of values was written. Stops early when `out` fails.
-bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vector<const ACC::Field*>& fields,
+bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vector<const acc::Field*>& fields,
                    std::ostream& out, DamageReport& damage);
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

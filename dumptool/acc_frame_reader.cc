@@ -2,20 +2,20 @@
 
 #include <string>
 
-namespace dumptool {
+namespace vove::dumptool {
 
-std::optional<ACC::PageBytes> AccFrameReader::read(std::size_t frame) {
+std::optional<acc::PageBytes> AccFrameReader::read(std::size_t frame) {
   if (!frames_.read_if_intact(frame, payload_)) {
     damage_.damaged_frame(frame, frames_.index().records()[frame].offset, "its compressed data does not inflate");
     return std::nullopt;
   }
-  if (payload_.size() != ACC::payload_size && !size_noted_) {
+  if (payload_.size() != acc::payload_size && !size_noted_) {
     size_noted_ = true;
     damage_.problem("frame " + std::to_string(frame) + " holds " + std::to_string(payload_.size()) +
-                    " bytes, not the " + std::to_string(ACC::payload_size) +
+                    " bytes, not the " + std::to_string(acc::payload_size) +
                     " of an ACC frame; its pages are read as far as they go, fields beyond are left empty");
   }
-  return ACC::pages_of_payload(payload_);
+  return acc::pages_of_payload(payload_);
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

@@ -11,7 +11,7 @@
 #include "formats/acc_fields.h"
 #include "formats/dump_frames.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 class AccFrameReader {
  public:
@@ -19,7 +19,7 @@ class AccFrameReader {
 
   // The pages of frame `frame` (< frames.size()), valid until the next
   // read; nothing when the frame cannot be read.
-  std::optional<ACC::PageBytes> read(std::size_t frame);
+  std::optional<acc::PageBytes> read(std::size_t frame);
 
  private:
   DumpFrames& frames_;
@@ -28,4 +28,4 @@ class AccFrameReader {
   bool size_noted_ = false;
 };
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

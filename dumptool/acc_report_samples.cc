@@ -9,9 +9,11 @@
 #include "common/console_texts.h"
 #include "formats/acc_fields.h"
 
+namespace vove {
+
 namespace {
 
-using ACC::Page;
+using acc::Page;
 
 constexpr double missing = std::numeric_limits<double>::quiet_NaN();
 
@@ -26,24 +28,24 @@ constexpr ReportSources acc_sources{
 
 // The fields read, looked up once.
 struct AccFieldSet {
-  const ACC::Field& completed_laps = field(Page::graphics, "completedLaps");
-  const ACC::Field& position = field(Page::graphics, "normalizedCarPosition");
-  const ACC::Field& last_time = field(Page::graphics, "iLastTime");
-  const ACC::Field& distance = field(Page::graphics, "distanceTraveled");
-  const ACC::Field& status = field(Page::graphics, "status");
-  const ACC::Field& session = field(Page::graphics, "session");
-  const ACC::Field& active_cars = field(Page::graphics, "activeCars");
-  const ACC::Field& coordinates = field(Page::graphics, "carCoordinates");
-  const ACC::Field& car_ids = field(Page::graphics, "carID");
-  const ACC::Field& player_id = field(Page::graphics, "playerCarID");
-  const ACC::Field& speed = field(Page::physics, "speedKmh");
-  const ACC::Field& gas = field(Page::physics, "gas");
-  const ACC::Field& brake = field(Page::physics, "brake");
-  const ACC::Field& gear = field(Page::physics, "gear");
-  const ACC::Field& rpm = field(Page::physics, "rpms");
+  const acc::Field& completed_laps = field(Page::graphics, "completedLaps");
+  const acc::Field& position = field(Page::graphics, "normalizedCarPosition");
+  const acc::Field& last_time = field(Page::graphics, "iLastTime");
+  const acc::Field& distance = field(Page::graphics, "distanceTraveled");
+  const acc::Field& status = field(Page::graphics, "status");
+  const acc::Field& session = field(Page::graphics, "session");
+  const acc::Field& active_cars = field(Page::graphics, "activeCars");
+  const acc::Field& coordinates = field(Page::graphics, "carCoordinates");
+  const acc::Field& car_ids = field(Page::graphics, "carID");
+  const acc::Field& player_id = field(Page::graphics, "playerCarID");
+  const acc::Field& speed = field(Page::physics, "speedKmh");
+  const acc::Field& gas = field(Page::physics, "gas");
+  const acc::Field& brake = field(Page::physics, "brake");
+  const acc::Field& gear = field(Page::physics, "gear");
+  const acc::Field& rpm = field(Page::physics, "rpms");
 
-  static const ACC::Field& field(Page page, std::string_view name) {
-    const ACC::Field* found = ACC::find_field(page, name);
+  static const acc::Field& field(Page page, std::string_view name) {
+    const acc::Field* found = acc::find_field(page, name);
     if (found == nullptr) throw std::logic_error("the ACC field table lacks " + std::string(name));
     return *found;
   }
@@ -51,8 +53,8 @@ struct AccFieldSet {
 
 double finite(double value) noexcept { return std::isfinite(value) ? value : missing; }
 
-double number(const ACC::Field& field, const ACC::PageBytes& pages, std::size_t index = 0) noexcept {
-  return finite(ACC::read_number(field, pages.of(field.page), index));
+double number(const acc::Field& field, const acc::PageBytes& pages, std::size_t index = 0) noexcept {
+  return finite(acc::read_number(field, pages.of(field.page), index));
 }
 
 // A lap time in milliseconds as seconds; none for 0 or less (no lap yet)
@@ -64,15 +66,15 @@ double lap_seconds_of(double milliseconds) noexcept {
 
 // The slot of carCoordinates that holds the player's car: where carID is
 // playerCarID, among the active cars.
-std::optional<std::size_t> player_slot(const AccFieldSet& f, const ACC::PageBytes& pages) {
-  const auto player = ACC::read_int(f.player_id, pages.graphics);
+std::optional<std::size_t> player_slot(const AccFieldSet& f, const acc::PageBytes& pages) {
+  const auto player = acc::read_int(f.player_id, pages.graphics);
   if (!player) return std::nullopt;
   std::size_t cars = f.car_ids.count;
-  if (const auto active = ACC::read_int(f.active_cars, pages.graphics); active && *active >= 0) {
+  if (const auto active = acc::read_int(f.active_cars, pages.graphics); active && *active >= 0) {
     cars = std::min(cars, static_cast<std::size_t>(*active));
   }
   for (std::size_t i = 0; i < cars; ++i) {
-    if (ACC::read_int(f.car_ids, pages.graphics, i) == player) return i;
+    if (acc::read_int(f.car_ids, pages.graphics, i) == player) return i;
   }
   return std::nullopt;
 }
@@ -103,7 +105,7 @@ double track_length(const std::vector<Progress>& progress) {
   return *middle;
 }
 
-std::string title_of(ACC::EnumValue value, std::int32_t number) {
+std::string title_of(acc::EnumValue value, std::int32_t number) {
   return value.title.empty() ? std::to_string(number) : std::string(value.title);
 }
 
@@ -128,18 +130,18 @@ void read_acc_samples(DumpFrames& frames, ReportRecording& recording, ProgressLi
     if (progress != nullptr && frame % 256 == 0) {
       progress->update("Reading frame " + std::to_string(frame + 1) + " of " + std::to_string(frames.size()));
     }
-    const ACC::PageBytes pages = ACC::pages_of_payload(payload);
+    const acc::PageBytes pages = acc::pages_of_payload(payload);
     // The static page names the session; the first frame that names a track.
     if (summary.track.empty()) {
-      summary.track = ACC::text_field(pages, Page::static_page, "track");
-      summary.car = ACC::text_field(pages, Page::static_page, "carModel");
-      summary.driver = ACC::player_name(pages);
+      summary.track = acc::text_field(pages, Page::static_page, "track");
+      summary.car = acc::text_field(pages, Page::static_page, "carModel");
+      summary.driver = acc::player_name(pages);
     }
     // The session type of the last frame the simulator was live in.
-    const auto status = ACC::read_int(f.status, pages.graphics);
-    if (const auto session = ACC::read_int(f.session, pages.graphics);
-        session && (status == ACC::status_live || summary.session_type.empty())) {
-      summary.session_type = title_of(ACC::session_type_value(*session), *session);
+    const auto status = acc::read_int(f.status, pages.graphics);
+    if (const auto session = acc::read_int(f.session, pages.graphics);
+        session && (status == acc::status_live || summary.session_type.empty())) {
+      summary.session_type = title_of(acc::session_type_value(*session), *session);
     }
 
     TelemetrySample sample{};
@@ -174,3 +176,5 @@ void read_acc_samples(DumpFrames& frames, ReportRecording& recording, ProgressLi
   summary.track_length_metres = track_length(progress_along);
   recording.summary = std::move(summary);
 }
+
+}  // namespace vove

@@ -7,6 +7,10 @@
 #include "dumptool/report_samples.h"
 #include "formats/dump_frames.h"
 
+namespace vove {
+
 // Fills `recording` (rate and damage already set) from the frames of an ACC
 // recording; frames that do not inflate are passed over and counted.
 void read_acc_samples(DumpFrames& frames, ReportRecording& recording, ProgressLine* progress);
+
+}  // namespace vove

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <utility>
 
-namespace dumptool {
+namespace vove::dumptool {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::string quoted_with_close_matches(const std::vector<std::string>& unknown,
   return text;
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dumptool {
+namespace vove::dumptool {
 
 // Up to `limit` of `candidates` that `name` may have meant, closest first:
 // those that differ from it, case aside, by a few letters, or that contain
@@ -18,4 +18,4 @@ std::vector<std::string> close_matches(std::string_view name, const std::vector<
 std::string quoted_with_close_matches(const std::vector<std::string>& unknown,
                                       const std::vector<std::string>& known);
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

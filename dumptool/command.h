@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vove {
+
 // Exit codes every command keeps: a damaged input still gets what could be
 // done, and says so, but is not success.
 inline constexpr int exit_success = 0;
@@ -24,3 +26,5 @@ struct Command {
 
 // Every command, in the order `dumptool --help` lists them.
 std::span<const Command> dumptool_commands();
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 #include "formats/dump_file_errors.h"
 #include "formats/input_file.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -60,7 +62,7 @@ int CommandLine::reject(std::string_view reason) const {
 
 std::ifstream open_input_file(const std::filesystem::path& path) {
   try {
-    return ::open_input_file(path);
+    return vove::open_input_file(path);
   } catch (const DumpInputError& error) {
     throw UsageError(error.what());
   }
@@ -164,3 +166,5 @@ std::string seconds_text(double seconds) {
 }
 
 }  // namespace dumptool
+
+}  // namespace vove

@@ -20,7 +20,7 @@
 #include "common/replacing_file.h"
 #include "formats/dump_frames.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 // A request the command cannot carry out as asked (exit code 1): a bad
 // value, a file that cannot be opened or written, an unknown name.
@@ -76,7 +76,7 @@ class CommandLine {
   std::vector<std::string> files_;
 };
 
-// Opens `path` as ::open_input_file() does; UsageError, with the same
+// Opens `path` as vove::open_input_file() does; UsageError, with the same
 // words, when it cannot be opened or is a directory.
 std::ifstream open_input_file(const std::filesystem::path& path);
 
@@ -118,4 +118,4 @@ std::string printable_text(std::string_view text);
 // Seconds as text, shortest form ("12.5").
 std::string seconds_text(double seconds);
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

@@ -4,6 +4,8 @@
 
 #include "dumptool/commands.h"
 
+namespace vove {
+
 std::span<const Command> dumptool_commands() {
   static const std::array table{
       Command{"help", "list the commands", run_help_command},
@@ -19,3 +21,5 @@ std::span<const Command> dumptool_commands() {
   };
   return table;
 }
+
+}  // namespace vove

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace vove {
+
 int run_help_command(const std::vector<std::string>& arguments);
 int run_info_command(const std::vector<std::string>& arguments);
 int run_vars_command(const std::vector<std::string>& arguments);
@@ -14,3 +16,5 @@ int run_repair_command(const std::vector<std::string>& arguments);
 int run_report_command(const std::vector<std::string>& arguments);
 int run_to_ibt_command(const std::vector<std::string>& arguments);
 int run_from_ibt_command(const std::vector<std::string>& arguments);
+
+}  // namespace vove

@@ -17,6 +17,8 @@
 #include "formats/iracing_recording.h"
 #include "simulators/simulator.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -36,7 +38,7 @@ constexpr std::string_view about =
 struct ChosenVariable {
   std::string name;
   std::int32_t count = 1;  // columns, fixed by the first frame
-  std::optional<iRacing::VariableInfo> current;
+  std::optional<iracing::VariableInfo> current;
 };
 
 std::vector<std::string> split_names(const std::string& list) {
@@ -50,7 +52,7 @@ std::vector<std::string> split_names(const std::string& list) {
   return names;
 }
 
-std::string unknown_names_message(const std::vector<std::string>& unknown, const iRacing::VariableTable& table) {
+std::string unknown_names_message(const std::vector<std::string>& unknown, const iracing::VariableTable& table) {
   std::vector<std::string> known;
   for (const auto& variable : table.variables()) known.push_back(variable.name);
   std::string message = "the recording has no variable ";
@@ -60,9 +62,9 @@ std::string unknown_names_message(const std::vector<std::string>& unknown, const
 
 // The columns from the first readable frame's table. Variables that cannot
 // lie in the row are left out and reported.
-std::vector<ChosenVariable> choose_variables(const iRacing::VariableTable& table, std::size_t row_length,
+std::vector<ChosenVariable> choose_variables(const iracing::VariableTable& table, std::size_t row_length,
                                              const std::optional<std::string>& wanted, DamageReport& damage) {
-  std::vector<const iRacing::VariableInfo*> picked;
+  std::vector<const iracing::VariableInfo*> picked;
   if (wanted) {
     std::vector<std::string> unknown;
     for (const auto& name : split_names(*wanted)) {
@@ -102,7 +104,7 @@ std::string header_line(const std::vector<ChosenVariable>& chosen) {
 
 // After a change of the variable table, each column follows its name; a
 // variable that is gone or does not fit leaves its fields empty.
-void follow_table(std::vector<ChosenVariable>& chosen, const iRacing::VariableTable& table, std::size_t frame,
+void follow_table(std::vector<ChosenVariable>& chosen, const iracing::VariableTable& table, std::size_t frame,
                   DamageReport& damage) {
   for (auto& variable : chosen) {
     const auto* found = table.find(variable.name);
@@ -116,7 +118,7 @@ void follow_table(std::vector<ChosenVariable>& chosen, const iRacing::VariableTa
               "; columns follow their names, fields of variables missing there are empty");
 }
 
-void append_frame_line(std::string& line, const iRacing::RecordingFrame& frame,
+void append_frame_line(std::string& line, const iracing::RecordingFrame& frame,
                        const std::vector<ChosenVariable>& chosen) {
   line.clear();
   append_shortest(line, frame.seconds);
@@ -155,7 +157,7 @@ int run_csv(CommandLine& command_line) {
   const FrameRange range = select_frames(*frames, values);
   std::optional<std::string> wanted;
   if (values.count("vars") != 0) wanted = values["vars"].as<std::string>();
-  std::vector<const ACC::Field*> acc_fields;
+  std::vector<const acc::Field*> acc_fields;
   if (acc) {
     std::optional<std::vector<std::string>> names;
     if (wanted) names = split_names(*wanted);
@@ -175,12 +177,12 @@ int run_csv(CommandLine& command_line) {
     return damage.finish();
   }
   FrameProgress progress("csv", range.end - range.first);
-  iRacing::RecordingWalk walk(*frames, range.first, range.end);
+  iracing::RecordingWalk walk(*frames, range.first, range.end);
   std::vector<ChosenVariable> chosen;
   bool started = false;
   std::string line;
   for (;;) {
-    const iRacing::RecordingFrame* frame = damage.next_readable(walk);
+    const iracing::RecordingFrame* frame = damage.next_readable(walk);
     if (frame == nullptr) break;
     if (!started) {
       chosen = choose_variables(walk.variables(), frame->snapshot.row.size(), wanted, damage);
@@ -215,3 +217,5 @@ int run_csv_command(const std::vector<std::string>& arguments) {
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_csv(command_line); });
 }
+
+}  // namespace vove

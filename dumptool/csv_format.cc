@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-namespace dumptool {
+namespace vove::dumptool {
 
 namespace {
 
@@ -31,42 +31,42 @@ void append_csv_field(std::string& line, std::string_view field) {
 
 void append_shortest(std::string& line, double value) { append_number(line, value); }
 
-void append_csv_value(std::string& line, std::span<const std::uint8_t> row, const iRacing::VariableInfo& variable,
+void append_csv_value(std::string& line, std::span<const std::uint8_t> row, const iracing::VariableInfo& variable,
                       std::int32_t index) {
-  const double value = iRacing::read_value(row, variable, index);
+  const double value = iracing::read_value(row, variable, index);
   switch (variable.type) {
-    case iRacing::VariableType::character:
-    case iRacing::VariableType::boolean:
-    case iRacing::VariableType::integer:
+    case iracing::VariableType::character:
+    case iracing::VariableType::boolean:
+    case iracing::VariableType::integer:
       append_number(line, static_cast<std::int32_t>(value));
       return;
-    case iRacing::VariableType::bitfield:
+    case iracing::VariableType::bitfield:
       append_number(line, static_cast<std::uint32_t>(value));
       return;
-    case iRacing::VariableType::float32:
+    case iracing::VariableType::float32:
       if (!std::isnan(value)) append_number(line, static_cast<float>(value));
       return;
-    case iRacing::VariableType::float64:
+    case iracing::VariableType::float64:
       if (!std::isnan(value)) append_number(line, value);
       return;
   }
 }
 
-void append_acc_value(std::string& line, const ACC::Field& field, std::span<const std::uint8_t> page,
+void append_acc_value(std::string& line, const acc::Field& field, std::span<const std::uint8_t> page,
                       std::size_t column) {
   switch (field.type) {
-    case ACC::FieldType::int32:
-      if (const auto value = ACC::read_int(field, page, column)) append_number(line, *value);
+    case acc::FieldType::int32:
+      if (const auto value = acc::read_int(field, page, column)) append_number(line, *value);
       return;
-    case ACC::FieldType::float32:
-      if (const auto value = ACC::read_float(field, page, column); value && !std::isnan(*value)) {
+    case acc::FieldType::float32:
+      if (const auto value = acc::read_float(field, page, column); value && !std::isnan(*value)) {
         append_number(line, *value);
       }
       return;
-    case ACC::FieldType::utf16:
-      if (const auto text = ACC::read_text(field, page)) append_csv_field(line, *text);
+    case acc::FieldType::utf16:
+      if (const auto text = acc::read_text(field, page)) append_csv_field(line, *text);
       return;
   }
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

@@ -11,7 +11,7 @@
 #include "formats/acc_fields.h"
 #include "formats/iracing_variable_table.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 inline constexpr std::string_view csv_line_end = "\r\n";
 
@@ -23,16 +23,16 @@ void append_csv_field(std::string& line, std::string_view field);
 // text that reads back to the same value of their own width. Not-a-number
 // becomes an empty field, which every reader takes as a missing value.
 // Requires variable.fits_row(row.size()) and 0 <= index < count.
-void append_csv_value(std::string& line, std::span<const std::uint8_t> row, const iRacing::VariableInfo& variable,
+void append_csv_value(std::string& line, std::span<const std::uint8_t> row, const iracing::VariableInfo& variable,
                       std::int32_t index);
 
 // Appends column `column` of an ACC `field` read from `page`: integers as
 // integers, floats as above (infinities as inf and -inf), a text as its
 // UTF-8 text; an empty field when the page does not hold the field.
-void append_acc_value(std::string& line, const ACC::Field& field, std::span<const std::uint8_t> page,
+void append_acc_value(std::string& line, const acc::Field& field, std::span<const std::uint8_t> page,
                       std::size_t column);
 
 // Appends `value` in its shortest exact form.
 void append_shortest(std::string& line, double value);
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

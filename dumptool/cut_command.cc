@@ -15,6 +15,8 @@
 #include "formats/iracing_recording.h"
 #include "simulators/simulator.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -32,7 +34,7 @@ constexpr std::string_view about =
 // it had to change.
 class IracingStart {
  public:
-  bool adjust(iRacing::Snapshot& snapshot, const std::string& text_in_force) {
+  bool adjust(iracing::Snapshot& snapshot, const std::string& text_in_force) {
     bool changed = false;
     if (first_ && snapshot.session_info.empty() && !text_in_force.empty()) {
       snapshot.session_info = text_in_force;
@@ -43,8 +45,8 @@ class IracingStart {
     // has been the newest once, its row is not in memory, so it must not
     // claim one.
     auto& slots = snapshot.header.buffer_slots;
-    written_.set(static_cast<std::size_t>(iRacing::newest_slot(snapshot.header)));
-    const int in_use = std::clamp(snapshot.header.buffer_count, 0, iRacing::buffer_slot_count);
+    written_.set(static_cast<std::size_t>(iracing::newest_slot(snapshot.header)));
+    const int in_use = std::clamp(snapshot.header.buffer_count, 0, iracing::buffer_slot_count);
     for (std::size_t slot = 0; slot < static_cast<std::size_t>(in_use); ++slot) {
       if (!written_.test(slot) && slots[slot].tick_count != 0) {
         slots[slot].tick_count = 0;
@@ -56,20 +58,20 @@ class IracingStart {
 
  private:
   bool first_ = true;
-  std::bitset<iRacing::buffer_slot_count> written_;
+  std::bitset<iracing::buffer_slot_count> written_;
 };
 
 std::size_t cut_iracing(DumpFrames& frames, const FrameRange& range, RecordCopier& copier, DumpWriter& writer,
                         std::ostream& out, DamageReport& damage, FrameProgress& progress) {
-  iRacing::RecordingWalk walk(frames, range.first, range.end);
+  iracing::RecordingWalk walk(frames, range.first, range.end);
   IracingStart start;
   std::size_t written = 0;
   while (out) {
-    const iRacing::RecordingFrame* frame = damage.next_readable(walk);
+    const iracing::RecordingFrame* frame = damage.next_readable(walk);
     if (frame == nullptr) break;
-    iRacing::Snapshot snapshot = frame->snapshot;
+    iracing::Snapshot snapshot = frame->snapshot;
     if (start.adjust(snapshot, walk.session_text())) {
-      writer.append_frame(iRacing::serialise_snapshot(snapshot));
+      writer.append_frame(iracing::serialise_snapshot(snapshot));
     } else {
       copier.copy(frames.index().records()[frame->number], out);
     }
@@ -140,3 +142,5 @@ int run_cut_command(const std::vector<std::string>& arguments) {
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_cut(command_line); });
 }
+
+}  // namespace vove

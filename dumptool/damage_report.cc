@@ -4,7 +4,7 @@
 
 #include "dumptool/command.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 namespace {
 
@@ -35,16 +35,16 @@ void DamageReport::damaged_frame(std::size_t frame, std::uint64_t offset, const 
        ") cannot be read, it was skipped: " + reason);
 }
 
-void DamageReport::damaged_frame(const iRacing::DamagedFrameError& error) {
+void DamageReport::damaged_frame(const iracing::DamagedFrameError& error) {
   ++damaged_frames_;
   keep("Error: " + std::string(error.what()) + "; it was skipped");
 }
 
-const iRacing::RecordingFrame* DamageReport::next_readable(iRacing::RecordingWalk& walk) {
+const iracing::RecordingFrame* DamageReport::next_readable(iracing::RecordingWalk& walk) {
   for (;;) {
     try {
       return walk.next();
-    } catch (const iRacing::DamagedFrameError& error) {
+    } catch (const iracing::DamagedFrameError& error) {
       damaged_frame(error);  // the walk goes on with the frame after it
     }
   }
@@ -79,4 +79,4 @@ int DamageReport::finish() {
   return damaged() ? exit_damaged_input : exit_success;
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

@@ -13,7 +13,7 @@
 #include "formats/dump_frames.h"
 #include "formats/iracing_recording.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 class DamageReport {
  public:
@@ -31,10 +31,10 @@ class DamageReport {
 
   // A frame that could not be read was passed over.
   void damaged_frame(std::size_t frame, std::uint64_t offset, const std::string& reason);
-  void damaged_frame(const iRacing::DamagedFrameError& error);
+  void damaged_frame(const iracing::DamagedFrameError& error);
   // The next frame `walk` can read, each damaged one before it noted and
   // passed over; null at the end of the walk.
-  const iRacing::RecordingFrame* next_readable(iRacing::RecordingWalk& walk);
+  const iracing::RecordingFrame* next_readable(iracing::RecordingWalk& walk);
   // Something else damaged in the input (exit code 2).
   void problem(std::string text);
   // A frame left out, told as `text` says.
@@ -63,4 +63,4 @@ class DamageReport {
   std::size_t lines_dropped_ = 0;
 };
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

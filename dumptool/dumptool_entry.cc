@@ -11,6 +11,8 @@
 #include "dumptool/command.h"
 #include "dumptool/commands.h"
 
+namespace vove {
+
 namespace {
 
 void print_usage(std::ostream& out) {
@@ -55,3 +57,5 @@ int run_dumptool(int argc, const char* const argv[]) {
   }
   return command->run(std::vector<std::string>(argv + 2, argv + argc));
 }
+
+}  // namespace vove

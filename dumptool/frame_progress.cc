@@ -1,6 +1,6 @@
 #include "dumptool/frame_progress.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 namespace {
 
@@ -18,4 +18,4 @@ void FrameProgress::draw(std::size_t done) {
                std::to_string(percent) + "%)");
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

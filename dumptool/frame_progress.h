@@ -8,7 +8,7 @@
 
 #include "common/progress_line.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 class FrameProgress {
  public:
@@ -29,4 +29,4 @@ class FrameProgress {
   std::size_t total_;
 };
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

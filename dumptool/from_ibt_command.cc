@@ -23,6 +23,8 @@
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -37,20 +39,20 @@ constexpr std::string_view about =
 
 // The header of live memory holding the file's parts. The reader's limits
 // keep every offset far below the replay's mapping size.
-iRacing::MemoryHeader live_header(const iRacing::IbtReader& reader) {
-  iRacing::MemoryHeader header;
-  header.version = iRacing::ibt_header_version;
-  header.status = iRacing::status_connected;
+iracing::MemoryHeader live_header(const iracing::IbtReader& reader) {
+  iracing::MemoryHeader header;
+  header.version = iracing::ibt_header_version;
+  header.status = iracing::status_connected;
   header.tick_rate = reader.header().tick_rate;
   header.session_info_update = 1;
-  iRacing::place_parts(iRacing::plan_live_memory(static_cast<std::int32_t>(reader.variable_headers().size()),
-                                                 iRacing::session_area_for(reader.session_info().size()),
+  iracing::place_parts(iracing::plan_live_memory(static_cast<std::int32_t>(reader.variable_headers().size()),
+                                                 iracing::session_area_for(reader.session_info().size()),
                                                  static_cast<std::int32_t>(reader.row_length())),
                        header);
-  static_assert(std::int64_t{iRacing::ibt_max_variable_count} * 144 + 2 * iRacing::ibt_max_session_info_length +
-                    iRacing::live_buffer_count *
-                        (std::int64_t{iRacing::ibt_max_row_length} + iRacing::live_area_alignment) <
-                iRacing::mapping_size);
+  static_assert(std::int64_t{iracing::ibt_max_variable_count} * 144 + 2 * iracing::ibt_max_session_info_length +
+                    iracing::live_buffer_count *
+                        (std::int64_t{iracing::ibt_max_row_length} + iracing::live_area_alignment) <
+                iracing::mapping_size);
   return header;
 }
 
@@ -66,14 +68,14 @@ bool keeps_row(std::uint64_t index, std::uint64_t tick_rate, std::uint64_t fps) 
 // live memory take a tick that does not rise for no new data.
 class TickSource {
  public:
-  TickSource(const iRacing::VariableTable& table, std::size_t row_length) {
-    const iRacing::VariableInfo* tick = table.find("SessionTick");
-    if (tick != nullptr && tick->fits_row(row_length) && tick->type == iRacing::VariableType::integer) tick_ = *tick;
+  TickSource(const iracing::VariableTable& table, std::size_t row_length) {
+    const iracing::VariableInfo* tick = table.find("SessionTick");
+    if (tick != nullptr && tick->fits_row(row_length) && tick->type == iracing::VariableType::integer) tick_ = *tick;
   }
 
   // Nothing when the tick would pass the largest a header can hold.
   std::optional<std::int32_t> tick_of(std::span<const std::uint8_t> row, std::uint64_t index) {
-    const std::int64_t own = tick_ ? static_cast<std::int64_t>(iRacing::read_value(row, *tick_, 0))
+    const std::int64_t own = tick_ ? static_cast<std::int64_t>(iracing::read_value(row, *tick_, 0))
                                    : static_cast<std::int64_t>(index);
     const std::int64_t tick = std::max(own, previous_ + 1);
     if (tick > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
@@ -82,7 +84,7 @@ class TickSource {
   }
 
  private:
-  std::optional<iRacing::VariableInfo> tick_;
+  std::optional<iracing::VariableInfo> tick_;
   std::int64_t previous_ = -1;
 };
 
@@ -104,13 +106,13 @@ int chosen_fps(const options::variables_map& values, std::int32_t tick_rate, con
 int convert(const std::filesystem::path& input, const std::filesystem::path& output,
             const options::variables_map& values) {
   std::ifstream stream = open_input_file(input);
-  std::optional<iRacing::IbtReader> opened;
+  std::optional<iracing::IbtReader> opened;
   try {
     opened.emplace(stream);
-  } catch (const iRacing::IbtFormatError& error) {
+  } catch (const iracing::IbtFormatError& error) {
     throw std::runtime_error(input.string() + " is not a usable .ibt file: " + error.what());
   }
-  iRacing::IbtReader& reader = *opened;
+  iracing::IbtReader& reader = *opened;
   const std::int32_t tick_rate = reader.header().tick_rate;
   if (tick_rate <= 0) {
     throw std::runtime_error(input.string() + " is not a usable .ibt file: its tick rate is " +
@@ -125,23 +127,23 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   }
 
   const auto out = create_output(input, output, values.count("force") != 0);
-  iRacing::Snapshot frame;
+  iracing::Snapshot frame;
   frame.header = live_header(reader);
   frame.variable_headers = reader.variable_headers();
   frame.session_info = reader.session_info();
-  TickSource ticks(iRacing::VariableTable(reader.variable_headers()), reader.row_length());
+  TickSource ticks(iracing::VariableTable(reader.variable_headers()), reader.row_length());
 
   ProgressLine progress;
   progress.show_after(std::chrono::seconds{1});
   std::uint64_t frames = 0;
   std::string stopped_early;
   try {
-    DumpWriter writer(out->stream(), static_cast<std::uint32_t>(fps), iRacing::iracing_source_id);
+    DumpWriter writer(out->stream(), static_cast<std::uint32_t>(fps), iracing::iracing_source_id);
     for (std::uint64_t index = 0; index < reader.row_count(); ++index) {
       if (!keeps_row(index, static_cast<std::uint64_t>(tick_rate), static_cast<std::uint64_t>(fps))) continue;
       try {
         reader.read_row(index, frame.row);
-      } catch (const iRacing::IbtFormatError& error) {  // it shrank, or the device failed
+      } catch (const iracing::IbtFormatError& error) {  // it shrank, or the device failed
         throw std::runtime_error(input.string() + ": " + error.what());
       }
       const auto tick = ticks.tick_of(frame.row, index);
@@ -152,9 +154,9 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
       }
       // Rotate through the slots as the simulator does; the others keep the
       // ticks of the rows written into them before.
-      auto& slot = frame.header.buffer_slots[static_cast<std::size_t>(frames % iRacing::live_buffer_count)];
+      auto& slot = frame.header.buffer_slots[static_cast<std::size_t>(frames % iracing::live_buffer_count)];
       slot.tick_count = *tick;
-      writer.append_frame(iRacing::serialise_snapshot(frame));
+      writer.append_frame(iracing::serialise_snapshot(frame));
       frame.session_info.clear();  // only the first frame carries it
       ++frames;
       if (progress.enabled()) {
@@ -194,3 +196,5 @@ int run_from_ibt_command(const std::vector<std::string>& arguments) {
     return convert(command_line.file(), command_line.values()["output"].as<std::string>(), command_line.values());
   });
 }
+
+}  // namespace vove

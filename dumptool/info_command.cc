@@ -16,6 +16,8 @@
 #include "formats/iracing_recording.h"
 #include "simulators/simulator.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -78,12 +80,12 @@ void note_damage(RecordingFacts& facts, std::size_t frame, std::uint64_t offset,
 }
 
 void read_iracing(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progress) {
-  iRacing::RecordingWalk walk(frames);
+  iracing::RecordingWalk walk(frames);
   for (;;) {
-    const iRacing::RecordingFrame* frame = nullptr;
+    const iracing::RecordingFrame* frame = nullptr;
     try {
       frame = walk.next();
-    } catch (const iRacing::DamagedFrameError& error) {
+    } catch (const iracing::DamagedFrameError& error) {
       note_damage(facts, error.frame(), error.offset(), error.reason());
       continue;
     }
@@ -101,13 +103,13 @@ void read_iracing(DumpFrames& frames, RecordingFacts& facts, FrameProgress& prog
   }
 }
 
-AccSession acc_session_of(const ACC::PageBytes& pages) {
+AccSession acc_session_of(const acc::PageBytes& pages) {
   AccSession session;
-  session.track = ACC::text_field(pages, ACC::Page::static_page, "track");
-  session.car = ACC::text_field(pages, ACC::Page::static_page, "carModel");
-  session.player = ACC::player_name(pages);
-  session.session = ACC::int_field(pages, ACC::Page::graphics, "session");
-  session.status = ACC::int_field(pages, ACC::Page::graphics, "status");
+  session.track = acc::text_field(pages, acc::Page::static_page, "track");
+  session.car = acc::text_field(pages, acc::Page::static_page, "carModel");
+  session.player = acc::player_name(pages);
+  session.session = acc::int_field(pages, acc::Page::graphics, "session");
+  session.status = acc::int_field(pages, acc::Page::graphics, "status");
   session.from_filled_page = !session.track.empty();
   return session;
 }
@@ -119,7 +121,7 @@ void read_other(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progre
     if (!frames.read_if_intact(frame, payload)) {
       note_damage(facts, frame, frames.index().records()[frame].offset, "its compressed data does not inflate");
     } else if (acc && (!facts.acc || !facts.acc->from_filled_page)) {
-      AccSession session = acc_session_of(ACC::pages_of_payload(payload));
+      AccSession session = acc_session_of(acc::pages_of_payload(payload));
       if (!facts.acc || session.from_filled_page) facts.acc = std::move(session);
     }
     progress.update(frame + 1);
@@ -127,9 +129,9 @@ void read_other(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progre
 }
 
 // "Race (ACC_RACE)", or the bare number for a value the enumeration lacks.
-std::string enum_text(const std::optional<std::int32_t>& value, ACC::EnumValue (*name_of)(std::int32_t)) {
+std::string enum_text(const std::optional<std::int32_t>& value, acc::EnumValue (*name_of)(std::int32_t)) {
   if (!value) return "not recorded";
-  const ACC::EnumValue name = name_of(*value);
+  const acc::EnumValue name = name_of(*value);
   if (name.enum_name.empty()) return std::to_string(*value) + " (not a value the simulator defines)";
   return std::string(name.title) + " (" + std::string(name.enum_name) + ")";
 }
@@ -195,8 +197,8 @@ void print_text(std::ostream& out, const std::filesystem::path& path, const Reco
     out << "Track:           " << or_not_known(facts.acc->track) << '\n';
     out << "Car:             " << or_not_known(facts.acc->car) << '\n';
     out << "Player:          " << or_not_known(facts.acc->player) << '\n';
-    out << "Session:         " << enum_text(facts.acc->session, ACC::session_type_value) << '\n';
-    out << "Status:          " << enum_text(facts.acc->status, ACC::status_value) << '\n';
+    out << "Session:         " << enum_text(facts.acc->session, acc::session_type_value) << '\n';
+    out << "Status:          " << enum_text(facts.acc->status, acc::status_value) << '\n';
   }
   if (facts.variable_count) {
     out << "Variables:       " << *facts.variable_count << ", data row of " << *facts.row_bytes << " bytes";
@@ -223,9 +225,9 @@ Json optional_number(const std::optional<Number>& value) {
   return value ? Json(*value) : Json(nullptr);
 }
 
-Json enum_json(const std::optional<std::int32_t>& value, ACC::EnumValue (*name_of)(std::int32_t)) {
+Json enum_json(const std::optional<std::int32_t>& value, acc::EnumValue (*name_of)(std::int32_t)) {
   if (!value) return nullptr;
-  const ACC::EnumValue name = name_of(*value);
+  const acc::EnumValue name = name_of(*value);
   return Json{{"value", *value},
               {"name", name.enum_name.empty() ? Json(nullptr) : Json(std::string(name.enum_name))}};
 }
@@ -253,8 +255,8 @@ void print_json(std::ostream& out, const std::filesystem::path& path, const Reco
     document["acc"] = Json{{"track", facts.acc->track},
                            {"car", facts.acc->car},
                            {"player", facts.acc->player},
-                           {"session", enum_json(facts.acc->session, ACC::session_type_value)},
-                           {"status", enum_json(facts.acc->status, ACC::status_value)}};
+                           {"session", enum_json(facts.acc->session, acc::session_type_value)},
+                           {"status", enum_json(facts.acc->status, acc::status_value)}};
   }
   if (facts.first_damage) {
     document["first_damage"] = Json{{"frame", facts.first_damage->frame},
@@ -287,3 +289,5 @@ int run_info_command(const std::vector<std::string>& arguments) {
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_info(command_line); });
 }
+
+}  // namespace vove

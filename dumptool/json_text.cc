@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace dumptool {
+namespace vove::dumptool {
 
 namespace {
 
@@ -167,4 +167,4 @@ std::string json_text(const Json& document, JsonPlace place) {
   return out;
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

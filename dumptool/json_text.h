@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace dumptool {
+namespace vove::dumptool {
 
 using Json = nlohmann::ordered_json;
 
@@ -38,4 +38,4 @@ Json json_fixed(double value, int decimals);
 // numbers as json_number does.
 std::string json_text(const Json& document, JsonPlace place = JsonPlace::plain);
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

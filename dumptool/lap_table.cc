@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vove {
+
 namespace {
 
 // The simulator may publish the time of a finished lap a moment after the
@@ -149,3 +151,5 @@ LapTable find_laps(std::span<const TelemetrySample> samples) {
   }
   return table;
 }
+
+}  // namespace vove

@@ -8,6 +8,8 @@
 
 #include "dumptool/report_samples.h"
 
+namespace vove {
+
 struct LapRecord {
   int number = 0;              // the recorded lap number
   std::size_t first_sample = 0;  // the lap's rows are [first_sample, end_sample)
@@ -38,3 +40,5 @@ struct LapTable {
 // the measured time within the rows' spacing, that exact value is used.
 // Rows without a session time or lap number are skipped.
 LapTable find_laps(std::span<const TelemetrySample> samples);
+
+}  // namespace vove

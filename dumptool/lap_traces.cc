@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vove {
+
 namespace {
 
 struct Point {
@@ -123,3 +125,5 @@ std::vector<double> time_delta(const LapTrace& lap, const LapTrace& reference) {
   for (std::size_t p = 0; p < count; ++p) delta[p] = lap.elapsed[p] - reference.elapsed[p];
   return delta;
 }
+
+}  // namespace vove

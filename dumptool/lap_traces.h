@@ -11,6 +11,8 @@
 #include "dumptool/lap_table.h"
 #include "dumptool/report_samples.h"
 
+namespace vove {
+
 // Where the distance axis comes from and how fine it is.
 struct DistanceAxis {
   double lap_length = 0.0;  // metres, or 100 when only fractions are known
@@ -46,3 +48,5 @@ LapTrace trace_lap(std::span<const TelemetrySample> samples, const LapRecord& la
 
 // Seconds `lap` is behind `reference` at each point (negative: ahead).
 std::vector<double> time_delta(const LapTrace& lap, const LapTrace& reference);
+
+}  // namespace vove

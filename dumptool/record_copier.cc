@@ -8,7 +8,7 @@
 #include "formats/dump_format.h"
 #include "formats/input_file.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr std::size_t buffer_size = std::size_t{1} << 20;
 }  // namespace
 
 RecordCopier::RecordCopier(const std::filesystem::path& input)
-    : input_(::open_input_file(input)), buffer_(std::make_unique<char[]>(buffer_size)) {}
+    : input_(vove::open_input_file(input)), buffer_(std::make_unique<char[]>(buffer_size)) {}
 
 void RecordCopier::copy_header(std::ostream& out) { copy_range(0, dump_header_size, out); }
 
@@ -40,4 +40,4 @@ void RecordCopier::copy_range(std::uint64_t offset, std::uint64_t length, std::o
   if (length > 0 && out) throw DumpInputError(DumpErrorKind::io, std::string(console_text::read_failed));
 }
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

@@ -9,7 +9,7 @@
 
 #include "formats/dump_index.h"
 
-namespace dumptool {
+namespace vove::dumptool {
 
 class RecordCopier {
  public:
@@ -28,4 +28,4 @@ class RecordCopier {
   std::unique_ptr<char[]> buffer_;
 };
 
-}  // namespace dumptool
+}  // namespace vove::dumptool

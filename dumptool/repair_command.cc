@@ -11,6 +11,8 @@
 #include "dumptool/frame_progress.h"
 #include "dumptool/record_copier.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -80,3 +82,5 @@ int run_repair_command(const std::vector<std::string>& arguments) {
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_repair(command_line); });
 }
+
+}  // namespace vove

@@ -18,6 +18,8 @@
 #include "dumptool/report_page.h"
 #include "dumptool/report_samples.h"
 
+namespace vove {
+
 namespace {
 
 constexpr std::string_view usage = "report FILE -o REPORT.html [--laps N,M,...] [--force]";
@@ -117,3 +119,5 @@ int run_report_command(const std::vector<std::string>& arguments) {
   }
   return dumptool::run_guarded([&] { return run_report(command_line, chosen_laps); });
 }
+
+}  // namespace vove

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <stdexcept>
 
+namespace vove {
+
 namespace {
 
 std::string list_of_laps(const LapTable& table) {
@@ -124,3 +126,5 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
   }
   return content;
 }
+
+}  // namespace vove

@@ -14,6 +14,8 @@
 #include "dumptool/report_samples.h"
 #include "dumptool/session_summary.h"
 
+namespace vove {
+
 struct ReportContent {
   std::string title;  // the recording's file name
   SessionSummary session;
@@ -34,3 +36,5 @@ struct ReportContent {
 // recording (the message lists the complete ones).
 ReportContent build_report_content(const ReportRecording& recording, std::string title,
                                    const std::optional<std::vector<int>>& chosen_laps);
+
+}  // namespace vove

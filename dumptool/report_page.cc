@@ -8,6 +8,8 @@
 #include "dumptool/json_text.h"
 #include "dumptool/report_assets.h"
 
+namespace vove {
+
 namespace {
 
 using dumptool::Json;
@@ -189,3 +191,5 @@ std::string render_report_page(const ReportContent& content) {
        << "</body>\n</html>\n";
   return html.str();
 }
+
+}  // namespace vove

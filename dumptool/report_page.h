@@ -6,4 +6,8 @@
 
 #include "dumptool/report_content.h"
 
+namespace vove {
+
 std::string render_report_page(const ReportContent& content);
+
+}  // namespace vove

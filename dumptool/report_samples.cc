@@ -12,6 +12,8 @@
 #include "formats/iracing_variable_table.h"
 #include "simulators/simulator.h"
 
+namespace vove {
+
 namespace {
 
 constexpr double missing = std::numeric_limits<double>::quiet_NaN();
@@ -27,17 +29,17 @@ constexpr std::array<ReportChannelInfo, report_channel_count> channel_table{{
 // The variables of one frame's table that the report reads; looked up again
 // only when the headers change, which in a real session is hardly ever.
 struct VariableSet {
-  const iRacing::VariableInfo* session_time = nullptr;
-  const iRacing::VariableInfo* lap = nullptr;
-  const iRacing::VariableInfo* lap_fraction = nullptr;
-  const iRacing::VariableInfo* lap_distance = nullptr;
-  const iRacing::VariableInfo* last_lap_time = nullptr;
-  const iRacing::VariableInfo* session_number = nullptr;
-  const iRacing::VariableInfo* latitude = nullptr;
-  const iRacing::VariableInfo* longitude = nullptr;
-  std::array<const iRacing::VariableInfo*, report_channel_count> channels{};
+  const iracing::VariableInfo* session_time = nullptr;
+  const iracing::VariableInfo* lap = nullptr;
+  const iracing::VariableInfo* lap_fraction = nullptr;
+  const iracing::VariableInfo* lap_distance = nullptr;
+  const iracing::VariableInfo* last_lap_time = nullptr;
+  const iracing::VariableInfo* session_number = nullptr;
+  const iracing::VariableInfo* latitude = nullptr;
+  const iracing::VariableInfo* longitude = nullptr;
+  std::array<const iracing::VariableInfo*, report_channel_count> channels{};
 
-  explicit VariableSet(const iRacing::VariableTable& table) {
+  explicit VariableSet(const iracing::VariableTable& table) {
     session_time = table.find("SessionTime");
     lap = table.find("Lap");
     lap_fraction = table.find("LapDistPct");
@@ -51,9 +53,9 @@ struct VariableSet {
 };
 
 // The value, or NaN when the variable is absent or does not fit the row.
-double value_in(std::span<const std::uint8_t> row, const iRacing::VariableInfo* variable) noexcept {
+double value_in(std::span<const std::uint8_t> row, const iracing::VariableInfo* variable) noexcept {
   if (variable == nullptr || !variable->fits_row(row.size())) return missing;
-  const double value = iRacing::read_value(row, *variable, 0);
+  const double value = iracing::read_value(row, *variable, 0);
   return std::isfinite(value) ? value : missing;
 }
 
@@ -112,14 +114,14 @@ namespace {
 
 void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, ProgressLine* progress) {
   recording.sources = iracing_sources;
-  iRacing::RecordingWalk walk(frames);
+  iracing::RecordingWalk walk(frames);
   VariableSet variables(walk.variables());
   std::optional<MapProjection> projection;  // around the first position
   while (true) {
-    const iRacing::RecordingFrame* frame = nullptr;
+    const iracing::RecordingFrame* frame = nullptr;
     try {
       frame = walk.next();
-    } catch (const iRacing::DamagedFrameError& error) {
+    } catch (const iracing::DamagedFrameError& error) {
       // The walk goes on with the frame after it.
       if (recording.unreadable_frames++ == 0) recording.first_unreadable = error.what();
       continue;
@@ -131,7 +133,7 @@ void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, Progre
                        std::to_string(frames.size()));
     }
     if (walk.variables_changed()) variables = VariableSet(walk.variables());
-    const iRacing::Snapshot& snapshot = frame->snapshot;
+    const iracing::Snapshot& snapshot = frame->snapshot;
     const std::span<const std::uint8_t> row(snapshot.row);
     TelemetrySample sample{};
     sample.session_time = value_in(row, variables.session_time);
@@ -166,3 +168,5 @@ void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, Progre
 }
 
 }  // namespace
+
+}  // namespace vove

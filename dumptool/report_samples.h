@@ -18,6 +18,8 @@
 #include "common/progress_line.h"
 #include "dumptool/session_summary.h"
 
+namespace vove {
+
 // The charted quantities, in the order the page shows them.
 enum class ReportChannel : std::size_t { speed, throttle, brake, gear, engine_speed };
 inline constexpr std::size_t report_channel_count = 5;
@@ -110,3 +112,5 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
 
 // Whether `value` holds a number, and `flag` once any does.
 inline void note_present(bool& flag, double value) noexcept { flag = flag || value == value; }
+
+}  // namespace vove

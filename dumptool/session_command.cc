@@ -11,6 +11,8 @@
 #include "formats/iracing_session_text.h"
 #include "simulators/simulator.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -30,7 +32,7 @@ constexpr std::string_view about =
 // The value of --query in `text`, on its own line; exit code 3 when the
 // text holds none.
 int answer_query(const std::string& text, const std::string& path) {
-  const auto value = iRacing::query_session_text(text, path);
+  const auto value = iracing::query_session_text(text, path);
   if (!value) {
     report_error("the session text holds no value for the path " + path);
     return exit_not_found;
@@ -54,10 +56,10 @@ int run_session(const CommandLine& command_line) {
                      seconds_text(frames->seconds_of(frames->size() - 1)) + " s");
   }
   DamageReport damage(*frames, frame, std::cerr);  // what lies after it does not matter
-  iRacing::RecordingWalk walk(*frames, frame, frame + 1);
+  iracing::RecordingWalk walk(*frames, frame, frame + 1);
   try {
     walk.next();
-  } catch (const iRacing::DamagedFrameError& error) {
+  } catch (const iracing::DamagedFrameError& error) {
     // A text it carried is lost; the one before it is the best there is.
     damage.damaged_frame(error);
   }
@@ -87,3 +89,5 @@ int run_session_command(const std::vector<std::string>& arguments) {
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_session(command_line); });
 }
+
+}  // namespace vove

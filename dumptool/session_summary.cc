@@ -7,6 +7,8 @@
 
 #include "formats/iracing_session_text.h"
 
+namespace vove {
+
 namespace {
 
 std::string_view trim(std::string_view text) noexcept {
@@ -19,7 +21,7 @@ std::string_view trim(std::string_view text) noexcept {
 // A value as a reader wants to see it: without the spaces around it and the
 // quotes the simulator puts around some values ("17"). Empty: not there.
 std::string shown_value(std::string_view text, std::string_view path) {
-  const auto value = iRacing::query_session_text(text, path);
+  const auto value = iracing::query_session_text(text, path);
   if (!value) return {};
   std::string_view shown = trim(*value);
   if (shown.size() >= 2 && shown.front() == '"' && shown.back() == '"') shown = shown.substr(1, shown.size() - 2);
@@ -51,10 +53,10 @@ double length_in_metres(const std::string& text) {
 
 SessionSummary summarise_session(std::string_view text, std::optional<int> session_number) {
   SessionSummary summary;
-  text = iRacing::session_text_in(text);
+  text = iracing::session_text_in(text);
   summary.has_text = !text.empty();
   if (!summary.has_text) return summary;
-  iRacing::SessionTextProblems problems = iRacing::check_session_text(text);
+  iracing::SessionTextProblems problems = iracing::check_session_text(text);
   summary.problems = std::move(problems.first);
   summary.unreadable_lines = problems.lines;
 
@@ -80,3 +82,5 @@ SessionSummary summarise_session(std::string_view text, std::optional<int> sessi
   }
   return summary;
 }
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vove {
+
 struct SessionSummary {
   bool has_text = false;
   std::string track;         // "display name (layout)"; empty: not found
@@ -25,3 +27,5 @@ struct SessionSummary {
 // `session_number`: the session the rows say is running (SessionNum), if
 // they say; else the text's own CurrentSessionNum.
 SessionSummary summarise_session(std::string_view text, std::optional<int> session_number);
+
+}  // namespace vove

@@ -22,6 +22,8 @@
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace dumptool {
@@ -34,8 +36,8 @@ constexpr std::string_view about =
     "holds one session text: it gets the session text in force at the end of the\n"
     "recording.";
 
-using iRacing::Snapshot;
-using iRacing::VariableInfo;
+using iracing::Snapshot;
+using iracing::VariableInfo;
 
 std::int64_t start_date_of(const std::filesystem::path& input) {
   if (const auto named = recording_start_from_file_name(input.filename().string())) {
@@ -50,7 +52,7 @@ std::int64_t start_date_of(const std::filesystem::path& input) {
 
 // A variable the disk sub-header is filled from, if the table has it with
 // values inside the row.
-const VariableInfo* usable(const iRacing::VariableTable& table, std::string_view name, std::size_t row_length) {
+const VariableInfo* usable(const iracing::VariableTable& table, std::string_view name, std::size_t row_length) {
   const VariableInfo* variable = table.find(name);
   return variable != nullptr && variable->fits_row(row_length) ? variable : nullptr;
 }
@@ -58,23 +60,23 @@ const VariableInfo* usable(const iRacing::VariableTable& table, std::string_view
 // Fills the disk sub-header from the rows as they go by.
 class DiskHeaderFromRows {
  public:
-  DiskHeaderFromRows(const iRacing::VariableTable& table, std::size_t row_length, std::uint32_t fps)
+  DiskHeaderFromRows(const iracing::VariableTable& table, std::size_t row_length, std::uint32_t fps)
       : session_time_(usable(table, "SessionTime", row_length)), lap_(usable(table, "Lap", row_length)), fps_(fps) {}
 
   void add(std::span<const std::uint8_t> row) {
     if (session_time_ != nullptr) {
-      const double time = iRacing::read_value(row, *session_time_, 0);
+      const double time = iracing::read_value(row, *session_time_, 0);
       if (rows_ == 0) header_.start_time = time;
       header_.end_time = time;
     }
     if (lap_ != nullptr) {
-      const double lap = iRacing::read_value(row, *lap_, 0);
+      const double lap = iracing::read_value(row, *lap_, 0);
       if (std::isfinite(lap) && lap > header_.lap_count && lap <= 1e9) header_.lap_count = static_cast<std::int32_t>(lap);
     }
     ++rows_;
   }
 
-  iRacing::IbtDiskHeader finish(std::int64_t start_date) {
+  iracing::IbtDiskHeader finish(std::int64_t start_date) {
     header_.start_date = start_date;
     // Without SessionTime the rows still span a known time at the recording's rate.
     if (session_time_ == nullptr && rows_ > 0 && fps_ > 0) header_.end_time = static_cast<double>(rows_ - 1) / fps_;
@@ -86,13 +88,13 @@ class DiskHeaderFromRows {
   const VariableInfo* lap_;
   std::uint32_t fps_;
   std::uint64_t rows_ = 0;
-  iRacing::IbtDiskHeader header_;
+  iracing::IbtDiskHeader header_;
 };
 
 void require_exportable(const Snapshot& first, const std::filesystem::path& input) {
   if (first.row.empty()) throw std::runtime_error(input.string() + ": the recording's rows are empty; there is nothing to convert");
-  if (first.row.size() > static_cast<std::size_t>(iRacing::ibt_max_row_length) ||
-      first.variable_headers.size() > static_cast<std::size_t>(iRacing::ibt_max_variable_count)) {
+  if (first.row.size() > static_cast<std::size_t>(iracing::ibt_max_row_length) ||
+      first.variable_headers.size() > static_cast<std::size_t>(iracing::ibt_max_variable_count)) {
     throw std::runtime_error(input.string() + ": the recording's rows or variable table are too large for a .ibt file");
   }
 }
@@ -134,10 +136,10 @@ ExportPlan plan_export(DumpFrames& frames, const std::filesystem::path& input) {
   if (plan.end == 0 && !plan.damage) throw std::runtime_error(input.string() + ": the recording holds no frames");
   ProgressLine progress;
   progress.show_after(std::chrono::seconds{1});
-  iRacing::RecordingWalk walk(frames);
+  iracing::RecordingWalk walk(frames);
   std::size_t row_length = 0;
   try {
-    while (const iRacing::RecordingFrame* frame = walk.next()) {
+    while (const iracing::RecordingFrame* frame = walk.next()) {
       if (frame->number == 0) row_length = frame->snapshot.row.size();
       if (!plan.table_change && (walk.variables_differ_from_first() || frame->snapshot.row.size() != row_length)) {
         plan.table_change = TableChange{
@@ -151,7 +153,7 @@ ExportPlan plan_export(DumpFrames& frames, const std::filesystem::path& input) {
                         std::to_string(frames.size()));
       }
     }
-  } catch (const iRacing::DamagedFrameError& error) {
+  } catch (const iracing::DamagedFrameError& error) {
     plan.end = error.frame();
     plan.damage = error.what();
   }
@@ -169,17 +171,17 @@ struct Conversion {
 // commit reports it with the system's reason.
 Conversion write_ibt(DumpFrames& frames, const ExportPlan& plan, const std::filesystem::path& input,
                      const std::filesystem::path& output, bool force) {
-  iRacing::RecordingWalk walk(frames, 0, plan.rows_end());
-  const iRacing::RecordingFrame* frame = walk.next();
+  iracing::RecordingWalk walk(frames, 0, plan.rows_end());
+  const iracing::RecordingFrame* frame = walk.next();
   const Snapshot& first = frame->snapshot;
   require_exportable(first, input);
   const std::size_t row_length = first.row.size();
   const std::size_t variables = first.variable_headers.size();
 
   const auto out = create_output(input, output, force);
-  iRacing::MemoryHeader header = first.header;
+  iracing::MemoryHeader header = first.header;
   header.tick_rate = static_cast<std::int32_t>(frames.header().fps);
-  std::optional<iRacing::IbtWriter> writer;
+  std::optional<iracing::IbtWriter> writer;
   DiskHeaderFromRows disk(walk.first_variables(), row_length, frames.header().fps);
   ProgressLine progress;
   progress.show_after(std::chrono::seconds{1});
@@ -208,8 +210,8 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   const auto recording = open_recording(input);
   DumpFrames& frames = *recording;
   try {
-    iRacing::require_iracing_recording(frames);
-  } catch (const iRacing::NotIracingRecordingError& error) {
+    iracing::require_iracing_recording(frames);
+  } catch (const iracing::NotIracingRecordingError& error) {
     throw UsageError(input.string() + " is " + error.what() +
                      "; only iRacing recordings carry the variable table a .ibt file needs");
   }
@@ -241,3 +243,5 @@ int run_to_ibt_command(const std::vector<std::string>& arguments) {
                    command_line.has("force"));
   });
 }
+
+}  // namespace vove

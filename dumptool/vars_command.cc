@@ -13,6 +13,8 @@
 #include "formats/iracing_recording.h"
 #include "simulators/simulator.h"
 
+namespace vove {
+
 namespace dumptool {
 
 namespace {
@@ -26,7 +28,7 @@ constexpr std::string_view about =
 // Changes beyond this many are counted, not listed.
 constexpr std::size_t listed_changes = 20;
 
-void print_table(std::ostream& out, const iRacing::VariableTable& table) {
+void print_table(std::ostream& out, const iracing::VariableTable& table) {
   std::size_t name_width = 4;
   std::size_t unit_width = 4;
   for (const auto& variable : table.variables()) {
@@ -40,13 +42,13 @@ void print_table(std::ostream& out, const iRacing::VariableTable& table) {
       << "  Description\n";
   for (const auto& variable : table.variables()) {
     out << pad(printable_text(variable.name), name_width) << "  "
-        << pad(std::string(iRacing::variable_type_name(variable.type)), 8) << "  "
+        << pad(std::string(iracing::variable_type_name(variable.type)), 8) << "  "
         << pad(std::to_string(variable.count), 5) << "  " << pad(printable_text(variable.unit), unit_width) << "  "
         << printable_text(variable.description) << '\n';
   }
 }
 
-std::vector<std::string> names_only_in(const iRacing::VariableTable& table, const iRacing::VariableTable& other) {
+std::vector<std::string> names_only_in(const iracing::VariableTable& table, const iracing::VariableTable& other) {
   std::vector<std::string> names;
   for (const auto& variable : table.variables()) {
     if (other.find(variable.name) == nullptr) names.push_back(printable_text(variable.name));
@@ -54,8 +56,8 @@ std::vector<std::string> names_only_in(const iRacing::VariableTable& table, cons
   return names;
 }
 
-std::string change_text(const iRacing::RecordingFrame& frame, const iRacing::VariableTable& before,
-                        const iRacing::VariableTable& after) {
+std::string change_text(const iracing::RecordingFrame& frame, const iracing::VariableTable& before,
+                        const iracing::VariableTable& after) {
   std::string text = "Frame " + std::to_string(frame.number) + " (" + seconds_text(frame.seconds) +
                      " s): the variable table changes to " + std::to_string(after.variables().size()) + " variables";
   const auto list = [](const std::vector<std::string>& names) {
@@ -76,7 +78,7 @@ std::string change_text(const iRacing::RecordingFrame& frame, const iRacing::Var
 void print_acc_fields(std::ostream& out) {
   std::size_t name_width = 4;
   std::size_t unit_width = 4;
-  for (const ACC::Field& field : ACC::acc_fields()) {
+  for (const acc::Field& field : acc::acc_fields()) {
     name_width = std::max(name_width, field.name.size());
     unit_width = std::max(unit_width, field.unit.size());
   }
@@ -85,12 +87,12 @@ void print_acc_fields(std::ostream& out) {
   };
   out << pad("Page", 8) << "  " << pad("Name", name_width) << "  " << pad("Type", 5) << "  " << pad("Count", 5)
       << "  " << pad("Offset", 6) << "  " << pad("Unit", unit_width) << "  Description\n";
-  for (const ACC::Field& field : ACC::acc_fields()) {
+  for (const acc::Field& field : acc::acc_fields()) {
     const std::string count = field.inner_count > 1
                                   ? std::to_string(field.count / field.inner_count) + "x" + std::to_string(field.inner_count)
                                   : std::to_string(field.count);
-    out << pad(ACC::page_name(field.page), 8) << "  " << pad(field.name, name_width) << "  "
-        << pad(ACC::field_type_name(field.type), 5) << "  " << pad(count, 5) << "  "
+    out << pad(acc::page_name(field.page), 8) << "  " << pad(field.name, name_width) << "  "
+        << pad(acc::field_type_name(field.type), 5) << "  " << pad(count, 5) << "  "
         << pad(std::to_string(field.offset), 6) << "  " << pad(field.unit, unit_width) << "  " << field.description
         << '\n';
   }
@@ -110,13 +112,13 @@ int run_vars(const CommandLine& command_line) {
   }
   DamageReport damage(*frames, frames->size(), std::cerr);
   FrameProgress progress("vars", frames->size());
-  iRacing::RecordingWalk walk(*frames);
-  iRacing::VariableTable previous;
+  iracing::RecordingWalk walk(*frames);
+  iracing::VariableTable previous;
   std::vector<std::string> changes;
   std::size_t unlisted_changes = 0;
   bool printed = false;
   for (;;) {
-    const iRacing::RecordingFrame* frame = damage.next_readable(walk);
+    const iracing::RecordingFrame* frame = damage.next_readable(walk);
     if (frame == nullptr) break;
     if (!printed) {
       progress.clear();
@@ -150,3 +152,5 @@ int run_vars_command(const std::vector<std::string>& arguments) {
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_vars(command_line); });
 }
+
+}  // namespace vove

@@ -26,6 +26,8 @@
 #include "formats/dump_frames.h"
 #include "formats/input_file.h"
 
+namespace vove {
+
 namespace options = boost::program_options;
 
 namespace {
@@ -171,3 +173,5 @@ int run_emulator(int argc, const char* const argv[], const EmulatorDependencies&
   std::cout << console_text::close_window << std::endl;
   return 0;
 }
+
+}  // namespace vove

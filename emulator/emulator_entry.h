@@ -8,6 +8,8 @@
 #include "common/stop_signal.h"
 #include "emulator/producer_table.h"
 
+namespace vove {
+
 // What the program builds for itself, replaceable so that the whole program
 // can run inside a test with fake producers and a stop flag of its own (the
 // process-wide one is never cleared again once set).
@@ -23,3 +25,5 @@ struct EmulatorDependencies {
 // or a range outside the recording, otherwise 0 (--version, or a replay,
 // also one that ended with an error).
 int run_emulator(int argc, const char* const argv[], const EmulatorDependencies& dependencies = {});
+
+}  // namespace vove

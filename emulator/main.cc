@@ -2,6 +2,8 @@
 #include "common/stop_signal.h"
 #include "emulator/emulator_entry.h"
 
+using namespace vove;
+
 int main(int argc, char* argv[]) {
   watch_termination_requests();
   // For the whole run: without it a 1 ms sleep step lasts a whole system

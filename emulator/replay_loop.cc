@@ -12,6 +12,8 @@
 #include "emulator/replay_speed.h"
 #include "formats/dump_file_errors.h"
 
+namespace vove {
+
 namespace {
 
 // While paused, keys are looked at this often.
@@ -179,3 +181,5 @@ void ReplaySession::say(const std::string& line) {
 }
 
 std::string ReplaySession::position() const { return progress_text(frames_, shown_, speed_, loop_, paused_); }
+
+}  // namespace vove

@@ -17,6 +17,8 @@
 #include "formats/dump_frames.h"
 #include "simulators/producer.h"
 
+namespace vove {
+
 enum class ReplayEnd { end_of_file, stopped };
 
 // What lies at the end of the range when the replay does not loop.
@@ -103,3 +105,5 @@ class ReplaySession {
 
 // The progress line's text, e.g. "01:05 / 12:00  frame 3900 / 43200  speed 1x  loop 1".
 std::string progress_text(const DumpFrames& frames, std::size_t frame, double speed, unsigned loop, bool paused);
+
+}  // namespace vove

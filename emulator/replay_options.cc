@@ -6,6 +6,8 @@
 
 #include "emulator/replay_speed.h"
 
+namespace vove {
+
 std::string number_text(double value) {
   std::ostringstream text;
   text << value;
@@ -64,3 +66,5 @@ ReplayPlan plan_replay(const DumpFrames& frames, const std::filesystem::path& pa
   }
   return plan;
 }
+
+}  // namespace vove

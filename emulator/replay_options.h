@@ -11,6 +11,8 @@
 #include "emulator/replay_loop.h"
 #include "formats/dump_frames.h"
 
+namespace vove {
+
 struct ReplayOptions {
   bool loop = false;
   std::optional<double> speed;  // 0.1 to 16
@@ -36,3 +38,5 @@ void check_replay_options(const ReplayOptions& options);
 // `path`; throws RejectedOption for a range outside the recording or
 // holding no frame.
 ReplayPlan plan_replay(const DumpFrames& frames, const std::filesystem::path& path, const ReplayOptions& options);
+
+}  // namespace vove

@@ -2,5 +2,9 @@
 // of --speed and of the '+' and '-' keys alike.
 #pragma once
 
+namespace vove {
+
 inline constexpr double slowest_speed = 0.1;
 inline constexpr double fastest_speed = 16.0;
+
+}  // namespace vove

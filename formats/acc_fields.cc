@@ -6,7 +6,7 @@
 
 #include "common/byte_coding.h"
 
-namespace ACC {
+namespace vove::acc {
 
 namespace {
 
@@ -359,7 +359,7 @@ std::span<const std::uint8_t> PageBytes::of(Page page) const noexcept {
 }
 
 PageBytes pages_of_payload(std::span<const std::uint8_t> payload) noexcept {
-  return PageBytes{slot(payload, graphics_page), slot(payload, physics_page), slot(payload, ACC::static_page)};
+  return PageBytes{slot(payload, graphics_page), slot(payload, physics_page), slot(payload, acc::static_page)};
 }
 
 std::optional<std::int32_t> read_int(const Field& field, std::span<const std::uint8_t> page,
@@ -470,4 +470,4 @@ EnumValue session_type_value(std::int32_t session) noexcept {
   return values[static_cast<std::size_t>(session + 1)];
 }
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -19,7 +19,7 @@
 
 #include "formats/acc_pages.h"
 
-namespace ACC {
+namespace vove::acc {
 
 enum class Page { graphics, physics, static_page };
 
@@ -116,4 +116,4 @@ EnumValue session_type_value(std::int32_t session) noexcept;
 
 inline constexpr std::int32_t status_live = 2;
 
-}  // namespace ACC
+}  // namespace vove::acc

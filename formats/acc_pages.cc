@@ -4,7 +4,7 @@
 
 #include "common/byte_coding.h"
 
-namespace ACC {
+namespace vove::acc {
 
 namespace {
 
@@ -48,4 +48,4 @@ PageSet from_payload(const std::vector<std::uint8_t>& payload) noexcept {
   return pages;
 }
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -24,7 +24,7 @@
 
 #include "common/source_id.h"
 
-namespace ACC {
+namespace vove::acc {
 
 inline constexpr SourceId acc_source_id = make_source_id("accz");
 
@@ -76,4 +76,4 @@ std::vector<std::uint8_t> to_payload(const PageSet& pages);
 // nothing and yields the default set; bytes past 3700 are ignored.
 PageSet from_payload(const std::vector<std::uint8_t>& payload) noexcept;
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -5,7 +5,7 @@
 #include "common/byte_coding.h"
 #include "formats/acc_pages.h"
 
-namespace ACC {
+namespace vove::acc {
 
 namespace {
 
@@ -32,4 +32,4 @@ bool is_simulator_ready(std::span<const std::uint8_t> graphics) noexcept {
   return strings_differ(graphics, readiness_first_offset, readiness_second_offset, limit);
 }
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-namespace ACC {
+namespace vove::acc {
 
 // Two zero-ended UTF-16 strings of the graphics page; they differ while the
 // simulator is running and are equal (both empty) in a page nobody wrote.
@@ -19,4 +19,4 @@ inline constexpr std::size_t readiness_read_limit = 756;
 // strings that are equal up to that point count as equal.
 bool is_simulator_ready(std::span<const std::uint8_t> graphics) noexcept;
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -8,6 +8,8 @@
 #include "formats/dump_file_name.h"
 #include "formats/dump_scan.h"
 
+namespace vove {
+
 namespace {
 
 // Creates a file no one had before: an earlier recording of the same second
@@ -100,3 +102,5 @@ bool DumpFile::close_and_cut(platform::Failure* failure) noexcept {
   cut_to_intact_length(path_);
   return false;
 }
+
+}  // namespace vove

@@ -12,6 +12,8 @@
 #include "common/platform/platform.h"
 #include "formats/dump_file_errors.h"
 
+namespace vove {
+
 class DumpFile {
  public:
   // Creates "vove_dump_<time_stamp>.bin" in `directory` (the working
@@ -44,3 +46,5 @@ class DumpFile {
   std::ostream stream_{nullptr};
   bool closed_ = false;
 };
+
+}  // namespace vove

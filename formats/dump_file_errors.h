@@ -14,6 +14,8 @@
 #include "common/explained_error.h"
 #include "common/platform/platform.h"
 
+namespace vove {
+
 enum class DumpErrorKind {
   not_a_dump,  // the file does not start with a whole dump header
   damaged,     // a record or the frame it holds cannot be read
@@ -84,3 +86,5 @@ class DumpFileWriteError : public DumpFileError {
   explicit DumpFileWriteError(const std::string& name, const platform::Failure& reason = {})
       : DumpFileError("write", name, reason) {}
 };
+
+}  // namespace vove

@@ -4,6 +4,8 @@
 #include <iomanip>
 #include <sstream>
 
+namespace vove {
+
 namespace {
 
 constexpr std::string_view prefix = "vove_dump_";
@@ -78,3 +80,5 @@ std::optional<std::chrono::sys_seconds> recording_start_from_file_name(std::stri
   if (!date.ok() || *hour > 23 || *minute > 59 || *second > 59) return std::nullopt;
   return sys_days{date} + hours{*hour} + minutes{*minute} + seconds{*second};
 }
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace vove {
+
 // How many names one time stamp may take: "vove_dump_<stamp>.bin", then
 // "vove_dump_<stamp>_1.bin" and on.
 inline constexpr int max_dump_names_per_stamp = 100;
@@ -25,3 +27,5 @@ std::string dump_file_name(std::string_view time_stamp, int attempt);
 // The time the recording named `file_name` (without directories) began, or
 // nothing when the name does not have that form or names no real time.
 std::optional<std::chrono::sys_seconds> recording_start_from_file_name(std::string_view file_name);
+
+}  // namespace vove

@@ -4,6 +4,8 @@
 
 #include "common/byte_coding.h"
 
+namespace vove {
+
 std::array<std::uint8_t, dump_header_size> encode_dump_header(const DumpHeader& header) noexcept {
   std::array<std::uint8_t, dump_header_size> bytes{};  // reserved words stay zero
   std::copy(dump_magic.begin(), dump_magic.end(), bytes.begin());
@@ -45,3 +47,5 @@ bool is_plausible_record(const FrameRecord& record) noexcept {
   return record.compressed_size > 0 &&
          record.uncompressed_size <= record.compressed_size * max_inflate_ratio + inflate_slack;
 }
+
+}  // namespace vove

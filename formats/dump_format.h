@@ -14,6 +14,8 @@
 
 #include "common/source_id.h"
 
+namespace vove {
+
 inline constexpr std::string_view dump_magic = "SHMTRACE";
 inline constexpr std::size_t dump_header_size = 72;
 inline constexpr std::size_t dump_reserved_size = 56;
@@ -64,3 +66,5 @@ struct ParsedDumpHeader {
 ParsedDumpHeader parse_dump_header(std::span<const std::uint8_t> bytes) noexcept;
 std::array<std::uint8_t, frame_record_header_size> encode_frame_record(const FrameRecord& record) noexcept;
 FrameRecord decode_frame_record(const std::uint8_t* bytes) noexcept;
+
+}  // namespace vove

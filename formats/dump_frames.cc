@@ -5,6 +5,8 @@
 
 #include "formats/input_file.h"
 
+namespace vove {
+
 DumpFrames::DumpFrames(const std::filesystem::path& path) : DumpFrames(open_input_file(path)) {}
 
 DumpFrames::DumpFrames(std::ifstream stream) : stream_(std::move(stream)), index_(DumpIndex::scan(stream_)) {
@@ -53,3 +55,5 @@ bool DumpFrames::read_if_intact(std::size_t frame, FramePayload& payload) {
     return false;
   }
 }
+
+}  // namespace vove

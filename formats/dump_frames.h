@@ -14,6 +14,8 @@
 #include "formats/dump_reader.h"
 #include "formats/frame_payload.h"
 
+namespace vove {
+
 class DumpFrames {
  public:
   // Opens `path` as open_input_file() does and indexes it. Throws
@@ -50,3 +52,5 @@ class DumpFrames {
   std::unique_ptr<DumpReader> reader_;  // over stream_, which never moves
   std::size_t next_ = 0;                // the frame the reader stands before
 };
+
+}  // namespace vove

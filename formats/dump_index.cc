@@ -9,6 +9,8 @@
 #include "formats/dump_file_errors.h"
 #include "formats/input_file.h"
 
+namespace vove {
+
 namespace {
 
 // Skips `count` bytes; true when all of them were there.
@@ -74,3 +76,5 @@ DumpIndex DumpIndex::scan(const std::filesystem::path& file) {
   std::ifstream in = open_input_file(file);
   return scan(in);
 }
+
+}  // namespace vove

@@ -12,6 +12,8 @@
 
 #include "formats/dump_format.h"
 
+namespace vove {
+
 struct IndexedRecord {
   std::uint64_t offset = 0;  // of the record's two sizes, from the file's start
   FrameRecord sizes;
@@ -53,3 +55,5 @@ class DumpIndex {
   std::vector<IndexedRecord> records_;
   std::optional<IndexDamage> damage_;
 };
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 #include "formats/dump_file_errors.h"
 #include "formats/dump_format.h"
 
+namespace vove {
+
 namespace {
 
 // Records of a stream whose length is unknown are read in pieces of this
@@ -119,3 +121,5 @@ void DumpReader::read_record_data(std::uint32_t size) {
   }
   consumed(size);
 }
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 #include "formats/frame_payload.h"
 #include "formats/zlib_streams.h"
 
+namespace vove {
+
 class DumpReader {
  public:
   // Reads and checks the header; throws DumpInputError (not_a_dump)
@@ -61,3 +63,5 @@ class DumpReader {
   InflateStream inflater_;
   std::vector<std::uint8_t> compressed_;    // the current record's data, reused
 };
+
+}  // namespace vove

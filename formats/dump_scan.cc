@@ -5,6 +5,8 @@
 #include "formats/dump_file_errors.h"
 #include "formats/dump_index.h"
 
+namespace vove {
+
 std::optional<std::uint64_t> complete_dump_length(std::istream& in) {
   try {
     return DumpIndex::scan(in).intact_length();
@@ -19,3 +21,5 @@ std::optional<std::uint64_t> complete_dump_length(const std::filesystem::path& f
   if (!in) return std::nullopt;
   return complete_dump_length(in);
 }
+
+}  // namespace vove

@@ -9,6 +9,8 @@
 #include <istream>
 #include <optional>
 
+namespace vove {
+
 // Reads `in` from its current position to its end. 0 when not even the
 // header is complete (or lacks the magic); empty when reading failed before
 // the end, so that no caller cuts a file it could not see whole. Only the
@@ -17,3 +19,5 @@ std::optional<std::uint64_t> complete_dump_length(std::istream& in);
 
 // The same for a file; empty also when it cannot be opened.
 std::optional<std::uint64_t> complete_dump_length(const std::filesystem::path& file);
+
+}  // namespace vove

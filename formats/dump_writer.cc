@@ -11,6 +11,8 @@
 
 #include "formats/dump_format.h"
 
+namespace vove {
+
 namespace {
 
 constexpr std::uint64_t max_u32 = std::numeric_limits<std::uint32_t>::max();
@@ -79,3 +81,5 @@ void DumpWriter::write_record() {
   if (!out_) throw DumpWriteError("Failed to write a frame record", errno);
   ++records_;
 }
+
+}  // namespace vove

@@ -13,6 +13,8 @@
 #include "formats/frame_payload.h"
 #include "formats/zlib_streams.h"
 
+namespace vove {
+
 // The stream refused a write (full disk, file size limit, ...). What already
 // reached the stream before the failed write is intact; the failed write may
 // have left part of a record behind, which the file's owner cuts off.
@@ -73,3 +75,5 @@ class DumpWriter {
   std::uint64_t records_ = 0;
   std::uint64_t repeated_records_ = 0;
 };
+
+}  // namespace vove

@@ -5,4 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vove {
+
 using FramePayload = std::vector<std::uint8_t>;
+
+}  // namespace vove

@@ -4,7 +4,7 @@
 
 #include "common/byte_coding.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -36,4 +36,4 @@ IbtDiskHeaderBytes encode_ibt_disk_header(const IbtDiskHeader& header) noexcept 
   return bytes;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

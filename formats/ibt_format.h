@@ -25,7 +25,7 @@
 
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 inline constexpr std::size_t ibt_disk_header_offset = memory_header_size;
 inline constexpr std::size_t ibt_disk_header_size = 32;
@@ -63,4 +63,4 @@ class IbtFormatError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

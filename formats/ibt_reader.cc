@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -107,4 +107,4 @@ void IbtReader::read_at(std::uint64_t offset, std::uint8_t* destination, std::si
   position_ = offset + length;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -16,7 +16,7 @@
 #include "formats/ibt_format.h"
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 class IbtReader {
  public:
@@ -57,4 +57,4 @@ class IbtReader {
   std::uint64_t position_ = 0;  // where the stream stands; a read elsewhere seeks first
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

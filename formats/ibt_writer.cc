@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -74,4 +74,4 @@ void IbtWriter::write(const void* bytes, std::size_t length) {
   if (!out_) throw std::ios_base::failure("Failed to write the .ibt file");
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -13,7 +13,7 @@
 #include "formats/ibt_format.h"
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 class IbtWriter {
  public:
@@ -47,4 +47,4 @@ class IbtWriter {
   std::uint64_t rows_written_ = 0;
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -4,6 +4,8 @@
 #include <string>
 #include <system_error>
 
+namespace vove {
+
 std::ifstream open_input_file(const std::filesystem::path& path) {
   std::error_code ignored;
   int error = std::filesystem::is_directory(path, ignored) ? EISDIR : 0;
@@ -20,3 +22,5 @@ std::ifstream open_input_file(const std::filesystem::path& path) {
   }
   return stream;
 }
+
+}  // namespace vove

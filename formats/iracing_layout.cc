@@ -4,7 +4,7 @@
 
 #include "common/byte_coding.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -82,4 +82,4 @@ std::int32_t newest_tick(const MemoryHeader& header) noexcept {
   return header.buffer_slots[static_cast<std::size_t>(newest_slot(header))].tick_count;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -23,7 +23,7 @@
 
 #include "common/source_id.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 inline constexpr SourceId iracing_source_id = make_source_id("irac");
 
@@ -120,4 +120,4 @@ constexpr std::size_t slot_tick_offset(int index) noexcept {
   return buffer_slots_offset + buffer_slot_size * static_cast<std::size_t>(index);
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace iRacing {
+namespace vove::iracing {
 
 std::int64_t session_area_for(std::size_t length) noexcept {
   return std::max(live_session_area, align_to_area(static_cast<std::int64_t>(length) + 1));
@@ -39,4 +39,4 @@ void place_parts(const LiveMemoryPlan& plan, MemoryHeader& header) noexcept {
   }
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

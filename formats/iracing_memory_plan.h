@@ -11,7 +11,7 @@
 
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 // Live memory keeps three rows, so a reader that copies one while the next
 // is written still finds it whole.
@@ -50,4 +50,4 @@ LiveMemoryPlan plan_live_memory(std::int32_t variable_count, std::int64_t sessio
 // use, each at its row); the rest of `header` stays as it is.
 void place_parts(const LiveMemoryPlan& plan, MemoryHeader& header) noexcept;
 
-}  // namespace iRacing
+}  // namespace vove::iracing

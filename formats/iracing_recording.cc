@@ -6,7 +6,7 @@
 #include "formats/dump_file_errors.h"
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 DamagedFrameError::DamagedFrameError(std::size_t frame, std::uint64_t offset, const std::string& reason)
     : std::runtime_error("frame " + std::to_string(frame) + " (record at byte " + std::to_string(offset) +
@@ -82,4 +82,4 @@ const RecordingFrame* RecordingWalk::next() {
   return &current_;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

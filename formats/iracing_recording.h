@@ -17,7 +17,7 @@
 #include "formats/iracing_variable_table.h"
 #include "formats/payload_damage.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 // A frame of the recording that cannot be read: its record does not inflate
 // or its payload is no iRacing frame. Frames before it were handed out.
@@ -125,4 +125,4 @@ class RecordingWalk {
   bool changed_ = false;
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -138,4 +138,4 @@ SessionTextProblems check_session_text(std::string_view text) {
   return problems;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace iRacing {
+namespace vove::iracing {
 
 // The text a client sees in `area`: up to its first zero byte, or all of it.
 std::string_view session_text_in(std::string_view area) noexcept;
@@ -48,4 +48,4 @@ struct SessionTextProblems {
 };
 SessionTextProblems check_session_text(std::string_view text);
 
-}  // namespace iRacing
+}  // namespace vove::iracing

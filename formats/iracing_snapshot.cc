@@ -6,7 +6,7 @@
 #include "common/byte_coding.h"
 #include "formats/payload_damage.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -112,4 +112,4 @@ Snapshot parse_snapshot(std::span<const std::uint8_t> payload) {
   return snapshot;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

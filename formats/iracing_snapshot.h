@@ -19,7 +19,7 @@
 
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 // Header, the two length fields.
 inline constexpr std::size_t payload_fixed_size = memory_header_size + 16;
@@ -48,4 +48,4 @@ std::vector<std::uint8_t> serialise_snapshot(const Snapshot& snapshot);
 // with a zero tail, and its frame is still whole.
 Snapshot parse_snapshot(std::span<const std::uint8_t> payload);
 
-}  // namespace iRacing
+}  // namespace vove::iracing

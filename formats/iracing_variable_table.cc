@@ -6,7 +6,7 @@
 
 #include "common/byte_coding.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -106,4 +106,4 @@ const VariableInfo* VariableTable::find(std::string_view name) const noexcept {
   return found == variables_.end() ? nullptr : &*found;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

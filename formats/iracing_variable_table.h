@@ -21,7 +21,7 @@
 
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 enum class VariableType : std::int32_t {
   character = 0,
@@ -87,4 +87,4 @@ class VariableTable {
   std::vector<VariableInfo> variables_;
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

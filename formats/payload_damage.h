@@ -6,7 +6,11 @@
 
 #include <stdexcept>
 
+namespace vove {
+
 class PayloadDamage : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+}  // namespace vove

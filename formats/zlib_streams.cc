@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace vove {
+
 namespace {
 
 // The first piece of output and the least a piece grows by; later pieces
@@ -94,3 +96,5 @@ bool InflateStream::inflate_into(std::span<const std::uint8_t> input, std::uint3
   output.resize(declared_size);
   return true;
 }
+
+}  // namespace vove

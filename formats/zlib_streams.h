@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+namespace vove {
+
 // zlib-format streams at the default level, byte for byte what compress2
 // with Z_DEFAULT_COMPRESSION writes.
 class DeflateStream {
@@ -56,3 +58,5 @@ class InflateStream {
   };
   std::unique_ptr<z_stream, End> stream_;
 };
+
+}  // namespace vove

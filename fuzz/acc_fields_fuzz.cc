@@ -17,6 +17,8 @@
 #include "formats/acc_fields.h"
 #include "fuzz_support.h"
 
+using namespace vove;
+
 namespace {
 
 bool is_utf8(const std::string& text) {
@@ -32,9 +34,9 @@ bool is_utf8(const std::string& text) {
   return true;
 }
 
-void decode_every_field(const ACC::PageBytes& pages) {
+void decode_every_field(const acc::PageBytes& pages) {
   std::string line;
-  for (const ACC::Field& field : ACC::acc_fields()) {
+  for (const acc::Field& field : acc::acc_fields()) {
     const std::span<const std::uint8_t> page = pages.of(field.page);
     const bool whole = field.fits(page.size());
     for (std::size_t column = 0; column < field.columns(); ++column) {
@@ -42,20 +44,20 @@ void decode_every_field(const ACC::PageBytes& pages) {
       dumptool::append_acc_value(line, field, page, column);
       if (!whole) fuzz::check(line.empty(), "a field its page does not hold is an empty CSV field");
     }
-    if (field.type == ACC::FieldType::utf16) {
-      const auto text = ACC::read_text(field, page);
+    if (field.type == acc::FieldType::utf16) {
+      const auto text = acc::read_text(field, page);
       fuzz::check(text.has_value() == whole, "a text reads back exactly when its page holds it");
       if (text) {
         fuzz::check(is_utf8(*text), "a text decodes to valid UTF-8");
         fuzz::check(text->size() <= 3 * field.count, "a text is no longer than its field allows");
       }
     } else {
-      fuzz::check(ACC::read_float(field, page, field.count).has_value() == false, "no value past the array");
-      fuzz::check(ACC::read_float(field, page, 0).has_value() == whole, "a value reads back when its page holds it");
-      ACC::read_int(field, page, 0);
+      fuzz::check(acc::read_float(field, page, field.count).has_value() == false, "no value past the array");
+      fuzz::check(acc::read_float(field, page, 0).has_value() == whole, "a value reads back when its page holds it");
+      acc::read_int(field, page, 0);
     }
   }
-  ACC::player_name(pages);
+  acc::player_name(pages);
 }
 
 }  // namespace
@@ -63,13 +65,13 @@ void decode_every_field(const ACC::PageBytes& pages) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);
   // As a frame payload of whatever length.
-  decode_every_field(ACC::pages_of_payload(input));
+  decode_every_field(acc::pages_of_payload(input));
   if (size < 2) return 0;
   // As three pages of the lengths the first two bytes choose.
   const std::span<const std::uint8_t> rest = input.subspan(2);
   const std::size_t physics_at = std::min(rest.size(), static_cast<std::size_t>(data[0]) * 8);
   const std::size_t static_at = std::min(rest.size(), physics_at + static_cast<std::size_t>(data[1]) * 4);
-  const ACC::PageBytes pages{rest.first(physics_at), rest.subspan(physics_at, static_at - physics_at),
+  const acc::PageBytes pages{rest.first(physics_at), rest.subspan(physics_at, static_at - physics_at),
                              rest.subspan(static_at)};
   decode_every_field(pages);
   return 0;

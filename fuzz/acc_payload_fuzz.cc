@@ -17,20 +17,22 @@
 #include "simulators/acc/acc_emulator.h"
 #include "fuzz_support.h"
 
+using namespace vove;
+
 namespace {
 
 struct Loop {
-  ACC::Emulator producer;
-  ACC::Connector connector;
+  acc::Emulator producer;
+  acc::Connector connector;
 
   // Attaching costs system calls that tell nothing new input after input:
   // the connector attaches once, to pages that show a running simulator.
   Loop() {
     producer.start();
-    ACC::PageSet live = ACC::default_page_set();
-    coding::encode_i32(live.graphics.data() + ACC::sim_status_offset, 2);
-    live.graphics[ACC::readiness_first_offset] = '1';
-    producer.write_frame(ACC::to_payload(live));
+    acc::PageSet live = acc::default_page_set();
+    coding::encode_i32(live.graphics.data() + acc::sim_status_offset, 2);
+    live.graphics[acc::readiness_first_offset] = '1';
+    producer.write_frame(acc::to_payload(live));
     fuzz::check(connector.connect(std::chrono::milliseconds{0}), "the connector attaches to live pages");
   }
 };
@@ -45,18 +47,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static Loop loop;
   const std::vector<std::uint8_t> payload(data, data + size);
-  const ACC::PageSet pages = ACC::from_payload(payload);
-  const std::vector<std::uint8_t> carried = ACC::to_payload(pages);
-  fuzz::check(carried.size() == ACC::payload_size, "a payload is always 3700 bytes");
-  if (size >= ACC::payload_size) {
-    for (const auto& page : {ACC::graphics_page, ACC::physics_page, ACC::static_page}) {
+  const acc::PageSet pages = acc::from_payload(payload);
+  const std::vector<std::uint8_t> carried = acc::to_payload(pages);
+  fuzz::check(carried.size() == acc::payload_size, "a payload is always 3700 bytes");
+  if (size >= acc::payload_size) {
+    for (const auto& page : {acc::graphics_page, acc::physics_page, acc::static_page}) {
       fuzz::check(std::memcmp(carried.data() + page.payload_offset, data + page.payload_offset,
                               page.image_size) == 0,
                   "each image travels byte for byte");
     }
   }
   // Also on an image cut short, which the test must not read past.
-  ACC::is_simulator_ready(std::span<const std::uint8_t>(data, std::min(size, ACC::graphics_page.image_size)));
+  acc::is_simulator_ready(std::span<const std::uint8_t>(data, std::min(size, acc::graphics_page.image_size)));
 
   loop.producer.write_frame(payload);
   fuzz::check(loop.connector.read_frame(std::chrono::milliseconds{0}) == carried, "the pages read back as the payload written");

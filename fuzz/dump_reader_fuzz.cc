@@ -18,6 +18,8 @@
 #include "formats/dump_reader.h"
 #include "fuzz_support.h"
 
+using namespace vove;
+
 namespace {
 
 // More frames than any small input can hold intact: a bound on the work, not on what is checked.

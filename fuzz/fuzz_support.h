@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace fuzz {
+namespace vove::fuzz {
 
 // Every name this process creates gets a prefix of its own, unless the
 // caller chose one, so that fuzzers running side by side never meet.
@@ -27,4 +27,4 @@ inline void check(bool holds, const char* promise) {
   }
 }
 
-}  // namespace fuzz
+}  // namespace vove::fuzz

@@ -23,6 +23,8 @@
 #include "simulators/iracing/iracing_connector.h"
 #include "fuzz_support.h"
 
+using namespace vove;
+
 namespace {
 
 constexpr std::size_t page = 4096;
@@ -37,11 +39,11 @@ struct Simulator {
 
   // A zero-filled region of `wanted` bytes, and the event.
   void prepare(std::size_t wanted) {
-    if (!event) event = platform::NamedEvent::create(iRacing::data_valid_event_name);
+    if (!event) event = platform::NamedEvent::create(iracing::data_valid_event_name);
     if (wanted != size || !view) {
       view.unmap();
       region.close();
-      region = platform::SharedMemory::create_or_open(iRacing::memory_map_name, static_cast<std::uint32_t>(wanted));
+      region = platform::SharedMemory::create_or_open(iracing::memory_map_name, static_cast<std::uint32_t>(wanted));
       view = region.map(platform::Access::write, 0);
       size = wanted;
     }
@@ -69,14 +71,14 @@ void publish_while_waiting() {
   if (publisher != nullptr) publisher->publish_next();
 }
 
-void read_frames(iRacing::Connector& connector) {
+void read_frames(iracing::Connector& connector) {
   for (int frame = 0; frame < 3; ++frame) {
     const FramePayload payload = connector.read_frame(std::chrono::milliseconds{0});
     if (payload.empty()) continue;
-    const iRacing::Snapshot snapshot = iRacing::parse_snapshot(payload);  // throws if malformed
+    const iracing::Snapshot snapshot = iracing::parse_snapshot(payload);  // throws if malformed
     const std::size_t region = connector.client().view_size();
     fuzz::check(snapshot.row.size() <= region, "a row never exceeds the region");
-    fuzz::check(snapshot.variable_headers.size() * iRacing::variable_header_size <= region,
+    fuzz::check(snapshot.variable_headers.size() * iracing::variable_header_size <= region,
                 "no more variable headers than the region holds");
   }
 }
@@ -101,22 +103,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Publisher simulator{objects.view, {}, 0};
   const auto header_count = input.ConsumeIntegralInRange<std::size_t>(1, 5);
   for (std::size_t i = 0; i < header_count; ++i)
-    simulator.headers.push_back(input.ConsumeBytes<std::uint8_t>(iRacing::memory_header_size));
+    simulator.headers.push_back(input.ConsumeBytes<std::uint8_t>(iracing::memory_header_size));
   const std::vector<std::uint8_t> body = input.ConsumeRemainingBytes<std::uint8_t>();
-  if (region_size > iRacing::memory_header_size && !body.empty()) {
-    std::memcpy(simulator.view.data() + iRacing::memory_header_size, body.data(),
-                std::min(body.size(), region_size - iRacing::memory_header_size));
+  if (region_size > iracing::memory_header_size && !body.empty()) {
+    std::memcpy(simulator.view.data() + iracing::memory_header_size, body.data(),
+                std::min(body.size(), region_size - iracing::memory_header_size));
   }
   simulator.publish_next();
   publisher = &simulator;
 
-  iRacing::Connector connector;
+  iracing::Connector connector;
   try {
     if (connector.connect(std::chrono::milliseconds{0})) read_frames(connector);
   } catch (const std::length_error&) {  // a negative variable count is reported this way
   }
   // The accessors on their own, at the indices a header makes interesting.
-  iRacing::Client client;
+  iracing::Client client;
   if (client.open()) {
     client.session_info_text();
     if (const auto header = client.current_header()) {

@@ -15,19 +15,21 @@
 #include "simulators/iracing/iracing_emulator.h"
 #include "fuzz_support.h"
 
+using namespace vove;
+
 namespace {
 
 // The producer's mapping is sparse: only pages written take memory. Starting
 // afresh now and then gives those pages back.
 constexpr int frames_per_producer = 2000;
 
-iRacing::Emulator& producer() {
-  static std::unique_ptr<iRacing::Emulator> emulator;
+iracing::Emulator& producer() {
+  static std::unique_ptr<iracing::Emulator> emulator;
   static int frames = 0;
   if (!emulator || ++frames == frames_per_producer) {
     frames = 0;
     emulator.reset();
-    emulator = std::make_unique<iRacing::Emulator>();
+    emulator = std::make_unique<iracing::Emulator>();
     emulator->start();
   }
   return *emulator;
@@ -42,13 +44,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);
-  iRacing::Snapshot snapshot;
+  iracing::Snapshot snapshot;
   try {
-    snapshot = iRacing::parse_snapshot(input);
+    snapshot = iracing::parse_snapshot(input);
   } catch (const PayloadDamage&) {
     return 0;
   }
-  const std::vector<std::uint8_t> again = iRacing::serialise_snapshot(snapshot);
+  const std::vector<std::uint8_t> again = iracing::serialise_snapshot(snapshot);
   fuzz::check(again.size() <= size && std::equal(again.begin(), again.end(), data),
               "a parsed payload serialises back to its own bytes");
 

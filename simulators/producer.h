@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vove {
+
 class Producer {
  public:
   // Creates or opens the simulator's named objects; throws
@@ -32,3 +34,5 @@ class Producer {
   // Releases like stop().
   virtual ~Producer() = default;
 };
+
+}  // namespace vove

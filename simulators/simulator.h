@@ -15,6 +15,8 @@
 #include "simulators/producer.h"
 #include "simulators/source.h"
 
+namespace vove {
+
 // A named object the simulator publishes: its name as the simulator creates
 // it (the platform layer maps it to its own namespace) and, for a mapping,
 // the size readers copy from it.
@@ -51,3 +53,5 @@ const Simulator* find_simulator(const SourceId& id) noexcept;
 const Simulator* find_standin_mode(std::string_view mode) noexcept;
 // The codec of the frames recorded under `id`; none for an id no entry has.
 std::optional<PayloadCodec> payload_codec(const SourceId& id) noexcept;
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 #include "simulators/iracing/iracing_connector.h"
 #include "simulators/iracing/iracing_emulator.h"
 
+namespace vove {
+
 namespace {
 
 template <typename Implementation, typename Base>
@@ -18,22 +20,22 @@ std::shared_ptr<Base> make() {
 }
 
 constexpr std::array iracing_objects{
-    NamedObject{iRacing::memory_map_name, NamedObject::Kind::mapping, iRacing::mapping_size},
-    NamedObject{iRacing::data_valid_event_name, NamedObject::Kind::event, 0},
+    NamedObject{iracing::memory_map_name, NamedObject::Kind::mapping, iracing::mapping_size},
+    NamedObject{iracing::data_valid_event_name, NamedObject::Kind::event, 0},
 };
 
 constexpr std::array acc_objects{
-    NamedObject{ACC::graphics_page.mapping_name, NamedObject::Kind::mapping, ACC::graphics_page.image_size},
-    NamedObject{ACC::physics_page.mapping_name, NamedObject::Kind::mapping, ACC::physics_page.image_size},
-    NamedObject{ACC::static_page.mapping_name, NamedObject::Kind::mapping, ACC::static_page.image_size},
+    NamedObject{acc::graphics_page.mapping_name, NamedObject::Kind::mapping, acc::graphics_page.image_size},
+    NamedObject{acc::physics_page.mapping_name, NamedObject::Kind::mapping, acc::physics_page.image_size},
+    NamedObject{acc::static_page.mapping_name, NamedObject::Kind::mapping, acc::static_page.image_size},
 };
 
 // Polling order matters: iRacing goes first, ACC after it.
 const std::array table{
-    Simulator{iRacing::iracing_source_id, "iRacing", "iracing", iracing_objects, PayloadCodec::iracing_snapshot,
-              make<iRacing::Connector, Source>, make<iRacing::Emulator, Producer>},
-    Simulator{ACC::acc_source_id, "ACC", "acc", acc_objects, PayloadCodec::acc_pages, make<ACC::Connector, Source>,
-              make<ACC::Emulator, Producer>},
+    Simulator{iracing::iracing_source_id, "iRacing", "iracing", iracing_objects, PayloadCodec::iracing_snapshot,
+              make<iracing::Connector, Source>, make<iracing::Emulator, Producer>},
+    Simulator{acc::acc_source_id, "ACC", "acc", acc_objects, PayloadCodec::acc_pages, make<acc::Connector, Source>,
+              make<acc::Emulator, Producer>},
 };
 
 }  // namespace
@@ -58,3 +60,5 @@ std::optional<PayloadCodec> payload_codec(const SourceId& id) noexcept {
   if (const Simulator* simulator = find_simulator(id)) return simulator->payload;
   return std::nullopt;
 }
+
+}  // namespace vove

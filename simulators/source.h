@@ -9,6 +9,8 @@
 #include "common/source_id.h"
 #include "formats/frame_payload.h"
 
+namespace vove {
+
 class Source {
  public:
   // Tries to attach, waiting at most `timeout`; true when attached and
@@ -39,3 +41,5 @@ class Source {
   virtual platform::Failure attach_failure() const { return {}; }
   virtual ~Source() = default;
 };
+
+}  // namespace vove

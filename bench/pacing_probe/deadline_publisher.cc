@@ -7,13 +7,13 @@
 #include "formats/dump_frames.h"
 #include "simulators/iracing/iracing_emulator.h"
 
-namespace probe {
+namespace vove::probe {
 
 void publish_at_deadlines(const std::filesystem::path& path) {
   DumpFrames frames(path);
   if (frames.header().fps == 0) throw std::invalid_argument("the dump has a rate of 0");
   const std::chrono::nanoseconds period(1'000'000'000 / frames.header().fps);
-  iRacing::Emulator producer;
+  iracing::Emulator producer;
   producer.start();
   FramePayload payload;
   auto deadline = std::chrono::steady_clock::now();
@@ -25,4 +25,4 @@ void publish_at_deadlines(const std::filesystem::path& path) {
   }
 }
 
-}  // namespace probe
+}  // namespace vove::probe

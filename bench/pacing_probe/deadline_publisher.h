@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-namespace probe {
+namespace vove::probe {
 
 // Replays the iRacing dump at `path` at its rate and returns when it ends.
 void publish_at_deadlines(const std::filesystem::path& path);
 
-}  // namespace probe
+}  // namespace vove::probe

@@ -11,19 +11,19 @@
 #include "formats/dump_format.h"
 #include "formats/iracing_layout.h"
 
-namespace probe {
+namespace vove::probe {
 
 std::uint64_t IracingTickWatcher::poll() {
   if (!header_) {
-    memory_ = platform::SharedMemory::open_existing(iRacing::memory_map_name, platform::Access::read);
+    memory_ = platform::SharedMemory::open_existing(iracing::memory_map_name, platform::Access::read);
     if (!memory_) return 0;
-    header_ = memory_.map(platform::Access::read, iRacing::memory_header_size);
+    header_ = memory_.map(platform::Access::read, iracing::memory_header_size);
     if (!header_) return 0;
   }
-  std::array<std::uint8_t, iRacing::memory_header_size> bytes{};
+  std::array<std::uint8_t, iracing::memory_header_size> bytes{};
   std::memcpy(bytes.data(), header_.data(), bytes.size());
-  const iRacing::MemoryHeader header = iRacing::decode_memory_header(bytes);
-  const std::int32_t tick = iRacing::newest_tick(header);
+  const iracing::MemoryHeader header = iracing::decode_memory_header(bytes);
+  const std::int32_t tick = iracing::newest_tick(header);
   // What the header holds when the probe first finds it was published at an
   // unknown time: only changes after that are arrivals.
   if (!last_tick_) {
@@ -72,4 +72,4 @@ std::uint64_t DumpFileGrowthWatcher::poll() {
   return completed;
 }
 
-}  // namespace probe
+}  // namespace vove::probe

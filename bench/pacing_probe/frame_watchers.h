@@ -8,7 +8,7 @@
 
 #include "common/platform/platform.h"
 
-namespace probe {
+namespace vove::probe {
 
 // Each watcher's poll() returns how many frames arrived since the previous
 // poll: 0 when none (or the source is not there yet), more than 1 when
@@ -48,4 +48,4 @@ class DumpFileGrowthWatcher final : public FrameWatcher {
   std::uint64_t next_record_ = 0;  // offset of the first record not yet complete
 };
 
-}  // namespace probe
+}  // namespace vove::probe

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace probe {
+namespace vove::probe {
 
 namespace {
 
@@ -36,4 +36,4 @@ IntervalSummary summarise_intervals(const std::vector<std::int64_t>& arrivals, d
   return summary;
 }
 
-}  // namespace probe
+}  // namespace vove::probe

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace probe {
+namespace vove::probe {
 
 struct IntervalSummary {
   std::size_t frames = 0;            // frame arrivals observed
@@ -21,4 +21,4 @@ struct IntervalSummary {
 // the rate and the deviations zero.
 IntervalSummary summarise_intervals(const std::vector<std::int64_t>& arrivals, double rate);
 
-}  // namespace probe
+}  // namespace vove::probe

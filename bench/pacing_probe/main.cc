@@ -41,6 +41,8 @@
 #include "formats/iracing_snapshot.h"
 #include "tests/e2e/child_process.h"
 
+using namespace vove;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -129,10 +131,10 @@ class Workspace {
 // text, then rows only, ticks counting up by one per frame.
 void write_iracing_dump(const std::filesystem::path& path, int rate, double seconds) {
   std::ofstream out(path, std::ios::binary);
-  DumpWriter writer(out, static_cast<std::uint32_t>(rate), iRacing::iracing_source_id);
+  DumpWriter writer(out, static_cast<std::uint32_t>(rate), iracing::iracing_source_id);
   const auto frames = static_cast<std::int32_t>(seconds * rate) + 1;
   for (std::int32_t i = 0; i < frames; ++i)
-    writer.append_frame(iRacing::serialise_snapshot(bench::iracing_snapshot(1000 + i, i == 0)));
+    writer.append_frame(iracing::serialise_snapshot(bench::iracing_snapshot(1000 + i, i == 0)));
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-namespace probe {
+namespace vove::probe {
 
 namespace {
 
@@ -55,4 +55,4 @@ std::optional<double> process_cpu_seconds(pid_t pid) {
   return tick_seconds(pid);
 }
 
-}  // namespace probe
+}  // namespace vove::probe

@@ -5,11 +5,11 @@
 
 #include <optional>
 
-namespace probe {
+namespace vove::probe {
 
 // Seconds on the processor, all threads, user and system together; empty
 // when the process is gone. Nanosecond resolution where the kernel keeps
 // scheduler statistics, clock ticks otherwise.
 std::optional<double> process_cpu_seconds(pid_t pid);
 
-}  // namespace probe
+}  // namespace vove::probe

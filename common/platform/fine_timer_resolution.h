@@ -2,7 +2,7 @@
 // programs for as long as they run.
 #pragma once
 
-namespace platform {
+namespace vove::platform {
 
 // Asks the system for a 1 ms timer for as long as it lives, so that a 1 ms
 // sleep lasts about 1 ms and not a whole default tick: 15.6 ms on Windows,
@@ -26,4 +26,4 @@ class FineTimerResolution {
   bool held_ = false;
 };
 
-}  // namespace platform
+}  // namespace vove::platform

@@ -3,10 +3,10 @@
 // the code under test. The product never has them.
 #pragma once
 
-namespace platform::fuzz_seams {
+namespace vove::platform::fuzz_seams {
 
 // `hook` runs at the start of every NamedEvent::wait (null: nothing runs),
 // where another process would publish while this one waits.
 void set_before_event_wait(void (*hook)()) noexcept;
 
-}  // namespace platform::fuzz_seams
+}  // namespace vove::platform::fuzz_seams

@@ -5,7 +5,7 @@
 #include "common/platform/fine_timer_resolution.h"
 #include "common/platform/platform.h"
 
-namespace platform {
+namespace vove::platform {
 
 FineTimerResolution::FineTimerResolution(FineTimerResolution&& other) noexcept
     : held_(std::exchange(other.held_, false)) {}
@@ -67,4 +67,4 @@ NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
   return *this;
 }
 
-}  // namespace platform
+}  // namespace vove::platform

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace platform {
+namespace vove::platform {
 
 MappedPage& MappedPage::operator=(MappedPage&& other) noexcept {
   if (this != &other) {
@@ -45,4 +45,4 @@ void MappedPage::release() noexcept {
   memory_.close();
 }
 
-}  // namespace platform
+}  // namespace vove::platform

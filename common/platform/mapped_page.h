@@ -8,7 +8,7 @@
 
 #include "common/platform/platform.h"
 
-namespace platform {
+namespace vove::platform {
 
 class MappedPage {
  public:
@@ -51,4 +51,4 @@ class MappedPage {
   MappedView view_;
 };
 
-}  // namespace platform
+}  // namespace vove::platform

@@ -21,7 +21,7 @@
 #include <system_error>
 #include <utility>
 
-namespace platform {
+namespace vove::platform {
 
 enum class Access { read, write };
 
@@ -273,4 +273,4 @@ bool standard_error_is_terminal() noexcept;
 // copied out of a recording and double the line ends of a CSV file.
 void use_binary_standard_output() noexcept;
 
-}  // namespace platform
+}  // namespace vove::platform

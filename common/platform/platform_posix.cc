@@ -44,7 +44,7 @@
 
 #include "common/console_key_decoder.h"
 
-namespace platform {
+namespace vove::platform {
 
 namespace posix {
 namespace {
@@ -733,4 +733,4 @@ bool standard_error_is_terminal() noexcept { return ::isatty(STDERR_FILENO) == 1
 
 void use_binary_standard_output() noexcept {}  // POSIX streams never translate line ends
 
-}  // namespace platform
+}  // namespace vove::platform

@@ -27,7 +27,7 @@
 #include <system_error>
 #include <utility>
 
-namespace platform {
+namespace vove::platform {
 
 namespace win32 {
 namespace {
@@ -489,4 +489,4 @@ void use_binary_standard_output() noexcept {
   _setmode(_fileno(stdout), _O_BINARY);
 }
 
-}  // namespace platform
+}  // namespace vove::platform

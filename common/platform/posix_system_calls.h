@@ -11,7 +11,7 @@
 
 #include <cstddef>
 
-namespace platform::posix {
+namespace vove::platform::posix {
 
 struct SystemCalls {
   int (*shm_open)(const char* name, int flags, mode_t mode);
@@ -44,4 +44,4 @@ class ScopedSystemCalls {
   const SystemCalls* previous_;
 };
 
-}  // namespace platform::posix
+}  // namespace vove::platform::posix

@@ -12,7 +12,7 @@
 #endif
 #include <windows.h>
 
-namespace platform::win32 {
+namespace vove::platform::win32 {
 
 struct SystemCalls {
   HANDLE(WINAPI* create_file_mapping)(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protection,
@@ -43,4 +43,4 @@ class ScopedSystemCalls {
   const SystemCalls* previous_;
 };
 
-}  // namespace platform::win32
+}  // namespace vove::platform::win32

@@ -7,7 +7,7 @@
 #include "formats/acc_pages.h"
 #include "formats/acc_readiness.h"
 
-namespace ACC {
+namespace vove::acc {
 
 namespace {
 
@@ -86,4 +86,4 @@ FramePayload Connector::read_frame(std::chrono::milliseconds /*timeout*/) {
 
 SourceId Connector::source_id() const { return acc_source_id; }
 
-}  // namespace ACC
+}  // namespace vove::acc

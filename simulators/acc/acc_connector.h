@@ -8,9 +8,9 @@
 #include "simulators/acc/acc_page_mappings.h"
 #include "simulators/source.h"
 
-namespace ACC {
+namespace vove::acc {
 
-class Connector final : public ::Source {
+class Connector final : public Source {
  public:
   // Attaches to the three pages, when all exist, and tests that the
   // simulator runs. Never creates a page and never waits; the timeout is
@@ -36,4 +36,4 @@ class Connector final : public ::Source {
   std::optional<std::uint64_t> idle_mark_;  // where the pages stood still, after disconnect_idle()
 };
 
-}  // namespace ACC
+}  // namespace vove::acc

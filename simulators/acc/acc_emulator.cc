@@ -7,7 +7,7 @@
 #include "common/explained_error.h"
 #include "formats/acc_pages.h"
 
-namespace ACC {
+namespace vove::acc {
 
 const platform::Failure& Emulator::first_failure() const noexcept {
   for (const platform::MappedPage* page : {&pages_.graphics, &pages_.physics, &pages_.static_page}) {
@@ -54,4 +54,4 @@ void Emulator::stop() {
 
 SourceId Emulator::source_id() noexcept { return acc_source_id; }
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -9,9 +9,9 @@
 #include "simulators/acc/acc_page_mappings.h"
 #include "simulators/producer.h"
 
-namespace ACC {
+namespace vove::acc {
 
-class Emulator final : public ::Producer {
+class Emulator final : public Producer {
  public:
   Emulator() noexcept = default;
   Emulator(const Emulator&) = delete;
@@ -38,4 +38,4 @@ class Emulator final : public ::Producer {
   PageMappings pages_;
 };
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -3,7 +3,7 @@
 
 #include "common/platform/mapped_page.h"
 
-namespace ACC {
+namespace vove::acc {
 
 // The three pages in their order: graphics, physics, static.
 struct PageMappings {
@@ -22,4 +22,4 @@ struct PageMappings {
   }
 };
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -8,7 +8,7 @@
 #include "common/byte_coding.h"
 #include "common/platform/platform.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 Client::Client(Client&& other) noexcept
     : mapping_(std::move(other.mapping_)),
@@ -192,4 +192,4 @@ std::optional<VariableHeader> Client::variable_header_at(std::int32_t index) con
   return entry;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -18,7 +18,7 @@
 #include "common/platform/platform.h"
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 class Client {
  public:
@@ -86,4 +86,4 @@ class Client {
   platform::Failure open_failure_;    // of the last open attempt
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

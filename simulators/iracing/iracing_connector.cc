@@ -6,7 +6,7 @@
 #include "formats/iracing_snapshot.h"
 #include "simulators/iracing/iracing_client.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -102,4 +102,4 @@ FramePayload Connector::read_frame(std::chrono::milliseconds timeout) {
   return payload;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

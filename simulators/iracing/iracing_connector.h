@@ -11,9 +11,9 @@
 #include "formats/iracing_layout.h"
 #include "simulators/source.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
-class Connector final : public ::Source {
+class Connector final : public Source {
  public:
   // Attaches and waits for a first new row, which is not recorded: frames
   // start with the next newer one.
@@ -50,4 +50,4 @@ class Connector final : public ::Source {
   std::optional<std::uint64_t> last_tick_;
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

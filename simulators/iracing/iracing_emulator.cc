@@ -12,7 +12,7 @@
 #include "formats/iracing_snapshot.h"
 #include "simulators/iracing/iracing_frame_plan.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -123,4 +123,4 @@ void Emulator::report_once(FrameProblem problem) {
   std::cout << problem_message(problem) << std::endl;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -15,9 +15,9 @@
 #include "simulators/iracing/iracing_frame_plan.h"
 #include "simulators/producer.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
-class Emulator final : public ::Producer {
+class Emulator final : public Producer {
  public:
   Emulator() noexcept = default;
   Emulator(const Emulator&) = delete;
@@ -69,4 +69,4 @@ class Emulator final : public ::Producer {
   TickContinuation published_;
 };
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -6,7 +6,7 @@
 
 #include "common/byte_coding.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -180,4 +180,4 @@ void publish_frame(const FramePlan& plan, FrameTarget& target) {
   target.signal_data_valid();
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -18,7 +18,7 @@
 #include "formats/iracing_layout.h"
 #include "formats/iracing_snapshot.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 // The first image of a pass: the latest row of each slot and the session
 // text in force, kept from the frames before the replayed range.
@@ -97,4 +97,4 @@ class FrameTarget {
 // signals the event. A plan with a problem writes nothing.
 void publish_frame(const FramePlan& plan, FrameTarget& target);
 
-}  // namespace iRacing
+}  // namespace vove::iracing

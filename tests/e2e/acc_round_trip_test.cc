@@ -21,12 +21,14 @@
 #include "standin_reference.h"
 #include "formats/acc_pages.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
 
 std::int32_t sim_status(const std::vector<std::uint8_t>& payload) {
-  return coding::decode_i32(payload.data() + ACC::sim_status_offset);
+  return coding::decode_i32(payload.data() + acc::sim_status_offset);
 }
 
 // Every name created in /dev/shm while it watches, however briefly it
@@ -145,10 +147,10 @@ TEST(AccReplay, APageTooSmallForTheEmulatorEndsWithTheMapError) {
   if (programs_run_under_runner()) GTEST_SKIP() << "the page is created natively by the test";
   E2eSandbox sandbox("acc_small_page");
   // Another program holds the physics page with only its image size.
-  const auto page = platform::SharedMemory::create_or_open(ACC::physics_page.mapping_name, 800);
+  const auto page = platform::SharedMemory::create_or_open(acc::physics_page.mapping_name, 800);
   ASSERT_TRUE(page);
   write_dump(sandbox.directory() / "acc.bin", 10, make_source_id("accz"),
-             {ACC::to_payload(ACC::default_page_set())});
+             {acc::to_payload(acc::default_page_set())});
   const RunResult result = run_to_end(sandbox, "emulator", {"--input-file", "acc.bin"}, "emulator");
   EXPECT_EQ(result.status.code, 0);
   // The system's reason follows the error line, naming the page and its size.
@@ -182,9 +184,11 @@ TEST(AccRecording, AnIdleEndClosesTheFileWhileThePagesStandStill) {
   ASSERT_GE(first.frames.size(), 20u);
   ASSERT_FALSE(second.frames.empty());
   const auto physics_packet = [](const std::vector<std::uint8_t>& payload) {
-    return coding::decode_i32(payload.data() + ACC::physics_page.payload_offset);
+    return coding::decode_i32(payload.data() + acc::physics_page.payload_offset);
   };
   // The last second of the first file shows pages that did not move.
   EXPECT_EQ(physics_packet(first.frames.back()), physics_packet(first.frames[first.frames.size() - 15]));
   EXPECT_GT(physics_packet(second.frames.front()), physics_packet(first.frames.back()));
 }
+
+}  // namespace vove

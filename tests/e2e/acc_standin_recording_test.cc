@@ -17,6 +17,8 @@
 
 #include "e2e_support.h"
 
+namespace vove {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -141,3 +143,5 @@ TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 #include "e2e_support.h"
 #include "tests/unit/iracing_test_support.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 TEST(DumperMemory, HugeRowLengthInATinyRegionCostsNoMemory) {
@@ -17,8 +19,8 @@ TEST(DumperMemory, HugeRowLengthInATinyRegionCostsNoMemory) {
   E2eSandbox sandbox("dumper_huge_row_length");
 
   // A region that holds nothing but the header, which claims 2 GiB rows.
-  iracing_test::Telemetry simulator(static_cast<std::uint32_t>(iRacing::memory_header_size));
-  iRacing::MemoryHeader header{.status = iRacing::status_connected, .buffer_count = 1,
+  iracing_test::Telemetry simulator(static_cast<std::uint32_t>(iracing::memory_header_size));
+  iracing::MemoryHeader header{.status = iracing::status_connected, .buffer_count = 1,
                                .buffer_length = 0x7fffffff};
   // In place before the recorder looks: every poll must see the huge length.
   simulator.write_header(header);
@@ -46,3 +48,5 @@ TEST(DumperMemory, HugeRowLengthInATinyRegionCostsNoMemory) {
                                            interrupt_line + dumper_closing_lines);
   EXPECT_TRUE(sandbox.dump_files().empty());
 }
+
+}  // namespace vove

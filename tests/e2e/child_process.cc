@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <thread>
 
+namespace vove {
+
 namespace {
 
 std::string without_carriage_returns(std::string text) {
@@ -130,3 +132,5 @@ bool ChildProcess::wait_for_output(const std::string& text, std::chrono::millise
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
+
+}  // namespace vove

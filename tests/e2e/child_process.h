@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace vove {
+
 struct ExitStatus {
   bool exited = false;      // ended through exit(); else by a signal
   int code = -1;            // exit code when exited
@@ -58,3 +60,5 @@ class ChildProcess {
 
 // Reads a whole file as bytes into a string; empty when it does not exist.
 std::string read_file(const std::filesystem::path& path);
+
+}  // namespace vove

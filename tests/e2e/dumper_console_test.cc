@@ -8,6 +8,8 @@
 
 #include "e2e_support.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 TEST(DumperConsole, HelpPrintsTheOptionTableAndExitsWithOne) {
@@ -71,3 +73,5 @@ TEST(DumperConsole, CtrlCWhileWaitingEndsCleanlyWithoutAFile) {
   // none may be left behind.
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
+
+}  // namespace vove

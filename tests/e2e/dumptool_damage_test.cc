@@ -11,6 +11,8 @@
 #include "formats/iracing_snapshot.h"
 #include "formats/iracing_variable_table.h"
 
+namespace vove {
+
 namespace {
 
 std::vector<std::vector<std::uint8_t>> ten_frames() {
@@ -144,8 +146,8 @@ TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
 
   // A frame that declares two billion variable headers, between good ones.
   auto frames = ten_frames();
-  iRacing::Snapshot huge = iRacing::parse_snapshot(frames[5]);
-  auto bytes = iRacing::serialise_snapshot(huge);
+  iracing::Snapshot huge = iracing::parse_snapshot(frames[5]);
+  auto bytes = iracing::serialise_snapshot(huge);
   bytes[24] = 0xff, bytes[25] = 0xff, bytes[26] = 0xff, bytes[27] = 0x7f;  // variable_count
   frames[5] = bytes;
   write_dump(dir / "count.bin", 30, make_source_id("irac"), frames);
@@ -159,11 +161,11 @@ TEST(DumptoolDamagedInput, ExitCodeTwoWithAClearMessageAndTheRestDone) {
   EXPECT_EQ(std::count(count_csv.output.begin(), count_csv.output.end(), '\n'), 10);  // header and 9 frames
 
   // A variable that claims to lie past the end of the row.
-  iRacing::Snapshot outside = iRacing::parse_snapshot(ten_frames()[0]);
-  outside.variable_headers = {iracing_test::variable("Inside", iRacing::VariableType::integer, 0),
-                              iracing_test::variable("Outside", iRacing::VariableType::float64, 100000)};
+  iracing::Snapshot outside = iracing::parse_snapshot(ten_frames()[0]);
+  outside.variable_headers = {iracing_test::variable("Inside", iracing::VariableType::integer, 0),
+                              iracing_test::variable("Outside", iracing::VariableType::float64, 100000)};
   outside.header.variable_count = 2;
-  write_dump(dir / "outside.bin", 30, make_source_id("irac"), {iRacing::serialise_snapshot(outside)});
+  write_dump(dir / "outside.bin", 30, make_source_id("irac"), {iracing::serialise_snapshot(outside)});
   const RunResult outside_csv = run_dumptool(sandbox, {"csv", "outside.bin"});
   EXPECT_EQ(outside_csv.status.code, 2);
   EXPECT_TRUE(contains(outside_csv.error, "variable 'Outside' does not lie within the data row")) << outside_csv.error;
@@ -204,3 +206,5 @@ TEST(DumptoolAcc, CsvReadsPagesOfNoZeroByteAndTheRestWorks) {
 }
 
 }  // namespace
+
+}  // namespace vove

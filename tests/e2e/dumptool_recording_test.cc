@@ -16,6 +16,8 @@
 #include "tools/sim_standin/iracing_memory_layout.h"
 #include "tools/sim_standin/iracing_variables.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -54,26 +56,26 @@ bool expect_published_value(const std::string& name, std::span<const std::byte> 
     base = name.substr(0, bracket);
     index = std::stoi(name.substr(bracket + 1));
   }
-  for (const auto& variable : iRacing::standin_variables()) {
+  for (const auto& variable : iracing::standin_variables()) {
     if (variable.name != base) continue;
-    const std::byte* at = row.data() + variable.row_offset + index * iRacing::variable_type_size(variable.type);
+    const std::byte* at = row.data() + variable.row_offset + index * iracing::variable_type_size(variable.type);
     switch (variable.type) {
-      case iRacing::VariableType::float32:
+      case iracing::VariableType::float32:
         EXPECT_EQ(static_cast<float>(read_back), std::bit_cast<float>(coding::decode_u32(at))) << name;
         break;
-      case iRacing::VariableType::float64:
+      case iracing::VariableType::float64:
         EXPECT_EQ(read_back, std::bit_cast<double>(coding::decode_u64(at))) << name;
         break;
-      case iRacing::VariableType::integer:
+      case iracing::VariableType::integer:
         EXPECT_EQ(read_back, coding::decode_i32(at)) << name;
         break;
-      case iRacing::VariableType::bitfield:
+      case iracing::VariableType::bitfield:
         EXPECT_EQ(read_back, coding::decode_u32(at)) << name;
         break;
-      case iRacing::VariableType::boolean:
+      case iracing::VariableType::boolean:
         EXPECT_EQ(read_back, std::to_integer<int>(*at) != 0 ? 1.0 : 0.0) << name;
         break;
-      case iRacing::VariableType::character:
+      case iracing::VariableType::character:
         EXPECT_EQ(read_back, static_cast<std::int8_t>(std::to_integer<int>(*at))) << name;
         break;
     }
@@ -100,18 +102,18 @@ TEST(DumptoolOnAStandinRecording, CsvInfoAndSessionAgreeWithWhatWasPublished) {
   EXPECT_EQ(std::count(csv_text.begin(), csv_text.end(), '\r'), static_cast<std::ptrdiff_t>(lines.size()));  // CRLF
   const auto names = split(lines[0], '\t');
   std::size_t columns = 2;
-  for (const auto& variable : iRacing::standin_variables()) columns += static_cast<std::size_t>(variable.count);
+  for (const auto& variable : iracing::standin_variables()) columns += static_cast<std::size_t>(variable.count);
   ASSERT_EQ(names.size(), columns);
   EXPECT_EQ(names[0], "seconds");
   EXPECT_EQ(names[1], "tick");
-  const auto& variables = iRacing::standin_variables();
-  std::vector<std::byte> row(static_cast<std::size_t>(iRacing::standin_row_length(variables)));
+  const auto& variables = iracing::standin_variables();
+  std::vector<std::byte> row(static_cast<std::size_t>(iracing::standin_row_length(variables)));
   for (std::size_t i = 0; i < frames.size(); ++i) {
     const auto fields = split(lines[i + 1], '\t');
     ASSERT_EQ(fields.size(), names.size()) << i;
     EXPECT_EQ(number(fields[0]), static_cast<double>(i) / 20.0);
     EXPECT_EQ(number(fields[1]), frames[i].tick);
-    iRacing::fill_standin_row(row, variables, frames[i].tick, iRacing::standin_tick_rate);
+    iracing::fill_standin_row(row, variables, frames[i].tick, iracing::standin_tick_rate);
     for (std::size_t c = 2; c < names.size(); ++c) {
       ASSERT_TRUE(expect_published_value(names[c], row, number(fields[c]))) << names[c];
     }
@@ -184,7 +186,7 @@ TEST(DumptoolCut, ARangeReplaysOnItsOwnAndIsRecordedBackFrameForFrame) {
   EXPECT_EQ(cut_frames.front().snapshot.session_info, text_in_force(original, 15));
   // No slot of the first frame claims a row the new file never wrote.
   const auto& first_header = cut_frames.front().snapshot.header;
-  const int newest = iRacing::newest_slot(first_header);
+  const int newest = iracing::newest_slot(first_header);
   for (int slot = 0; slot < first_header.buffer_count; ++slot) {
     if (slot != newest) {
       EXPECT_EQ(first_header.buffer_slots[static_cast<std::size_t>(slot)].tick_count, 0) << slot;
@@ -202,3 +204,5 @@ TEST(DumptoolCut, ARangeReplaysOnItsOwnAndIsRecordedBackFrameForFrame) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -14,6 +14,8 @@
 
 #include "e2e_support.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -55,7 +57,7 @@ TEST(DurableOutput, AFinishedDumptoolFileIsFlushedBeforeAndAfterItsRename) {
   if (programs_run_under_runner()) GTEST_SKIP() << "strace watches native processes";
   if (!strace_works()) GTEST_SKIP() << "strace is not installed or may not trace here";
   E2eSandbox sandbox("durable_dumptool_output");
-  write_dump(sandbox.directory() / "in.bin", 10, iRacing::iracing_source_id,
+  write_dump(sandbox.directory() / "in.bin", 10, iracing::iracing_source_id,
              {make_iracing_payload(1, 64, 7), make_iracing_payload(2, 64, 8)});
   const auto trace = sandbox.directory() / "trace.log";
   auto process = sandbox.start_command(traced(trace, "fsync,fdatasync,rename,renameat,renameat2",
@@ -113,3 +115,5 @@ TEST(DurableOutput, ARecordingIsFlushedWhenItsFileCloses) {
   const auto status = dumper->wait_for_exit(30s);
   EXPECT_TRUE(status && status->exited && status->code == 0) << dumper->standard_output();
 }
+
+}  // namespace vove

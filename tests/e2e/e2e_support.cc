@@ -25,6 +25,8 @@
 #include "formats/dump_scan.h"
 #include "formats/iracing_snapshot.h"
 
+namespace vove {
+
 namespace {
 
 std::string environment(const char* name) {
@@ -170,9 +172,9 @@ std::vector<std::string> shared_memory_names(const std::string& prefix) {
 }
 
 std::vector<std::uint8_t> make_iracing_payload(std::int32_t tick, std::size_t row_length, std::uint8_t fill) {
-  iRacing::Snapshot snapshot;
+  iracing::Snapshot snapshot;
   snapshot.header.version = 2;
-  snapshot.header.status = iRacing::status_connected;
+  snapshot.header.status = iracing::status_connected;
   snapshot.header.tick_rate = 60;
   snapshot.header.session_info_offset = 4096;
   snapshot.header.variable_header_offset = 2048;
@@ -180,7 +182,7 @@ std::vector<std::uint8_t> make_iracing_payload(std::int32_t tick, std::size_t ro
   snapshot.header.buffer_length = static_cast<std::int32_t>(row_length);
   snapshot.header.buffer_slots[0] = {tick, 65536, {}};
   snapshot.row.assign(row_length, fill);
-  return iRacing::serialise_snapshot(snapshot);
+  return iracing::serialise_snapshot(snapshot);
 }
 
 std::vector<std::vector<std::uint8_t>> iracing_payloads(int count, std::uint8_t fill_offset) {
@@ -272,8 +274,8 @@ std::vector<IracingFrame> iracing_frames(const DumpContents& dump) {
   std::vector<IracingFrame> frames;
   for (const auto& payload : dump.frames) {
     IracingFrame frame;
-    frame.snapshot = iRacing::parse_snapshot(payload);
-    frame.tick = iRacing::newest_tick(frame.snapshot.header);
+    frame.snapshot = iracing::parse_snapshot(payload);
+    frame.tick = iracing::newest_tick(frame.snapshot.header);
     frames.push_back(std::move(frame));
   }
   return frames;
@@ -318,3 +320,5 @@ std::size_t expect_replayed_as_recorded(const std::vector<IracingFrame>& recorde
     return frame.tick >= replayed.front().tick && frame.tick <= replayed.back().tick;
   }));
 }
+
+}  // namespace vove

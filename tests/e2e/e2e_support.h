@@ -14,6 +14,8 @@
 #include "common/source_id.h"
 #include "formats/iracing_snapshot.h"
 
+namespace vove {
+
 // The address sanitizer reserves terabytes of address space: no address
 // space limit then, and a larger peak.
 #if defined(__SANITIZE_ADDRESS__)
@@ -142,10 +144,10 @@ std::vector<std::vector<std::uint8_t>> iracing_payloads(int count, std::uint8_t 
 // An iRacing frame as recorded, with the tick of its newest slot.
 struct IracingFrame {
   std::int32_t tick = 0;
-  iRacing::Snapshot snapshot;
+  iracing::Snapshot snapshot;
 };
 std::vector<IracingFrame> iracing_frames(const DumpContents& dump);
-using iRacing::newest_tick;
+using iracing::newest_tick;
 
 // The session text in force at frame `index`: the last one carried up to it.
 std::string text_in_force(const std::vector<IracingFrame>& frames, std::size_t index);
@@ -159,3 +161,5 @@ std::string text_in_force(const std::vector<IracingFrame>& frames, std::size_t i
 // frames lie within it.
 std::size_t expect_replayed_as_recorded(const std::vector<IracingFrame>& recorded,
                                         const std::vector<IracingFrame>& replayed);
+
+}  // namespace vove

@@ -8,6 +8,8 @@
 #include "../unit/dump_test_support.h"
 #include "e2e_support.h"
 
+namespace vove {
+
 namespace {
 
 const SourceId iracing_id = make_source_id("irac");
@@ -105,3 +107,5 @@ TEST(EmulatorConsole, CorruptRecordAfterGoodFramesEndsWithTheCorruptionLine) {
                                emulator_closing_lines);
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
+
+}  // namespace vove

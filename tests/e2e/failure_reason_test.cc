@@ -17,6 +17,8 @@
 #include "e2e_support.h"
 #include "formats/iracing_layout.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -57,15 +59,15 @@ TEST(SystemRefusals, ObjectsOfAnotherUserAreReportedWithTheSystemsReason) {
                                                         std::filesystem::perms::group_exec |
                                                         std::filesystem::perms::others_read |
                                                         std::filesystem::perms::others_exec);
-  const auto mapping = platform::SharedMemory::create_or_open(iRacing::memory_map_name, 4096);
-  const auto event = platform::NamedEvent::create(iRacing::data_valid_event_name);
+  const auto mapping = platform::SharedMemory::create_or_open(iracing::memory_map_name, 4096);
+  const auto event = platform::NamedEvent::create(iracing::data_valid_event_name);
   ASSERT_TRUE(mapping && event);
   const std::string region = sandbox.name_prefix() + "IRSDKMemMapFileName";
   const std::vector<std::string> objects{region, "sem." + sandbox.name_prefix() + "IRSDKDataValidEvent"};
   const std::string reason = "Permission denied (shared memory /dev/shm/" + region + ")\n";
 
   const auto dump = sandbox.directory() / "iracing.bin";
-  write_dump(dump, 30, iRacing::iracing_source_id, {make_iracing_payload(1, 64, 7)});
+  write_dump(dump, 30, iracing::iracing_source_id, {make_iracing_payload(1, 64, 7)});
   auto emulator = start_as_stranger(sandbox, "emulator", {"--input-file", dump.string()}, objects);
   EXPECT_EQ(output_at_end(*emulator), "Using emulator: irac\nAn error occurred: Failed to create file mapping\n"
                                       "Reason: " + reason + emulator_closing_lines);
@@ -86,9 +88,11 @@ TEST(SystemRefusals, AnUnreadableRecordingIsReportedWithTheSystemsReason) {
                                                         std::filesystem::perms::others_read |
                                                         std::filesystem::perms::others_exec);
   const auto dump = sandbox.directory() / "private.bin";
-  write_dump(dump, 30, iRacing::iracing_source_id, {make_iracing_payload(1, 64, 7)});
+  write_dump(dump, 30, iracing::iracing_source_id, {make_iracing_payload(1, 64, 7)});
   std::filesystem::permissions(dump, std::filesystem::perms::none);
   auto emulator = start_as_stranger(sandbox, "emulator", {"--input-file", dump.string()}, {});
   EXPECT_EQ(output_at_end(*emulator), "An error occurred: Invalid file format.\nReason: Permission denied (file " +
                                           dump.string() + ")\n" + emulator_closing_lines);
 }
+
+}  // namespace vove

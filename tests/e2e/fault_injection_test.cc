@@ -18,6 +18,8 @@
 #include "formats/iracing_snapshot.h"
 #include "standin_reference.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -42,13 +44,13 @@ class RandomMoments {
 std::vector<std::vector<std::uint8_t>> acc_frames(int count, std::uint8_t fill_offset) {
   std::vector<std::vector<std::uint8_t>> frames;
   for (int i = 1; i <= count; ++i) {
-    ACC::PageSet pages = ACC::default_page_set();
+    acc::PageSet pages = acc::default_page_set();
     const auto value = static_cast<std::uint8_t>(i + fill_offset);
     pages.graphics.fill(value);
     coding::encode_i32(pages.graphics.data() + 4, 2);  // sim_status: live
     pages.graphics[200] = static_cast<std::uint8_t>(value ^ 0xff);  // the two texts differ: a recorder connects
     pages.physics.fill(static_cast<std::uint8_t>(i * 3));
-    frames.push_back(ACC::to_payload(pages));
+    frames.push_back(acc::to_payload(pages));
   }
   return frames;
 }
@@ -227,7 +229,7 @@ TEST(TerminationRequests, EndBothProgramsByTheSignalWithTheirWorkClosedAndNoName
 std::string describe_frame(bool iracing, const std::vector<std::uint8_t>& frame) {
   if (!iracing) return std::to_string(frame.size()) + " bytes, status " + std::to_string(frame.size() > 4 ? frame[4] : -1);
   try {
-    const auto snapshot = iRacing::parse_snapshot(frame);
+    const auto snapshot = iracing::parse_snapshot(frame);
     return "status " + std::to_string(snapshot.header.status) + ", tick " +
            std::to_string(snapshot.header.buffer_slots[0].tick_count) + ", row of " +
            std::to_string(snapshot.row.size()) + " bytes starting " +
@@ -294,7 +296,7 @@ TEST(ReplaysStartedWhileARecorderWaits, AllStart) {
   E2eSandbox sandbox("acc_replays_while_waiting");
   RandomMoments moments;
   SCOPED_TRACE(moments.trace());
-  write_dump(sandbox.directory() / "off.bin", 60, make_source_id("accz"), {ACC::to_payload(ACC::default_page_set())});
+  write_dump(sandbox.directory() / "off.bin", 60, make_source_id("accz"), {acc::to_payload(acc::default_page_set())});
   auto dumper = sandbox.start("dumper", {"--fps", "30"}, "dumper");
   ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
   for (int run = 0; run < runs(50); ++run) {
@@ -307,3 +309,5 @@ TEST(ReplaysStartedWhileARecorderWaits, AllStart) {
   EXPECT_EQ(dumper->standard_output().find("Connected"), std::string::npos);
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 #include "standin_reference.h"
 #include "tools/sim_standin/iracing_fault_modes.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 TEST(RowsRewrittenWhileRecorded, NeverYieldATornRowOrARowOfAnotherTick) {
@@ -24,7 +26,7 @@ TEST(RowsRewrittenWhileRecorded, NeverYieldATornRowOrARowOfAnotherTick) {
   for (const auto& payload : dump.frames) {
     // The row is the payload's last part; its first and last four bytes
     // carry the tick it was written for.
-    const std::size_t row_at = payload.size() - static_cast<std::size_t>(iRacing::stamped_row_length);
+    const std::size_t row_at = payload.size() - static_cast<std::size_t>(iracing::stamped_row_length);
     const std::int32_t tick = newest_tick_of(payload);
     ASSERT_EQ(coding::decode_i32(payload.data() + row_at), tick) << "a row of another tick, or torn";
     ASSERT_EQ(coding::decode_i32(payload.data() + payload.size() - 4), tick) << "a torn row";
@@ -79,3 +81,5 @@ TEST(NonsenseHeaders, AreRecordedOrReportedWithBoundedMemoryAndNeverAHang) {
   }
   EXPECT_GT(frames, 10u) << "the sane stretches were recorded";
 }
+
+}  // namespace vove

@@ -12,11 +12,13 @@
 #include "e2e_support.h"
 #include "formats/ibt_reader.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
 
-std::int32_t session_tick(const iRacing::Snapshot& frame) {
+std::int32_t session_tick(const iracing::Snapshot& frame) {
   return static_cast<std::int32_t>(ibt_test::value_of(frame, "SessionTick"));
 }
 
@@ -52,7 +54,7 @@ TEST(IbtReplay, DumperRecordsTheRowsOfTheIbtFile) {
   std::string ibt_session_text;
   {
     std::ifstream in(sandbox.directory() / "session.ibt", std::ios::binary);
-    iRacing::IbtReader reader(in);
+    iracing::IbtReader reader(in);
     ibt_session_text = reader.session_info();
     for (std::uint64_t i = 0; i < reader.row_count(); ++i) {
       std::vector<std::uint8_t> row;
@@ -93,3 +95,5 @@ TEST(IbtReplay, DumperRecordsTheRowsOfTheIbtFile) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -15,6 +15,8 @@
 #include "formats/iracing_layout.h"
 #include "formats/iracing_snapshot.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -78,7 +80,7 @@ TEST(IracingRecording, SourceDownStartsANewSelfContainedFile) {
     const DumpContents dump = read_dump(file);
     EXPECT_TRUE(dump.ends_cleanly);
     ASSERT_FALSE(dump.frames.empty()) << file;
-    EXPECT_FALSE(iRacing::parse_snapshot(dump.frames.front()).session_info.empty()) << file;
+    EXPECT_FALSE(iracing::parse_snapshot(dump.frames.front()).session_info.empty()) << file;
   }
 }
 
@@ -116,3 +118,5 @@ TEST(IracingRecording, AFullDiskEndsWithAnErrorAndKeepsEveryCompleteFrame) {
   EXPECT_TRUE(dump.ends_cleanly);
   EXPECT_FALSE(dump.frames.empty());
 }
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 
 #include "e2e_support.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 // Held off the processor for half a second (SIGSTOP, then SIGCONT), the
@@ -48,3 +50,5 @@ TEST(RecordingKeepsTime, ARecorderHeldUpMakesUpEveryFrameItMissed) {
   EXPECT_NE(dumper->standard_error().find(" frames repeat the frame before"), std::string::npos)
       << dumper->standard_error();
 }
+
+}  // namespace vove

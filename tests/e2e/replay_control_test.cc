@@ -23,6 +23,8 @@
 #include "formats/iracing_layout.h"
 #include "formats/iracing_snapshot.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -49,9 +51,9 @@ std::uint32_t row_hash(const std::vector<std::uint8_t>& row) {
 // has tick f + 1 in slot f % 3; `texts` maps a frame to the session text it
 // carries (session_info_update counts the texts).
 std::vector<std::vector<std::uint8_t>> rotating_frames(int count, const std::map<int, std::string>& texts) {
-  iRacing::MemoryHeader header;
+  iracing::MemoryHeader header;
   header.version = 2;
-  header.status = iRacing::status_connected;
+  header.status = iracing::status_connected;
   header.tick_rate = 60;
   header.session_info_length = session_area_length;
   header.session_info_offset = session_area_offset;
@@ -64,7 +66,7 @@ std::vector<std::vector<std::uint8_t>> rotating_frames(int count, const std::map
     header.buffer_slots[static_cast<std::size_t>(frame % 3)].tick_count = frame + 1;
     const auto text = texts.find(frame);
     if (text != texts.end()) ++header.session_info_update;
-    frames.push_back(iRacing::serialise_snapshot(
+    frames.push_back(iracing::serialise_snapshot(
         {header, {}, text != texts.end() ? text->second : std::string(), row_of(frame + 1)}));
   }
   return frames;
@@ -217,7 +219,7 @@ TEST(ReplayControl, ALoopedReplayKeepsTimeGoingOnForARecorder) {
   ASSERT_EQ(files.size(), 1u);
   std::int32_t previous_tick = 0;
   std::int32_t previous_update = 0;
-  iRacing::MemoryHeader previous;
+  iracing::MemoryHeader previous;
   std::vector<std::string> texts;
   for (const auto& [tick, frame] : iracing_frames(read_dump(files.front()))) {
     for (std::size_t slot = 0; slot < 3; ++slot) {
@@ -359,9 +361,9 @@ class TerminalSession {
 
 // The newest tick the replay has published.
 std::int32_t published_tick(const platform::MappedView& view) {
-  iRacing::MemoryHeaderBytes bytes{};
+  iracing::MemoryHeaderBytes bytes{};
   std::memcpy(bytes.data(), view.data(), bytes.size());
-  return newest_tick(iRacing::decode_memory_header(bytes));
+  return newest_tick(iracing::decode_memory_header(bytes));
 }
 
 }  // namespace
@@ -372,7 +374,7 @@ TEST(ReplayControl, KeysOnARealTerminalPauseStepAndQuit) {
   write_dump(sandbox.directory() / "keys.bin", 10, iracing_id, rotating_frames(300, {{0, "text"}}));
   TerminalSession session(sandbox, {"--input-file", "keys.bin"});
   ASSERT_TRUE(session.shows("Emulator started", 30s)) << session.screen();
-  const auto memory = platform::SharedMemory::open_existing(iRacing::memory_map_name, platform::Access::read);
+  const auto memory = platform::SharedMemory::open_existing(iracing::memory_map_name, platform::Access::read);
   const auto view = memory.map(platform::Access::read, 0);
   ASSERT_TRUE(view);
   for (const auto until = std::chrono::steady_clock::now() + 10s; published_tick(view) < 3;) {
@@ -414,3 +416,5 @@ TEST(ReplayControl, KeysOnARealTerminalPauseStepAndQuit) {
   EXPECT_TRUE((mode.c_lflag & ICANON) && (mode.c_lflag & ECHO));
   close(terminal);
 }
+
+}  // namespace vove

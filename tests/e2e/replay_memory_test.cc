@@ -11,6 +11,8 @@
 #include "e2e_support.h"
 #include "formats/dump_format.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -45,3 +47,5 @@ TEST(ReplayMemory, ACorruptRecordDeclaringAGigabyteCostsAboutWhatTheFileHolds) {
   ASSERT_TRUE(emulator->peak_resident_kib().has_value());
   EXPECT_LT(*emulator->peak_resident_kib(), 256L * 1024) << "KiB resident at the peak";
 }
+
+}  // namespace vove

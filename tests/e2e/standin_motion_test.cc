@@ -19,6 +19,8 @@
 #include "e2e_support.h"
 #include "formats/iracing_variable_table.h"
 
+namespace vove {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -32,12 +34,12 @@ struct Row {
   std::array<double, car_slots> car_pct, car_lap;
 };
 
-double value(const iRacing::VariableTable& table, const std::vector<std::uint8_t>& row, const char* name,
+double value(const iracing::VariableTable& table, const std::vector<std::uint8_t>& row, const char* name,
              std::int32_t index = 0) {
-  const iRacing::VariableInfo* v = table.find(name);
+  const iracing::VariableInfo* v = table.find(name);
   EXPECT_NE(v, nullptr) << name;
   if (v == nullptr || !v->fits_row(row.size()) || index >= v->count) return std::nan("");
-  return iRacing::read_value(row, *v, index);
+  return iracing::read_value(row, *v, index);
 }
 
 // One row per tick (a frame dumper repeated for want of a new tick is left out).
@@ -47,7 +49,7 @@ std::vector<Row> rows_of(const std::vector<IracingFrame>& frames) {
   for (const IracingFrame& frame : frames) {
     if (!rows.empty() && frame.tick == last_tick) continue;
     last_tick = frame.tick;
-    const iRacing::VariableTable table(frame.snapshot.variable_headers);
+    const iracing::VariableTable table(frame.snapshot.variable_headers);
     const auto& r = frame.snapshot.row;
     Row row{};
     row.t = value(table, r, "SessionTime");
@@ -345,3 +347,5 @@ TEST_F(StandinMotion, TheOtherCarsLapAtTheirOwnPaceAndEmptySlotsStayEmpty) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -14,6 +14,8 @@
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/iracing_variables.h"
 
+namespace vove {
+
 namespace {
 
 // The stand-in's moving values come from the C library's trigonometry; a
@@ -59,7 +61,7 @@ namespace {
 struct IracingExpectations {
   IracingReference reference;
   std::int32_t row_length = 0;
-  iRacing::StandinLayout layout;
+  iracing::StandinLayout layout;
   std::vector<std::uint8_t> variable_headers;
 };
 
@@ -67,19 +69,19 @@ struct IracingExpectations {
 // `carried` receives whether it did.
 void expect_published_iracing_frame(const std::vector<std::uint8_t>& p, const IracingExpectations& e,
                                     bool text_expected, bool& carried) {
-  const auto& variables = iRacing::standin_variables();
+  const auto& variables = iracing::standin_variables();
   const std::size_t n = variables.size();
-  const iRacing::StandinLayout& layout = e.layout;
+  const iracing::StandinLayout& layout = e.layout;
   ASSERT_GE(p.size(), header_bytes + n * variable_bytes + 16);
   // The header, field by field.
-  EXPECT_EQ(i32_at(p, 0), iRacing::standin_header_version);
+  EXPECT_EQ(i32_at(p, 0), iracing::standin_header_version);
   EXPECT_EQ(i32_at(p, 4) & 1, 1) << "connected";
-  EXPECT_EQ(i32_at(p, 8), iRacing::standin_tick_rate);
+  EXPECT_EQ(i32_at(p, 8), iracing::standin_tick_rate);
   EXPECT_EQ(i32_at(p, 16), layout.session_info_capacity);
   EXPECT_EQ(i32_at(p, 20), layout.session_info_offset);
   EXPECT_EQ(i32_at(p, 24), static_cast<std::int32_t>(n));
   EXPECT_EQ(i32_at(p, 28), layout.variable_header_offset);
-  EXPECT_EQ(i32_at(p, 32), e.reference.stamped_rows ? 1 : iRacing::standin_buffer_count);
+  EXPECT_EQ(i32_at(p, 32), e.reference.stamped_rows ? 1 : iracing::standin_buffer_count);
   EXPECT_EQ(i32_at(p, 36), e.row_length);
   for (std::size_t slot = 0; slot < layout.buffer_offsets.size(); ++slot) {
     EXPECT_EQ(i32_at(p, 48 + 16 * slot + 4), layout.buffer_offsets[slot]) << "slot " << slot;
@@ -97,7 +99,7 @@ void expect_published_iracing_frame(const std::vector<std::uint8_t>& p, const Ir
     if (carried) {
       const std::string text(p.begin() + static_cast<std::ptrdiff_t>(text_at),
                              p.begin() + static_cast<std::ptrdiff_t>(text_at + s));
-      EXPECT_EQ(text, iRacing::standin_session_text(update)) << "update " << update;
+      EXPECT_EQ(text, iracing::standin_session_text(update)) << "update " << update;
     }
   }
 
@@ -107,8 +109,8 @@ void expect_published_iracing_frame(const std::vector<std::uint8_t>& p, const Ir
   if (values_comparable()) {
     const std::int32_t tick = newest_tick_of(p);
     std::vector<std::byte> row(static_cast<std::size_t>(e.row_length));
-    iRacing::fill_standin_row(row, variables, tick, iRacing::standin_tick_rate);
-    if (e.reference.stamped_rows) iRacing::stamp_row(row, tick);
+    iracing::fill_standin_row(row, variables, tick, iracing::standin_tick_rate);
+    if (e.reference.stamped_rows) iracing::stamp_row(row, tick);
     EXPECT_TRUE(equal_at(p, row_at, copy_of(row))) << "the row of tick " << tick;
   }
 }
@@ -116,13 +118,13 @@ void expect_published_iracing_frame(const std::vector<std::uint8_t>& p, const Ir
 }  // namespace
 
 int expect_published_iracing_frames(const Payloads& payloads, const IracingReference& reference) {
-  const auto& variables = iRacing::standin_variables();
+  const auto& variables = iracing::standin_variables();
   IracingExpectations e;
   e.reference = reference;
-  e.row_length = reference.stamped_rows ? iRacing::stamped_row_length : iRacing::standin_row_length(variables);
-  e.layout = iRacing::plan_standin_layout(static_cast<std::int32_t>(variables.size()), e.row_length);
+  e.row_length = reference.stamped_rows ? iracing::stamped_row_length : iracing::standin_row_length(variables);
+  e.layout = iracing::plan_standin_layout(static_cast<std::int32_t>(variables.size()), e.row_length);
   std::vector<std::byte> encoded(variables.size() * variable_bytes);
-  iRacing::encode_variable_headers(encoded, variables);
+  iracing::encode_variable_headers(encoded, variables);
   e.variable_headers = copy_of(encoded);
 
   int with_text = 0;
@@ -145,9 +147,9 @@ void expect_acc_size_and_gaps(const std::vector<std::uint8_t>& payload) {
 }
 
 void expect_published_acc_frames(const Payloads& payloads, double rate, int allowed_torn) {
-  std::vector<std::byte> page(ACC::standin_page_size);
-  std::vector<std::byte> static_page(ACC::standin_page_size);
-  ACC::write_standin_static_page(static_page);
+  std::vector<std::byte> page(acc::standin_page_size);
+  std::vector<std::byte> static_page(acc::standin_page_size);
+  acc::write_standin_static_page(static_page);
   const std::vector<std::uint8_t> static_image = copy_of(std::span(static_page).first(820));
   int differing = 0;
   for (std::size_t frame = 0; frame < payloads.size(); ++frame) {
@@ -159,16 +161,16 @@ void expect_published_acc_frames(const Payloads& payloads, double rate, int allo
 
     const std::int32_t graphics_packet = i32_at(p, 0);
     std::fill(page.begin(), page.end(), std::byte{0});
-    ACC::update_standin_graphics_page(page, graphics_packet, rate, i32_at(p, 4));
+    acc::update_standin_graphics_page(page, graphics_packet, rate, i32_at(p, 4));
     const bool graphics_ok = equal_at(p, 0, copy_of(std::span(page).first(1588)));
-    EXPECT_EQ(i32_at(p, 4), ACC::sim_status_live);
+    EXPECT_EQ(i32_at(p, 4), acc::sim_status_live);
 
     // The physics page takes several steps per update of the graphics page.
     const std::int32_t physics_packet = i32_at(p, 1700);
-    EXPECT_EQ(physics_packet % ACC::physics_steps_per_update, 0);
-    const std::int32_t physics_update = physics_packet / ACC::physics_steps_per_update;
+    EXPECT_EQ(physics_packet % acc::physics_steps_per_update, 0);
+    const std::int32_t physics_update = physics_packet / acc::physics_steps_per_update;
     std::fill(page.begin(), page.end(), std::byte{0});
-    ACC::update_standin_physics_page(page, physics_update, rate);
+    acc::update_standin_physics_page(page, physics_update, rate);
     const bool physics_ok = equal_at(p, 1700, copy_of(std::span(page).first(800)));
     // Copied one after the other while the stand-in writes on: at most an update apart.
     EXPECT_LE(std::abs(graphics_packet - physics_update), 1);
@@ -176,3 +178,5 @@ void expect_published_acc_frames(const Payloads& payloads, double rate, int allo
   }
   EXPECT_LE(differing, allowed_torn) << "frames whose pages differ from what the stand-in wrote";
 }
+
+}  // namespace vove

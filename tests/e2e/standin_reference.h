@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace vove {
+
 using Payloads = std::vector<std::vector<std::uint8_t>>;
 
 struct IracingReference {
@@ -40,3 +42,5 @@ void expect_acc_size_and_gaps(const std::vector<std::uint8_t>& payload);
 // names, the status live and the gaps zero. The pages carry no consistency
 // protocol, so `allowed_torn` frames may differ (a copy overlapping a write).
 void expect_published_acc_frames(const Payloads& payloads, double rate, int allowed_torn = 1);
+
+}  // namespace vove

@@ -4,6 +4,8 @@
 
 #include "e2e_support.h"
 
+namespace vove {
+
 namespace {
 
 const std::string expected_version = VOVE_EXPECTED_VERSION;
@@ -60,3 +62,5 @@ TEST(Version, ARejectedCommandLineIsStillRejected) {
   EXPECT_EQ(stray.output, "");
   EXPECT_EQ(stray.error, "Error: too many positional options have been specified on the command line\n");
 }
+
+}  // namespace vove

@@ -16,6 +16,8 @@
 #include "dumptool/commands.h"
 #include "formats/acc_fields.h"
 
+namespace vove {
+
 namespace {
 
 using dump_test::Bytes;
@@ -87,16 +89,16 @@ CommandRun run(int (*command)(const std::vector<std::string>&), const std::vecto
   return {code, console.out(), console.err()};
 }
 
-ACC::PageBytes pages(const Bytes& payload) { return ACC::pages_of_payload(payload); }
+acc::PageBytes pages(const Bytes& payload) { return acc::pages_of_payload(payload); }
 
 TEST(AccFields, TableHasTheLayoutsFieldsAtTheirOffsets) {
   struct Expected {
     const char* name;
     std::size_t offset;
     std::size_t count;
-    ACC::FieldType type;
+    acc::FieldType type;
   };
-  using T = ACC::FieldType;
+  using T = acc::FieldType;
   for (const Expected& e : std::vector<Expected>{{"graphics.packetId", 0, 1, T::int32},
                                                  {"graphics.status", 4, 1, T::int32},
                                                  {"graphics.tyreCompound", 176, 33, T::utf16},
@@ -117,7 +119,7 @@ TEST(AccFields, TableHasTheLayoutsFieldsAtTheirOffsets) {
                                                  {"static.ersMaxJ", 592, 1, T::float32},
                                                  {"static.wetTyresName", 754, 33, T::utf16}}) {
     SCOPED_TRACE(e.name);
-    const ACC::Field* field = ACC::find_field(e.name);
+    const acc::Field* field = acc::find_field(e.name);
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(field->offset, e.offset);
     EXPECT_EQ(field->count, e.count);
@@ -125,60 +127,60 @@ TEST(AccFields, TableHasTheLayoutsFieldsAtTheirOffsets) {
   }
   // The last field of each page ends where the layout does.
   std::size_t ends[3] = {};
-  for (const ACC::Field& field : ACC::acc_fields()) {
+  for (const acc::Field& field : acc::acc_fields()) {
     auto& end = ends[static_cast<int>(field.page)];
     end = std::max(end, field.offset + field.size());
   }
   EXPECT_EQ(ends[0], 1588u);
   EXPECT_EQ(ends[1], 800u);
   EXPECT_EQ(ends[2], 820u);
-  EXPECT_EQ(ACC::find_field("speedKmh"), ACC::find_field("physics.speedKmh"));
-  EXPECT_EQ(ACC::find_field("packetId"), nullptr) << "on two pages: the page has to be named";
-  EXPECT_EQ(ACC::find_field("physics.track"), nullptr);
-  EXPECT_EQ(ACC::find_field("graphics.carCoordinates")->column_name(7), "graphics.carCoordinates[2][1]");
-  EXPECT_EQ(ACC::find_field("physics.wheelSlip")->column_name(3), "physics.wheelSlip[3]");
+  EXPECT_EQ(acc::find_field("speedKmh"), acc::find_field("physics.speedKmh"));
+  EXPECT_EQ(acc::find_field("packetId"), nullptr) << "on two pages: the page has to be named";
+  EXPECT_EQ(acc::find_field("physics.track"), nullptr);
+  EXPECT_EQ(acc::find_field("graphics.carCoordinates")->column_name(7), "graphics.carCoordinates[2][1]");
+  EXPECT_EQ(acc::find_field("physics.wheelSlip")->column_name(3), "physics.wheelSlip[3]");
 }
 
 TEST(AccFields, ValuesAtTheLayoutsOffsetsReadByName) {
   const Bytes payload = live_frame(0);
-  const ACC::PageBytes p = pages(payload);
-  using ACC::Page;
-  EXPECT_EQ(ACC::int_field(p, Page::graphics, "status"), 2);
-  EXPECT_EQ(ACC::int_field(p, Page::graphics, "iCurrentTime"), 61234);
-  EXPECT_EQ(ACC::int_field(p, Page::graphics, "carID", 2), 17);
-  EXPECT_EQ(ACC::int_field(p, Page::graphics, "gapBehind"), -321);
-  EXPECT_EQ(ACC::float_field(p, Page::graphics, "carCoordinates", 8), -12.5f);
-  EXPECT_EQ(ACC::float_field(p, Page::physics, "speedKmh"), 187.5f);
-  EXPECT_EQ(ACC::float_field(p, Page::physics, "wheelSlip", 3), 0.125f);
-  EXPECT_EQ(ACC::float_field(p, Page::physics, "absVibrations"), 0.5f);
-  EXPECT_EQ(ACC::int_field(p, Page::physics, "rpms"), 6789);
-  EXPECT_EQ(ACC::text_field(p, Page::graphics, "currentTime"), "1:01.234");
-  EXPECT_EQ(ACC::text_field(p, Page::static_page, "track"), "N\xc3\xbcrburgring, GP");
-  EXPECT_EQ(ACC::text_field(p, Page::static_page, "wetTyresName"), "WH");
-  EXPECT_EQ(ACC::int_field(p, Page::physics, "wheelSlip", 4), std::nullopt) << "past the array";
+  const acc::PageBytes p = pages(payload);
+  using acc::Page;
+  EXPECT_EQ(acc::int_field(p, Page::graphics, "status"), 2);
+  EXPECT_EQ(acc::int_field(p, Page::graphics, "iCurrentTime"), 61234);
+  EXPECT_EQ(acc::int_field(p, Page::graphics, "carID", 2), 17);
+  EXPECT_EQ(acc::int_field(p, Page::graphics, "gapBehind"), -321);
+  EXPECT_EQ(acc::float_field(p, Page::graphics, "carCoordinates", 8), -12.5f);
+  EXPECT_EQ(acc::float_field(p, Page::physics, "speedKmh"), 187.5f);
+  EXPECT_EQ(acc::float_field(p, Page::physics, "wheelSlip", 3), 0.125f);
+  EXPECT_EQ(acc::float_field(p, Page::physics, "absVibrations"), 0.5f);
+  EXPECT_EQ(acc::int_field(p, Page::physics, "rpms"), 6789);
+  EXPECT_EQ(acc::text_field(p, Page::graphics, "currentTime"), "1:01.234");
+  EXPECT_EQ(acc::text_field(p, Page::static_page, "track"), "N\xc3\xbcrburgring, GP");
+  EXPECT_EQ(acc::text_field(p, Page::static_page, "wetTyresName"), "WH");
+  EXPECT_EQ(acc::int_field(p, Page::physics, "wheelSlip", 4), std::nullopt) << "past the array";
 }
 
 TEST(AccFields, ShortPagesLeaveOutWhatTheyDoNotHold) {
   // An older game's graphics page of 1320 bytes, AC1's physics of 288.
   Bytes payload = live_frame(0);
-  const ACC::PageBytes full = pages(payload);
-  const ACC::PageBytes short_pages{full.graphics.first(1320), full.physics.first(288), full.static_page.first(0)};
-  EXPECT_EQ(ACC::int_field(short_pages, ACC::Page::graphics, "iCurrentTime"), 61234);
-  EXPECT_EQ(ACC::int_field(short_pages, ACC::Page::graphics, "sessionIndex"), std::nullopt);  // 1320..1324
-  EXPECT_EQ(ACC::int_field(short_pages, ACC::Page::graphics, "rainTyres"), 0);               // 1316..1320
-  EXPECT_EQ(ACC::float_field(short_pages, ACC::Page::physics, "airDensity"), 0.0f);           // 284..288
-  EXPECT_EQ(ACC::float_field(short_pages, ACC::Page::physics, "airTemp"), std::nullopt);
-  EXPECT_EQ(ACC::text_field(short_pages, ACC::Page::static_page, "track"), "");
-  EXPECT_EQ(ACC::read_text(*ACC::find_field("static.track"), short_pages.static_page), std::nullopt);
+  const acc::PageBytes full = pages(payload);
+  const acc::PageBytes short_pages{full.graphics.first(1320), full.physics.first(288), full.static_page.first(0)};
+  EXPECT_EQ(acc::int_field(short_pages, acc::Page::graphics, "iCurrentTime"), 61234);
+  EXPECT_EQ(acc::int_field(short_pages, acc::Page::graphics, "sessionIndex"), std::nullopt);  // 1320..1324
+  EXPECT_EQ(acc::int_field(short_pages, acc::Page::graphics, "rainTyres"), 0);               // 1316..1320
+  EXPECT_EQ(acc::float_field(short_pages, acc::Page::physics, "airDensity"), 0.0f);           // 284..288
+  EXPECT_EQ(acc::float_field(short_pages, acc::Page::physics, "airTemp"), std::nullopt);
+  EXPECT_EQ(acc::text_field(short_pages, acc::Page::static_page, "track"), "");
+  EXPECT_EQ(acc::read_text(*acc::find_field("static.track"), short_pages.static_page), std::nullopt);
 
   // A payload cut short inside the physics page.
   payload.resize(1700 + 32);
-  const ACC::PageBytes cut = pages(payload);
+  const acc::PageBytes cut = pages(payload);
   EXPECT_EQ(cut.graphics.size(), 1588u);
   EXPECT_EQ(cut.physics.size(), 32u);
   EXPECT_TRUE(cut.static_page.empty());
-  EXPECT_EQ(ACC::float_field(cut, ACC::Page::physics, "speedKmh"), 187.5f);  // 28..32
-  EXPECT_EQ(ACC::float_field(cut, ACC::Page::physics, "velocity"), std::nullopt);
+  EXPECT_EQ(acc::float_field(cut, acc::Page::physics, "speedKmh"), 187.5f);  // 28..32
+  EXPECT_EQ(acc::float_field(cut, acc::Page::physics, "velocity"), std::nullopt);
 }
 
 TEST(AccFields, TextsWithoutTheirZeroEndAtTheField) {
@@ -186,18 +188,18 @@ TEST(AccFields, TextsWithoutTheirZeroEndAtTheField) {
   // 33 units of 'x' in track, then playerName right after it.
   put_utf16(payload, static_at + 134, std::u16string(33, u'x'));
   put_utf16(payload, static_at + 200, u"Alex");
-  EXPECT_EQ(ACC::text_field(pages(payload), ACC::Page::static_page, "track"), std::string(33, 'x'));
+  EXPECT_EQ(acc::text_field(pages(payload), acc::Page::static_page, "track"), std::string(33, 'x'));
   // A lone surrogate and a pair: U+FFFD and the character.
   put_utf16(payload, static_at + 68, std::u16string{char16_t(0xd800), u'a', char16_t(0xd83c), char16_t(0xdfc1),
                                                      char16_t(0xdc00)});
-  EXPECT_EQ(ACC::text_field(pages(payload), ACC::Page::static_page, "carModel"),
+  EXPECT_EQ(acc::text_field(pages(payload), acc::Page::static_page, "carModel"),
             "\xef\xbf\xbd" "a\xf0\x9f\x8f\x81\xef\xbf\xbd");
   // What follows the zero in the field is an older text's rest, not part of it.
   put_utf16(payload, graphics_at + 176, std::u16string(u"dry_compound\0wet_compound", 25));
-  EXPECT_EQ(ACC::text_field(pages(payload), ACC::Page::graphics, "tyreCompound"), "dry_compound");
+  EXPECT_EQ(acc::text_field(pages(payload), acc::Page::graphics, "tyreCompound"), "dry_compound");
   // An odd byte at the end of the bytes is not half a unit.
   const std::uint8_t odd[] = {'a', 0, 'b'};
-  EXPECT_EQ(ACC::utf16le_to_utf8(odd), "a");
+  EXPECT_EQ(acc::utf16le_to_utf8(odd), "a");
 }
 
 TEST(AccCommands, CsvWritesFieldsByNameAndInfoNamesTheSession) {
@@ -267,3 +269,5 @@ TEST(AccCommands, AFrameOfAnotherSizeIsReadAsFarAsItGoesAndSaidSo) {
 }
 
 }  // namespace
+
+}  // namespace vove

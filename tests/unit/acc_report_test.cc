@@ -18,6 +18,8 @@
 #include "dumptool/commands.h"
 #include "dumptool/report_samples.h"
 
+namespace vove {
+
 namespace {
 
 using dump_test::Bytes;
@@ -167,3 +169,5 @@ TEST_F(AccReport, HostilePagesGiveASmallerReportNeverACrash) {
 }
 
 }  // namespace
+
+}  // namespace vove

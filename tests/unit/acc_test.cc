@@ -15,9 +15,11 @@
 #include "simulators/acc/acc_emulator.h"
 #include "unit/scoped_name_prefix.h"
 
+namespace vove {
+
 namespace {
 
-bool page_exists(const ACC::PageDescription& page) {
+bool page_exists(const acc::PageDescription& page) {
   return platform::SharedMemory::open_existing(page.mapping_name, platform::Access::read).is_open();
 }
 
@@ -65,11 +67,11 @@ std::vector<std::uint8_t> slice(const std::vector<std::uint8_t>& bytes, std::siz
 
 // A payload too short for the three images gives the default set.
 TEST(AccPayload, ShortPayloadGivesTheDefaultSet) {
-  const auto fallback = ACC::to_payload(ACC::default_page_set());
+  const auto fallback = acc::to_payload(acc::default_page_set());
   ASSERT_EQ(fallback.size(), 3700u);
   EXPECT_EQ(coding::decode_f32(fallback.data() + 2700 + 456), -273.0f);
   for (const std::size_t size : {0u, 1u, 3699u})
-    EXPECT_EQ(ACC::to_payload(ACC::from_payload(std::vector<std::uint8_t>(size, 0x5a))), fallback) << size;
+    EXPECT_EQ(acc::to_payload(acc::from_payload(std::vector<std::uint8_t>(size, 0x5a))), fallback) << size;
 }
 
 TEST(AccReadiness, NeedsAStatusAndDifferentStringsBelowByte756) {
@@ -78,37 +80,37 @@ TEST(AccReadiness, NeedsAStatusAndDifferentStringsBelowByte756) {
                        Case{0, u"1:02", u"", false}, Case{2, u"1:02", u"1:02", false}, Case{2, u"1:02", u"", true},
                        Case{-1, u"1:02", u"1:03", true}, Case{2, u"1:02", u"1:02x", true},
                        Case{1, u"\u0141", u"\u0041", true}}) {  // units, not bytes, are compared
-    std::vector<std::uint8_t> graphics(ACC::graphics_page.image_size, 0);
-    coding::encode_i32(graphics.data() + ACC::sim_status_offset, c.status);
+    std::vector<std::uint8_t> graphics(acc::graphics_page.image_size, 0);
+    coding::encode_i32(graphics.data() + acc::sim_status_offset, c.status);
     const auto put = [&](std::size_t offset, std::u16string_view text) {
       for (const char16_t unit : text) {
         graphics[offset++] = static_cast<std::uint8_t>(unit & 0xff);
         graphics[offset++] = static_cast<std::uint8_t>(unit >> 8);
       }
     };
-    put(ACC::readiness_first_offset, c.first);
-    put(ACC::readiness_second_offset, c.second);
-    EXPECT_EQ(ACC::is_simulator_ready(graphics), c.ready) << c.status << " " << c.first.size();
+    put(acc::readiness_first_offset, c.first);
+    put(acc::readiness_second_offset, c.second);
+    EXPECT_EQ(acc::is_simulator_ready(graphics), c.ready) << c.status << " " << c.first.size();
   }
   // Strings without terminators are compared up to byte 756 and no further
   // (the sanitizer build catches a read past the end of the shorter buffers).
-  std::vector<std::uint8_t> graphics(ACC::graphics_page.image_size, 0x41);
+  std::vector<std::uint8_t> graphics(acc::graphics_page.image_size, 0x41);
   graphics[756] = 0x42;
-  EXPECT_FALSE(ACC::is_simulator_ready(graphics));
+  EXPECT_FALSE(acc::is_simulator_ready(graphics));
   std::vector<std::uint8_t> limited(graphics.begin(), graphics.begin() + 756);
-  EXPECT_FALSE(ACC::is_simulator_ready(limited));
+  EXPECT_FALSE(acc::is_simulator_ready(limited));
   limited[754] = 0x42;  // the last unit wholly below 756 still counts
-  EXPECT_TRUE(ACC::is_simulator_ready(limited));
-  EXPECT_FALSE(ACC::is_simulator_ready({}));
-  EXPECT_FALSE(ACC::is_simulator_ready(std::vector<std::uint8_t>(7, 0xff)));
+  EXPECT_TRUE(acc::is_simulator_ready(limited));
+  EXPECT_FALSE(acc::is_simulator_ready({}));
+  EXPECT_FALSE(acc::is_simulator_ready(std::vector<std::uint8_t>(7, 0xff)));
 }
 
 TEST(AccConnector, NoSimulatorReturnsFalseAndLeavesNoName) {
   ScopedNamePrefix prefix;
-  ACC::Connector connector;  // still alive: the failed attempt holds nothing
+  acc::Connector connector;  // still alive: the failed attempt holds nothing
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));
   EXPECT_TRUE(connector.read_frame(std::chrono::milliseconds{0}).empty());
-  for (const auto& page : {ACC::graphics_page, ACC::physics_page, ACC::static_page})
+  for (const auto& page : {acc::graphics_page, acc::physics_page, acc::static_page})
     EXPECT_FALSE(page_exists(page)) << page.mapping_name;
 }
 
@@ -123,13 +125,13 @@ TEST(AccConnector, RecordsTheWholeStaticPageAndTheEmulatorWritesItBack) {
   ASSERT_NE(wet[2 * 31], 0);  // 32 units of text and the terminator fill all 66 bytes
   std::vector<std::uint8_t> payload;
   {
-    PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
-    PublishedPage physics(ACC::physics_page.mapping_name, 800);
-    PublishedPage static_page(ACC::static_page.mapping_name, 820);
+    PublishedPage graphics(acc::graphics_page.mapping_name, 1588);
+    PublishedPage physics(acc::physics_page.mapping_name, 800);
+    PublishedPage static_page(acc::static_page.mapping_name, 820);
     make_live(graphics);
     static_page.put(688, dry);
     static_page.put(754, wet);
-    ACC::Connector connector;
+    acc::Connector connector;
     ASSERT_TRUE(connector.connect(std::chrono::milliseconds{0}));
     payload = connector.read_frame(std::chrono::milliseconds{0});
     connector.disconnect();  // lets go of the pages, so the replay makes its own
@@ -138,10 +140,10 @@ TEST(AccConnector, RecordsTheWholeStaticPageAndTheEmulatorWritesItBack) {
   EXPECT_EQ(slice(payload, 2700 + 688, 2700 + 754), dry);
   EXPECT_EQ(slice(payload, 2700 + 754, 2700 + 820), wet);
 
-  ACC::Emulator emulator;
+  acc::Emulator emulator;
   emulator.start();
   emulator.write_frame(payload);
-  const auto page = platform::SharedMemory::open_existing(ACC::static_page.mapping_name, platform::Access::read);
+  const auto page = platform::SharedMemory::open_existing(acc::static_page.mapping_name, platform::Access::read);
   const auto view = page.map(platform::Access::read, 820);
   ASSERT_TRUE(view);
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(view.data());
@@ -153,12 +155,12 @@ TEST(AccConnector, RecordsTheWholeStaticPageAndTheEmulatorWritesItBack) {
 TEST(AccPayload, AnOlderRecordingsStaticSlotReadsAsBefore) {
   std::vector<std::uint8_t> payload(3700, 0);
   for (std::size_t at = 2700; at < 2700 + 756; ++at) payload[at] = static_cast<std::uint8_t>(at * 7 + 1);
-  const ACC::PageSet pages = ACC::from_payload(payload);
+  const acc::PageSet pages = acc::from_payload(payload);
   EXPECT_EQ(std::vector<std::uint8_t>(pages.static_image.begin(), pages.static_image.begin() + 756),
             slice(payload, 2700, 2700 + 756));
   EXPECT_EQ(std::vector<std::uint8_t>(pages.static_image.begin() + 756, pages.static_image.end()),
             std::vector<std::uint8_t>(64, 0));
-  EXPECT_EQ(ACC::to_payload(pages), payload);
+  EXPECT_EQ(acc::to_payload(pages), payload);
 }
 
 // An older game publishes shorter pages (graphics 1580 bytes in one layout,
@@ -167,14 +169,14 @@ TEST(AccPayload, AnOlderRecordingsStaticSlotReadsAsBefore) {
 // region's end cannot be touched.
 TEST(AccConnector, PagesOfAnOlderLayoutAreRecordedWithTheMissingFieldsZero) {
   ScopedNamePrefix prefix;
-  PublishedPage graphics(ACC::graphics_page.mapping_name, 1580);
-  PublishedPage physics(ACC::physics_page.mapping_name, 800);
-  PublishedPage static_page(ACC::static_page.mapping_name, 688);
+  PublishedPage graphics(acc::graphics_page.mapping_name, 1580);
+  PublishedPage physics(acc::physics_page.mapping_name, 800);
+  PublishedPage static_page(acc::static_page.mapping_name, 688);
   const std::vector<std::uint8_t> graphics_bytes(1580, 0x5a), static_bytes(688, 0xa5);
   graphics.put(0, graphics_bytes);
   static_page.put(0, static_bytes);
   make_live(graphics);
-  ACC::Connector connector;
+  acc::Connector connector;
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{0}));
   const auto payload = connector.read_frame(std::chrono::milliseconds{0});
   ASSERT_EQ(payload.size(), 3700u);
@@ -188,17 +190,17 @@ TEST(AccConnector, PagesOfAnOlderLayoutAreRecordedWithTheMissingFieldsZero) {
 // silently (the others are missing, not refused), and makes none of them.
 TEST(AccConnector, WaitsForAllThreePagesAndCreatesNone) {
   ScopedNamePrefix prefix;
-  PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
+  PublishedPage graphics(acc::graphics_page.mapping_name, 1588);
   make_live(graphics);
-  ACC::Connector connector;
+  acc::Connector connector;
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));
   EXPECT_TRUE(connector.attach_failure().missing());
-  EXPECT_FALSE(page_exists(ACC::physics_page));
-  EXPECT_FALSE(page_exists(ACC::static_page));
-  PublishedPage physics(ACC::physics_page.mapping_name, 800);
+  EXPECT_FALSE(page_exists(acc::physics_page));
+  EXPECT_FALSE(page_exists(acc::static_page));
+  PublishedPage physics(acc::physics_page.mapping_name, 800);
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));
-  EXPECT_FALSE(page_exists(ACC::static_page));
-  PublishedPage static_page(ACC::static_page.mapping_name, 820);
+  EXPECT_FALSE(page_exists(acc::static_page));
+  PublishedPage static_page(acc::static_page.mapping_name, 820);
   EXPECT_TRUE(connector.connect(std::chrono::milliseconds{0}));
 }
 
@@ -207,13 +209,13 @@ TEST(AccConnector, WaitsForAllThreePagesAndCreatesNone) {
 // a plain disconnect holds no such condition.
 TEST(AccConnector, AfterAnIdleEndOnlyANewPacketConnectsAgain) {
   ScopedNamePrefix prefix;
-  PublishedPage graphics(ACC::graphics_page.mapping_name, 1588);
-  PublishedPage physics(ACC::physics_page.mapping_name, 800);
-  PublishedPage static_page(ACC::static_page.mapping_name, 820);
+  PublishedPage graphics(acc::graphics_page.mapping_name, 1588);
+  PublishedPage physics(acc::physics_page.mapping_name, 800);
+  PublishedPage static_page(acc::static_page.mapping_name, 820);
   make_live(graphics);
   coding::encode_i32(graphics.data(), 41);
   coding::encode_i32(physics.data(), 700);
-  ACC::Connector connector;
+  acc::Connector connector;
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{0}));
   ASSERT_FALSE(connector.read_frame(std::chrono::milliseconds{0}).empty());
   const auto mark = connector.publication_mark();
@@ -236,19 +238,19 @@ TEST(AccConnector, AfterAnIdleEndOnlyANewPacketConnectsAgain) {
 // other pages are given back.
 TEST(AccEmulator, StopMarksTheSimulatorOffForAHolder) {
   ScopedNamePrefix prefix;
-  ACC::Emulator emulator;
+  acc::Emulator emulator;
   emulator.start();
-  auto payload = ACC::to_payload(ACC::default_page_set());
-  coding::encode_i32(payload.data() + ACC::sim_status_offset, 2);
+  auto payload = acc::to_payload(acc::default_page_set());
+  coding::encode_i32(payload.data() + acc::sim_status_offset, 2);
   emulator.write_frame(payload);
-  const auto page = platform::SharedMemory::open_existing(ACC::graphics_page.mapping_name, platform::Access::write);
-  const auto view = page.map(platform::Access::write, ACC::graphics_page.image_size);
+  const auto page = platform::SharedMemory::open_existing(acc::graphics_page.mapping_name, platform::Access::write);
+  const auto view = page.map(platform::Access::write, acc::graphics_page.image_size);
   ASSERT_TRUE(view);
-  ASSERT_EQ(coding::decode_i32(view.data() + ACC::sim_status_offset), 2);
+  ASSERT_EQ(coding::decode_i32(view.data() + acc::sim_status_offset), 2);
   emulator.stop();
-  EXPECT_EQ(coding::decode_i32(view.data() + ACC::sim_status_offset), 0);
-  EXPECT_FALSE(page_exists(ACC::physics_page));
-  EXPECT_FALSE(page_exists(ACC::static_page));
+  EXPECT_EQ(coding::decode_i32(view.data() + acc::sim_status_offset), 0);
+  EXPECT_FALSE(page_exists(acc::physics_page));
+  EXPECT_FALSE(page_exists(acc::static_page));
 }
 
 // A page moved into another takes its name along: the moved-from object no
@@ -256,17 +258,19 @@ TEST(AccEmulator, StopMarksTheSimulatorOffForAHolder) {
 TEST(MappedPage, MoveAssignmentCarriesThePageAndReleasesTheOldOne) {
   ScopedNamePrefix prefix;
   platform::MappedPage target;
-  ASSERT_TRUE(target.create_or_open(ACC::physics_page.mapping_name, ACC::emulator_page_size));
+  ASSERT_TRUE(target.create_or_open(acc::physics_page.mapping_name, acc::emulator_page_size));
   {
     platform::MappedPage source;
-    ASSERT_TRUE(source.create_or_open(ACC::graphics_page.mapping_name, ACC::emulator_page_size));
-    ASSERT_TRUE(source.map(platform::Access::write, ACC::emulator_page_size));
+    ASSERT_TRUE(source.create_or_open(acc::graphics_page.mapping_name, acc::emulator_page_size));
+    ASSERT_TRUE(source.map(platform::Access::write, acc::emulator_page_size));
     target = std::move(source);
   }
-  EXPECT_FALSE(page_exists(ACC::physics_page));
-  EXPECT_TRUE(page_exists(ACC::graphics_page));
+  EXPECT_FALSE(page_exists(acc::physics_page));
+  EXPECT_TRUE(page_exists(acc::graphics_page));
   EXPECT_TRUE(target.is_mapped());
-  EXPECT_TRUE(target.map(platform::Access::read, ACC::graphics_page.image_size));
+  EXPECT_TRUE(target.map(platform::Access::read, acc::graphics_page.image_size));
   target.release();
-  EXPECT_FALSE(page_exists(ACC::graphics_page));
+  EXPECT_FALSE(page_exists(acc::graphics_page));
 }
+
+}  // namespace vove

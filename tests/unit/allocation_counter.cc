@@ -24,7 +24,7 @@ void* counted_or_thrown(std::size_t size) {
 
 }  // namespace
 
-namespace allocation_counter {
+namespace vove::allocation_counter {
 
 void reset() noexcept {
   allocations = 0;
@@ -33,7 +33,7 @@ void reset() noexcept {
 
 Counts counts() noexcept { return {allocations.load(), largest.load()}; }
 
-}  // namespace allocation_counter
+}  // namespace vove::allocation_counter
 
 // The over-aligned forms are left to the library: it allocates and frees
 // them by its own means, never through these.

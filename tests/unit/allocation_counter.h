@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-namespace allocation_counter {
+namespace vove::allocation_counter {
 
 struct Counts {
   std::size_t allocations = 0;  // calls since the last reset
@@ -16,4 +16,4 @@ struct Counts {
 void reset() noexcept;
 Counts counts() noexcept;
 
-}  // namespace allocation_counter
+}  // namespace vove::allocation_counter

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <string>
 
+namespace vove {
+
 class ConsoleCapture {
  public:
   ConsoleCapture() : old_out_(std::cout.rdbuf(out_.rdbuf())), old_err_(std::cerr.rdbuf(err_.rdbuf())) {}
@@ -24,3 +26,5 @@ class ConsoleCapture {
   std::streambuf* old_out_;
   std::streambuf* old_err_;
 };
+
+}  // namespace vove

@@ -8,6 +8,8 @@
 
 #include "dumptool/command.h"
 
+namespace vove {
+
 namespace {
 
 using dumptool::DamageReport;
@@ -62,3 +64,5 @@ TEST(DamageReport, AListingOfDroppedRecordsEndsWithTheEndOfTheFile) {
 }
 
 }  // namespace
+
+}  // namespace vove

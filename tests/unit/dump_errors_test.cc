@@ -20,6 +20,8 @@
 #include "formats/iracing_recording.h"
 #include "formats/payload_damage.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -151,18 +153,18 @@ TEST(DumpErrors, AnOutputThatCannotBeCreatedKeepsTheSystemsCode) {
 // error inside a decoder must reach the user as what it is.
 TEST(DamagedFrames, OnlyPayloadDamageIsReportedAsDamage) {
   try {
-    iRacing::decode_frame_payload(3, 500, []() -> int { throw PayloadDamage("cut short in its row"); });
+    iracing::decode_frame_payload(3, 500, []() -> int { throw PayloadDamage("cut short in its row"); });
     ADD_FAILURE() << "no damage reported";
-  } catch (const iRacing::DamagedFrameError& error) {
+  } catch (const iracing::DamagedFrameError& error) {
     EXPECT_EQ(error.frame(), 3u);
     EXPECT_EQ(error.offset(), 500u);
     EXPECT_EQ(error.reason(), "cut short in its row");
   }
-  EXPECT_THROW(iRacing::decode_frame_payload(3, 500, []() -> int { throw std::logic_error("a fault"); }),
+  EXPECT_THROW(iracing::decode_frame_payload(3, 500, []() -> int { throw std::logic_error("a fault"); }),
                std::logic_error);
-  EXPECT_THROW(iRacing::decode_frame_payload(3, 500, []() -> int { throw std::length_error("a fault"); }),
+  EXPECT_THROW(iracing::decode_frame_payload(3, 500, []() -> int { throw std::length_error("a fault"); }),
                std::length_error);
-  EXPECT_EQ(iRacing::decode_frame_payload(3, 500, [] { return 7; }), 7);
+  EXPECT_EQ(iracing::decode_frame_payload(3, 500, [] { return 7; }), 7);
 }
 
 // The walk over a real recording: a frame that inflates but is no iRacing
@@ -170,11 +172,11 @@ TEST(DamagedFrames, OnlyPayloadDamageIsReportedAsDamage) {
 TEST(DamagedFrames, AFrameThatIsNoIracingFrameIsNamedAsDamaged) {
   const TempDirectory directory;
   DumpFrames frames(directory.write("short.bin", header(10) + record(noise(20))));
-  iRacing::RecordingWalk walk(frames);
+  iracing::RecordingWalk walk(frames);
   try {
     walk.next();
     ADD_FAILURE() << "a 20-byte frame was read";
-  } catch (const iRacing::DamagedFrameError& error) {
+  } catch (const iracing::DamagedFrameError& error) {
     EXPECT_EQ(error.frame(), 0u);
     EXPECT_EQ(error.offset(), dump_header_size);
     EXPECT_EQ(error.reason(), "iRacing payload is shorter than its header");
@@ -182,3 +184,5 @@ TEST(DamagedFrames, AFrameThatIsNoIracingFrameIsNamedAsDamaged) {
 }
 
 }  // namespace
+
+}  // namespace vove

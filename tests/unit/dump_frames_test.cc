@@ -7,6 +7,8 @@
 #include "dump_test_support.h"
 #include "error_message.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -45,3 +47,5 @@ TEST(DumpFrames, SaysWhyAFileCannotBeOpened) {
 }
 
 }  // namespace
+
+}  // namespace vove

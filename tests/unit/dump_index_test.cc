@@ -7,6 +7,8 @@
 #include "dump_test_support.h"
 #include "formats/dump_file_errors.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -63,3 +65,5 @@ TEST(DumpIndex, RefusesWhatIsNoDump) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -7,6 +7,8 @@
 #include "unit/allocation_counter.h"
 #include "unit/dump_test_support.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -144,3 +146,5 @@ TEST(DumpReader, EveryTruncationEndsCleanly) {
 }
 
 }  // namespace
+
+}  // namespace vove

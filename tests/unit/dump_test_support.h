@@ -18,7 +18,7 @@
 #include "formats/dump_format.h"
 #include "formats/dump_reader.h"
 
-namespace dump_test {
+namespace vove::dump_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -139,4 +139,4 @@ class TempDirectory {
   std::filesystem::path path_;
 };
 
-}  // namespace dump_test
+}  // namespace vove::dump_test

@@ -7,6 +7,8 @@
 #include "formats/dump_scan.h"
 #include "unit/dump_test_support.h"
 
+namespace vove {
+
 using namespace dump_test;
 
 TEST(DumpWriter, WritesTheHeaderThenRecordsThatInflateToTheirPayloads) {
@@ -72,3 +74,5 @@ TEST(DumpWriter, AFailedWriteThrowsAndOnlyTheRecordsBeforeItCountAsComplete) {
   std::istream broken(&failing);
   EXPECT_EQ(complete_dump_length(broken), std::nullopt);
 }
+
+}  // namespace vove

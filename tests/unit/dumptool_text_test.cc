@@ -11,12 +11,14 @@
 #include "dumptool/csv_format.h"
 #include "dumptool/json_text.h"
 
+namespace vove {
+
 namespace {
 
-using iRacing::VariableType;
+using iracing::VariableType;
 
 std::string value_text(VariableType type, const std::vector<std::uint8_t>& row, std::int32_t index = 0) {
-  iRacing::VariableInfo variable;
+  iracing::VariableInfo variable;
   variable.type = type;
   variable.count = 2;
   std::string line;
@@ -135,3 +137,5 @@ TEST(CloseMatches, SuggestsNamesALittleOffCaseAsideAndNothingFarOff) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace vove {
+
 // The message of the `Error` that `action` throws; empty when it throws none.
 template <class Error = std::runtime_error, class Action>
 std::string message_of(Action action) {
@@ -14,3 +16,5 @@ std::string message_of(Action action) {
   }
   return "";
 }
+
+}  // namespace vove

@@ -14,6 +14,8 @@
 #include "dumper/recording_loops.h"
 #include "unit/dump_test_support.h"
 
+namespace vove {
+
 namespace {
 
 platform::Failure denied(const std::string& object) {
@@ -97,3 +99,5 @@ TEST(FailureReason, ARefusedSourceIsReportedOncePerReason) {
             "Cannot attach to irac: Permission denied (shared memory /dev/shm/x)\n"
             "Cannot attach to irac: Permission denied (event /dev/shm/sem.y)\n");
 }
+
+}  // namespace vove

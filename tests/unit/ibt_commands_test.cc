@@ -17,6 +17,8 @@
 #include "formats/ibt_reader.h"
 #include "ibt_test_support.h"
 
+namespace vove {
+
 namespace {
 
 using dump_test::files_in;
@@ -37,24 +39,24 @@ CommandRun run(int (*command)(const std::vector<std::string>&), const std::vecto
   return {code, console.out(), console.err()};
 }
 
-std::vector<iRacing::Snapshot> read_frames(const std::filesystem::path& path, std::int32_t* fps = nullptr) {
+std::vector<iracing::Snapshot> read_frames(const std::filesystem::path& path, std::int32_t* fps = nullptr) {
   if (fps != nullptr) *fps = static_cast<std::int32_t>(DumpFrames(path).header().fps);
-  std::vector<iRacing::Snapshot> frames;
-  for (const auto& payload : dump_test::frames_of(path)) frames.push_back(iRacing::parse_snapshot(payload));
+  std::vector<iracing::Snapshot> frames;
+  for (const auto& payload : dump_test::frames_of(path)) frames.push_back(iracing::parse_snapshot(payload));
   return frames;
 }
 
 struct IbtContents {
-  iRacing::MemoryHeader header;
-  iRacing::IbtDiskHeader disk;
-  std::vector<iRacing::VariableHeader> variables;
+  iracing::MemoryHeader header;
+  iracing::IbtDiskHeader disk;
+  std::vector<iracing::VariableHeader> variables;
   std::string session_info;
   std::vector<std::vector<std::uint8_t>> rows;
 };
 
 IbtContents read_ibt(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  iRacing::IbtReader reader(in);
+  iracing::IbtReader reader(in);
   IbtContents contents{reader.header(), reader.disk_header(), reader.variable_headers(), reader.session_info(), {}};
   for (std::uint64_t i = 0; i < reader.row_count(); ++i) reader.read_row(i, contents.rows.emplace_back());
   return contents;
@@ -117,7 +119,7 @@ TEST_F(IbtCommands, FromIbtGivesBackTheRowsAndTheVariableTableExactly) {
     EXPECT_EQ(header.session_info_update, 1);
     EXPECT_EQ(header.buffer_count, 3);
     // The row's own SessionTick, in the slot the rotation reached: the newest one.
-    EXPECT_EQ(iRacing::newest_slot(header), static_cast<int>(k % 3)) << k;
+    EXPECT_EQ(iracing::newest_slot(header), static_cast<int>(k % 3)) << k;
     EXPECT_EQ(header.buffer_slots[k % 3].tick_count, static_cast<std::int32_t>(value_of(recording.frames[k], "SessionTick")));
     // Every part lies apart from the others inside the replay's mapping.
     EXPECT_GE(header.session_info_offset, header.variable_header_offset + 144 * header.variable_count);
@@ -175,7 +177,7 @@ TEST_F(IbtCommands, ToIbtConvertsTheFramesBeforeADamagedOneAndTakesTheTextInForc
   const IbtContents file = read_ibt(ibt);
   ASSERT_EQ(file.rows.size(), 5u);
   EXPECT_EQ(file.rows[4], recording.frames[4].row);
-  EXPECT_EQ(file.session_info, iRacing::standin_session_text(2));  // carried by frame 3
+  EXPECT_EQ(file.session_info, iracing::standin_session_text(2));  // carried by frame 3
   EXPECT_NE(file.session_info, recording.last_session_text);
 }
 
@@ -321,3 +323,5 @@ TEST_F(IbtCommands, AnExistingOutputIsReplacedOnlyWithForce) {
 }
 
 }  // namespace
+
+}  // namespace vove

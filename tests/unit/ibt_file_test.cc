@@ -14,6 +14,8 @@
 #include "formats/ibt_writer.h"
 #include "iracing_test_support.h"
 
+namespace vove {
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -29,17 +31,17 @@ struct WrittenFile {
 // sub-header.
 WrittenFile write_file(int rows) {
   std::stringstream out;
-  iRacing::MemoryHeader header = iracing_test::sample_header();
+  iracing::MemoryHeader header = iracing_test::sample_header();
   header.tick_rate = 60;
-  const std::vector<iRacing::VariableHeader> variables{iracing_test::sample_entry(0), iracing_test::sample_entry(1),
+  const std::vector<iracing::VariableHeader> variables{iracing_test::sample_entry(0), iracing_test::sample_entry(1),
                                                        iracing_test::sample_entry(2)};
-  iRacing::IbtWriter writer(out, header, variables, text, 64);
+  iracing::IbtWriter writer(out, header, variables, text, 64);
   WrittenFile file;
   for (int i = 0; i < rows; ++i) {
     file.rows.push_back(iracing_test::sample_row(i + 1));
     writer.append_row(file.rows.back());
   }
-  writer.finish(iRacing::IbtDiskHeader{1796582527, 12.5, 20.25, 3, 0}, rows);
+  writer.finish(iracing::IbtDiskHeader{1796582527, 12.5, 20.25, 3, 0}, rows);
   file.bytes = out.str();
   return file;
 }
@@ -78,9 +80,9 @@ TEST(IbtWriter, PutsEachPartWhereTheFormatSays) {
 TEST(IbtReader, ReadsBackWhatTheWriterWrote) {
   const WrittenFile file = write_file(5);
   std::istringstream in(file.bytes);
-  iRacing::IbtReader reader(in);
+  iracing::IbtReader reader(in);
   EXPECT_EQ(reader.header().tick_rate, 60);
-  EXPECT_EQ(reader.disk_header(), (iRacing::IbtDiskHeader{1796582527, 12.5, 20.25, 3, 5}));
+  EXPECT_EQ(reader.disk_header(), (iracing::IbtDiskHeader{1796582527, 12.5, 20.25, 3, 5}));
   EXPECT_EQ(reader.session_info(), text);
   ASSERT_EQ(reader.variable_headers().size(), 3u);
   EXPECT_EQ(reader.variable_headers()[2], iracing_test::sample_entry(2));
@@ -97,7 +99,7 @@ TEST(IbtReader, AFileCutShortHandsOutTheRowsItHolds) {
   WrittenFile file = write_file(5);
   file.bytes.resize(file.bytes.size() - 64 - 10);
   std::istringstream in(file.bytes);
-  iRacing::IbtReader reader(in);
+  iracing::IbtReader reader(in);
   EXPECT_EQ(reader.row_count(), 3u);
   EXPECT_TRUE(reader.cut_short());
   Bytes row;
@@ -110,7 +112,7 @@ TEST(IbtReader, ASessionTextEndsAtItsFirstZero) {
   const std::size_t text_at = static_cast<std::size_t>(i32_at(file.bytes, 20));
   file.bytes[text_at + 5] = '\0';
   std::istringstream in(file.bytes);
-  EXPECT_EQ(iRacing::IbtReader(in).session_info(), text.substr(0, 5));
+  EXPECT_EQ(iracing::IbtReader(in).session_info(), text.substr(0, 5));
 }
 
 struct Hostile {
@@ -148,9 +150,9 @@ TEST_P(IbtReaderRefuses, AHostileFileWithAClearMessage) {
   GetParam().damage(bytes);
   std::istringstream in(bytes);
   try {
-    iRacing::IbtReader reader(in);
+    iracing::IbtReader reader(in);
     FAIL() << "accepted";
-  } catch (const iRacing::IbtFormatError& error) {
+  } catch (const iracing::IbtFormatError& error) {
     EXPECT_GT(std::string(error.what()).size(), 20u) << error.what();
   }
 }
@@ -163,7 +165,7 @@ TEST(IbtReader, AFileWithoutVariablesIsRead) {
   WrittenFile file = write_file(2);
   put_i32(file.bytes, 24, 0);
   std::istringstream in(file.bytes);
-  const iRacing::IbtReader reader(in);
+  const iracing::IbtReader reader(in);
   EXPECT_TRUE(reader.variable_headers().empty());
   EXPECT_EQ(reader.row_count(), 2u);
 }
@@ -172,7 +174,7 @@ TEST(IbtReader, ARecordCountOf2Pow31MinusOneIsCappedByTheFile) {
   std::string bytes = write_file(2).bytes;
   put_i32(bytes, 140, std::numeric_limits<std::int32_t>::max());
   std::istringstream in(bytes);
-  iRacing::IbtReader reader(in);
+  iracing::IbtReader reader(in);
   EXPECT_EQ(reader.row_count(), 2u);
   EXPECT_TRUE(reader.cut_short());
 }
@@ -193,3 +195,5 @@ TEST(RecordingStartFromFileName, ReadsTheRecordersNamesOnly) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 #include "unit/iracing_test_support.h"
 #include "unit/scoped_name_prefix.h"
 
+namespace vove {
+
 namespace {
 
 double processor_seconds() {
@@ -29,9 +31,11 @@ TEST(IracingClientWait, SleepsOnTheEventInsteadOfPolling) {
   simulator.publish_layout(iracing_test::sample_header());
   simulator.publish_tick(1);
   std::vector<std::uint8_t> row(64);
-  iRacing::Client client;
+  iracing::Client client;
   ASSERT_FALSE(client.poll_new_data(row.data(), row.size()));
   const double before = processor_seconds();
   EXPECT_FALSE(client.wait_for_new_data(std::chrono::milliseconds{300}, row.data(), row.size()));
   EXPECT_LT(processor_seconds() - before, 0.05);
 }
+
+}  // namespace vove

@@ -9,6 +9,8 @@
 #include "unit/iracing_test_support.h"
 #include "unit/scoped_name_prefix.h"
 
+namespace vove {
+
 namespace {
 
 // A simulator with its layout published, every slot at tick 0.
@@ -20,7 +22,7 @@ class IracingClient : public ::testing::Test {
 
   ScopedNamePrefix prefix_;
   iracing_test::Telemetry simulator_;
-  iRacing::Client client_;
+  iracing::Client client_;
   std::vector<std::uint8_t> row_ = std::vector<std::uint8_t>(64);
 };
 
@@ -34,7 +36,7 @@ TEST_F(IracingClient, FirstPollOnlyRecordsAndARestartStartsOver) {
     simulator_.publish_tick(tick);
     EXPECT_FALSE(poll()) << tick;
     simulator_.publish_tick(tick + 1);
-    iRacing::MemoryHeader seen;
+    iracing::MemoryHeader seen;
     EXPECT_TRUE(client_.poll_new_data(row_.data(), row_.size(), &seen)) << tick;
     EXPECT_EQ(row_, iracing_test::sample_row(tick + 1));
     EXPECT_EQ(seen, simulator_.header());
@@ -57,7 +59,7 @@ TEST_F(IracingClient, RowsWithoutTheConnectedBitAreNotDataAndItsReturnStartsOver
     simulator_.publish_tick(tick);
     EXPECT_FALSE(poll()) << "a row of tick " << tick << " published while not connected";
   }
-  simulator_.header().status = iRacing::status_connected;
+  simulator_.header().status = iracing::status_connected;
   simulator_.publish_tick(5);
   EXPECT_FALSE(poll()) << "the first poll after the bit came back";
   simulator_.publish_tick(6);
@@ -117,11 +119,11 @@ TEST_F(IracingClient, HostileHeaderNeverReadsOutsideTheView) {
 // The client is its attachment: moving it hands over the handles and the
 // last tick delivered, and the one moved from is detached.
 TEST_F(IracingClient, AMovedClientTakesItsAttachmentAlong) {
-  static_assert(!std::is_copy_constructible_v<iRacing::Client> && std::is_nothrow_move_constructible_v<iRacing::Client>);
+  static_assert(!std::is_copy_constructible_v<iracing::Client> && std::is_nothrow_move_constructible_v<iracing::Client>);
   simulator_.publish_tick(1);
   ASSERT_FALSE(poll());
   simulator_.publish_tick(2);
-  iRacing::Client moved(std::move(client_));
+  iracing::Client moved(std::move(client_));
   EXPECT_EQ(client_.view_size(), 0u);
   EXPECT_FALSE(client_.current_header());
   EXPECT_TRUE(moved.poll_new_data(row_.data(), row_.size()));  // tick 1 was recorded before the move
@@ -130,3 +132,5 @@ TEST_F(IracingClient, AMovedClientTakesItsAttachmentAlong) {
   EXPECT_EQ(moved.view_size(), 0u);
   EXPECT_FALSE(poll());  // nothing newer than tick 2
 }
+
+}  // namespace vove

@@ -9,12 +9,14 @@
 #include "unit/iracing_test_support.h"
 #include "unit/scoped_name_prefix.h"
 
+namespace vove {
+
 namespace {
 
 class IracingConnector : public ::testing::Test {
  protected:
   // Publishes the layout; connecting needs the tick to move on while it waits.
-  bool connect(const iRacing::MemoryHeader& header) {
+  bool connect(const iracing::MemoryHeader& header) {
     simulator_.publish_layout(header);
     return iracing_test::while_ticking(
         [this] {
@@ -23,14 +25,14 @@ class IracingConnector : public ::testing::Test {
         },
         [this] { return connector_.connect(std::chrono::milliseconds{10000}); });
   }
-  iRacing::Snapshot next_frame() {
+  iracing::Snapshot next_frame() {
     simulator_.publish_tick(++tick_);
-    return iRacing::parse_snapshot(connector_.read_frame(std::chrono::milliseconds{0}));
+    return iracing::parse_snapshot(connector_.read_frame(std::chrono::milliseconds{0}));
   }
 
   ScopedNamePrefix prefix_;
   iracing_test::Telemetry simulator_;
-  iRacing::Connector connector_;
+  iracing::Connector connector_;
   std::int32_t tick_ = 0;
 };
 
@@ -42,10 +44,10 @@ TEST_F(IracingConnector, ARepeatOfAFrameWithTheTextLeavesTheTextOut) {
   ASSERT_TRUE(connect(iracing_test::sample_header()));
   simulator_.publish_tick(++tick_);
   const auto first = connector_.read_frame(std::chrono::milliseconds{0});
-  iRacing::Snapshot expected = iRacing::parse_snapshot(first);
+  iracing::Snapshot expected = iracing::parse_snapshot(first);
   ASSERT_EQ(expected.session_info, iracing_test::session_text);
   expected.session_info.clear();
-  EXPECT_EQ(connector_.repeat_of(first), iRacing::serialise_snapshot(expected));
+  EXPECT_EQ(connector_.repeat_of(first), iracing::serialise_snapshot(expected));
   simulator_.publish_tick(++tick_);
   EXPECT_TRUE(connector_.repeat_of(connector_.read_frame(std::chrono::milliseconds{0})).empty());
 }
@@ -58,7 +60,7 @@ TEST_F(IracingConnector, FramesAreSelfConsistentAndTextStartsEachConnection) {
   header.session_info_update = 0;
   for (int connection = 0; connection < 2; ++connection) {
     ASSERT_TRUE(connect(header));
-    const iRacing::Snapshot frame = next_frame();
+    const iracing::Snapshot frame = next_frame();
     EXPECT_EQ(frame.header, simulator_.header());
     EXPECT_EQ(frame.row, iracing_test::sample_row(tick_));
     ASSERT_EQ(frame.variable_headers.size(), 3u);
@@ -76,14 +78,14 @@ TEST_F(IracingConnector, RecordsTheSmallestLayouts) {
   auto header = iracing_test::sample_header();
   header.buffer_length = 1;
   ASSERT_TRUE(connect(header));
-  const iRacing::Snapshot frame = next_frame();
+  const iracing::Snapshot frame = next_frame();
   EXPECT_EQ(frame.row, iracing_test::sample_row(tick_, 1));
   connector_.disconnect();
 
   header = iracing_test::sample_header();
   header.variable_count = 0;
   ASSERT_TRUE(connect(header));
-  const iRacing::Snapshot bare = next_frame();
+  const iracing::Snapshot bare = next_frame();
   EXPECT_TRUE(bare.variable_headers.empty());
   EXPECT_EQ(bare.row, iracing_test::sample_row(tick_));
 }
@@ -92,7 +94,7 @@ TEST_F(IracingConnector, RecordsTheSmallestLayouts) {
 // starts again, with new objects under the same names, is found.
 TEST(IracingConnectorRestart, AFailedConnectLetsGoSoARestartedSimulatorIsFound) {
   const ScopedNamePrefix prefix;
-  iRacing::Connector connector;
+  iracing::Connector connector;
   std::optional<iracing_test::Telemetry> simulator(std::in_place);
   simulator->publish_layout(iracing_test::sample_header());
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{0}));  // there, but no tick moves
@@ -107,3 +109,5 @@ TEST(IracingConnectorRestart, AFailedConnectLetsGoSoARestartedSimulatorIsFound) 
       },
       [&] { return connector.connect(std::chrono::milliseconds{2000}); }));
 }
+
+}  // namespace vove

@@ -18,9 +18,11 @@
 #include "unit/iracing_test_support.h"
 #include "unit/scoped_name_prefix.h"
 
+namespace vove {
+
 namespace {
 
-using iRacing::Snapshot;
+using iracing::Snapshot;
 
 // A started emulator, its mapping opened as a telemetry reader opens it, and
 // frames as a three-slot simulator records them.
@@ -30,23 +32,23 @@ class IracingEmulator : public ::testing::Test {
     emulator_.start();
     reader_.emplace();
   }
-  void write(const Snapshot& snapshot) { emulator_.write_frame(iRacing::serialise_snapshot(snapshot)); }
+  void write(const Snapshot& snapshot) { emulator_.write_frame(iracing::serialise_snapshot(snapshot)); }
   std::string text_at(std::int64_t offset, std::size_t count) const {
     const auto bytes = reader_->read(offset, count);
     return std::string(bytes.begin(), bytes.end());
   }
   // Each tick in the slot after the last one's.
   Snapshot next(std::string text = "") {
-    header_.buffer_slots[static_cast<std::size_t>((iRacing::newest_slot(header_) + 1) % 3)].tick_count = ++tick_;
+    header_.buffer_slots[static_cast<std::size_t>((iracing::newest_slot(header_) + 1) % 3)].tick_count = ++tick_;
     Snapshot snapshot{header_, {}, std::move(text), iracing_test::sample_row(tick_)};
     for (int i = 0; i < header_.variable_count; ++i) snapshot.variable_headers.push_back(iracing_test::sample_entry(i + tick_));
     return snapshot;
   }
 
   ScopedNamePrefix prefix_;
-  iRacing::Emulator emulator_;
+  iracing::Emulator emulator_;
   std::optional<iracing_test::Telemetry> reader_;
-  iRacing::MemoryHeader header_ = iracing_test::sample_header();
+  iracing::MemoryHeader header_ = iracing_test::sample_header();
   std::int32_t tick_ = 0;
 };
 
@@ -54,7 +56,7 @@ class IracingEmulator : public ::testing::Test {
 
 TEST(IracingEmulatorStart, ReportsWhatFailed) {
   ScopedNamePrefix prefix(std::string(300, 'n'));  // longer than any name the platform accepts
-  iRacing::Emulator emulator;
+  iracing::Emulator emulator;
   EXPECT_EQ(message_of([&] { emulator.start(); }), "Failed to create file mapping");
 }
 
@@ -98,10 +100,10 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
     std::vector<std::thread> threads;
     for (int c = 0; c < clients; ++c) {
       threads.emplace_back([&, c] {
-        const auto event = platform::NamedEvent::open_existing(iRacing::data_valid_event_name);
+        const auto event = platform::NamedEvent::open_existing(iracing::data_valid_event_name);
         const auto newest_tick = [this] {
-          const iRacing::MemoryHeader header = reader_->read_header();
-          return header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(header))].tick_count;
+          const iracing::MemoryHeader header = reader_->read_header();
+          return header.buffer_slots[static_cast<std::size_t>(iracing::newest_slot(header))].tick_count;
         };
         std::int32_t last = newest_tick();
         waiting.fetch_add(1);
@@ -147,9 +149,9 @@ TEST_F(IracingEmulator, EveryWaitingClientWakesForEveryFrame) {
 // A client still holding the mapping sees the simulator stop; every other
 // field keeps the last frame's value.
 TEST_F(IracingEmulator, StopClearsTheConnectedBit) {
-  header_.status = iRacing::status_connected | 0x10;
+  header_.status = iracing::status_connected | 0x10;
   write(next());
-  iRacing::MemoryHeader expected = reader_->read_header();
+  iracing::MemoryHeader expected = reader_->read_header();
   emulator_.stop();
   expected.status = 0x10;
   EXPECT_EQ(reader_->read_header(), expected);
@@ -165,12 +167,12 @@ TEST_F(IracingEmulator, ARestartContinuesTicksAndRaisesTheSessionUpdate) {
   pass[3].header.session_info_update = 2;
   emulator_.begin_pass();
   for (const Snapshot& frame : pass) write(frame);
-  const iRacing::MemoryHeader end_of_first = reader_->read_header();
+  const iracing::MemoryHeader end_of_first = reader_->read_header();
   EXPECT_EQ(end_of_first, pass[3].header);  // the first pass is written as recorded
 
   emulator_.begin_pass();
   write(pass[0]);
-  const iRacing::MemoryHeader restarted = reader_->read_header();
+  const iracing::MemoryHeader restarted = reader_->read_header();
   // Ticks 3, 4, 2 ended the pass; the restart's slots hold 0, 1, 0 as
   // recorded, now 5 higher: every slot rises.
   for (int i = 0; i < 3; ++i) {
@@ -195,7 +197,7 @@ TEST_F(IracingEmulator, ARestartRisesAboveAHighestTickInTheFirstSlot) {
   ASSERT_EQ(reader_->read_header().buffer_slots[0].tick_count, 3);  // ticks 3, 1, 2
   emulator_.begin_pass();
   write(pass[0]);
-  const iRacing::MemoryHeader restarted = reader_->read_header();
+  const iracing::MemoryHeader restarted = reader_->read_header();
   for (int i = 0; i < 3; ++i) EXPECT_GT(restarted.buffer_slots[static_cast<std::size_t>(i)].tick_count, 3) << i;
 }
 
@@ -206,13 +208,13 @@ TEST_F(IracingEmulator, AOneByteRowIsWrittenOrRefusedLikeAnyOther) {
   Snapshot frame = next();
   frame.row = iracing_test::sample_row(tick_, 1);
   write(frame);
-  const auto& newest = frame.header.buffer_slots[static_cast<std::size_t>(iRacing::newest_slot(frame.header))];
+  const auto& newest = frame.header.buffer_slots[static_cast<std::size_t>(iracing::newest_slot(frame.header))];
   EXPECT_EQ(reader_->read(newest.buffer_offset, 1), frame.row);
 
   ConsoleCapture console;
   Snapshot outside = next();
   outside.row = iracing_test::sample_row(tick_, 1);
-  for (auto& slot : outside.header.buffer_slots) slot.buffer_offset = static_cast<std::int32_t>(iRacing::mapping_size);
+  for (auto& slot : outside.header.buffer_slots) slot.buffer_offset = static_cast<std::int32_t>(iracing::mapping_size);
   write(outside);
   EXPECT_EQ(reader_->read_header(), frame.header);
   EXPECT_NE(console.out().find("data row does not fit"), std::string::npos) << console.out();
@@ -224,7 +226,7 @@ TEST_F(IracingEmulator, TheFirstImageOfARangeIsComplete) {
   std::vector<Snapshot> frames;
   for (int i = 0; i < 8; ++i) frames.push_back(next(i == 1 ? "text in force" : ""));
   for (int i = 6; i >= 0; --i) {
-    const bool wants_more = emulator_.take_earlier_frame(iRacing::serialise_snapshot(frames[static_cast<std::size_t>(i)]));
+    const bool wants_more = emulator_.take_earlier_frame(iracing::serialise_snapshot(frames[static_cast<std::size_t>(i)]));
     EXPECT_EQ(wants_more, i > 1) << i;  // three slots by frame 4, the text at frame 1
     if (!wants_more) break;
   }
@@ -251,8 +253,8 @@ TEST_F(IracingEmulator, HeaderIsWrittenLast) {
 
 TEST_F(IracingEmulator, FramesOutsideTheMappingAreSkippedAndReportedOnce) {
   write(next());
-  const iRacing::MemoryHeader before = reader_->read_header();
-  const auto end = static_cast<std::int32_t>(iRacing::mapping_size);
+  const iracing::MemoryHeader before = reader_->read_header();
+  const auto end = static_cast<std::int32_t>(iracing::mapping_size);
   ConsoleCapture console;
   const auto skipped = [&](auto change) {
     Snapshot frame = next("text");
@@ -261,9 +263,9 @@ TEST_F(IracingEmulator, FramesOutsideTheMappingAreSkippedAndReportedOnce) {
     EXPECT_EQ(reader_->read_header(), before);
   };
   for (const std::int32_t offset : {-1, INT_MIN, INT_MAX, end - 3}) {
-    skipped([&](iRacing::MemoryHeader& h) { for (auto& slot : h.buffer_slots) slot.buffer_offset = offset; });
-    skipped([&](iRacing::MemoryHeader& h) { h.variable_header_offset = offset; });
-    skipped([&](iRacing::MemoryHeader& h) { h.session_info_offset = offset; });
+    skipped([&](iracing::MemoryHeader& h) { for (auto& slot : h.buffer_slots) slot.buffer_offset = offset; });
+    skipped([&](iracing::MemoryHeader& h) { h.variable_header_offset = offset; });
+    skipped([&](iracing::MemoryHeader& h) { h.session_info_offset = offset; });
   }
   EXPECT_EQ(console.out(),
             "Skipped a frame whose data row does not fit the shared memory; later such frames are skipped silently\n"
@@ -288,7 +290,7 @@ TEST_F(IracingEmulator, AClientsCheckedCopyIsNeverARowOfAnotherFrame) {
   constexpr std::int32_t row_length = 64 * 1024;
   for (const int slots : {1, 3}) {
     SCOPED_TRACE(std::to_string(slots) + " slots");
-    iRacing::MemoryHeader header = header_;
+    iracing::MemoryHeader header = header_;
     header.buffer_count = slots;
     header.buffer_length = row_length;
     header.variable_count = 0;
@@ -303,8 +305,8 @@ TEST_F(IracingEmulator, AClientsCheckedCopyIsNeverARowOfAnotherFrame) {
       std::minstd_rand random(12345);
       std::uniform_int_distribution<int> delays(0, 300);
       while (writing.load()) {
-        const iRacing::MemoryHeader seen = reader_->read_header();
-        const int slot = iRacing::newest_slot(seen);
+        const iracing::MemoryHeader seen = reader_->read_header();
+        const int slot = iracing::newest_slot(seen);
         const std::int32_t tick = seen.buffer_slots[static_cast<std::size_t>(slot)].tick_count;
         if (tick < last_tick) last_tick = tick;  // taken for a restart, as iRacing's own client does
         if (tick <= last_tick || seen.buffer_length != row_length) continue;
@@ -325,7 +327,7 @@ TEST_F(IracingEmulator, AClientsCheckedCopyIsNeverARowOfAnotherFrame) {
     // Every tick a multiple of three: always the first slot.
     for (std::int32_t tick = 100000 * slots; tick < 100000 * slots + 3 * 3000; tick += 3) {
       header.buffer_slots[0].tick_count = tick;
-      emulator_.write_frame(iRacing::serialise_snapshot({header, {}, "", iracing_test::sample_row(tick, row_length)}));
+      emulator_.write_frame(iracing::serialise_snapshot({header, {}, "", iracing_test::sample_row(tick, row_length)}));
     }
     writing = false;
     client.join();
@@ -333,3 +335,5 @@ TEST_F(IracingEmulator, AClientsCheckedCopyIsNeverARowOfAnotherFrame) {
     EXPECT_EQ(rows_of_another_frame.load(), 0) << "of " << checked_copies.load() << " checked copies";
   }
 }
+
+}  // namespace vove

@@ -11,13 +11,15 @@
 
 #include "unit/iracing_test_support.h"
 
+namespace vove {
+
 namespace {
 
-using iRacing::FirstImage;
-using iRacing::FramePlan;
-using iRacing::MemoryHeader;
-using iRacing::Snapshot;
-using iRacing::TickContinuation;
+using iracing::FirstImage;
+using iracing::FramePlan;
+using iracing::MemoryHeader;
+using iracing::Snapshot;
+using iracing::TickContinuation;
 
 constexpr std::size_t mapping = iracing_test::region_size;
 
@@ -28,7 +30,7 @@ struct Recording {
   std::int32_t tick = 0;
 
   Snapshot next(std::string text = "") {
-    header.buffer_slots[static_cast<std::size_t>((iRacing::newest_slot(header) + 1) % 3)].tick_count = ++tick;
+    header.buffer_slots[static_cast<std::size_t>((iracing::newest_slot(header) + 1) % 3)].tick_count = ++tick;
     Snapshot snapshot{header, {}, std::move(text), iracing_test::sample_row(tick)};
     for (int i = 0; i < header.variable_count; ++i) snapshot.variable_headers.push_back(iracing_test::sample_entry(i));
     return snapshot;
@@ -40,8 +42,8 @@ std::vector<MemoryHeader> plan_pass(const std::vector<Snapshot>& frames, TickCon
                                     const FirstImage& first_image = {}) {
   std::vector<MemoryHeader> headers;
   for (std::size_t k = 0; k < frames.size(); ++k) {
-    const FramePlan plan = iRacing::plan_frame(frames[k], mapping, k == 0, first_image, continuation);
-    EXPECT_EQ(plan.problem, iRacing::FrameProblem::none);
+    const FramePlan plan = iracing::plan_frame(frames[k], mapping, k == 0, first_image, continuation);
+    EXPECT_EQ(plan.problem, iracing::FrameProblem::none);
     headers.push_back(plan.header);
     continuation = plan.after;
   }
@@ -84,7 +86,7 @@ TEST(IracingFramePlan, TheFirstFrameOfAPassCarriesTheFirstImage) {
   FirstImage image;
   for (int i = 6; i >= 0 && image.take(frames[static_cast<std::size_t>(i)]); --i) {
   }
-  const FramePlan plan = iRacing::plan_frame(frames[7], mapping, true, image, {});
+  const FramePlan plan = iracing::plan_frame(frames[7], mapping, true, image, {});
   EXPECT_EQ(plan.text, "text in force");
   // Ticks 6 and 7 of the earlier frames in slots 0 and 1, then the frame's
   // own row, tick 8, in slot 2.
@@ -98,13 +100,13 @@ TEST(IracingFramePlan, TheFirstFrameOfAPassCarriesTheFirstImage) {
   }
 
   // Later frames of the pass write their own row and text only.
-  const FramePlan later = iRacing::plan_frame(frames[7], mapping, false, image, plan.after);
+  const FramePlan later = iracing::plan_frame(frames[7], mapping, false, image, plan.after);
   EXPECT_EQ(later.rows.size(), 1u);
   EXPECT_TRUE(later.text.empty());
 }
 
 // Each step a publish takes, in order.
-struct RecordingTarget final : iRacing::FrameTarget {
+struct RecordingTarget final : iracing::FrameTarget {
   MemoryHeader live;
   std::vector<std::string> steps;
 
@@ -123,10 +125,10 @@ TEST(IracingFramePlan, APublishWithdrawsTheRewrittenSlotAndWritesTheHeaderLast) 
   Recording recording;
   recording.next();
   const Snapshot frame = recording.next("text");  // tick 2, in slot 2
-  const FramePlan plan = iRacing::plan_frame(frame, mapping, false, {}, {});
+  const FramePlan plan = iracing::plan_frame(frame, mapping, false, {}, {});
   RecordingTarget target;
   target.live = iracing_test::sample_header();  // every slot published, slot 2's row at 16384
-  iRacing::publish_frame(plan, target);
+  iracing::publish_frame(plan, target);
   EXPECT_EQ(target.steps, (std::vector<std::string>{
                               "write 1024 4",       // the text
                               "zeros 1028 1020",    // the rest of its area
@@ -147,12 +149,14 @@ TEST(IracingFramePlan, AFrameOutsideTheMappingIsRefusedWhole) {
   Snapshot frame = recording.next("text");
   frame.header.session_info_offset = static_cast<std::int32_t>(mapping) - 2;
   const TickContinuation before{true, 40, 3, 0, 0};
-  const FramePlan plan = iRacing::plan_frame(frame, mapping, true, {}, before);
-  EXPECT_EQ(plan.problem, iRacing::FrameProblem::session_text_outside);
+  const FramePlan plan = iracing::plan_frame(frame, mapping, true, {}, before);
+  EXPECT_EQ(plan.problem, iracing::FrameProblem::session_text_outside);
   EXPECT_EQ(plan.after.highest_tick, 40);  // nothing published, nothing to continue above
   RecordingTarget target;
-  iRacing::publish_frame(plan, target);
+  iracing::publish_frame(plan, target);
   EXPECT_TRUE(target.steps.empty());
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -5,13 +5,15 @@
 
 #include <gtest/gtest.h>
 
+namespace vove {
+
 namespace {
 
-using iRacing::LiveMemoryPlan;
+using iracing::LiveMemoryPlan;
 
 TEST(IracingMemoryPlan, PartsFollowOneAnotherOnPageBoundaries) {
   // 195 headers end at 144 + 195 * 144 = 28224, so the text starts at 28672.
-  const LiveMemoryPlan plan = iRacing::plan_live_memory(195, iRacing::live_session_area, 5216);
+  const LiveMemoryPlan plan = iracing::plan_live_memory(195, iracing::live_session_area, 5216);
   EXPECT_EQ(plan.variable_count, 195);
   EXPECT_EQ(plan.variable_header_offset, 144);
   EXPECT_EQ(plan.session_info_offset, 28672);
@@ -25,22 +27,22 @@ TEST(IracingMemoryPlan, PartsFollowOneAnotherOnPageBoundaries) {
 }
 
 TEST(IracingMemoryPlan, ALongTextGetsWholePagesWithRoomForItsZero) {
-  EXPECT_EQ(iRacing::session_area_for(0), 128 * 1024);
-  EXPECT_EQ(iRacing::session_area_for(128 * 1024 - 1), 128 * 1024);
-  EXPECT_EQ(iRacing::session_area_for(128 * 1024), 128 * 1024 + 4096);
-  const LiveMemoryPlan plan = iRacing::plan_live_memory(0, iRacing::session_area_for(200'000), 100);
+  EXPECT_EQ(iracing::session_area_for(0), 128 * 1024);
+  EXPECT_EQ(iracing::session_area_for(128 * 1024 - 1), 128 * 1024);
+  EXPECT_EQ(iracing::session_area_for(128 * 1024), 128 * 1024 + 4096);
+  const LiveMemoryPlan plan = iracing::plan_live_memory(0, iracing::session_area_for(200'000), 100);
   EXPECT_EQ(plan.session_info_offset, 4096);
   EXPECT_EQ(plan.session_info_capacity, 200'704);  // 49 pages
   EXPECT_EQ(plan.buffer_offsets[0], 4096 + 200'704);
 }
 
 TEST(IracingMemoryPlan, TheHeaderTakesThePartsAndKeepsTheRest) {
-  const LiveMemoryPlan plan = iRacing::plan_live_memory(3, iRacing::live_session_area, 64);
-  iRacing::MemoryHeader header;
+  const LiveMemoryPlan plan = iracing::plan_live_memory(3, iracing::live_session_area, 64);
+  iracing::MemoryHeader header;
   header.version = 2;
   header.tick_rate = 60;
   header.buffer_slots[1].tick_count = 7;
-  iRacing::place_parts(plan, header);
+  iracing::place_parts(plan, header);
   EXPECT_EQ(header.version, 2);
   EXPECT_EQ(header.tick_rate, 60);
   EXPECT_EQ(header.variable_count, 3);
@@ -55,3 +57,5 @@ TEST(IracingMemoryPlan, TheHeaderTakesThePartsAndKeepsTheRest) {
 }
 
 }  // namespace
+
+}  // namespace vove

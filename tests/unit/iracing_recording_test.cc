@@ -8,6 +8,8 @@
 #include "dump_test_support.h"
 #include "iracing_test_support.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -15,23 +17,23 @@ using namespace dump_test;
 // A frame with two variables, Speed (float at 0) and Gear (int at 4), whose
 // values tell the frame apart; `extra` adds a third variable.
 Bytes frame_payload(std::int32_t tick, const std::string& text, bool extra = false) {
-  iRacing::Snapshot snapshot;
+  iracing::Snapshot snapshot;
   snapshot.header.tick_rate = 60;
   snapshot.header.buffer_count = 3;
   snapshot.header.buffer_length = 8;
   snapshot.header.buffer_slots[1].tick_count = tick;  // the newest slot
   snapshot.header.buffer_slots[0].tick_count = tick - 1;
-  snapshot.variable_headers.push_back(iracing_test::variable("Speed", iRacing::VariableType::float32, 0));
-  snapshot.variable_headers.push_back(iracing_test::variable("Gear", iRacing::VariableType::integer, 4));
+  snapshot.variable_headers.push_back(iracing_test::variable("Speed", iracing::VariableType::float32, 0));
+  snapshot.variable_headers.push_back(iracing_test::variable("Gear", iracing::VariableType::integer, 4));
   if (extra) {
-    snapshot.variable_headers.push_back(iracing_test::variable("OnPitRoad", iRacing::VariableType::boolean, 7));
+    snapshot.variable_headers.push_back(iracing_test::variable("OnPitRoad", iracing::VariableType::boolean, 7));
   }
   snapshot.header.variable_count = static_cast<std::int32_t>(snapshot.variable_headers.size());
   snapshot.session_info = text;
   snapshot.row.resize(8);
   coding::encode_f32(snapshot.row.data(), static_cast<float>(tick) * 0.5f);
   coding::encode_i32(snapshot.row.data() + 4, tick % 7);
-  return iRacing::serialise_snapshot(snapshot);
+  return iracing::serialise_snapshot(snapshot);
 }
 
 std::string text_for(std::int32_t tick) { return "SessionInfo: " + std::to_string(tick) + "\n"; }
@@ -50,7 +52,7 @@ std::string recording() {
 TEST(RecordingWalk, HandsOutEachFrameWithTheSessionTextInForceAndItsTable) {
   const TempDirectory directory;
   DumpFrames frames(directory.write("r.bin", recording()));
-  iRacing::RecordingWalk walk(frames);
+  iracing::RecordingWalk walk(frames);
   std::size_t count = 0;
   while (const auto* frame = walk.next()) {
     const auto number = static_cast<std::int32_t>(frame->number);
@@ -64,7 +66,7 @@ TEST(RecordingWalk, HandsOutEachFrameWithTheSessionTextInForceAndItsTable) {
     EXPECT_EQ(walk.variables().variables().size(), number == 8 ? 3u : 2u);
     const auto* gear = walk.variables().find("Gear");
     ASSERT_NE(gear, nullptr);
-    EXPECT_EQ(iRacing::read_value(frame->snapshot.row, *gear, 0), (100 + number) % 7);
+    EXPECT_EQ(iracing::read_value(frame->snapshot.row, *gear, 0), (100 + number) % 7);
   }
   EXPECT_EQ(count, 10u);
   EXPECT_EQ(walk.first_variables().variables().size(), 2u);
@@ -73,7 +75,7 @@ TEST(RecordingWalk, HandsOutEachFrameWithTheSessionTextInForceAndItsTable) {
 TEST(RecordingWalk, StartingMidwayFindsTheTextCarriedEarlier) {
   const TempDirectory directory;
   DumpFrames frames(directory.write("r.bin", recording()));
-  iRacing::RecordingWalk walk(frames, 4, 9);
+  iracing::RecordingWalk walk(frames, 4, 9);
   EXPECT_EQ(walk.session_text(), text_for(100));
   std::vector<std::size_t> numbers;
   while (const auto* frame = walk.next()) numbers.push_back(frame->number);
@@ -81,9 +83,9 @@ TEST(RecordingWalk, StartingMidwayFindsTheTextCarriedEarlier) {
   EXPECT_EQ(walk.session_text(), text_for(106));
 
   // The text may be carried by the very first frame.
-  EXPECT_EQ(iRacing::RecordingWalk(frames, 1).session_text(), text_for(100));
+  EXPECT_EQ(iracing::RecordingWalk(frames, 1).session_text(), text_for(100));
 
-  iRacing::RecordingWalk past_the_end(frames, 50);
+  iracing::RecordingWalk past_the_end(frames, 50);
   EXPECT_EQ(past_the_end.next(), nullptr);
 }
 
@@ -96,13 +98,13 @@ TEST(RecordingWalk, NamesADamagedFrameAndGoesOnAfterIt) {
   bytes += raw_record(static_cast<std::uint32_t>(garbage.size()), 100, std::string(garbage.begin(), garbage.end()));
   bytes += record(frame_payload(4, ""));
   DumpFrames frames(directory.write("r.bin", bytes));
-  iRacing::RecordingWalk walk(frames);
+  iracing::RecordingWalk walk(frames);
   ASSERT_NE(walk.next(), nullptr);
   for (const std::size_t damaged : {1u, 2u}) {
     try {
       walk.next();
       FAIL() << damaged;
-    } catch (const iRacing::DamagedFrameError& error) {
+    } catch (const iracing::DamagedFrameError& error) {
       EXPECT_EQ(error.frame(), damaged);
       EXPECT_EQ(error.offset(), frames.index().records()[damaged].offset);
       EXPECT_NE(std::string(error.what()).find("frame " + std::to_string(damaged)), std::string::npos);
@@ -117,7 +119,9 @@ TEST(RecordingWalk, NamesADamagedFrameAndGoesOnAfterIt) {
 TEST(RecordingWalk, RefusesAnAccRecording) {
   const TempDirectory directory;
   DumpFrames frames(directory.write("a.bin", header(10, "accz") + record(Bytes(3700, 0))));
-  EXPECT_THROW(iRacing::RecordingWalk walk(frames), iRacing::NotIracingRecordingError);
+  EXPECT_THROW(iracing::RecordingWalk walk(frames), iracing::NotIracingRecordingError);
 }
 
 }  // namespace
+
+}  // namespace vove

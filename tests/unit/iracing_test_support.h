@@ -13,14 +13,14 @@
 #include "formats/iracing_layout.h"
 #include "formats/iracing_variable_table.h"
 
-namespace iracing_test {
+namespace vove::iracing_test {
 
 inline constexpr std::uint32_t region_size = 64 * 1024;
 inline constexpr std::string_view session_text = "WeekendInfo:\n TrackName: test ring\n";
 
 // Three slots of 64-byte rows in use, every part well inside `region_size`.
-inline iRacing::MemoryHeader sample_header() {
-  iRacing::MemoryHeader header{.status = iRacing::status_connected, .session_info_update = 1,
+inline iracing::MemoryHeader sample_header() {
+  iracing::MemoryHeader header{.status = iracing::status_connected, .session_info_update = 1,
                                .session_info_length = 1024, .session_info_offset = 1024, .variable_count = 3,
                                .variable_header_offset = 4096, .buffer_count = 3, .buffer_length = 64};
   for (int i = 0; i < 4; ++i) header.buffer_slots[static_cast<std::size_t>(i)].buffer_offset = 8192 + 4096 * i;
@@ -34,28 +34,28 @@ inline std::vector<std::uint8_t> sample_row(std::int32_t tick, std::size_t lengt
   return row;
 }
 
-inline iRacing::VariableHeader sample_entry(int index) {
-  iRacing::VariableHeader entry;
+inline iracing::VariableHeader sample_entry(int index) {
+  iracing::VariableHeader entry;
   std::ranges::copy(sample_row(index, entry.bytes.size()), entry.bytes.begin());
   return entry;
 }
 
 // The header of one variable of `type` named `name` at `offset` in the row.
-inline iRacing::VariableHeader variable(const char* name, iRacing::VariableType type, std::int32_t offset) {
-  iRacing::VariableInfo info;
+inline iracing::VariableHeader variable(const char* name, iracing::VariableType type, std::int32_t offset) {
+  iracing::VariableInfo info;
   info.name = name;
   info.type = type;
   info.row_offset = offset;
-  return iRacing::encode_variable_header(info);
+  return iracing::encode_variable_header(info);
 }
 
 // Creates the mapping and the event, or opens them when they exist already.
 class Telemetry {
  public:
   explicit Telemetry(std::uint32_t size = region_size)
-      : memory_(platform::SharedMemory::create_or_open(iRacing::memory_map_name, size)),
+      : memory_(platform::SharedMemory::create_or_open(iracing::memory_map_name, size)),
         view_(memory_.map(platform::Access::write, 0)),
-        event_(platform::NamedEvent::create(iRacing::data_valid_event_name)) {}
+        event_(platform::NamedEvent::create(iracing::data_valid_event_name)) {}
 
   void signal() const { event_.signal(); }
   // Whether the data-valid event is signalled, taking the signal.
@@ -63,19 +63,19 @@ class Telemetry {
   void write(std::int64_t offset, std::span<const std::uint8_t> bytes) {
     if (!bytes.empty()) std::memcpy(view_.data() + offset, bytes.data(), bytes.size());
   }
-  void write_header(const iRacing::MemoryHeader& header) { write(0, iRacing::encode_memory_header(header)); }
+  void write_header(const iracing::MemoryHeader& header) { write(0, iracing::encode_memory_header(header)); }
   std::vector<std::uint8_t> read(std::int64_t offset, std::size_t count) const {
     std::vector<std::uint8_t> bytes(count);
     std::memcpy(bytes.data(), view_.data() + offset, count);
     return bytes;
   }
-  iRacing::MemoryHeader read_header() const {
-    const auto bytes = read(0, iRacing::memory_header_size);
-    return iRacing::decode_memory_header(std::span<const std::uint8_t, iRacing::memory_header_size>(bytes));
+  iracing::MemoryHeader read_header() const {
+    const auto bytes = read(0, iracing::memory_header_size);
+    return iracing::decode_memory_header(std::span<const std::uint8_t, iracing::memory_header_size>(bytes));
   }
 
   // Entries, text and then the header.
-  void publish_layout(const iRacing::MemoryHeader& header) {
+  void publish_layout(const iracing::MemoryHeader& header) {
     for (int i = 0; i < header.variable_count; ++i) write(header.variable_header_offset + 144 * i, sample_entry(i).bytes);
     std::vector<std::uint8_t> text(session_text.begin(), session_text.end());
     text.push_back(0);  // the terminator
@@ -84,18 +84,18 @@ class Telemetry {
   }
   // A row for `tick` in the slot after the newest, then the header.
   void publish_tick(std::int32_t tick) {
-    auto& slot = header_.buffer_slots[static_cast<std::size_t>((iRacing::newest_slot(header_) + 1) % 3)];
+    auto& slot = header_.buffer_slots[static_cast<std::size_t>((iracing::newest_slot(header_) + 1) % 3)];
     write(slot.buffer_offset, sample_row(tick, static_cast<std::size_t>(header_.buffer_length)));
     slot.tick_count = tick;
     write_header(header_);
   }
-  iRacing::MemoryHeader& header() { return header_; }
+  iracing::MemoryHeader& header() { return header_; }
 
  private:
   platform::SharedMemory memory_;
   platform::MappedView view_;
   platform::NamedEvent event_;
-  iRacing::MemoryHeader header_;
+  iracing::MemoryHeader header_;
 };
 
 // Runs `publish` every millisecond on a thread while `attempt` runs; for code
@@ -111,4 +111,4 @@ auto while_ticking(Publish publish, Attempt attempt) {
   return attempt();
 }
 
-}  // namespace iracing_test
+}  // namespace vove::iracing_test

@@ -9,7 +9,7 @@
 #include "ibt_test_support.h"
 #include "tools/sim_standin/iracing_variables.h"
 
-namespace iRacing {
+namespace vove::iracing {
 namespace {
 
 // The stand-in writes its headers and rows with its own encoder; reading
@@ -66,4 +66,4 @@ TEST(VariableTable, HostileFieldsNeverFitARow) {
 }
 
 }  // namespace
-}  // namespace iRacing
+}  // namespace vove::iracing

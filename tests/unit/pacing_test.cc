@@ -10,6 +10,8 @@
 #include <limits>
 #include <vector>
 
+namespace vove {
+
 namespace {
 
 using scripted_clock::at;
@@ -80,3 +82,5 @@ TEST(FrameSchedule, CountsTheDeadlinesAStallWentPast) {
 }
 
 }  // namespace
+
+}  // namespace vove

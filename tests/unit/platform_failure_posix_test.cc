@@ -14,6 +14,8 @@
 #include "common/platform/platform.h"
 #include "unit/scoped_name_prefix.h"
 
+namespace vove {
+
 using platform::Access;
 using platform::NamedEvent;
 using platform::SharedMemory;
@@ -89,3 +91,5 @@ TEST(PlatformFailurePosix, MissingFollowsFromTheCode) {
   EXPECT_EQ(file.reason, std::strerror(ENOENT));
   EXPECT_EQ(file.object, "file " + nowhere.string());
 }
+
+}  // namespace vove

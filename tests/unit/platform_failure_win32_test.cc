@@ -8,6 +8,8 @@
 #include "common/platform/platform.h"
 #include "scoped_name_prefix.h"
 
+namespace vove {
+
 TEST(PlatformFailureWin32, EmptyHandlesSayWhyAndName) {
   const ScopedNamePrefix prefix;
   const auto absent = platform::SharedMemory::open_existing("Local\\absent", platform::Access::read);
@@ -32,3 +34,5 @@ TEST(PlatformFailureWin32, EmptyHandlesSayWhyAndName) {
   EXPECT_TRUE(too_long.failure().code) << "the code travels with the words";
   EXPECT_FALSE(too_long.failure().missing());
 }
+
+}  // namespace vove

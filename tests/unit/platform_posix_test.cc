@@ -18,6 +18,8 @@
 #include "common/stop_signal.h"
 #include "scoped_name_prefix.h"
 
+namespace vove {
+
 namespace {
 
 using namespace platform;
@@ -81,7 +83,7 @@ TEST(PosixPlatform, NamesGoWithTheirCreatorUnlessItIsKilledOutright) {
     SCOPED_TRACE(signal_number);
     Child creator(
         [] {
-          ::watch_termination_requests();
+          vove::watch_termination_requests();
           created_names.emplace(
               CreatedNames{SharedMemory::create_or_open("Local\\X", 5000), NamedEvent::create("Local\\E")});
           if (!created_names->region || !created_names->event) return false;
@@ -94,7 +96,7 @@ TEST(PosixPlatform, NamesGoWithTheirCreatorUnlessItIsKilledOutright) {
           const StopSignal stop;
           while (!stop.stop_requested()) platform::sleep_for(std::chrono::milliseconds{1});
           created_names.reset();
-          ::end_if_termination_requested();
+          vove::end_if_termination_requested();
         });
     EXPECT_EQ(creator.output, "y");
     EXPECT_EQ(creator.end_with(signal_number), signal_number);
@@ -135,7 +137,7 @@ TEST(PosixPlatform, AssigningOverACreatorRemovesItsNames) {
 TEST(PosixPlatform, AnIgnoredHangupStaysIgnored) {
   Child child([] {
     ::signal(SIGHUP, SIG_IGN);
-    ::watch_termination_requests();
+    vove::watch_termination_requests();
     struct sigaction hangup {}, terminate {};
     ::sigaction(SIGHUP, nullptr, &hangup);
     ::sigaction(SIGTERM, nullptr, &terminate);
@@ -279,3 +281,5 @@ TEST(PosixSeam, TheInterruptMessageIsWrittenWholeThroughShortAndInterruptedWrite
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 #include "common/platform/win32_system_calls.h"
 #include "scoped_name_prefix.h"
 
+namespace vove {
+
 TEST(Win32Platform, ObjectsAreWholePagesAndOutliveTheirHandle) {
   const ScopedNamePrefix prefix;
   platform::SharedMemory region = platform::SharedMemory::create_or_open("Local\\R", 800);
@@ -127,3 +129,5 @@ TEST(Win32Seam, AFlushTheDiskRefusesNamesTheFile) {
   EXPECT_EQ(failure.object, "file " + path);
   DeleteFileA(path.c_str());
 }
+
+}  // namespace vove

@@ -8,6 +8,8 @@
 
 #include "unit/scripted_clock.h"
 
+namespace vove {
+
 namespace {
 
 constexpr std::int64_t tick = 1'000;       // every clock read moves time on, so the spin ends
@@ -43,3 +45,5 @@ TEST(PreciseSleep, StepsOnlyWhenTheRestExceedsTheEstimateAndLearnsFromTheStep) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -7,6 +7,8 @@
 
 #include "unit/scripted_clock.h"
 
+namespace vove {
+
 namespace {
 
 TEST(ProgressLine, RedrawsInPlaceAFewTimesASecondAndClearsItself) {
@@ -47,3 +49,5 @@ TEST(ProgressLine, ShowsNothingForWorkShorterThanTheDelay) {
 }
 
 }  // namespace
+
+}  // namespace vove

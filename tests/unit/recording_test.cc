@@ -12,6 +12,8 @@
 #include "unit/dump_test_support.h"
 #include "unit/scripted_clock.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -169,7 +171,7 @@ struct PacedRecording : ::testing::Test {
     std::int64_t takes = 0;      // nanoseconds the read keeps the caller
     std::optional<std::uint64_t> mark{};  // the source's publication mark after a frame
   };
-  class PacedSource : public ::Source {
+  class PacedSource : public Source {
    public:
     explicit PacedSource(PacedRecording& test) : test_(test) {}
     bool connect(std::chrono::milliseconds) override { return true; }
@@ -213,7 +215,7 @@ struct PacedRecording : ::testing::Test {
   std::chrono::duration<double> idle_end{};
   std::atomic<bool> stop_flag{false};
   std::ostringstream console;
-  std::shared_ptr<::Source> source = std::make_shared<PacedSource>(*this);
+  std::shared_ptr<Source> source = std::make_shared<PacedSource>(*this);
   std::int32_t empty_reads = 0;
 
   // Records at `fps` into `out`; record_frames' result.
@@ -410,3 +412,5 @@ TEST(DumpFileName, NamesMadeReadBackAsTheirSecond) {
     EXPECT_EQ(recording_start_from_file_name(dump_file_name(utc_time_stamp(start), attempt)), start);
   }
 }
+
+}  // namespace vove

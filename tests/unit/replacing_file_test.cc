@@ -6,6 +6,8 @@
 #include "dump_test_support.h"
 #include "error_message.h"
 
+namespace vove {
+
 namespace {
 
 using dump_test::contents;
@@ -79,3 +81,5 @@ TEST(ReplacingFile, TellsOneFileUnderTwoSpellings) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -12,6 +12,8 @@
 #include "unit/dump_test_support.h"
 #include "unit/scripted_clock.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -257,3 +259,5 @@ TEST(ReplayLoop, ItsLinesGoToTheGivenStreamOnly) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 #include "unit/error_message.h"
 #include "unit/scripted_clock.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -111,3 +113,5 @@ TEST(ConsoleKeyDecoder, TellsTheKeysFromTheirBytesEvenSplitAcrossReads) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -6,6 +6,8 @@
 #include "unit/console_capture.h"
 #include "unit/dump_test_support.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -60,3 +62,5 @@ TEST(EmulatorEntry, TheProducerIsReleasedBeforeTheErrorAndClosingLines) {
 }
 
 }  // namespace
+
+}  // namespace vove

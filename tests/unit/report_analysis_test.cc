@@ -16,6 +16,8 @@
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/standin_drive.h"
 
+namespace vove {
+
 namespace {
 
 constexpr double nan_value = std::numeric_limits<double>::quiet_NaN();
@@ -226,16 +228,16 @@ TEST(LapTraces, FallsBackToTheSessionTextLengthAndThenToPerCent) {
 TEST(SessionText, SummarisesTheStandinsText) {
   // The session in SessionNum gives the type (not EventType, "Race"); the
   // player is DriverCarIdx 5, the fifth of the Drivers, not the first.
-  const SessionSummary summary = summarise_session(iRacing::standin_session_text(3, 5510.0), 0);
+  const SessionSummary summary = summarise_session(iracing::standin_session_text(3, 5510.0), 0);
   EXPECT_TRUE(summary.has_text);
   EXPECT_EQ(summary.track, "Harbour Point Motor Circuit (Grand Prix)");
   EXPECT_EQ(summary.session_type, "Practice");
-  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 1).session_type, "Lone Qualify");
-  EXPECT_EQ(summarise_session(iRacing::standin_session_text(3), 2).session_type, "Race");
+  EXPECT_EQ(summarise_session(iracing::standin_session_text(3), 1).session_type, "Lone Qualify");
+  EXPECT_EQ(summarise_session(iracing::standin_session_text(3), 2).session_type, "Race");
   EXPECT_EQ(summary.driver, "Sam Player");
   EXPECT_EQ(summary.car, "Vantor GT3 Evo");
   EXPECT_DOUBLE_EQ(summary.track_length_metres, 5510.0);
-  EXPECT_DOUBLE_EQ(summarise_session(iRacing::standin_session_text(3), 0).track_length_metres,
+  EXPECT_DOUBLE_EQ(summarise_session(iracing::standin_session_text(3), 0).track_length_metres,
                    standin_track_length_metres);
   EXPECT_EQ(summary.unreadable_lines, 0u) << (summary.problems.empty() ? "" : summary.problems.front());
 }
@@ -308,3 +310,5 @@ TEST(StandinLaps, DrivesTheLapTimesItWasGivenInTurn) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -17,6 +17,8 @@
 #include "report_test_support.h"
 #include "session_text_samples.h"
 
+namespace vove {
+
 namespace {
 
 using report_test::StandinRecording;
@@ -106,7 +108,7 @@ TEST_F(ReportCommand, ReportsTheStandinsLapsWithTheirTimesAndCharts) {
 TEST_F(ReportCommand, MeasuresLapsWithinAFrameWhenTheSimulatorGivesNoTimes) {
   StandinRecording recording;
   recording.first_tick = 301;  // frames 0.2 s apart, off the lines
-  recording.edit = [](iRacing::Snapshot& s) { report_test::hide_variable(s, "LapLastLapTime"); };
+  recording.edit = [](iracing::Snapshot& s) { report_test::hide_variable(s, "LapLastLapTime"); };
   const ReportRun result = run(recording);
   ASSERT_EQ(result.exit_code, 0) << result.err;
   const auto laps = lap_times(result.html);
@@ -137,7 +139,7 @@ TEST_F(ReportCommand, ChartsTheChosenLapsAndAlwaysTheBest) {
 TEST_F(ReportCommand, MissingVariablesLeaveOutWhatNeedsThem) {
   StandinRecording recording;
   recording.session_text = session_text_test::reference_example();
-  recording.edit = [](iRacing::Snapshot& s) {
+  recording.edit = [](iracing::Snapshot& s) {
     report_test::hide_variable(s, "Brake");
     report_test::hide_variable(s, "RPM");
   };
@@ -147,7 +149,7 @@ TEST_F(ReportCommand, MissingVariablesLeaveOutWhatNeedsThem) {
   EXPECT_NE(result.html.find("No chart of Brake: the recording has no Brake variable."), std::string::npos);
   EXPECT_NE(result.html.find("No chart of Engine speed: the recording has no RPM variable."), std::string::npos);
 
-  recording.edit = [](iRacing::Snapshot& s) { report_test::hide_variable(s, "Lap"); };
+  recording.edit = [](iracing::Snapshot& s) { report_test::hide_variable(s, "Lap"); };
   result = run(recording);
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.html.find("the recording has no Lap variable"), std::string::npos);
@@ -185,7 +187,7 @@ TEST_F(ReportCommand, RefusesWhatItCannotReport) {
   // A recording of a simulator the report does not know: a clear message and no page.
   {
     std::ofstream out(input(), std::ios::binary);
-    out << dump_test::header(10, "rf2x") << dump_test::record(dump_test::Bytes(ACC::payload_size, 0));
+    out << dump_test::header(10, "rf2x") << dump_test::record(dump_test::Bytes(acc::payload_size, 0));
   }
   ReportRun result = run_on(input());
   EXPECT_EQ(result.exit_code, 1);
@@ -253,3 +255,5 @@ TEST_F(ReportCommand, ADamagedRecordingIsReportedUpToTheDamage) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -16,7 +16,7 @@
 #include "tools/sim_standin/iracing_standin_snapshot.h"
 #include "tools/sim_standin/standin_drive.h"
 
-namespace report_test {
+namespace vove::report_test {
 
 // The laps the recordings drive, on a track that fits them (870 m).
 inline const std::vector<double> standin_recording_laps{20.0, 18.5, 19.25};
@@ -28,9 +28,9 @@ struct StandinRecording {
   std::int32_t frames = 400;
   std::uint32_t fps = 5;
   // Carried by the first frame.
-  std::string session_text = iRacing::standin_session_text(1, standin_track_length_for(standin_recording_laps));
+  std::string session_text = iracing::standin_session_text(1, standin_track_length_for(standin_recording_laps));
   // Changes each frame before it is written (say, to drop a variable).
-  std::function<void(iRacing::Snapshot&)> edit;
+  std::function<void(iracing::Snapshot&)> edit;
   // This frame is written as bytes that are no iRacing frame.
   std::int32_t garbage_frame = -1;
 };
@@ -38,28 +38,28 @@ struct StandinRecording {
 inline void write_recording(const std::filesystem::path& path, const StandinRecording& r) {
   const StandinLaps laps(r.lap_seconds);
   std::ofstream out(path, std::ios::binary);
-  DumpWriter writer(out, r.fps, iRacing::iracing_source_id);
+  DumpWriter writer(out, r.fps, iracing::iracing_source_id);
   for (std::int32_t frame = 0; frame < r.frames; ++frame) {
     if (frame == r.garbage_frame) {
       writer.append_frame(FramePayload(100, 0x5a));
       continue;
     }
-    iRacing::Snapshot snapshot =
-        iRacing::standin_snapshot(r.first_tick + frame * r.tick_step, laps, frame == 0 ? r.session_text : "");
+    iracing::Snapshot snapshot =
+        iracing::standin_snapshot(r.first_tick + frame * r.tick_step, laps, frame == 0 ? r.session_text : "");
     if (r.edit) r.edit(snapshot);
-    writer.append_frame(iRacing::serialise_snapshot(snapshot));
+    writer.append_frame(iracing::serialise_snapshot(snapshot));
   }
 }
 
 // Renames variable `name` in every header of `snapshot`, so readers no
 // longer find it.
-inline void hide_variable(iRacing::Snapshot& snapshot, std::string_view name) {
+inline void hide_variable(iracing::Snapshot& snapshot, std::string_view name) {
   for (auto& header : snapshot.variable_headers) {
-    iRacing::VariableInfo info = iRacing::decode_variable_header(header);
+    iracing::VariableInfo info = iracing::decode_variable_header(header);
     if (info.name != name) continue;
     info.name = "Hidden" + info.name;
-    header = iRacing::encode_variable_header(info);
+    header = iracing::encode_variable_header(info);
   }
 }
 
-}  // namespace report_test
+}  // namespace vove::report_test

@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+namespace vove {
+
 class ScopedNamePrefix {
  public:
   ScopedNamePrefix() : ScopedNamePrefix(unique()) {}
@@ -32,3 +34,5 @@ class ScopedNamePrefix {
   std::string prefix_;
   std::string assignment_;
 };
+
+}  // namespace vove

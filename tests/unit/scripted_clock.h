@@ -6,7 +6,7 @@
 
 #include "common/steady_clock.h"
 
-namespace scripted_clock {
+namespace vove::scripted_clock {
 
 // The clock value `nanoseconds` after the clock's epoch.
 inline SteadyTime at(std::int64_t nanoseconds) { return SteadyTime{std::chrono::nanoseconds{nanoseconds}}; }
@@ -16,4 +16,4 @@ inline SteadyClock reading(const std::int64_t& now) {
   return [&now] { return at(now); };
 }
 
-}  // namespace scripted_clock
+}  // namespace vove::scripted_clock

@@ -18,6 +18,8 @@
 #include "report_test_support.h"
 #include "session_text_samples.h"
 
+namespace vove {
+
 namespace {
 
 struct SessionRun {
@@ -31,13 +33,13 @@ class SessionQuery : public ::testing::Test {
   void write(const std::vector<std::pair<std::int32_t, std::string>>& texts, std::int32_t frames = 20) {
     const StandinLaps laps({20.0});
     std::ofstream out(input(), std::ios::binary);
-    DumpWriter writer(out, 5, iRacing::iracing_source_id);
+    DumpWriter writer(out, 5, iracing::iracing_source_id);
     for (std::int32_t frame = 0; frame < frames; ++frame) {
       std::string text;
       for (const auto& [at, carried] : texts) {
         if (at == frame) text = carried;
       }
-      writer.append_frame(iRacing::serialise_snapshot(iRacing::standin_snapshot(300 + frame * 12, laps, text)));
+      writer.append_frame(iracing::serialise_snapshot(iracing::standin_snapshot(300 + frame * 12, laps, text)));
     }
   }
   SessionRun run(std::vector<std::string> arguments) {
@@ -98,3 +100,5 @@ TEST_F(SessionQuery, SaysSoWhenNoFrameCarriesAText) {
 }
 
 }  // namespace
+
+}  // namespace vove

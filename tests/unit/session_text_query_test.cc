@@ -13,9 +13,11 @@
 #include "formats/iracing_session_text.h"
 #include "session_text_samples.h"
 
+namespace vove {
+
 namespace {
 
-using iRacing::query_session_text;
+using iracing::query_session_text;
 
 // "not found" or the value in brackets, so a failure shows trailing spaces.
 std::string answer(std::string_view text, std::string_view path) {
@@ -117,8 +119,8 @@ TEST(SessionTextQuery, EndsWhereTheSimulatorsTextEnds) {
   const std::string text = "A:\n B: one\n"s + '\0' + " C: two\n"s;
   EXPECT_EQ(answer(text, "A:B:"), "[one]");
   EXPECT_EQ(answer(text, "A:C:"), "not found");  // behind the first zero byte
-  EXPECT_EQ(iRacing::session_text_in(text), "A:\n B: one\n");
-  EXPECT_EQ(iRacing::session_text_in("no zero"), "no zero");
+  EXPECT_EQ(iracing::session_text_in(text), "A:\n B: one\n");
+  EXPECT_EQ(iracing::session_text_in("no zero"), "no zero");
   // A path is a C string to the SDK: it ends at its first zero byte too.
   EXPECT_EQ(answer(text, "A:B:\0C:"s), "[one]");
   // CR LF, LF CR and lone CRs all end lines; blank lines end nothing.
@@ -151,20 +153,22 @@ TEST(SessionTextQuery, StaysBoundedOnHostileText) {
 }
 
 TEST(SessionTextCheck, NamesTheLinesNoQueryReaches) {
-  EXPECT_EQ(iRacing::check_session_text(session_text_test::reference_example()).lines, 0u);
-  const iRacing::SessionTextProblems problems = iRacing::check_session_text(session_text_test::quirks());
+  EXPECT_EQ(iracing::check_session_text(session_text_test::reference_example()).lines, 0u);
+  const iracing::SessionTextProblems problems = iracing::check_session_text(session_text_test::quirks());
   ASSERT_EQ(problems.lines, 3u);
   EXPECT_EQ(problems.first[0], "line 24: no 'key: value' in 'setups/quali.sto'");
   EXPECT_EQ(problems.first[1], "line 40: indented with a tab, which becomes part of its key");
   EXPECT_EQ(problems.first[2], "line 46: the last line has no line end, so no query reads it");
   // However many there are, a few are named.
-  EXPECT_EQ(iRacing::check_session_text(std::string(100, '\n') + std::string(1000, 'x') + "\n" +
+  EXPECT_EQ(iracing::check_session_text(std::string(100, '\n') + std::string(1000, 'x') + "\n" +
                                         std::string(1000, '\t') + "\n").first.size(), 2u);
   std::string many;
   for (int i = 0; i < 1000; ++i) many += "no key here\n";
-  const auto lots = iRacing::check_session_text(many);
+  const auto lots = iracing::check_session_text(many);
   EXPECT_EQ(lots.lines, 1000u);
   EXPECT_EQ(lots.first.size(), 5u);
 }
 
 }  // namespace
+
+}  // namespace vove

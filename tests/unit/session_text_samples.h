@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace session_text_test {
+namespace vove::session_text_test {
 
 inline std::string sample(const std::string& name) {
   const std::string path = std::string(VOVE_SESSION_TEXTS_DIR) + "/" + name;
@@ -20,4 +20,4 @@ inline std::string sample(const std::string& name) {
 inline std::string reference_example() { return sample("reference_example.yaml"); }
 inline std::string quirks() { return sample("quirks.yaml"); }
 
-}  // namespace session_text_test
+}  // namespace vove::session_text_test

@@ -9,6 +9,8 @@
 #include "common/platform/platform.h"
 #include "scoped_name_prefix.h"
 
+namespace vove {
+
 namespace {
 
 using namespace platform;
@@ -52,3 +54,5 @@ TEST(PlatformLayer, AnEventWaitTimesOutUntilSignalled) {
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -14,13 +14,15 @@
 #include "tools/sim_standin/iracing_session_text.h"
 #include "tools/sim_standin/iracing_variables.h"
 
+namespace vove {
+
 namespace {
 
 const std::string table_head = "name\ttype\tcount\tcount_as_time\tunit\tdescription\ttype_from\tlisted\tmotion\n";
 
 std::string refusal(const std::string& rows) {
   try {
-    iRacing::read_standin_variable_table(table_head + rows);
+    iracing::read_standin_variable_table(table_head + rows);
   } catch (const std::invalid_argument& error) {
     return error.what();
   }
@@ -29,7 +31,7 @@ std::string refusal(const std::string& rows) {
 
 TEST(StandinVariableTable, RefusesRowsItCannotPublishAndNamesTheLine) {
   const std::string good = "Speed\tfloat\t1\t0\tm/s\tGPS vehicle speed\tunit\tlive\tspeed\n";
-  const auto table = iRacing::read_standin_variable_table(table_head + good +
+  const auto table = iracing::read_standin_variable_table(table_head + good +
                                                           "RPM\tdouble\t2\t1\trevs/min\tEngine rpm\tunit\tlive\twave 1 2 3 0\n");
   ASSERT_EQ(table.size(), 2u);
   EXPECT_EQ(table[1].row_offset, 8);  // aligned to its size after the float at 0
@@ -48,7 +50,7 @@ TEST(StandinVariableTable, RefusesRowsItCannotPublishAndNamesTheLine) {
 
 TEST(StandinVariableTable, TheBuiltInTableHasEachNameOnceAndCarArraysForEveryCar) {
   std::set<std::string> names;
-  for (const auto& v : iRacing::standin_variables()) {
+  for (const auto& v : iracing::standin_variables()) {
     EXPECT_TRUE(names.insert(v.name).second) << v.name;
     if (v.name.rfind("CarIdx", 0) == 0) {
       EXPECT_EQ(v.count, 64) << v.name;
@@ -87,7 +89,7 @@ std::vector<std::vector<std::string>> item_keys(const std::string& text, const s
 
 TEST(StandinSessionText, HasTheSimulatorsShapeAndEveryItemTheSameKeys) {
   for (const std::int32_t update : {1, 2, 3, 17}) {
-    const std::string text = iRacing::standin_session_text(update, 5510.0);
+    const std::string text = iracing::standin_session_text(update, 5510.0);
     EXPECT_EQ(text.rfind("---\nWeekendInfo:\n", 0), 0u);
     EXPECT_EQ(text.substr(text.size() - 4), "...\n");
     EXPECT_EQ(text.find('\0'), std::string::npos) << "the publisher adds the one terminating zero";
@@ -105,9 +107,11 @@ TEST(StandinSessionText, HasTheSimulatorsShapeAndEveryItemTheSameKeys) {
   // The practice results grow and shrink, so a text may be shorter than the one before.
   bool shorter = false;
   for (std::int32_t update = 2; update < 12; ++update) {
-    shorter = shorter || iRacing::standin_session_text(update).size() < iRacing::standin_session_text(update - 1).size();
+    shorter = shorter || iracing::standin_session_text(update).size() < iracing::standin_session_text(update - 1).size();
   }
   EXPECT_TRUE(shorter);
 }
 
 }  // namespace
+
+}  // namespace vove

@@ -11,6 +11,8 @@
 #include "tools/sim_standin/acc_page_content.h"
 #include "unit/dump_test_support.h"
 
+namespace vove {
+
 namespace {
 
 using namespace dump_test;
@@ -19,15 +21,15 @@ using namespace dump_test;
 // (text, noise, long runs, a single byte), so that whatever one frame leaves
 // in the stream would show in the next one's bytes.
 std::vector<Bytes> varied_frames() {
-  ACC::PageSet pages = ACC::default_page_set();
-  ACC::write_standin_static_page(std::as_writable_bytes(std::span(pages.static_image)));
+  acc::PageSet pages = acc::default_page_set();
+  acc::write_standin_static_page(std::as_writable_bytes(std::span(pages.static_image)));
   std::vector<Bytes> frames;
   const std::string text = "WeekendInfo:\n TrackName: test ring\n DriverInfo:\n  Drivers:\n";
   for (std::int32_t packet = 1; packet <= 12; ++packet) {
-    ACC::update_standin_graphics_page(std::as_writable_bytes(std::span(pages.graphics)), packet, 60.0,
-                                      ACC::sim_status_live);
-    ACC::update_standin_physics_page(std::as_writable_bytes(std::span(pages.physics)), packet, 60.0);
-    frames.push_back(ACC::to_payload(pages));
+    acc::update_standin_graphics_page(std::as_writable_bytes(std::span(pages.graphics)), packet, 60.0,
+                                      acc::sim_status_live);
+    acc::update_standin_physics_page(std::as_writable_bytes(std::span(pages.physics)), packet, 60.0);
+    frames.push_back(acc::to_payload(pages));
     switch (packet % 4) {
       case 0: frames.push_back(noise(70000, static_cast<std::uint32_t>(packet))); break;
       case 1: frames.emplace_back(text.begin(), text.end()); break;
@@ -80,3 +82,5 @@ TEST(ZlibStreams, InflatingKeepsTheOneShotOutcomes) {
 }
 
 }  // namespace
+
+}  // namespace vove

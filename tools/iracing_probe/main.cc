@@ -30,6 +30,8 @@
 #include "common/steady_clock.h"
 #include "formats/iracing_layout.h"
 
+using namespace vove;
+
 namespace options = boost::program_options;
 
 namespace {
@@ -48,10 +50,10 @@ std::uint32_t row_hash(const std::byte* bytes, std::size_t length) {
   return hash;
 }
 
-iRacing::MemoryHeader read_header(const platform::MappedView& view) {
-  iRacing::MemoryHeaderBytes bytes{};
+iracing::MemoryHeader read_header(const platform::MappedView& view) {
+  iracing::MemoryHeaderBytes bytes{};
   std::memcpy(bytes.data(), view.data(), bytes.size());
-  return iRacing::decode_memory_header(bytes);
+  return iracing::decode_memory_header(bytes);
 }
 
 int run(const Settings& settings) {
@@ -66,9 +68,9 @@ int run(const Settings& settings) {
       std::cout << "no telemetry to attach to" << std::endl;
       return 1;
     }
-    if (!memory) memory = platform::SharedMemory::open_existing(iRacing::memory_map_name, platform::Access::read);
+    if (!memory) memory = platform::SharedMemory::open_existing(iracing::memory_map_name, platform::Access::read);
     if (memory && !view) view = memory.map(platform::Access::read, 0);
-    if (settings.wait_event && !event) event = platform::NamedEvent::open_existing(iRacing::data_valid_event_name);
+    if (settings.wait_event && !event) event = platform::NamedEvent::open_existing(iracing::data_valid_event_name);
     if (!view || (settings.wait_event && !event)) platform::sleep_for(std::chrono::milliseconds{10});
   }
   std::cout << "attached" << std::endl;
@@ -80,7 +82,7 @@ int run(const Settings& settings) {
   std::uint64_t wakes = 0;
   std::uint64_t woken = 0;
   SteadyTime last_change = clock.now();
-  iRacing::MemoryHeader header;
+  iracing::MemoryHeader header;
   const char* end = "idle";
   for (;;) {
     // As a simulator's own client waits: on the event with a time-out, then
@@ -94,7 +96,7 @@ int run(const Settings& settings) {
     }
     const SteadyTime now = clock.now();
     header = read_header(view);
-    const std::int32_t tick = iRacing::newest_tick(header);
+    const std::int32_t tick = iracing::newest_tick(header);
     if (header.connected() && tick != 0 && tick != last_tick) {
       last_tick = tick;
       last_change = now;
@@ -102,11 +104,11 @@ int run(const Settings& settings) {
       if (signalled) ++woken;
       std::cout << "frame " << tick << " update " << header.session_info_update << " status " << header.status
                 << " slots ";
-      const int in_use = std::clamp(header.buffer_count, 1, iRacing::buffer_slot_count);
+      const int in_use = std::clamp(header.buffer_count, 1, iracing::buffer_slot_count);
       for (int i = 0; i < in_use; ++i) {
         const auto& slot = header.buffer_slots[static_cast<std::size_t>(i)];
         const bool inside = header.buffer_length >= 0 &&
-                            iRacing::lies_within(slot.buffer_offset, static_cast<std::uint64_t>(header.buffer_length), view.size());
+                            iracing::lies_within(slot.buffer_offset, static_cast<std::uint64_t>(header.buffer_length), view.size());
         std::cout << (i ? "," : "") << slot.tick_count << ':'
                   << (inside ? row_hash(view.data() + slot.buffer_offset, static_cast<std::size_t>(header.buffer_length)) : 0);
       }
@@ -114,7 +116,7 @@ int run(const Settings& settings) {
       if (header.session_info_update != last_update) {
         last_update = header.session_info_update;
         std::size_t length = 0;
-        if (iRacing::lies_within(header.session_info_offset, 0, view.size())) {
+        if (iracing::lies_within(header.session_info_offset, 0, view.size())) {
           const auto* text = view.data() + header.session_info_offset;
           const std::size_t room = view.size() - static_cast<std::size_t>(header.session_info_offset);
           while (length < room && text[length] != std::byte{0}) ++length;
@@ -131,7 +133,7 @@ int run(const Settings& settings) {
   }
 
   if (!settings.area_file.empty() && header.session_info_length > 0 &&
-      iRacing::lies_within(header.session_info_offset, static_cast<std::uint64_t>(header.session_info_length), view.size())) {
+      iracing::lies_within(header.session_info_offset, static_cast<std::uint64_t>(header.session_info_length), view.size())) {
     std::ofstream(settings.area_file, std::ios::binary)
         .write(reinterpret_cast<const char*>(view.data() + header.session_info_offset), header.session_info_length);
   }

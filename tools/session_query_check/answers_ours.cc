@@ -10,6 +10,8 @@
 
 #include "formats/iracing_session_text.h"
 
+using namespace vove;
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::cerr << "usage: session_query_answers TEXT PATHS\n";
@@ -24,7 +26,7 @@ int main(int argc, char** argv) {
   const std::string text{std::istreambuf_iterator<char>(text_file), std::istreambuf_iterator<char>()};
   std::string path;
   while (std::getline(paths, path)) {
-    const auto value = iRacing::query_session_text(text, path);
+    const auto value = iracing::query_session_text(text, path);
     if (value) {
       std::cout << "found " << *value << '\n';
     } else {

@@ -9,7 +9,7 @@
 
 #include "common/byte_coding.h"
 
-namespace ACC {
+namespace vove::acc {
 
 namespace {
 
@@ -354,4 +354,4 @@ void set_standin_sim_status(std::span<std::byte> page, std::int32_t sim_status) 
   coding::encode_i32(page.data() + graphics::status, sim_status);
 }
 
-}  // namespace ACC
+}  // namespace vove::acc

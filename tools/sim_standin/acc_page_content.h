@@ -19,7 +19,7 @@
 #include "formats/acc_pages.h"
 #include "tools/sim_standin/standin_drive.h"
 
-namespace ACC {
+namespace vove::acc {
 
 // Every page is created this large: one memory page, more than any image,
 // and of a size no consumer uses, so a page of another size is known to be
@@ -62,4 +62,4 @@ void update_standin_physics_page(std::span<std::byte> page, std::int32_t update,
 // Changes only the status in the graphics page.
 void set_standin_sim_status(std::span<std::byte> page, std::int32_t sim_status);
 
-}  // namespace ACC
+}  // namespace vove::acc

@@ -8,6 +8,8 @@
 #include "tools/sim_standin/standin_options.h"
 #include "tools/sim_standin/standin_timeline.h"
 
+namespace vove {
+
 namespace {
 
 std::int32_t next_packet(std::int32_t packet) noexcept {
@@ -20,34 +22,34 @@ class AccStandin final : public TimelinePublisher {
   explicit AccStandin(const StandinOptions& options)
       : rate_(options.rate_hz),
         laps_(options.lap_seconds.empty() ? StandinLaps() : StandinLaps(options.lap_seconds)),
-        graphics_(ACC::graphics_page.mapping_name, ACC::standin_page_size),
-        physics_(ACC::physics_page.mapping_name, ACC::standin_page_size),
-        static_(ACC::static_page.mapping_name, ACC::standin_page_size) {
-    ACC::write_standin_static_page(static_.bytes());
-    ACC::update_standin_physics_page(physics_.bytes(), packet_, rate_, laps_);
+        graphics_(acc::graphics_page.mapping_name, acc::standin_page_size),
+        physics_(acc::physics_page.mapping_name, acc::standin_page_size),
+        static_(acc::static_page.mapping_name, acc::standin_page_size) {
+    acc::write_standin_static_page(static_.bytes());
+    acc::update_standin_physics_page(physics_.bytes(), packet_, rate_, laps_);
     // Live from the first update on.
-    ACC::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, ACC::sim_status_live, laps_);
+    acc::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, acc::sim_status_live, laps_);
   }
 
   void produce() override {
     packet_ = next_packet(packet_);
-    ACC::update_standin_physics_page(physics_.bytes(), packet_, rate_, laps_);
-    ACC::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, ACC::sim_status_live, laps_);
+    acc::update_standin_physics_page(physics_.bytes(), packet_, rate_, laps_);
+    acc::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, acc::sim_status_live, laps_);
     ++updates_;
   }
 
   void pause() override {
-    ACC::set_standin_sim_status(graphics_.bytes(), ACC::sim_status_off);
+    acc::set_standin_sim_status(graphics_.bytes(), acc::sim_status_off);
     std::cout << "Paused ACC telemetry: status 0" << std::endl;
   }
 
   void resume() override {
-    ACC::set_standin_sim_status(graphics_.bytes(), ACC::sim_status_live);
+    acc::set_standin_sim_status(graphics_.bytes(), acc::sim_status_live);
     std::cout << "Resumed ACC telemetry" << std::endl;
   }
 
   // The status a simulator leaves behind when it closes.
-  void finish() { ACC::set_standin_sim_status(graphics_.bytes(), ACC::sim_status_off); }
+  void finish() { acc::set_standin_sim_status(graphics_.bytes(), acc::sim_status_off); }
 
   std::int64_t updates() const noexcept { return updates_; }
 
@@ -65,10 +67,12 @@ class AccStandin final : public TimelinePublisher {
 
 int run_acc_standin(const StandinOptions& options, const StandinStop& stop) {
   AccStandin standin(options);
-  std::cout << "Publishing ACC telemetry (pages of " << ACC::standin_page_size << " bytes, " << options.rate_hz
+  std::cout << "Publishing ACC telemetry (pages of " << acc::standin_page_size << " bytes, " << options.rate_hz
             << " updates a second)" << std::endl;
   run_standin_timeline(options, stop, standin);
   standin.finish();
   std::cout << "Stopped publishing ACC telemetry after " << standin.updates() << " updates" << std::endl;
   return 0;
 }
+
+}  // namespace vove

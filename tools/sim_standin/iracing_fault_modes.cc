@@ -4,7 +4,7 @@
 
 #include "common/byte_coding.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -49,4 +49,4 @@ MemoryHeader nonsense_header(const MemoryHeader& sane, std::int64_t kind, std::u
   return h;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

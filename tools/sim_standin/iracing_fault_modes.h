@@ -10,7 +10,7 @@
 
 #include "formats/iracing_layout.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 // A row long enough that copying it takes a noticeable share of an update
 // period, so a copy that overlaps a rewrite is likely within a short test.
@@ -29,4 +29,4 @@ inline constexpr std::int64_t nonsense_header_kinds = 17;
 // negative variable count, is one a consumer may refuse outright.
 MemoryHeader nonsense_header(const MemoryHeader& sane, std::int64_t kind, std::uint32_t region_size) noexcept;
 
-}  // namespace iRacing
+}  // namespace vove::iracing

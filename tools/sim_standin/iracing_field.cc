@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -26,4 +26,4 @@ constexpr std::array<StandinEntry, 12> entries{{
 
 std::span<const StandinEntry> standin_entries() noexcept { return entries; }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

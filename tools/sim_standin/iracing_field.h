@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-namespace iRacing {
+namespace vove::iracing {
 
 struct StandinEntry {
   std::int32_t car_idx;
@@ -32,4 +32,4 @@ std::span<const StandinEntry> standin_entries() noexcept;
 // The player's car index (DriverInfo:DriverCarIdx, PlayerCarIdx).
 inline constexpr std::int32_t standin_player_car_idx = 5;
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -56,4 +56,4 @@ std::span<std::byte> row_of_slot(std::span<std::byte> memory, const StandinLayou
   return memory.subspan(offset, length);
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

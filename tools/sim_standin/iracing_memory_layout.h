@@ -11,7 +11,7 @@
 #include "formats/iracing_layout.h"
 #include "formats/iracing_memory_plan.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 inline constexpr std::int32_t standin_header_version = 2;
 inline constexpr std::int32_t standin_tick_rate = 60;
@@ -41,4 +41,4 @@ void write_session_text(std::span<std::byte> memory, const StandinLayout& layout
 // The data row of buffer slot `slot` in `memory`.
 std::span<std::byte> row_of_slot(std::span<std::byte> memory, const StandinLayout& layout, std::size_t slot);
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -18,6 +18,8 @@
 #include "tools/sim_standin/standin_options.h"
 #include "tools/sim_standin/standin_timeline.h"
 
+namespace vove {
+
 namespace {
 
 std::int32_t next_tick(std::int32_t tick) noexcept {
@@ -29,13 +31,13 @@ class IracingStandin final : public TimelinePublisher {
  public:
   explicit IracingStandin(const StandinOptions& options)
       : options_(options),
-        variables_(iRacing::standin_variables()),
-        layout_(iRacing::plan_standin_layout(static_cast<std::int32_t>(variables_.size()),
-                                             options.stamped_rows ? iRacing::stamped_row_length
-                                                                  : iRacing::standin_row_length(variables_))),
-        region_(iRacing::memory_map_name, layout_.mapping_size),
-        event_(platform::NamedEvent::create(iRacing::data_valid_event_name)),
-        header_(iRacing::standin_memory_header(layout_)),
+        variables_(iracing::standin_variables()),
+        layout_(iracing::plan_standin_layout(static_cast<std::int32_t>(variables_.size()),
+                                             options.stamped_rows ? iracing::stamped_row_length
+                                                                  : iracing::standin_row_length(variables_))),
+        region_(iracing::memory_map_name, layout_.mapping_size),
+        event_(platform::NamedEvent::create(iracing::data_valid_event_name)),
+        header_(iracing::standin_memory_header(layout_)),
         laps_(options.lap_seconds.empty() && options.track_length_metres == 0.0
                   ? StandinLaps()
                   : StandinLaps(options.lap_seconds.empty() ? std::vector<double>{standin_lap_seconds}
@@ -44,25 +46,25 @@ class IracingStandin final : public TimelinePublisher {
         tick_(options.ticks_start),
         session_text_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz * options.session_text_seconds))),
         nonsense_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz / 2))) {
-    if (!event_) throw std::runtime_error("cannot create the event '" + std::string(iRacing::data_valid_event_name) + "'");
+    if (!event_) throw std::runtime_error("cannot create the event '" + std::string(iracing::data_valid_event_name) + "'");
     // One slot, rewritten in place: every copy a consumer makes competes
     // with the next rewrite.
     if (options.stamped_rows) header_.buffer_count = 1;
     const auto memory = region_.bytes();
     // Not connected until everything a consumer reads is in place.
-    iRacing::write_memory_header(memory, header_);
-    iRacing::encode_variable_headers(
+    iracing::write_memory_header(memory, header_);
+    iracing::encode_variable_headers(
         memory.subspan(static_cast<std::size_t>(layout_.variable_header_offset),
-                       variables_.size() * iRacing::variable_header_size),
+                       variables_.size() * iracing::variable_header_size),
         variables_);
     rewrite_session_text();
-    header_.status = iRacing::status_connected;
+    header_.status = iracing::status_connected;
     publish_header();
   }
 
   void produce() override {
     const std::size_t slot = options_.stamped_rows ? 0 : next_slot_;
-    const auto row = iRacing::row_of_slot(region_.bytes(), layout_, slot);
+    const auto row = iracing::row_of_slot(region_.bytes(), layout_, slot);
     if (options_.stamped_rows) {
       // The slot reads as empty while its row changes: a consumer that
       // re-checks the tick after its copy sees the change.
@@ -70,11 +72,11 @@ class IracingStandin final : public TimelinePublisher {
       publish_header();
       std::atomic_thread_fence(std::memory_order_seq_cst);
       stamped_row_.resize(row.size());
-      iRacing::fill_standin_row(stamped_row_, variables_, tick_, iRacing::standin_tick_rate, laps_);
-      iRacing::stamp_row(stamped_row_, tick_);
+      iracing::fill_standin_row(stamped_row_, variables_, tick_, iracing::standin_tick_rate, laps_);
+      iracing::stamp_row(stamped_row_, tick_);
       std::copy(stamped_row_.begin(), stamped_row_.end(), row.begin());
     } else {
-      iRacing::fill_standin_row(row, variables_, tick_, iRacing::standin_tick_rate, laps_);
+      iracing::fill_standin_row(row, variables_, tick_, iracing::standin_tick_rate, laps_);
     }
     // The row is complete before its tick count says it is there.
     std::atomic_thread_fence(std::memory_order_release);
@@ -83,11 +85,11 @@ class IracingStandin final : public TimelinePublisher {
     if (options_.nonsense_headers && rows_ / nonsense_every_ % 2 == 1) {
       // Every other half second; a negative variable count only from the
       // third such stretch on, since a consumer may refuse it outright.
-      const std::int64_t kinds = rows_ / nonsense_every_ >= 5 ? iRacing::nonsense_header_kinds
-                                                               : iRacing::nonsense_header_kinds - 1;
+      const std::int64_t kinds = rows_ / nonsense_every_ >= 5 ? iracing::nonsense_header_kinds
+                                                               : iracing::nonsense_header_kinds - 1;
       std::atomic_thread_fence(std::memory_order_release);
-      iRacing::write_memory_header(region_.bytes(),
-                                   iRacing::nonsense_header(header_, rows_ % kinds, layout_.mapping_size));
+      iracing::write_memory_header(region_.bytes(),
+                                   iracing::nonsense_header(header_, rows_ % kinds, layout_.mapping_size));
     } else {
       publish_header();
     }
@@ -95,12 +97,12 @@ class IracingStandin final : public TimelinePublisher {
 
     last_tick_ = tick_;
     tick_ = next_tick(tick_);
-    next_slot_ = (slot + 1) % iRacing::standin_buffer_count;
+    next_slot_ = (slot + 1) % iracing::standin_buffer_count;
     ++rows_;
   }
 
   void pause() override {
-    header_.status &= ~iRacing::status_connected;
+    header_.status &= ~iracing::status_connected;
     publish_header();
     std::cout << "Paused iRacing telemetry: connected bit cleared" << std::endl;
   }
@@ -118,14 +120,14 @@ class IracingStandin final : public TimelinePublisher {
     }
     next_slot_ = 0;
     rewrite_session_text();
-    header_.status |= iRacing::status_connected;
+    header_.status |= iracing::status_connected;
     publish_header();
     std::cout << "Resumed iRacing telemetry from tick " << tick_ << std::endl;
   }
 
   // Clears the connected bit, as a simulator leaving the session does.
   void finish() {
-    header_.status &= ~iRacing::status_connected;
+    header_.status &= ~iracing::status_connected;
     publish_header();
   }
 
@@ -136,8 +138,8 @@ class IracingStandin final : public TimelinePublisher {
  private:
   void rewrite_session_text() {
     ++session_update_;
-    iRacing::write_session_text(region_.bytes(), layout_,
-                                iRacing::standin_session_text(session_update_, laps_.track_length()));
+    iracing::write_session_text(region_.bytes(), layout_,
+                                iracing::standin_session_text(session_update_, laps_.track_length()));
     // The text, with its terminating zero, is complete before its counter
     // announces it: the counter is published with the header after this.
     std::atomic_thread_fence(std::memory_order_release);
@@ -146,15 +148,15 @@ class IracingStandin final : public TimelinePublisher {
 
   void publish_header() {
     std::atomic_thread_fence(std::memory_order_release);
-    iRacing::write_memory_header(region_.bytes(), header_);
+    iracing::write_memory_header(region_.bytes(), header_);
   }
 
   const StandinOptions& options_;
-  const std::vector<iRacing::StandinVariable>& variables_;
-  iRacing::StandinLayout layout_;
+  const std::vector<iracing::StandinVariable>& variables_;
+  iracing::StandinLayout layout_;
   PublishedRegion region_;
   platform::NamedEvent event_;
-  iRacing::MemoryHeader header_;
+  iracing::MemoryHeader header_;
   StandinLaps laps_;
   std::int32_t tick_;
   std::int32_t last_tick_ = 0;
@@ -177,3 +179,5 @@ int run_iracing_standin(const StandinOptions& options, const StandinStop& stop) 
   std::cout << "Stopped publishing iRacing telemetry after " << standin.rows() << " rows" << std::endl;
   return 0;
 }
+
+}  // namespace vove

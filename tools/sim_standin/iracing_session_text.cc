@@ -5,7 +5,7 @@
 
 #include "tools/sim_standin/iracing_field.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -353,4 +353,4 @@ std::string standin_session_text(std::int32_t update, double track_length_metres
   return out.str();
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -9,7 +9,7 @@
 
 #include "tools/sim_standin/standin_drive.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 // The text for the `update`-th rewrite (1 for the first) on a track of
 // `track_length_metres`. The practice results grow and shrink from one
@@ -17,4 +17,4 @@ namespace iRacing {
 // text holds no zero byte; the publisher adds the terminating one.
 std::string standin_session_text(std::int32_t update, double track_length_metres = standin_track_length_metres);
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -7,7 +7,7 @@
 #include "tools/sim_standin/iracing_memory_layout.h"
 #include "tools/sim_standin/iracing_variables.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 Snapshot standin_snapshot(std::int32_t tick, const StandinLaps& laps, std::string session_text) {
   const auto& variables = standin_variables();
@@ -38,4 +38,4 @@ Snapshot standin_snapshot(std::int32_t tick, const StandinLaps& laps, std::strin
   return snapshot;
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

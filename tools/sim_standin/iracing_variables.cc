@@ -12,7 +12,7 @@
 #include "tools/sim_standin/iracing_field.h"
 #include "tools/sim_standin/standin_drive.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 namespace {
 
@@ -406,4 +406,4 @@ void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariabl
   }
 }
 
-}  // namespace iRacing
+}  // namespace vove::iracing

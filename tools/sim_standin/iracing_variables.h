@@ -17,7 +17,7 @@
 #include "formats/iracing_variable_table.h"
 #include "tools/sim_standin/standin_drive.h"
 
-namespace iRacing {
+namespace vove::iracing {
 
 // How a variable's values move from tick to tick: a quantity of the
 // player's drive or of each car's (CarIdx* arrays, one element per car
@@ -75,4 +75,4 @@ void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariabl
 void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariable>& variables, std::int32_t tick,
                       double tick_rate, const StandinLaps& laps);
 
-}  // namespace iRacing
+}  // namespace vove::iracing

@@ -32,6 +32,8 @@
 #include "common/stop_signal.h"
 #include "tools/sim_standin/standin_options.h"
 
+using namespace vove;
+
 namespace {
 
 std::atomic<bool> termination_requested{false};

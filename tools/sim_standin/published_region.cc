@@ -3,6 +3,8 @@
 #include <chrono>
 #include <stdexcept>
 
+namespace vove {
+
 namespace {
 
 constexpr int attempts = 150;
@@ -27,3 +29,5 @@ PublishedRegion::PublishedRegion(std::string_view name, std::uint32_t size) : na
   throw std::runtime_error(foreign_region_seen ? "another program keeps publishing '" + name_ + "'"
                                                : "cannot create the shared memory '" + name_ + "'");
 }
+
+}  // namespace vove

@@ -10,6 +10,8 @@
 
 #include "common/platform/platform.h"
 
+namespace vove {
+
 class PublishedRegion {
  public:
   // Creates `name` with `size` bytes and maps all of it. A consumer polling
@@ -27,3 +29,5 @@ class PublishedRegion {
   platform::SharedMemory memory_;
   platform::MappedView view_;
 };
+
+}  // namespace vove

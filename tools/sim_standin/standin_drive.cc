@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace vove {
+
 namespace {
 
 constexpr double two_pi = 2.0 * std::numbers::pi;
@@ -183,3 +185,5 @@ Drive standin_drive_at(double seconds) noexcept {
   static const StandinLaps default_laps;
   return default_laps.drive_at(seconds);
 }
+
+}  // namespace vove

@@ -9,6 +9,8 @@
 #include <array>
 #include <vector>
 
+namespace vove {
+
 // Long enough that lap counters move in a demonstration, short enough that
 // a few minutes show several laps.
 inline constexpr double standin_lap_seconds = 102.345;
@@ -82,3 +84,5 @@ class StandinLaps {
 
 // The state `seconds` into the session with every lap standin_lap_seconds.
 Drive standin_drive_at(double seconds) noexcept;
+
+}  // namespace vove

@@ -13,6 +13,8 @@
 #include "formats/iracing_layout.h"
 #include "simulators/simulator.h"
 
+namespace vove {
+
 namespace {
 
 // Beyond this the stand-in could not keep up anyway; it only guards
@@ -105,8 +107,8 @@ std::vector<double> parse_lap_seconds(const std::string& text) {
 // The modes are the simulator table's; each needs a publisher here.
 StandinSimulator parse_simulator(const std::string& text) {
   if (const Simulator* simulator = find_standin_mode(text)) {
-    if (simulator->source_id == iRacing::iracing_source_id) return StandinSimulator::iracing;
-    if (simulator->source_id == ACC::acc_source_id) return StandinSimulator::acc;
+    if (simulator->source_id == iracing::iracing_source_id) return StandinSimulator::iracing;
+    if (simulator->source_id == acc::acc_source_id) return StandinSimulator::acc;
   }
   std::string modes;
   const auto table = simulators();
@@ -207,3 +209,5 @@ const char* standin_usage() {
          "                        offsets, lengths and counts\n"
          "  --help                print this and exit\n";
 }
+
+}  // namespace vove

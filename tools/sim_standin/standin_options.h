@@ -8,6 +8,8 @@
 
 #include "common/stop_signal.h"
 
+namespace vove {
+
 enum class StandinSimulator { iracing, acc };
 
 struct StandinOptions {
@@ -57,3 +59,5 @@ struct StandinStop {
 // for what keeps it from publishing.
 int run_iracing_standin(const StandinOptions& options, const StandinStop& stop);
 int run_acc_standin(const StandinOptions& options, const StandinStop& stop);
+
+}  // namespace vove

@@ -1,5 +1,7 @@
 #include "tools/sim_standin/standin_schedule.h"
 
+namespace vove {
+
 StandinMoment standin_moment(const StandinOptions& options, double elapsed_seconds) noexcept {
   if (options.run_seconds > 0.0 && elapsed_seconds >= options.run_seconds) return {StandinPhase::finished, 0};
   if (options.pause_after_seconds <= 0.0 || elapsed_seconds < options.pause_after_seconds) {
@@ -12,3 +14,5 @@ StandinMoment standin_moment(const StandinOptions& options, double elapsed_secon
   }
   return {StandinPhase::paused, 0};
 }
+
+}  // namespace vove

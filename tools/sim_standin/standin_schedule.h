@@ -4,6 +4,8 @@
 
 #include "tools/sim_standin/standin_options.h"
 
+namespace vove {
+
 enum class StandinPhase { producing, paused, finished };
 
 struct StandinMoment {
@@ -15,3 +17,5 @@ struct StandinMoment {
 // --exit-after-pause) until --resume-after seconds into the pause, then
 // produce again. --seconds ends everything, whatever the phase.
 StandinMoment standin_moment(const StandinOptions& options, double elapsed_seconds) noexcept;
+
+}  // namespace vove

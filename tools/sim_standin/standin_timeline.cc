@@ -7,6 +7,8 @@
 #include "common/platform/platform.h"
 #include "tools/sim_standin/standin_schedule.h"
 
+namespace vove {
+
 namespace {
 
 using std::chrono::nanoseconds;
@@ -63,3 +65,5 @@ void run_standin_timeline(const StandinOptions& options, const StandinStop& stop
     if (wait > nanoseconds::zero()) sleeper(std::chrono::ceil<std::chrono::milliseconds>(wait));
   }
 }
+
+}  // namespace vove

@@ -8,6 +8,8 @@
 #include "common/pacing.h"
 #include "tools/sim_standin/standin_options.h"
 
+namespace vove {
+
 class TimelinePublisher {
  public:
   virtual void produce() = 0;  // one update while producing
@@ -29,3 +31,5 @@ void run_standin_timeline(const StandinOptions& options, const StandinStop& stop
 // timeline's changes are seen promptly at any rate.
 void run_standin_timeline(const StandinOptions& options, const StandinStop& stop, TimelinePublisher& publisher,
                           const SteadyClock& clock, const Sleeper& sleeper);
+
+}  // namespace vove
