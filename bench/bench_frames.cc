@@ -23,8 +23,8 @@ std::vector<std::vector<std::uint8_t>> iracing_payloads(std::size_t count, bool 
   std::vector<std::vector<std::uint8_t>> payloads;
   payloads.reserve(count);
   for (std::size_t i = 0; i < count; ++i)
-    payloads.push_back(iracing::serialise_snapshot(iracing_snapshot(1000 + static_cast<std::int32_t>(i),
-                                                                    with_session_text)));
+    payloads.push_back(
+        iracing::serialise_snapshot(iracing_snapshot(1000 + static_cast<std::int32_t>(i), with_session_text)));
   return payloads;
 }
 
@@ -56,8 +56,8 @@ void use_private_names(std::string_view tag) {
   auto found = assignments.find(tag);
   if (found == assignments.end()) {
     found = assignments
-                .emplace(std::string(tag), "VOVE_NAME_PREFIX=vovebench_" + std::to_string(::getpid()) + "_" +
-                                               std::string(tag) + "_")
+                .emplace(std::string(tag),
+                         "VOVE_NAME_PREFIX=vovebench_" + std::to_string(::getpid()) + "_" + std::string(tag) + "_")
                 .first;
   }
   ::putenv(found->second.data());

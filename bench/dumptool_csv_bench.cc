@@ -26,7 +26,8 @@ class Recording {
     std::ofstream out(path_, std::ios::binary);
     DumpWriter writer(out, 60, iracing::iracing_source_id);
     for (std::size_t i = 0; i < recording_frames; ++i) {
-      writer.append_frame(iracing::serialise_snapshot(bench::iracing_snapshot(static_cast<std::int32_t>(i + 1), i == 0)));
+      writer.append_frame(
+          iracing::serialise_snapshot(bench::iracing_snapshot(static_cast<std::int32_t>(i + 1), i == 0)));
     }
   }
   ~Recording() {

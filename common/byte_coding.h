@@ -40,9 +40,7 @@ inline std::uint32_t decode_u32(const void* source) noexcept {
   return value;
 }
 
-inline std::int32_t decode_i32(const void* source) noexcept {
-  return static_cast<std::int32_t>(decode_u32(source));
-}
+inline std::int32_t decode_i32(const void* source) noexcept { return static_cast<std::int32_t>(decode_u32(source)); }
 
 inline std::uint64_t decode_u64(const void* source) noexcept {
   unsigned char bytes[8];
@@ -52,8 +50,6 @@ inline std::uint64_t decode_u64(const void* source) noexcept {
   return value;
 }
 
-inline float decode_f32(const void* source) noexcept {
-  return std::bit_cast<float>(decode_u32(source));
-}
+inline float decode_f32(const void* source) noexcept { return std::bit_cast<float>(decode_u32(source)); }
 
 }  // namespace vove::coding

@@ -18,26 +18,17 @@ std::optional<ConsoleKey> ConsoleKeyDecoder::feed(unsigned char byte) noexcept {
       if (byte >= 0x20 && byte <= 0x3f) return std::nullopt;
       state_ = State::plain;
       return byte == 'C' ? ConsoleKey::right_arrow : ConsoleKey::other;
-    case State::plain:
-      break;
+    case State::plain: break;
   }
   switch (byte) {
-    case 0x1b:
-      state_ = State::escape;
-      return std::nullopt;
-    case ' ':
-      return ConsoleKey::space;
-    case '.':
-      return ConsoleKey::period;
-    case '+':
-      return ConsoleKey::plus;
-    case '-':
-      return ConsoleKey::minus;
+    case 0x1b: state_ = State::escape; return std::nullopt;
+    case ' ': return ConsoleKey::space;
+    case '.': return ConsoleKey::period;
+    case '+': return ConsoleKey::plus;
+    case '-': return ConsoleKey::minus;
     case 'q':
-    case 'Q':
-      return ConsoleKey::letter_q;
-    default:
-      return ConsoleKey::other;
+    case 'Q': return ConsoleKey::letter_q;
+    default: return ConsoleKey::other;
   }
 }
 

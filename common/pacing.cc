@@ -28,8 +28,8 @@ std::chrono::milliseconds milliseconds_left(std::chrono::nanoseconds left) noexc
 
 }  // namespace
 
-bool run_paced_loop(const StopSignal& stop, double rate, const SteadyClock& clock,
-                    const Sleeper& sleeper, const std::function<Iteration()>& work) {
+bool run_paced_loop(const StopSignal& stop, double rate, const SteadyClock& clock, const Sleeper& sleeper,
+                    const std::function<Iteration()>& work) {
   const std::chrono::nanoseconds period = period_of_rate(rate);
   SteadyTime start = clock.now();
   if (stop.stop_requested()) return false;

@@ -29,7 +29,7 @@ enum class Iteration { next, leave };
 // whole milliseconds left of the period (at most what an int32 holds) and
 // is not called when the work overran it. Each period is measured from the
 // end of the previous sleep.
-bool run_paced_loop(const StopSignal& stop, double rate, const SteadyClock& clock,
-                    const Sleeper& sleeper, const std::function<Iteration()>& work);
+bool run_paced_loop(const StopSignal& stop, double rate, const SteadyClock& clock, const Sleeper& sleeper,
+                    const std::function<Iteration()>& work);
 
 }  // namespace vove

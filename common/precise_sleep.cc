@@ -33,8 +33,8 @@ void precise_sleep(std::chrono::milliseconds duration) {
 
 SleepStatistics precise_sleep_statistics() { return process_statistics; }
 
-void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& statistics,
-                        const SteadyClock& clock, const std::function<void()>& sleep_one_millisecond) {
+void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& statistics, const SteadyClock& clock,
+                        const std::function<void()>& sleep_one_millisecond) {
   using Seconds = std::chrono::duration<double>;
   Seconds remaining = duration;
 

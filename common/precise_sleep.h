@@ -30,7 +30,7 @@ void precise_sleep(std::chrono::milliseconds duration);
 SleepStatistics precise_sleep_statistics();
 
 // The algorithm over explicit statistics, clock and one-millisecond sleep.
-void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& statistics,
-                        const SteadyClock& clock, const std::function<void()>& sleep_one_millisecond);
+void precise_sleep_with(std::chrono::milliseconds duration, SleepStatistics& statistics, const SteadyClock& clock,
+                        const std::function<void()>& sleep_one_millisecond);
 
 }  // namespace vove

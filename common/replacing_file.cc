@@ -33,12 +33,9 @@ std::filesystem::path create_temporary_beside(const std::filesystem::path& desti
     const auto candidate = destination.parent_path() / (stem + std::to_string(random() % 1000000u));
     platform::Failure failure;
     switch (platform::create_new_file(candidate.string(), &failure)) {
-      case platform::CreateFileResult::created:
-        return candidate;
-      case platform::CreateFileResult::exists:
-        continue;
-      case platform::CreateFileResult::failed:
-        fail("create", destination, failure.reason);
+      case platform::CreateFileResult::created: return candidate;
+      case platform::CreateFileResult::exists: continue;
+      case platform::CreateFileResult::failed: fail("create", destination, failure.reason);
     }
   }
   fail("create", destination, EEXIST);

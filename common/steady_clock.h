@@ -21,9 +21,9 @@ class SteadyClock {
   // Readings from `reading`, a callable giving a SteadyTime at each call.
   // Implicit, so a test can pass a lambda where a clock is taken.
   template <class Reading>
-    requires(!std::same_as<std::remove_cvref_t<Reading>, SteadyClock> &&
-             std::is_invocable_r_v<SteadyTime, Reading&>)
-  SteadyClock(Reading reading) : reading_(std::move(reading)) {}
+  requires(!std::same_as<std::remove_cvref_t<Reading>, SteadyClock> && std::is_invocable_r_v<SteadyTime, Reading&>)
+      SteadyClock(Reading reading)
+      : reading_(std::move(reading)) {}
 
   SteadyTime now() const {
     if (reading_) return reading_();

@@ -7,8 +7,7 @@
 
 namespace vove {
 
-inline constexpr std::string_view interrupt_message =
-    "Ctrl+C detected. Stopping the job. Please wait patiently...\n";
+inline constexpr std::string_view interrupt_message = "Ctrl+C detected. Stopping the job. Please wait patiently...\n";
 
 // Lets a request to end the process other than Ctrl+C (SIGTERM, SIGHUP)
 // stop the loops too, silently; called once at start, before any named

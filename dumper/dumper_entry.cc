@@ -31,12 +31,10 @@ std::string fps_range() {
 options::options_description make_option_table() {
   options::options_description table("Allowed options", 80, 40);
   const std::string fps_help = "Frames per second " + fps_range();
-  table.add_options()
-      ("help", "Produce help message")
-      ("version", "Print the version and exit")
-      ("fps", options::value<int>()->default_value(default_fps), fps_help.c_str())
-      ("idle-end", options::value<double>(),
-       "End a recording when the simulator has published nothing new for this many seconds (0, 86400]");
+  table.add_options()("help", "Produce help message")("version", "Print the version and exit")(
+      "fps", options::value<int>()->default_value(default_fps), fps_help.c_str())(
+      "idle-end", options::value<double>(),
+      "End a recording when the simulator has published nothing new for this many seconds (0, 86400]");
   return table;
 }
 

@@ -20,7 +20,7 @@ void run_dumper_main_phase(const RecordingSettings& settings);
 // an idle end that is not a number of seconds in (0, 86400];
 // 0 otherwise (--version, or the main phase, also one that failed: the
 // error is printed).
-int run_dumper(int argc, const char* const* argv, std::ostream& out = std::cout,
-               std::ostream& err = std::cerr, const DumperMainPhase& main_phase = run_dumper_main_phase);
+int run_dumper(int argc, const char* const* argv, std::ostream& out = std::cout, std::ostream& err = std::cerr,
+               const DumperMainPhase& main_phase = run_dumper_main_phase);
 
 }  // namespace vove

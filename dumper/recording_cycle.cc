@@ -25,12 +25,11 @@ void report_repeats(const DumpWriter& writer, std::ostream& diagnostics) {
 
 // Records the connected source into one new dump file until it goes down or
 // a stop is requested.
-void record_one_file(const StopSignal& stop, const RecordingSettings& settings,
-                     std::shared_ptr<Source>& active_source, const RecordingEnvironment& environment) {
+void record_one_file(const StopSignal& stop, const RecordingSettings& settings, std::shared_ptr<Source>& active_source,
+                     const RecordingEnvironment& environment) {
   const std::int32_t fps = settings.fps;
   std::ostream& console = *environment.console;
-  DumpFile file(environment.directory, utc_time_stamp(environment.wall_clock()),
-                environment.make_file_buffer());
+  DumpFile file(environment.directory, utc_time_stamp(environment.wall_clock()), environment.make_file_buffer());
   console << "Dump will be saved to " << file.name() << std::endl;
   try {
     DumpWriter writer(file.stream(), static_cast<std::uint32_t>(fps), active_source->source_id());
@@ -63,8 +62,7 @@ void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settin
   run_recording_cycle(stop, settings, default_recording_environment());
 }
 
-void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings,
-                         RecordingEnvironment environment) {
+void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings, RecordingEnvironment environment) {
   // Declared in this order so the active source is released before the list.
   const SourceList sources = std::move(environment.sources);
   std::shared_ptr<Source> active_source;

@@ -31,7 +31,7 @@ struct RecordingEnvironment {
 
 // What the command line asks of the recording.
 struct RecordingSettings {
-  std::int32_t fps = 5;           // 1 to 60
+  std::int32_t fps = 5;                      // 1 to 60
   std::chrono::duration<double> idle_end{};  // above 0: a source that publishes nothing new this long counts as down
 };
 
@@ -43,7 +43,6 @@ RecordingEnvironment default_recording_environment();
 // and keep their complete records).
 void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings);
 
-void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings,
-                         RecordingEnvironment environment);
+void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings, RecordingEnvironment environment);
 
 }  // namespace vove

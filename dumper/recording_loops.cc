@@ -31,8 +31,8 @@ void report_refusal(const Source& source, std::string& last, std::ostream& conso
 
 }  // namespace
 
-bool wait_for_connection(const StopSignal& stop, const WaitContext& context, double rate,
-                         const SteadyClock& clock, const Sleeper& sleeper, std::ostream& console) {
+bool wait_for_connection(const StopSignal& stop, const WaitContext& context, double rate, const SteadyClock& clock,
+                         const Sleeper& sleeper, std::ostream& console) {
   // What was said about each source while this wait lasts: a refusal is
   // reported once, and again only when its reason changes.
   std::map<SourceId, std::string> reported;
@@ -106,8 +106,8 @@ void say_source_down(std::ostream& console) { console << "Source is down, discon
 
 }  // namespace
 
-bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,
-                   const SteadyClock& clock, const Sleeper& sleeper, std::ostream& console) {
+bool record_frames(const StopSignal& stop, const RecordContext& context, double rate, const SteadyClock& clock,
+                   const Sleeper& sleeper, std::ostream& console) {
   if (context.fps < 1) throw std::invalid_argument("Invalid fps value: " + std::to_string(context.fps));
   if (!*context.active_source) throw std::invalid_argument("No connected source to record from");
   const std::chrono::milliseconds timeout{1000 / context.fps};

@@ -27,8 +27,8 @@ struct WaitContext {
 struct RecordContext {
   std::shared_ptr<Source>* active_source = nullptr;
   DumpWriter* writer = nullptr;
-  std::int32_t* empty_reads = nullptr;  // consecutive empty reads so far
-  std::int32_t fps = 0;                 // 1 to 60
+  std::int32_t* empty_reads = nullptr;       // consecutive empty reads so far
+  std::int32_t fps = 0;                      // 1 to 60
   std::chrono::duration<double> idle_end{};  // above 0: the source counts as down after this long without news
 };
 
@@ -40,9 +40,8 @@ inline constexpr std::chrono::milliseconds connect_timeout{1000};
 // Each iteration tries the sources in list order with connect(1000); the
 // first that attaches becomes the active source, is announced on `console`
 // and ends the loop at once.
-bool wait_for_connection(const StopSignal& stop, const WaitContext& context, double rate,
-                         const SteadyClock& clock, const Sleeper& sleeper,
-                         std::ostream& console = std::cout);
+bool wait_for_connection(const StopSignal& stop, const WaitContext& context, double rate, const SteadyClock& clock,
+                         const Sleeper& sleeper, std::ostream& console = std::cout);
 
 // Reads the source at `rate` frames per second on absolute deadlines, each
 // read with a timeout of 1000 / fps ms, and writes one record per deadline:
@@ -55,8 +54,7 @@ bool wait_for_connection(const StopSignal& stop, const WaitContext& context, dou
 // then released by disconnect_idle()). A stop, seen after
 // each pacing sleep and between repeats, leaves the source connected.
 // Throws std::invalid_argument for fps below 1.
-bool record_frames(const StopSignal& stop, const RecordContext& context, double rate,
-                   const SteadyClock& clock, const Sleeper& sleeper,
-                   std::ostream& console = std::cout);
+bool record_frames(const StopSignal& stop, const RecordContext& context, double rate, const SteadyClock& clock,
+                   const Sleeper& sleeper, std::ostream& console = std::cout);
 
 }  // namespace vove

@@ -122,7 +122,8 @@ void read_acc_samples(DumpFrames& frames, ReportRecording& recording, ProgressLi
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
     if (!frames.read_if_intact(frame, payload)) {
       if (recording.unreadable_frames++ == 0) {
-        recording.first_unreadable = "frame " + std::to_string(frame) + ": " + std::string(console_text::decompress_failed);
+        recording.first_unreadable =
+            "frame " + std::to_string(frame) + ": " + std::string(console_text::decompress_failed);
       }
       continue;
     }

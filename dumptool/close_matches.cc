@@ -46,8 +46,7 @@ std::vector<std::string> close_matches(std::string_view name, const std::vector<
     if (contains) score = std::min<std::size_t>(score, allowed);
     if (score <= allowed) scored.emplace_back(score, &candidate);
   }
-  std::stable_sort(scored.begin(), scored.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(scored.begin(), scored.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::string> result;
   for (const auto& [score, candidate] : scored) {
     if (result.size() == limit) break;
@@ -56,8 +55,7 @@ std::vector<std::string> close_matches(std::string_view name, const std::vector<
   return result;
 }
 
-std::string quoted_with_close_matches(const std::vector<std::string>& unknown,
-                                      const std::vector<std::string>& known) {
+std::string quoted_with_close_matches(const std::vector<std::string>& unknown, const std::vector<std::string>& known) {
   std::string text;
   for (std::size_t i = 0; i < unknown.size(); ++i) {
     if (i > 0) text += ", ";

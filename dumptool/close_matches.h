@@ -15,7 +15,6 @@ std::vector<std::string> close_matches(std::string_view name, const std::vector<
 
 // The unknown names quoted and separated by commas, each followed by the
 // close matches among `known`, if any: "'Sped' (close: Speed), 'Gaer'".
-std::string quoted_with_close_matches(const std::vector<std::string>& unknown,
-                                      const std::vector<std::string>& known);
+std::string quoted_with_close_matches(const std::vector<std::string>& unknown, const std::vector<std::string>& known);
 
 }  // namespace vove::dumptool

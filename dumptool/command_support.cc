@@ -18,7 +18,10 @@ namespace options = boost::program_options;
 namespace dumptool {
 
 CommandLine::CommandLine(std::string_view usage, std::string_view about, const CommandLineLayout& layout)
-    : usage_(usage), about_(about), layout_(layout), options_("Options", layout.line_length, layout.description_length) {
+    : usage_(usage),
+      about_(about),
+      layout_(layout),
+      options_("Options", layout.line_length, layout.description_length) {
   options_.add_options()(layout.short_help ? "help,h" : "help", "print this help");
 }
 
@@ -36,8 +39,8 @@ std::optional<int> CommandLine::parse(const std::vector<std::string>& arguments)
   try {
     options::store(options::command_line_parser(arguments).options(all).positional(positionals).run(), values_);
     if (has("help")) {
-      std::cout << "Usage: dumptool " << usage_ << (layout_.blank_line_after_usage ? "\n\n" : "\n") << about_
-                << "\n\n" << options_ << std::flush;
+      std::cout << "Usage: dumptool " << usage_ << (layout_.blank_line_after_usage ? "\n\n" : "\n") << about_ << "\n\n"
+                << options_ << std::flush;
       return exit_success;
     }
     options::notify(values_);

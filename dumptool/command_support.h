@@ -33,12 +33,12 @@ class UsageError : public std::runtime_error {
 // defaults are every command's; `report` keeps the layout it was given first,
 // which scripts and its users already know.
 struct CommandLineLayout {
-  bool short_help = true;               // -h as well as --help
-  unsigned line_length = 100;           // of the options table
+  bool short_help = true;              // -h as well as --help
+  unsigned line_length = 100;          // of the options table
   unsigned description_length = 50;    // at least, in the options table
-  bool blank_line_after_usage = true;   // in the help
-  bool help_hint_in_errors = true;      // "('--help' explains)" after the usage
-  bool one_file = true;                 // else any number, for the command to check
+  bool blank_line_after_usage = true;  // in the help
+  bool help_hint_in_errors = true;     // "('--help' explains)" after the usage
+  bool one_file = true;                // else any number, for the command to check
 };
 
 class CommandLine {

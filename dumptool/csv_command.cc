@@ -208,12 +208,12 @@ int run_csv(CommandLine& command_line) {
 int run_csv_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
   CommandLine command_line("csv FILE [--vars NAME,NAME...] [--from S] [--to S] [-o OUT [--force]]", about);
-  command_line.add_options()
-      ("vars", options::value<std::string>(), "the variables to write, separated by commas (default: all)")
-      ("from", options::value<double>(), "start at this many seconds into the recording (default: 0)")
-      ("to", options::value<double>(), "stop before this many seconds (default: the end)")
-      ("output,o", options::value<std::string>(), "write to OUT instead of standard output")
-      ("force", "replace OUT when it exists");
+  command_line.add_options()("vars", options::value<std::string>(),
+                             "the variables to write, separated by commas (default: all)")(
+      "from", options::value<double>(), "start at this many seconds into the recording (default: 0)")(
+      "to", options::value<double>(), "stop before this many seconds (default: the end)")(
+      "output,o", options::value<std::string>(), "write to OUT instead of standard output")(
+      "force", "replace OUT when it exists");
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_csv(command_line); });
 }

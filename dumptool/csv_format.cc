@@ -37,12 +37,8 @@ void append_csv_value(std::string& line, std::span<const std::uint8_t> row, cons
   switch (variable.type) {
     case iracing::VariableType::character:
     case iracing::VariableType::boolean:
-    case iracing::VariableType::integer:
-      append_number(line, static_cast<std::int32_t>(value));
-      return;
-    case iracing::VariableType::bitfield:
-      append_number(line, static_cast<std::uint32_t>(value));
-      return;
+    case iracing::VariableType::integer: append_number(line, static_cast<std::int32_t>(value)); return;
+    case iracing::VariableType::bitfield: append_number(line, static_cast<std::uint32_t>(value)); return;
     case iracing::VariableType::float32:
       if (!std::isnan(value)) append_number(line, static_cast<float>(value));
       return;

@@ -134,11 +134,10 @@ int run_cut(const CommandLine& command_line) {
 int run_cut_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
   CommandLine command_line("cut FILE --from S --to S -o OUT [--force]", about);
-  command_line.add_options()
-      ("from", options::value<double>(), "first second of the range (default: 0)")
-      ("to", options::value<double>(), "end of the range, exclusive (default: the end)")
-      ("output,o", options::value<std::string>()->required(), "the new recording")
-      ("force", "replace OUT when it exists");
+  command_line.add_options()("from", options::value<double>(), "first second of the range (default: 0)")(
+      "to", options::value<double>(), "end of the range, exclusive (default: the end)")(
+      "output,o", options::value<std::string>()->required(), "the new recording")("force",
+                                                                                  "replace OUT when it exists");
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_cut(command_line); });
 }

@@ -22,8 +22,7 @@ void print_usage(std::ostream& out) {
   std::size_t width = 0;
   for (const Command& command : dumptool_commands()) width = std::max(width, command.name.size());
   for (const Command& command : dumptool_commands()) {
-    out << "  " << command.name << std::string(width - command.name.size() + 2, ' ') << command.summary
-        << '\n';
+    out << "  " << command.name << std::string(width - command.name.size() + 2, ' ') << command.summary << '\n';
   }
   out.flush();
 }
@@ -49,8 +48,8 @@ int run_dumptool(int argc, const char* const argv[]) {
     return exit_success;
   }
   const auto commands = dumptool_commands();
-  const auto command = std::find_if(commands.begin(), commands.end(),
-                                    [&](const Command& candidate) { return candidate.name == name; });
+  const auto command =
+      std::find_if(commands.begin(), commands.end(), [&](const Command& candidate) { return candidate.name == name; });
   if (command == commands.end()) {
     std::cerr << "Error: unknown command '" << name << "'; 'dumptool --help' lists the commands" << std::endl;
     return exit_bad_command_line;

@@ -75,8 +75,8 @@ class TickSource {
 
   // Nothing when the tick would pass the largest a header can hold.
   std::optional<std::int32_t> tick_of(std::span<const std::uint8_t> row, std::uint64_t index) {
-    const std::int64_t own = tick_ ? static_cast<std::int64_t>(iracing::read_value(row, *tick_, 0))
-                                   : static_cast<std::int64_t>(index);
+    const std::int64_t own =
+        tick_ ? static_cast<std::int64_t>(iracing::read_value(row, *tick_, 0)) : static_cast<std::int64_t>(index);
     const std::int64_t tick = std::max(own, previous_ + 1);
     if (tick > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
     previous_ = tick;
@@ -121,9 +121,9 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
   const int fps = chosen_fps(values, tick_rate, input.string());
   const std::string declared = std::to_string(reader.disk_header().record_count);
   if (reader.row_count() == 0) {
-    throw std::runtime_error(input.string() + (reader.cut_short() ? " is cut short before its first row (it declares " +
-                                                                         declared + ")"
-                                                                   : " holds no rows"));
+    throw std::runtime_error(input.string() + (reader.cut_short()
+                                                   ? " is cut short before its first row (it declares " + declared + ")"
+                                                   : " holds no rows"));
   }
 
   const auto out = create_output(input, output, values.count("force") != 0);
@@ -185,12 +185,10 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
 int run_from_ibt_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
   CommandLine command_line("from-ibt IN.ibt -o OUT.bin [--fps N] [--force]", about);
-  command_line.add_options()
-      ("output,o", options::value<std::string>()->required(), "the recording to write")
-      ("fps", options::value<int>(),
-       "frames per second, 1 to 60 (default: the file's tick rate, at most 60); a rate below the "
-       "file's keeps every k-th row")
-      ("force", "replace OUT when it exists");
+  command_line.add_options()("output,o", options::value<std::string>()->required(), "the recording to write")(
+      "fps", options::value<int>(),
+      "frames per second, 1 to 60 (default: the file's tick rate, at most 60); a rate below the "
+      "file's keeps every k-th row")("force", "replace OUT when it exists");
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] {
     return convert(command_line.file(), command_line.values()["output"].as<std::string>(), command_line.values());

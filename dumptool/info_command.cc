@@ -228,8 +228,7 @@ Json optional_number(const std::optional<Number>& value) {
 Json enum_json(const std::optional<std::int32_t>& value, acc::EnumValue (*name_of)(std::int32_t)) {
   if (!value) return nullptr;
   const acc::EnumValue name = name_of(*value);
-  return Json{{"value", *value},
-              {"name", name.enum_name.empty() ? Json(nullptr) : Json(std::string(name.enum_name))}};
+  return Json{{"value", *value}, {"name", name.enum_name.empty() ? Json(nullptr) : Json(std::string(name.enum_name))}};
 }
 
 void print_json(std::ostream& out, const std::filesystem::path& path, const RecordingFacts& facts) {

@@ -24,8 +24,8 @@ bool usable(const TelemetrySample& s) noexcept {
 double crossing_time(const TelemetrySample& a, const TelemetrySample& b) noexcept {
   const double before = 1.0 - a.lap_fraction;  // still to go in row a
   const double after = b.lap_fraction;         // already done in row b
-  if (std::isnan(before) || std::isnan(after) || before < 0.0 || after < 0.0 || before + after <= 0.0 ||
-      before > 0.5 || after > 0.5) {
+  if (std::isnan(before) || std::isnan(after) || before < 0.0 || after < 0.0 || before + after <= 0.0 || before > 0.5 ||
+      after > 0.5) {
     return b.session_time;
   }
   return a.session_time + (b.session_time - a.session_time) * before / (before + after);

@@ -11,13 +11,13 @@
 namespace vove {
 
 struct LapRecord {
-  int number = 0;              // the recorded lap number
+  int number = 0;                // the recorded lap number
   std::size_t first_sample = 0;  // the lap's rows are [first_sample, end_sample)
   std::size_t end_sample = 0;
-  double start_time = 0.0;     // session seconds at the start line (interpolated)
-  double end_time = 0.0;       // the same at the end; the last row's time if not complete
-  bool complete = false;       // seen from line to line, numbered one after the other
-  double time = 0.0;           // seconds, for a complete lap
+  double start_time = 0.0;           // session seconds at the start line (interpolated)
+  double end_time = 0.0;             // the same at the end; the last row's time if not complete
+  bool complete = false;             // seen from line to line, numbered one after the other
+  double time = 0.0;                 // seconds, for a complete lap
   bool time_from_simulator = false;  // the simulator's own lap time was used
 };
 

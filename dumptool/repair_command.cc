@@ -64,8 +64,8 @@ int run_repair(const CommandLine& command_line) {
   const bool damaged = report.damaged();
   const std::size_t dropped = report.damaged_frames();
   const int code = report.finish();
-  std::cout << "Wrote " << kept << " of " << kept + dropped << " complete records to "
-            << output->destination().string() << (damaged ? "" : "; the file was intact") << std::endl;
+  std::cout << "Wrote " << kept << " of " << kept + dropped << " complete records to " << output->destination().string()
+            << (damaged ? "" : "; the file was intact") << std::endl;
   return code;
 }
 
@@ -76,9 +76,8 @@ int run_repair(const CommandLine& command_line) {
 int run_repair_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
   CommandLine command_line("repair FILE -o OUT [--force]", about);
-  command_line.add_options()
-      ("output,o", options::value<std::string>()->required(), "the repaired recording")
-      ("force", "replace OUT when it exists");
+  command_line.add_options()("output,o", options::value<std::string>()->required(), "the repaired recording")(
+      "force", "replace OUT when it exists");
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_repair(command_line); });
 }

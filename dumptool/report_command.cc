@@ -73,8 +73,7 @@ int run_report(const dumptool::CommandLine& command_line, const std::optional<st
   }
 
   try {
-    const ReportContent content =
-        build_report_content(recording, input.filename().string(), chosen_laps);
+    const ReportContent content = build_report_content(recording, input.filename().string(), chosen_laps);
     // Written under a temporary name and moved into place when whole; never
     // over the recording, nor over a file that exists unless --force.
     const auto output = dumptool::create_output(input, output_path, command_line.has("force"));
@@ -99,12 +98,11 @@ int run_report(const dumptool::CommandLine& command_line, const std::optional<st
 
 int run_report_command(const std::vector<std::string>& arguments) {
   dumptool::CommandLine command_line(usage, about, layout);
-  command_line.add_options()
-      ("output,o", boost::program_options::value<std::string>(), "the HTML file to write (required)")
-      ("force", "replace REPORT.html when it exists")
-      ("laps", boost::program_options::value<std::string>(),
-       "lap numbers to chart, such as 3,5 (default: the best and the last complete lap); the best lap is "
-       "always charted, as the reference of the time delta");
+  command_line.add_options()("output,o", boost::program_options::value<std::string>(),
+                             "the HTML file to write (required)")("force", "replace REPORT.html when it exists")(
+      "laps", boost::program_options::value<std::string>(),
+      "lap numbers to chart, such as 3,5 (default: the best and the last complete lap); the best lap is "
+      "always charted, as the reference of the time delta");
   if (const auto code = command_line.parse(arguments)) return *code;
   const std::size_t files = command_line.files().size();
   if (files != 1) return command_line.reject(files == 0 ? "no recording given" : "more than one recording given");

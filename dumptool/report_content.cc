@@ -54,8 +54,8 @@ ReportContent build_report_content(const ReportRecording& recording, std::string
   content.rate = recording.rate;
   content.frames = recording.frame_count;
   content.recorded_seconds = recording.rate > 0 ? static_cast<double>(recording.frame_count) / recording.rate : 0.0;
-  content.session = recording.summary ? *recording.summary
-                                      : summarise_session(recording.session_text, running_session(recording));
+  content.session =
+      recording.summary ? *recording.summary : summarise_session(recording.session_text, running_session(recording));
   auto& notes = content.notes;
 
   if (recording.damage) notes.push_back("The recording is damaged: " + *recording.damage + ".");

@@ -24,10 +24,10 @@ struct ReportContent {
   double recorded_seconds = 0.0;
   LapTable laps;
   DistanceAxis axis;
-  std::vector<LapTrace> traces;         // the charted laps, in the order chosen
-  std::optional<std::size_t> reference; // the trace of the best lap, when charted with others
+  std::vector<LapTrace> traces;                      // the charted laps, in the order chosen
+  std::optional<std::size_t> reference;              // the trace of the best lap, when charted with others
   std::array<bool, report_channel_count> charted{};  // channels with a chart
-  std::vector<std::string> notes;       // what the page leaves out or could not read, and why
+  std::vector<std::string> notes;                    // what the page leaves out or could not read, and why
 };
 
 // Works out the report of `recording`. `chosen_laps` are the lap numbers to

@@ -21,9 +21,7 @@ using dumptool::JsonPlace;
 constexpr std::string_view lap_colours[] = {"#d62728", "#1f77b4", "#2ca02c", "#9467bd",
                                             "#ff7f0e", "#17becf", "#8c564b", "#e377c2"};
 
-std::string colour_of(std::size_t index) {
-  return std::string(lap_colours[index % std::size(lap_colours)]);
-}
+std::string colour_of(std::size_t index) { return std::string(lap_colours[index % std::size(lap_colours)]); }
 
 std::string escape_html(std::string_view text) {
   std::string out;
@@ -77,7 +75,10 @@ std::string chart_data_json(const ReportContent& content) {
     const ReportChannelInfo& info = report_channel_info(static_cast<ReportChannel>(c));
     Json series = Json::array();
     for (const LapTrace& trace : content.traces) series.push_back(fixed_series(trace.channels[c], info.steps ? 0 : 2));
-    charts.push_back({{"title", std::string(info.title)}, {"unit", std::string(info.unit)}, {"steps", info.steps}, {"series", std::move(series)}});
+    charts.push_back({{"title", std::string(info.title)},
+                      {"unit", std::string(info.unit)},
+                      {"steps", info.steps},
+                      {"series", std::move(series)}});
   }
   Json map = nullptr;
   if (content.reference && !content.traces[*content.reference].map_x.empty()) {
@@ -96,23 +97,21 @@ std::string chart_data_json(const ReportContent& content) {
     for (const LapTrace& trace : content.traces) series.push_back(fixed_series(time_delta(trace, reference), 3));
     delta = {{"reference", reference.number}, {"series", std::move(series)}};
   }
-  const Json document{
-      {"axis",
-       {{"unit", content.axis.in_metres ? "m" : "%"},
-        {"step", json_fixed(content.axis.step, 3)},
-        {"points", content.traces.empty() ? 0 : content.axis.points()}}},
-      {"laps", std::move(laps)},
-      {"charts", std::move(charts)},
-      {"map", std::move(map)},
-      {"delta", std::move(delta)}};
+  const Json document{{"axis",
+                       {{"unit", content.axis.in_metres ? "m" : "%"},
+                        {"step", json_fixed(content.axis.step, 3)},
+                        {"points", content.traces.empty() ? 0 : content.axis.points()}}},
+                      {"laps", std::move(laps)},
+                      {"charts", std::move(charts)},
+                      {"map", std::move(map)},
+                      {"delta", std::move(delta)}};
   return json_text(document, JsonPlace::inside_html);
 }
 
 void write_summary(std::ostringstream& html, const ReportContent& content) {
   const auto row = [&](std::string_view name, const std::string& value) {
-    html << "<tr><th>" << name << "</th><td>" << (value.empty() ? "<span class=\"unknown\">not known</span>"
-                                                                 : escape_html(value))
-         << "</td></tr>\n";
+    html << "<tr><th>" << name << "</th><td>"
+         << (value.empty() ? "<span class=\"unknown\">not known</span>" : escape_html(value)) << "</td></tr>\n";
   };
   html << "<table class=\"summary\" id=\"summary\">\n";
   row("Track", content.session.track);
@@ -144,8 +143,8 @@ void write_lap_table(std::ostringstream& html, const ReportContent& content) {
       char gap[32];
       std::snprintf(gap, sizeof gap, "+%.3f", lap.time - best);
       html << "<td>" << lap_time_text(lap.time) << "</td><td>" << (is_best ? "" : gap) << "</td><td>"
-           << (is_best ? "best" : "")
-           << (lap.time_from_simulator ? "" : (is_best ? ", measured" : "measured")) << "</td>";
+           << (is_best ? "best" : "") << (lap.time_from_simulator ? "" : (is_best ? ", measured" : "measured"))
+           << "</td>";
     } else {
       const bool first = i == 0;
       const bool last = i + 1 == table.laps.size();
@@ -172,7 +171,9 @@ std::string render_report_page(const ReportContent& content) {
        << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
           "script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:\">\n"
        << "<title>Lap report: " << escape_html(content.title) << "</title>\n"
-       << "<style>\n" << report_chart_library_style() << "\n" << report_page_style() << "\n</style>\n"
+       << "<style>\n"
+       << report_chart_library_style() << "\n"
+       << report_page_style() << "\n</style>\n"
        << "</head>\n<body>\n<h1>Lap report <span class=\"file\">" << escape_html(content.title) << "</span></h1>\n";
   write_summary(html, content);
   if (!content.notes.empty()) {
@@ -185,9 +186,12 @@ std::string render_report_page(const ReportContent& content) {
        << "<div id=\"charts\"></div>\n"
        << "<div id=\"self-check\" data-state=\"not run\" hidden></div>\n"
        << "<script type=\"application/json\" id=\"report-data\">" << chart_data_json(content) << "</script>\n"
-       << "<script>\n" << report_chart_library_script() << "\n</script>\n"
-       << "<script>\n" << report_page_script() << "\n</script>\n"
-       << "<!-- The charts are drawn with uPlot; its license:\n" << report_chart_library_license() << "-->\n"
+       << "<script>\n"
+       << report_chart_library_script() << "\n</script>\n"
+       << "<script>\n"
+       << report_page_script() << "\n</script>\n"
+       << "<!-- The charts are drawn with uPlot; its license:\n"
+       << report_chart_library_license() << "-->\n"
        << "</body>\n</html>\n";
   return html.str();
 }

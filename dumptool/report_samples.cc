@@ -59,12 +59,15 @@ double value_in(std::span<const std::uint8_t> row, const iracing::VariableInfo* 
   return std::isfinite(value) ? value : missing;
 }
 
-constexpr ReportSources iracing_sources{"variable", "SessionTime", "Lap", "LapDistPct",
-                                        {channel_table[0].variable, channel_table[1].variable,
-                                         channel_table[2].variable, channel_table[3].variable,
-                                         channel_table[4].variable},
-                                        "no LapDist variable, no TrackLength in the session text",
-                                        "no Lat and Lon variables"};
+constexpr ReportSources iracing_sources{
+    "variable",
+    "SessionTime",
+    "Lap",
+    "LapDistPct",
+    {channel_table[0].variable, channel_table[1].variable, channel_table[2].variable, channel_table[3].variable,
+     channel_table[4].variable},
+    "no LapDist variable, no TrackLength in the session text",
+    "no Lat and Lon variables"};
 
 void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, ProgressLine* progress);
 
@@ -97,8 +100,8 @@ ReportRecording read_report_recording(const std::filesystem::path& path, Progres
   recording.rate = frames.header().fps;
   if (const auto& damage = frames.index().damage()) {
     std::ostringstream message;
-    message << "the file is damaged from frame " << damage->frame + 1 << " on; the report covers the "
-            << frames.size() << " frames before it";
+    message << "the file is damaged from frame " << damage->frame + 1 << " on; the report covers the " << frames.size()
+            << " frames before it";
     recording.damage = message.str();
   }
   recording.samples.reserve(frames.size());
@@ -129,8 +132,7 @@ void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, Progre
     if (frame == nullptr) break;
     ++recording.frame_count;
     if (progress != nullptr && frame->number % 256 == 0) {
-      progress->update("Reading frame " + std::to_string(frame->number + 1) + " of " +
-                       std::to_string(frames.size()));
+      progress->update("Reading frame " + std::to_string(frame->number + 1) + " of " + std::to_string(frames.size()));
     }
     if (walk.variables_changed()) variables = VariableSet(walk.variables());
     const iracing::Snapshot& snapshot = frame->snapshot;

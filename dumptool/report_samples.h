@@ -39,10 +39,10 @@ const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept;
 // carry is NaN.
 struct TelemetrySample {
   double session_time;
-  double lap;           // the lap being driven
-  double lap_fraction;  // 0 to 1 along the lap
-  double lap_distance;  // metres from the line
-  double last_lap_time; // the simulator's time of the lap before
+  double lap;            // the lap being driven
+  double lap_fraction;   // 0 to 1 along the lap
+  double lap_distance;   // metres from the line
+  double last_lap_time;  // the simulator's time of the lap before
   double session_number;
   // Where the car is on a flat map of the track seen from above, in metres:
   // iRacing's latitude and longitude around the first position (x east,
@@ -75,12 +75,12 @@ struct MapProjection {
 };
 
 struct ReportRecording {
-  std::uint32_t rate = 0;          // frames per second the file was recorded at
-  std::size_t frame_count = 0;     // frames read
+  std::uint32_t rate = 0;             // frames per second the file was recorded at
+  std::size_t frame_count = 0;        // frames read
   std::size_t unreadable_frames = 0;  // frames that did not inflate or parse, passed over
   std::string first_unreadable;       // why the first of them could not be read
   std::optional<std::string> damage;  // why the file ends early, if it does
-  std::string session_text;        // the text in force at the end; empty if none was recorded
+  std::string session_text;           // the text in force at the end; empty if none was recorded
   // The summary, when the recording gives it otherwise than by a session
   // text (ACC); then the session text is not read.
   std::optional<SessionSummary> summary;

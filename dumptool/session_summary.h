@@ -15,11 +15,11 @@ namespace vove {
 
 struct SessionSummary {
   bool has_text = false;
-  std::string track;         // "display name (layout)"; empty: not found
+  std::string track;  // "display name (layout)"; empty: not found
   std::string car;
   std::string driver;
   std::string session_type;
-  double track_length_metres = 0.0;  // 0: not found
+  double track_length_metres = 0.0;   // 0: not found
   std::vector<std::string> problems;  // "line N: why", the first few lines no query reaches
   std::size_t unreadable_lines = 0;
 };

@@ -71,7 +71,8 @@ class DiskHeaderFromRows {
     }
     if (lap_ != nullptr) {
       const double lap = iracing::read_value(row, *lap_, 0);
-      if (std::isfinite(lap) && lap > header_.lap_count && lap <= 1e9) header_.lap_count = static_cast<std::int32_t>(lap);
+      if (std::isfinite(lap) && lap > header_.lap_count && lap <= 1e9)
+        header_.lap_count = static_cast<std::int32_t>(lap);
     }
     ++rows_;
   }
@@ -92,7 +93,8 @@ class DiskHeaderFromRows {
 };
 
 void require_exportable(const Snapshot& first, const std::filesystem::path& input) {
-  if (first.row.empty()) throw std::runtime_error(input.string() + ": the recording's rows are empty; there is nothing to convert");
+  if (first.row.empty())
+    throw std::runtime_error(input.string() + ": the recording's rows are empty; there is nothing to convert");
   if (first.row.size() > static_cast<std::size_t>(iracing::ibt_max_row_length) ||
       first.variable_headers.size() > static_cast<std::size_t>(iracing::ibt_max_variable_count)) {
     throw std::runtime_error(input.string() + ": the recording's rows or variable table are too large for a .ibt file");
@@ -234,13 +236,11 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
 int run_to_ibt_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
   CommandLine command_line("to-ibt FILE -o OUT.ibt [--force]", about);
-  command_line.add_options()
-      ("output,o", options::value<std::string>()->required(), "the .ibt file to write")
-      ("force", "replace OUT when it exists");
+  command_line.add_options()("output,o", options::value<std::string>()->required(), "the .ibt file to write")(
+      "force", "replace OUT when it exists");
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] {
-    return convert(command_line.file(), command_line.values()["output"].as<std::string>(),
-                   command_line.has("force"));
+    return convert(command_line.file(), command_line.values()["output"].as<std::string>(), command_line.has("force"));
   });
 }
 

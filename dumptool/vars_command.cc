@@ -85,12 +85,12 @@ void print_acc_fields(std::ostream& out) {
   const auto pad = [](std::string_view text, std::size_t width) {
     return std::string(text) + std::string(width > text.size() ? width - text.size() : 0, ' ');
   };
-  out << pad("Page", 8) << "  " << pad("Name", name_width) << "  " << pad("Type", 5) << "  " << pad("Count", 5)
-      << "  " << pad("Offset", 6) << "  " << pad("Unit", unit_width) << "  Description\n";
+  out << pad("Page", 8) << "  " << pad("Name", name_width) << "  " << pad("Type", 5) << "  " << pad("Count", 5) << "  "
+      << pad("Offset", 6) << "  " << pad("Unit", unit_width) << "  Description\n";
   for (const acc::Field& field : acc::acc_fields()) {
-    const std::string count = field.inner_count > 1
-                                  ? std::to_string(field.count / field.inner_count) + "x" + std::to_string(field.inner_count)
-                                  : std::to_string(field.count);
+    const std::string count = field.inner_count > 1 ? std::to_string(field.count / field.inner_count) + "x" +
+                                                          std::to_string(field.inner_count)
+                                                    : std::to_string(field.count);
     out << pad(acc::page_name(field.page), 8) << "  " << pad(field.name, name_width) << "  "
         << pad(acc::field_type_name(field.type), 5) << "  " << pad(count, 5) << "  "
         << pad(std::to_string(field.offset), 6) << "  " << pad(field.unit, unit_width) << "  " << field.description

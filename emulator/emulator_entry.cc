@@ -57,10 +57,8 @@ std::variant<CommandLine, int> parse_command_line(int argc, const char* const ar
     const std::string speed_help =
         "Replay X times as fast, " + number_text(slowest_speed) + " to " + number_text(fastest_speed) + " (default 1)";
     description.add_options()("speed", options::value<double>()->value_name("X"), speed_help.c_str());
-    description.add_options()("from", options::value<double>()->value_name("S"),
-                              "Start S seconds into the recording");
-    description.add_options()("to", options::value<double>()->value_name("S"),
-                              "End S seconds into the recording");
+    description.add_options()("from", options::value<double>()->value_name("S"), "Start S seconds into the recording");
+    description.add_options()("to", options::value<double>()->value_name("S"), "End S seconds into the recording");
 
     options::variables_map values;
     store_command_line(argc, argv, description, values);
@@ -106,7 +104,8 @@ std::string unknown_source_explanation(const SourceId& source_id, const Producer
     if (!known.empty()) known += id == table.rbegin()->first ? " and " : ", ";
     known += source_id_text(id, SourceIdStyle::quoted);
   }
-  return "The file's source id is " + source_id_text(source_id, SourceIdStyle::quoted) + "; this build replays " + known + ".";
+  return "The file's source id is " + source_id_text(source_id, SourceIdStyle::quoted) + "; this build replays " +
+         known + ".";
 }
 
 void report_damage(const DumpFrames& frames) {

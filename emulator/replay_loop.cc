@@ -39,8 +39,9 @@ double file_rate(const DumpFrames& frames) {
 
 std::string progress_text(const DumpFrames& frames, std::size_t frame, double speed, unsigned loop, bool paused) {
   std::ostringstream text;
-  text << minutes_and_seconds(frames.seconds_of(frame)) << " / " << minutes_and_seconds(frames.seconds_of(frames.size()))
-       << "  frame " << frame + 1 << " / " << frames.size() << "  speed " << speed << "x  loop " << loop;
+  text << minutes_and_seconds(frames.seconds_of(frame)) << " / "
+       << minutes_and_seconds(frames.seconds_of(frames.size())) << "  frame " << frame + 1 << " / " << frames.size()
+       << "  speed " << speed << "x  loop " << loop;
   if (paused) text << "  paused";
   return text.str();
 }
@@ -108,19 +109,14 @@ bool ReplaySession::answer_keys(const KeySource& keys) {
         if (!paused_) schedule_.restart(timing_.clock.now());
         break;
       case platform::ConsoleKey::right_arrow:
-      case platform::ConsoleKey::period:
-        step_ = paused_;
-        break;
+      case platform::ConsoleKey::period: step_ = paused_; break;
       case platform::ConsoleKey::plus:
       case platform::ConsoleKey::minus:
         speed_ = std::clamp(*key == platform::ConsoleKey::plus ? speed_ * 2 : speed_ / 2, slowest_speed, fastest_speed);
         schedule_.change_period(period_of_rate(rate_ * speed_), timing_.clock.now());
         break;
-      case platform::ConsoleKey::letter_q:
-        say("Key q pressed. Stopping the job.");
-        return true;
-      case platform::ConsoleKey::other:
-        continue;
+      case platform::ConsoleKey::letter_q: say("Key q pressed. Stopping the job."); return true;
+      case platform::ConsoleKey::other: continue;
     }
     progress_.update(position(), true);
   }
@@ -142,12 +138,8 @@ bool ReplaySession::wait_for_next_frame() {
 bool ReplaySession::begin_next_pass() {
   if (!plan_.loop || written_in_pass_ == 0) {
     switch (plan_.at_end) {
-      case RangeEnd::end_of_file:
-        say("Emulator reached end of file");
-        break;
-      case RangeEnd::end_of_range:
-        say("Emulator reached the end of the range");
-        break;
+      case RangeEnd::end_of_file: say("Emulator reached end of file"); break;
+      case RangeEnd::end_of_range: say("Emulator reached the end of the range"); break;
       case RangeEnd::damaged_record:
         progress_.clear();
         throw DumpInputError(DumpErrorKind::damaged, std::string(console_text::decompress_failed));

@@ -23,9 +23,9 @@ enum class ReplayEnd { end_of_file, stopped };
 
 // What lies at the end of the range when the replay does not loop.
 enum class RangeEnd {
-  end_of_file,      // "Emulator reached end of file"
-  damaged_record,   // the record after the range cannot be read: the inflate error
-  end_of_range,     // --to: "Emulator reached the end of the range"
+  end_of_file,     // "Emulator reached end of file"
+  damaged_record,  // the record after the range cannot be read: the inflate error
+  end_of_range,    // --to: "Emulator reached the end of the range"
 };
 
 struct ReplayPlan {

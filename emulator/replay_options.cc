@@ -22,8 +22,8 @@ namespace {
 
 void check_replay_options(const ReplayOptions& options) {
   if (options.speed && !(*options.speed >= slowest_speed && *options.speed <= fastest_speed)) {
-    reject("the option '--speed' must lie between " + number_text(slowest_speed) + " and " + number_text(fastest_speed) +
-           ", not " + number_text(*options.speed));
+    reject("the option '--speed' must lie between " + number_text(slowest_speed) + " and " +
+           number_text(fastest_speed) + ", not " + number_text(*options.speed));
   }
   if (options.from && !(*options.from >= 0)) {
     reject("the option '--from' must be 0 or more, not " + number_text(*options.from));
@@ -46,7 +46,8 @@ ReplayPlan plan_replay(const DumpFrames& frames, const std::filesystem::path& pa
   const std::string bounds = "the recording holds " + number_text(length) + " seconds";
   if (options.from) {
     plan.first = frames.frame_at(*options.from);
-    if (plan.first >= frames.size()) reject("the option '--from' lies beyond the end of the recording (" + bounds + ")");
+    if (plan.first >= frames.size())
+      reject("the option '--from' lies beyond the end of the recording (" + bounds + ")");
   }
   if (options.to) {
     if (*options.to > length) reject("the option '--to' lies beyond the end of the recording (" + bounds + ")");

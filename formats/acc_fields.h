@@ -80,8 +80,7 @@ PageBytes pages_of_payload(std::span<const std::uint8_t> payload) noexcept;
 // come as they are: NaN and infinities stay what they are.
 std::optional<std::int32_t> read_int(const Field& field, std::span<const std::uint8_t> page,
                                      std::size_t index = 0) noexcept;
-std::optional<float> read_float(const Field& field, std::span<const std::uint8_t> page,
-                                std::size_t index = 0) noexcept;
+std::optional<float> read_float(const Field& field, std::span<const std::uint8_t> page, std::size_t index = 0) noexcept;
 // Either kind as a double; NaN when absent.
 double read_number(const Field& field, std::span<const std::uint8_t> page, std::size_t index = 0) noexcept;
 // A text field as UTF-8; nothing when absent or not a text.

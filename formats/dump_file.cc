@@ -14,19 +14,15 @@ namespace {
 
 // Creates a file no one had before: an earlier recording of the same second
 // must never be overwritten.
-std::filesystem::path create_unused_file(const std::filesystem::path& directory,
-                                         const std::string& time_stamp) {
+std::filesystem::path create_unused_file(const std::filesystem::path& directory, const std::string& time_stamp) {
   std::filesystem::path candidate;
   for (int attempt = 0; attempt < max_dump_names_per_stamp; ++attempt) {
     candidate = directory / dump_file_name(time_stamp, attempt);
     platform::Failure failure;
     switch (platform::create_new_file(candidate.string(), &failure)) {
-      case platform::CreateFileResult::created:
-        return candidate;
-      case platform::CreateFileResult::exists:
-        continue;
-      case platform::CreateFileResult::failed:
-        throw DumpFileOpenError(candidate.string(), failure);
+      case platform::CreateFileResult::created: return candidate;
+      case platform::CreateFileResult::exists: continue;
+      case platform::CreateFileResult::failed: throw DumpFileOpenError(candidate.string(), failure);
     }
   }
   throw DumpFileOpenError(candidate.string());

@@ -51,7 +51,8 @@ class DumpInputError : public std::runtime_error, public ErrorExplanation, publi
  public:
   DumpInputError(DumpErrorKind kind, const std::string& message, std::string file = {}, std::error_code code = {},
                  std::string explanation = {})
-      : std::runtime_error(message), ErrorExplanation(std::move(explanation)),
+      : std::runtime_error(message),
+        ErrorExplanation(std::move(explanation)),
         DumpErrorFacts(kind, std::move(file), code) {}
 };
 

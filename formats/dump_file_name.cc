@@ -43,9 +43,9 @@ std::string utc_time_stamp(std::chrono::system_clock::time_point time) {
 
   std::ostringstream text;
   text << std::setfill('0') << std::setw(4) << static_cast<int>(date.year()) << '-' << std::setw(2)
-       << static_cast<unsigned>(date.month()) << '-' << std::setw(2) << static_cast<unsigned>(date.day())
-       << '-' << std::setw(2) << clock_time.hours().count() << '-' << std::setw(2)
-       << clock_time.minutes().count() << '-' << std::setw(2) << clock_time.seconds().count();
+       << static_cast<unsigned>(date.month()) << '-' << std::setw(2) << static_cast<unsigned>(date.day()) << '-'
+       << std::setw(2) << clock_time.hours().count() << '-' << std::setw(2) << clock_time.minutes().count() << '-'
+       << std::setw(2) << clock_time.seconds().count();
   return text.str();
 }
 

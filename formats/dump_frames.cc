@@ -23,7 +23,7 @@ double DumpFrames::seconds_of(std::size_t frame) const noexcept {
 std::size_t DumpFrames::frame_at(double seconds) const noexcept {
   const std::uint32_t fps = header().fps;
   if (!(seconds > 0.0)) return 0;
-  if (fps == 0) return size();  // every frame stands at time 0
+  if (fps == 0) return size();                           // every frame stands at time 0
   const double frame = std::ceil(seconds * fps - 1e-9);  // a time read back from text may fall just short
   return frame >= static_cast<double>(size()) ? size() : static_cast<std::size_t>(frame);
 }

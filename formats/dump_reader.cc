@@ -78,8 +78,7 @@ void DumpReader::next_frame(FramePayload& payload) {
   if (!is_plausible_record(record)) throw_corrupt();
 
   read_record_data(record.compressed_size);
-  if (!inflater_.inflate_into(std::span(compressed_).first(record.compressed_size), record.uncompressed_size,
-                              payload))
+  if (!inflater_.inflate_into(std::span(compressed_).first(record.compressed_size), record.uncompressed_size, payload))
     throw_corrupt();
 }
 

@@ -61,7 +61,7 @@ class DumpReader {
   bool length_asked_ = false;
   std::optional<std::uint64_t> remaining_;  // empty when the stream cannot seek
   InflateStream inflater_;
-  std::vector<std::uint8_t> compressed_;    // the current record's data, reused
+  std::vector<std::uint8_t> compressed_;  // the current record's data, reused
 };
 
 }  // namespace vove

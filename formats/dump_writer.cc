@@ -53,11 +53,11 @@ void DumpWriter::append_frame(const FramePayload& payload) {
   record_length_ = 0;
   // On failure nothing is written: a record that does not inflate to its
   // size would make the whole file unreadable.
-  const std::size_t compressed_length = deflater_.compress(
-      payload, std::span(record_).subspan(frame_record_header_size, bound));
+  const std::size_t compressed_length =
+      deflater_.compress(payload, std::span(record_).subspan(frame_record_header_size, bound));
 
-  const auto sizes = encode_frame_record(FrameRecord{static_cast<std::uint32_t>(compressed_length),
-                                                     static_cast<std::uint32_t>(length)});
+  const auto sizes = encode_frame_record(
+      FrameRecord{static_cast<std::uint32_t>(compressed_length), static_cast<std::uint32_t>(length)});
   std::copy(sizes.begin(), sizes.end(), record_.begin());
   record_length_ = frame_record_header_size + compressed_length;
   write_record();

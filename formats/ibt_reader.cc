@@ -31,8 +31,8 @@ IbtReader::IbtReader(std::istream& input) : input_(input), file_size_(stream_len
   std::array<std::uint8_t, ibt_variable_headers_offset> headers{};
   read_at(0, headers.data(), headers.size());
   header_ = decode_memory_header(std::span<const std::uint8_t, memory_header_size>(headers.data(), memory_header_size));
-  disk_header_ = decode_ibt_disk_header(
-      std::span<const std::uint8_t, ibt_disk_header_size>(headers.data() + ibt_disk_header_offset, ibt_disk_header_size));
+  disk_header_ = decode_ibt_disk_header(std::span<const std::uint8_t, ibt_disk_header_size>(
+      headers.data() + ibt_disk_header_offset, ibt_disk_header_size));
 
   const std::int32_t count = header_.variable_count;
   if (count < 0 || count > ibt_max_variable_count) {
@@ -49,8 +49,8 @@ IbtReader::IbtReader(std::istream& input) : input_(input), file_size_(stream_len
            number(ibt_max_row_length) + " are accepted)");
   }
   if (header_.buffer_count < 1 || header_.buffer_count > buffer_slot_count) {
-    refuse("the header declares " + number(header_.buffer_count) + " row buffers (1 to " +
-           number(buffer_slot_count) + " are accepted)");
+    refuse("the header declares " + number(header_.buffer_count) + " row buffers (1 to " + number(buffer_slot_count) +
+           " are accepted)");
   }
   const std::int32_t text_length = header_.session_info_length;
   if (text_length < 0 || text_length > ibt_max_session_info_length) {

@@ -30,12 +30,10 @@ static_assert(field_count * 4 == padding_offset);
 
 }  // namespace
 
-MemoryHeader decode_memory_header(
-    std::span<const std::uint8_t, memory_header_size> bytes) noexcept {
+MemoryHeader decode_memory_header(std::span<const std::uint8_t, memory_header_size> bytes) noexcept {
   MemoryHeader header;
   const auto fields = fields_of(header);
-  for (std::size_t i = 0; i < field_count; ++i)
-    *fields[i] = coding::decode_i32(bytes.data() + 4 * i);
+  for (std::size_t i = 0; i < field_count; ++i) *fields[i] = coding::decode_i32(bytes.data() + 4 * i);
   std::memcpy(header.padding.data(), bytes.data() + padding_offset, header.padding.size());
   for (int i = 0; i < buffer_slot_count; ++i) {
     const std::uint8_t* slot_bytes = bytes.data() + slot_tick_offset(i);
@@ -47,11 +45,9 @@ MemoryHeader decode_memory_header(
   return header;
 }
 
-void encode_memory_header(const MemoryHeader& header,
-                          std::span<std::uint8_t, memory_header_size> bytes) noexcept {
+void encode_memory_header(const MemoryHeader& header, std::span<std::uint8_t, memory_header_size> bytes) noexcept {
   const auto fields = fields_of(header);
-  for (std::size_t i = 0; i < field_count; ++i)
-    coding::encode_i32(bytes.data() + 4 * i, *fields[i]);
+  for (std::size_t i = 0; i < field_count; ++i) coding::encode_i32(bytes.data() + 4 * i, *fields[i]);
   std::memcpy(bytes.data() + padding_offset, header.padding.data(), header.padding.size());
   for (int i = 0; i < buffer_slot_count; ++i) {
     std::uint8_t* slot_bytes = bytes.data() + slot_tick_offset(i);
@@ -72,8 +68,7 @@ int newest_slot(const MemoryHeader& header) noexcept {
   int newest = 0;
   for (int i = 1; i < slots_in_use(header); ++i) {
     const auto& candidate = header.buffer_slots[static_cast<std::size_t>(i)];
-    if (candidate.tick_count > header.buffer_slots[static_cast<std::size_t>(newest)].tick_count)
-      newest = i;
+    if (candidate.tick_count > header.buffer_slots[static_cast<std::size_t>(newest)].tick_count) newest = i;
   }
   return newest;
 }

@@ -87,14 +87,15 @@ static_assert(sizeof(VariableHeader) == variable_header_size);
 using MemoryHeaderBytes = std::array<std::uint8_t, memory_header_size>;
 
 MemoryHeader decode_memory_header(std::span<const std::uint8_t, memory_header_size> bytes) noexcept;
-void encode_memory_header(const MemoryHeader& header,
-                          std::span<std::uint8_t, memory_header_size> bytes) noexcept;
+void encode_memory_header(const MemoryHeader& header, std::span<std::uint8_t, memory_header_size> bytes) noexcept;
 MemoryHeaderBytes encode_memory_header(const MemoryHeader& header) noexcept;
 
 // The slots a header has in use: at least the first, at most the four,
 // whatever `buffer_count` says.
 constexpr int slots_in_use(const MemoryHeader& header) noexcept {
-  return header.buffer_count < 1 ? 1 : header.buffer_count > buffer_slot_count ? buffer_slot_count : header.buffer_count;
+  return header.buffer_count < 1                   ? 1
+         : header.buffer_count > buffer_slot_count ? buffer_slot_count
+                                                   : header.buffer_count;
 }
 
 // Index of the slot holding the newest data row: slot 0 unless a later slot

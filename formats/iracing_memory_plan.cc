@@ -8,7 +8,8 @@ std::int64_t session_area_for(std::size_t length) noexcept {
   return std::max(live_session_area, align_to_area(static_cast<std::int64_t>(length) + 1));
 }
 
-LiveMemoryPlan plan_live_memory(std::int32_t variable_count, std::int64_t session_area, std::int32_t row_length) noexcept {
+LiveMemoryPlan plan_live_memory(std::int32_t variable_count, std::int64_t session_area,
+                                std::int32_t row_length) noexcept {
   LiveMemoryPlan plan;
   plan.variable_count = variable_count;
   plan.variable_header_offset = live_variable_header_offset;

@@ -44,7 +44,8 @@ std::int64_t session_area_for(std::size_t length) noexcept;
 // `session_area` bytes (a multiple of 4096) and rows of `row_length` bytes.
 // Offsets are computed in 64 bits; whoever maps the memory checks `end`
 // against its size before they are stored in 32.
-LiveMemoryPlan plan_live_memory(std::int32_t variable_count, std::int64_t session_area, std::int32_t row_length) noexcept;
+LiveMemoryPlan plan_live_memory(std::int32_t variable_count, std::int64_t session_area,
+                                std::int32_t row_length) noexcept;
 
 // Sets the header's offsets, counts and lengths to `plan`'s (three slots in
 // use, each at its row); the rest of `header` stays as it is.

@@ -17,8 +17,8 @@ DamagedFrameError::DamagedFrameError(std::size_t frame, std::uint64_t offset, co
 
 void require_iracing_recording(const DumpFrames& frames) {
   if (frames.header().source_id != iracing_source_id) {
-    throw NotIracingRecordingError("not an iRacing recording (its source is '" + source_id_text(frames.header().source_id, SourceIdStyle::printable) +
-                                "')");
+    throw NotIracingRecordingError("not an iRacing recording (its source is '" +
+                                   source_id_text(frames.header().source_id, SourceIdStyle::printable) + "')");
   }
 }
 

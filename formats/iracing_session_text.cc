@@ -42,9 +42,9 @@ class LineCursor {
 
 // A line as the scan splits it.
 struct ScannedLine {
-  std::size_t depth = 0;   // leading spaces and dashes
-  bool blank = false;      // nothing but colons (or nothing): the scan passes it over
-  std::string_view key;    // up to and including the first colon; empty: none
+  std::size_t depth = 0;  // leading spaces and dashes
+  bool blank = false;     // nothing but colons (or nothing): the scan passes it over
+  std::string_view key;   // up to and including the first colon; empty: none
   std::string_view value;
 };
 

@@ -43,8 +43,8 @@ std::optional<std::string_view> query_session_text(std::string_view text, std::s
 // value was not found: no "key:", a key that starts with a tab, a last line
 // without a line end.
 struct SessionTextProblems {
-  std::size_t lines = 0;              // how many lines
-  std::vector<std::string> first;     // "line N: why", the first few
+  std::size_t lines = 0;           // how many lines
+  std::vector<std::string> first;  // "line N: why", the first few
 };
 SessionTextProblems check_session_text(std::string_view text);
 

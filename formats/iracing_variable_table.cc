@@ -25,14 +25,11 @@ void write_text(VariableHeader& header, std::size_t offset, std::size_t capacity
 std::int32_t variable_type_size(VariableType type) noexcept {
   switch (type) {
     case VariableType::character:
-    case VariableType::boolean:
-      return 1;
+    case VariableType::boolean: return 1;
     case VariableType::integer:
     case VariableType::bitfield:
-    case VariableType::float32:
-      return 4;
-    case VariableType::float64:
-      return 8;
+    case VariableType::float32: return 4;
+    case VariableType::float64: return 8;
   }
   return 0;
 }
@@ -82,8 +79,9 @@ VariableHeader encode_variable_header(const VariableInfo& info) {
 }
 
 double read_value(std::span<const std::uint8_t> row, const VariableInfo& variable, std::int32_t index) noexcept {
-  const std::uint8_t* at = row.data() + variable.row_offset +
-                           static_cast<std::size_t>(index) * static_cast<std::size_t>(variable_type_size(variable.type));
+  const std::uint8_t* at =
+      row.data() + variable.row_offset +
+      static_cast<std::size_t>(index) * static_cast<std::size_t>(variable_type_size(variable.type));
   switch (variable.type) {
     case VariableType::character: return static_cast<double>(static_cast<std::int8_t>(*at));
     case VariableType::boolean: return *at != 0 ? 1.0 : 0.0;

@@ -52,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::check(carried.size() == acc::payload_size, "a payload is always 3700 bytes");
   if (size >= acc::payload_size) {
     for (const auto& page : {acc::graphics_page, acc::physics_page, acc::static_page}) {
-      fuzz::check(std::memcmp(carried.data() + page.payload_offset, data + page.payload_offset,
-                              page.image_size) == 0,
+      fuzz::check(std::memcmp(carried.data() + page.payload_offset, data + page.payload_offset, page.image_size) == 0,
                   "each image travels byte for byte");
     }
   }
@@ -61,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   acc::is_simulator_ready(std::span<const std::uint8_t>(data, std::min(size, acc::graphics_page.image_size)));
 
   loop.producer.write_frame(payload);
-  fuzz::check(loop.connector.read_frame(std::chrono::milliseconds{0}) == carried, "the pages read back as the payload written");
+  fuzz::check(loop.connector.read_frame(std::chrono::milliseconds{0}) == carried,
+              "the pages read back as the payload written");
   return 0;
 }

@@ -83,8 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   try {
     DumpFrames frames(scratch_file());
-    fuzz::check(index.has_value() && frames.size() == index->records().size(),
-                "the frames are the indexed records");
+    fuzz::check(index.has_value() && frames.size() == index->records().size(), "the frames are the indexed records");
     frames.frame_at(frames.seconds_of(frames.size() / 2));
     // Backwards, so every read but the first seeks.
     for (std::size_t i = frames.size(); i > 0 && frames.size() - i < frames_read_at_most; --i) frames.read(i - 1);

@@ -95,9 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider input(data, size);
   // Whole pages mostly, so the guard page lies right behind the last byte;
   // sometimes an odd size, down to too small for the header.
-  const std::size_t region_size = input.ConsumeBool()
-                                      ? input.ConsumeIntegralInRange<std::size_t>(1, 3) * page
-                                      : input.ConsumeIntegralInRange<std::size_t>(1, 2 * page);
+  const std::size_t region_size = input.ConsumeBool() ? input.ConsumeIntegralInRange<std::size_t>(1, 3) * page
+                                                      : input.ConsumeIntegralInRange<std::size_t>(1, 2 * page);
   static Simulator objects;
   objects.prepare(region_size);
   Publisher simulator{objects.view, {}, 0};

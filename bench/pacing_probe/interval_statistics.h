@@ -9,9 +9,9 @@
 namespace vove::probe {
 
 struct IntervalSummary {
-  std::size_t frames = 0;            // frame arrivals observed
-  double achieved_rate = 0.0;        // arrivals per second between the first and the last
-  double deviation_p50_us = 0.0;     // |interval - period|, microseconds
+  std::size_t frames = 0;         // frame arrivals observed
+  double achieved_rate = 0.0;     // arrivals per second between the first and the last
+  double deviation_p50_us = 0.0;  // |interval - period|, microseconds
   double deviation_p99_us = 0.0;
   double deviation_max_us = 0.0;
 };

@@ -168,9 +168,7 @@ Observation observe(ChildProcess& subject, probe::FrameWatcher& watcher, std::ch
     }
     if (round % 256 == 0 && subject.wait_for_exit(std::chrono::milliseconds(0))) break;
     const auto elapsed = Clock::now() - start;
-    if (seen.arrivals.empty() ? elapsed > 2 * limit
-                              : now - seen.arrivals.front() > limit.count())
-      break;
+    if (seen.arrivals.empty() ? elapsed > 2 * limit : now - seen.arrivals.front() > limit.count()) break;
     std::this_thread::sleep_for(poll);
   }
   return seen;
@@ -181,7 +179,7 @@ struct Row {
   int rate = 0;
   probe::IntervalSummary intervals;
   std::uint64_t missed = 0;  // frames that came and went (or completed) between two polls
-  double cpu_share = 0.0;  // of one core, over the observed span
+  double cpu_share = 0.0;    // of one core, over the observed span
 };
 
 Row summarise(const std::string& subject, int rate, const Observation& seen) {
@@ -195,8 +193,9 @@ Row summarise(const std::string& subject, int rate, const Observation& seen) {
 
 void print_row(const Row& row) {
   std::printf("%-23s %4d %9.3f %7zu %6llu %9.1f %9.1f %9.1f %7.2f\n", row.subject.c_str(), row.rate,
-              row.intervals.achieved_rate, row.intervals.frames, static_cast<unsigned long long>(row.missed), row.intervals.deviation_p50_us,
-              row.intervals.deviation_p99_us, row.intervals.deviation_max_us, 100.0 * row.cpu_share);
+              row.intervals.achieved_rate, row.intervals.frames, static_cast<unsigned long long>(row.missed),
+              row.intervals.deviation_p50_us, row.intervals.deviation_p99_us, row.intervals.deviation_max_us,
+              100.0 * row.cpu_share);
   std::fflush(stdout);
 }
 
@@ -220,9 +219,9 @@ Row probe_replay(Workspace& workspace, const Options& options, int rate, bool de
   const auto dump = where / "replayed.bin";
   write_iracing_dump(dump, rate, options.seconds);
   std::vector<std::string> argv =
-      deadline_sleeper
-          ? std::vector<std::string>{std::filesystem::read_symlink("/proc/self/exe").string(), "--publish", dump.string()}
-          : std::vector<std::string>{VOVE_EMULATOR_PATH, "--input-file", dump.string()};
+      deadline_sleeper ? std::vector<std::string>{std::filesystem::read_symlink("/proc/self/exe").string(), "--publish",
+                                                  dump.string()}
+                       : std::vector<std::string>{VOVE_EMULATOR_PATH, "--input-file", dump.string()};
   const double speed = deadline_sleeper || options.speed.empty() ? 1.0 : std::stod(options.speed);
   if (!deadline_sleeper && !options.speed.empty()) argv.insert(argv.end(), {"--speed", options.speed});
   ChildProcess subject(argv, where, "subject");
@@ -272,10 +271,10 @@ int run_probe(const Options& options) {
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   Workspace workspace;
   std::printf("pacing probe: %u processors, load average %s, poll every %lld us, %.1f s per run\n",
-              std::thread::hardware_concurrency(), load_average().c_str(),
-              static_cast<long long>(options.poll.count()), options.seconds);
-  std::printf("%-23s %4s %9s %7s %6s %9s %9s %9s %7s\n", "subject", "fps", "achieved", "frames", "missed",
-              "dev p50us", "dev p99us", "dev maxus", "CPU %");
+              std::thread::hardware_concurrency(), load_average().c_str(), static_cast<long long>(options.poll.count()),
+              options.seconds);
+  std::printf("%-23s %4s %9s %7s %6s %9s %9s %9s %7s\n", "subject", "fps", "achieved", "frames", "missed", "dev p50us",
+              "dev p99us", "dev maxus", "CPU %");
   const auto wall_start = Clock::now();
   const double cpu_start = own_cpu_seconds();
   for (const int rate : options.replay_rates) {
@@ -284,9 +283,10 @@ int run_probe(const Options& options) {
   }
   for (const int rate : options.record_rates) print_row(probe_recording(workspace, options, rate));
   const double wall = std::chrono::duration<double>(Clock::now() - wall_start).count();
-  std::printf("dev: |interval - 1/fps| between frames seen; CPU: the subject's processor time over the\n"
-              "frames seen, in %% of one core. The probe itself used %.1f %% of a core; load average now %s\n",
-              100.0 * (own_cpu_seconds() - cpu_start) / wall, load_average().c_str());
+  std::printf(
+      "dev: |interval - 1/fps| between frames seen; CPU: the subject's processor time over the\n"
+      "frames seen, in %% of one core. The probe itself used %.1f %% of a core; load average now %s\n",
+      100.0 * (own_cpu_seconds() - cpu_start) / wall, load_average().c_str());
   return 0;
 }
 

@@ -37,9 +37,7 @@ class MappedPage {
 
   bool is_mapped() const noexcept { return view_.is_mapped(); }
   // Why the last open or map failed; empty when it did not.
-  const Failure& failure() const noexcept {
-    return memory_.is_open() ? view_.failure() : memory_.failure();
-  }
+  const Failure& failure() const noexcept { return memory_.is_open() ? view_.failure() : memory_.failure(); }
   // The view's first byte; null when no view is mapped.
   std::byte* data() const noexcept { return view_.data(); }
 

@@ -114,7 +114,7 @@ class SharedMemory {
  private:
   std::intptr_t handle_ = -1;  // the backend's native handle; -1 when empty
   Access access_ = Access::read;
-  std::string owned_name_;     // backend-native name this handle must remove, if any
+  std::string owned_name_;  // backend-native name this handle must remove, if any
   // The region as the system knows it while open; why it is not, when empty.
   Failure failure_;
 };

@@ -119,8 +119,7 @@ enum class Kind { region, event };
 // Where a user finds the object: shm_open and sem_open keep their objects
 // in /dev/shm, an event's name with "sem." in front.
 std::string object_description(Kind kind, const std::string& native) {
-  return kind == Kind::region ? "shared memory /dev/shm" + native
-                              : "event /dev/shm/sem." + native.substr(1);
+  return kind == Kind::region ? "shared memory /dev/shm" + native : "event /dev/shm/sem." + native.substr(1);
 }
 
 // Never throws: without memory for the words, the failure stays unexplained.
@@ -168,9 +167,7 @@ void close_descriptor(std::intptr_t& descriptor) noexcept {
   descriptor = -1;
 }
 
-sem_t* as_semaphore(std::intptr_t handle) noexcept {
-  return handle == -1 ? nullptr : reinterpret_cast<sem_t*>(handle);
-}
+sem_t* as_semaphore(std::intptr_t handle) noexcept { return handle == -1 ? nullptr : reinterpret_cast<sem_t*>(handle); }
 
 // ---- Views ------------------------------------------------------------------
 //
@@ -325,8 +322,7 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
 SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
   const NativeName native = native_name(name);
   if (native.error != 0) return failed_region(native.name, native.error);
-  const int descriptor =
-      system_calls().shm_open(native.name.c_str(), access == Access::read ? O_RDONLY : O_RDWR, 0);
+  const int descriptor = system_calls().shm_open(native.name.c_str(), access == Access::read ? O_RDONLY : O_RDWR, 0);
   if (descriptor < 0) return failed_region(native.name, errno);
   SharedMemory region;
   region.handle_ = descriptor;
@@ -466,8 +462,10 @@ bool NamedEvent::wait(std::chrono::milliseconds timeout) const noexcept {
   // On the monotonic clock where the C library allows it: a wall clock set
   // back during the wait would otherwise stretch it by as much.
   constexpr clockid_t clock = posix::wait_on_any_clock ? CLOCK_MONOTONIC : CLOCK_REALTIME;
-  const auto timed_wait = [&](const timespec& until) { return system_calls().sem_wait_until(semaphore, clock, &until); };
-  timespec now {};
+  const auto timed_wait = [&](const timespec& until) {
+    return system_calls().sem_wait_until(semaphore, clock, &until);
+  };
+  timespec now{};
   ::clock_gettime(clock, &now);
   const timespec deadline = timespec_after(now, timeout);
   while (timed_wait(deadline) != 0) {
@@ -480,7 +478,7 @@ namespace {
 
 // The monotonic clock in whole microseconds.
 std::chrono::microseconds monotonic_now() noexcept {
-  timespec now {};
+  timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return std::chrono::seconds{now.tv_sec} + std::chrono::microseconds{now.tv_nsec / 1000};
 }
@@ -607,8 +605,7 @@ FineTimerResolution::FineTimerResolution() noexcept = default;
 
 void FineTimerResolution::release() noexcept { held_ = false; }
 
-bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept,
-                               Failure* failure) noexcept {
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept, Failure* failure) noexcept {
   static std::atomic<bool> installed{false};
   if (installed.load()) return true;
   interrupt_text = message.data();
@@ -665,7 +662,7 @@ void end_if_termination_requested() noexcept {
   const int signal_number = termination_signal.load();
   if (signal_number == 0) return;
   restore_default_action(signal_number);
-  sigset_t only_this {};
+  sigset_t only_this{};
   sigemptyset(&only_this);
   sigaddset(&only_this, signal_number);
   ::pthread_sigmask(SIG_UNBLOCK, &only_this, nullptr);

@@ -32,7 +32,7 @@ namespace vove::platform {
 namespace win32 {
 namespace {
 
-constexpr SystemCalls real_calls{CreateFileMappingA, OpenFileMappingA, MapViewOfFile,
+constexpr SystemCalls real_calls{CreateFileMappingA, OpenFileMappingA,    MapViewOfFile,
                                  VirtualQuery,       WaitForSingleObject, FlushFileBuffers};
 std::atomic<const SystemCalls*> calls_in_use{&real_calls};
 
@@ -78,9 +78,9 @@ void close_native(std::intptr_t& handle) noexcept {
 // What Windows says about `error`, without the line end it adds.
 std::string system_message(DWORD error) {
   char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
   std::string message;
   if (length > 0 && text != nullptr) message.assign(text, length);
   if (text != nullptr) LocalFree(text);
@@ -136,9 +136,7 @@ std::string native_name(std::string_view name) noexcept {
   }
 }
 
-DWORD view_access(Access access) noexcept {
-  return access == Access::write ? FILE_MAP_WRITE : FILE_MAP_READ;
-}
+DWORD view_access(Access access) noexcept { return access == Access::write ? FILE_MAP_WRITE : FILE_MAP_READ; }
 
 }  // namespace
 
@@ -330,8 +328,7 @@ BOOL WINAPI console_ctrl_handler(DWORD event_type) {
 
 }  // namespace
 
-bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept,
-                               Failure* failure) noexcept {
+bool install_interrupt_handler(std::string_view message, void (*on_interrupt)() noexcept, Failure* failure) noexcept {
   if (on_interrupt == nullptr) return false;
   if (interrupt_handler_installed.load()) return true;
   interrupt_text = message;
@@ -379,8 +376,8 @@ CreateFileResult create_new_file(const std::string& path, Failure* failure) noex
     tell_file_failure(failure, path, ERROR_INVALID_NAME);
     return CreateFileResult::failed;
   }
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return CreateFileResult::exists;

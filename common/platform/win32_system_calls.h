@@ -15,11 +15,10 @@
 namespace vove::platform::win32 {
 
 struct SystemCalls {
-  HANDLE(WINAPI* create_file_mapping)(HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protection,
-                                      DWORD size_high, DWORD size_low, LPCSTR name);
+  HANDLE(WINAPI* create_file_mapping)
+  (HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protection, DWORD size_high, DWORD size_low, LPCSTR name);
   HANDLE(WINAPI* open_file_mapping)(DWORD access, BOOL inherit, LPCSTR name);
-  LPVOID(WINAPI* map_view_of_file)(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low,
-                                   SIZE_T length);
+  LPVOID(WINAPI* map_view_of_file)(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offset_low, SIZE_T length);
   SIZE_T(WINAPI* virtual_query)(LPCVOID address, PMEMORY_BASIC_INFORMATION information, SIZE_T length);
   DWORD(WINAPI* wait_for_single_object)(HANDLE handle, DWORD milliseconds);
   BOOL(WINAPI* flush_file_buffers)(HANDLE file);

@@ -11,9 +11,7 @@ struct PageMappings {
   platform::MappedPage physics;
   platform::MappedPage static_page;
 
-  bool all_mapped() const noexcept {
-    return graphics.is_mapped() && physics.is_mapped() && static_page.is_mapped();
-  }
+  bool all_mapped() const noexcept { return graphics.is_mapped() && physics.is_mapped() && static_page.is_mapped(); }
   // Releases each page in order.
   void release() noexcept {
     graphics.release();

@@ -65,8 +65,7 @@ bool Client::copy_row(const MemoryHeader& header, std::uint8_t* destination, std
   const std::int32_t length = header.buffer_length;
   if (length < 0 || static_cast<std::size_t>(length) > capacity) return false;
   if (!in_view(chosen.buffer_offset, static_cast<std::uint64_t>(length))) return false;
-  if (length > 0)
-    std::memcpy(destination, view_bytes() + chosen.buffer_offset, static_cast<std::size_t>(length));
+  if (length > 0) std::memcpy(destination, view_bytes() + chosen.buffer_offset, static_cast<std::size_t>(length));
   return read_slot_tick(slot) == chosen.tick_count;
 }
 
@@ -101,9 +100,7 @@ void Client::close() noexcept {
   last_tick_ = no_tick;
 }
 
-platform::Failure Client::open_failure() const {
-  return open_failure_.missing() ? platform::Failure() : open_failure_;
-}
+platform::Failure Client::open_failure() const { return open_failure_.missing() ? platform::Failure() : open_failure_; }
 
 std::optional<MemoryHeader> Client::current_header() const {
   if (!attached_) return std::nullopt;
@@ -175,8 +172,7 @@ std::optional<std::string_view> Client::session_info_text() const {
   const std::size_t room = view_.size() - static_cast<std::size_t>(offset);
   const void* terminator = std::memchr(text, 0, room);
   const std::size_t length =
-      terminator == nullptr ? room
-                            : static_cast<std::size_t>(static_cast<const char*>(terminator) - text);
+      terminator == nullptr ? room : static_cast<std::size_t>(static_cast<const char*>(terminator) - text);
   return std::string_view(text, length);
 }
 
@@ -184,8 +180,8 @@ std::optional<VariableHeader> Client::variable_header_at(std::int32_t index) con
   if (!attached_ || index < 0) return std::nullopt;
   const MemoryHeader live = read_header();
   if (index >= live.variable_count) return std::nullopt;
-  const std::int64_t offset = std::int64_t{live.variable_header_offset} +
-                              std::int64_t{index} * std::int64_t{variable_header_size};
+  const std::int64_t offset =
+      std::int64_t{live.variable_header_offset} + std::int64_t{index} * std::int64_t{variable_header_size};
   if (!in_view(offset, variable_header_size)) return std::nullopt;
   VariableHeader entry;
   std::memcpy(entry.bytes.data(), view_bytes() + offset, variable_header_size);

@@ -12,8 +12,7 @@ namespace {
 
 // The parts of the layout the frame's contents were read by.
 bool same_layout(const MemoryHeader& a, const MemoryHeader& b) {
-  return a.variable_count == b.variable_count &&
-         a.variable_header_offset == b.variable_header_offset &&
+  return a.variable_count == b.variable_count && a.variable_header_offset == b.variable_header_offset &&
          a.session_info_offset == b.session_info_offset;
 }
 
@@ -66,23 +65,19 @@ FramePayload Connector::read_frame(std::chrono::milliseconds timeout) {
   if (!client_.wait_for_new_data(timeout, destination, row_buffer_.size(), &snapshot.header)) return {};
   const MemoryHeader& header = snapshot.header;
   if (destination == nullptr || header.buffer_length <= 0) return {};
-  if (header.variable_count < 0)
-    throw std::length_error("iRacing header declares a negative variable count");
+  if (header.variable_count < 0) throw std::length_error("iRacing header declares a negative variable count");
 
   const auto row_length = static_cast<std::size_t>(header.buffer_length);
-  snapshot.row.assign(row_buffer_.begin(),
-                      row_buffer_.begin() + static_cast<std::ptrdiff_t>(row_length));
+  snapshot.row.assign(row_buffer_.begin(), row_buffer_.begin() + static_cast<std::ptrdiff_t>(row_length));
 
-  const bool carry_text =
-      !session_text_sent_ || header.session_info_update != last_session_info_update_;
+  const bool carry_text = !session_text_sent_ || header.session_info_update != last_session_info_update_;
   if (carry_text) {
-    if (const auto text = client_.session_info_text())
-      snapshot.session_info.assign(text->begin(), text->end());
+    if (const auto text = client_.session_info_text()) snapshot.session_info.assign(text->begin(), text->end());
   }
 
   // No more entries than the view can hold, whatever the count says.
-  snapshot.variable_headers.reserve(std::min<std::size_t>(
-      static_cast<std::size_t>(header.variable_count), client_.view_size() / variable_header_size));
+  snapshot.variable_headers.reserve(std::min<std::size_t>(static_cast<std::size_t>(header.variable_count),
+                                                          client_.view_size() / variable_header_size));
   for (std::int32_t i = 0; i < header.variable_count; ++i) {
     auto entry = client_.variable_header_at(i);
     if (!entry) return {};  // the live header no longer has N entries in view

@@ -88,7 +88,8 @@ FramePlan plan_frame(const Snapshot& snapshot, std::size_t mapping_size, bool pa
 
   TickContinuation& after = plan.after;
   if (pass_begins && so_far.published) continue_above(header, after);
-  for (int i = 0; i < in_use; ++i) slot_of(header, i).tick_count = shifted(slot_of(header, i).tick_count, after.tick_offset);
+  for (int i = 0; i < in_use; ++i)
+    slot_of(header, i).tick_count = shifted(slot_of(header, i).tick_count, after.tick_offset);
   header.session_info_update = shifted(header.session_info_update, after.update_offset);
 
   if (!text.empty()) {

@@ -105,8 +105,8 @@ TEST(AccRoundTrip, ReplayedPagesEqualTheRecordedOnes) {
     expect_acc_size_and_gaps(payload);
     if (sim_status(payload) == 0) continue;
     ++live;
-    const auto found = std::find(original.frames.begin() + static_cast<std::ptrdiff_t>(position),
-                                 original.frames.end(), payload);
+    const auto found =
+        std::find(original.frames.begin() + static_cast<std::ptrdiff_t>(position), original.frames.end(), payload);
     ASSERT_NE(found, original.frames.end()) << "a replayed frame was never recorded, or came out of order";
     position = static_cast<std::size_t>(found - original.frames.begin());
   }
@@ -149,15 +149,15 @@ TEST(AccReplay, APageTooSmallForTheEmulatorEndsWithTheMapError) {
   // Another program holds the physics page with only its image size.
   const auto page = platform::SharedMemory::create_or_open(acc::physics_page.mapping_name, 800);
   ASSERT_TRUE(page);
-  write_dump(sandbox.directory() / "acc.bin", 10, make_source_id("accz"),
-             {acc::to_payload(acc::default_page_set())});
+  write_dump(sandbox.directory() / "acc.bin", 10, make_source_id("accz"), {acc::to_payload(acc::default_page_set())});
   const RunResult result = run_to_end(sandbox, "emulator", {"--input-file", "acc.bin"}, "emulator");
   EXPECT_EQ(result.status.code, 0);
   // The system's reason follows the error line, naming the page and its size.
-  EXPECT_EQ(result.output, "Using emulator: accz\nAn error occurred: Failed to map view\n"
-                           "Reason: the region holds 800 bytes, fewer than the 5000 asked for (shared memory "
-                           "/dev/shm/" + sandbox.name_prefix() + "acpmf_physics)\n" +
-                               std::string(emulator_closing_lines));
+  EXPECT_EQ(result.output,
+            "Using emulator: accz\nAn error occurred: Failed to map view\n"
+            "Reason: the region holds 800 bytes, fewer than the 5000 asked for (shared memory "
+            "/dev/shm/" +
+                sandbox.name_prefix() + "acpmf_physics)\n" + std::string(emulator_closing_lines));
 }
 
 // With --idle-end, a recording of pages that stand still ends like one of a
@@ -168,9 +168,10 @@ TEST(AccRecording, AnIdleEndClosesTheFileWhileThePagesStandStill) {
   E2eSandbox sandbox("acc_idle_end");
   auto standin = start_standin(sandbox, {"--sim", "acc", "--pause-after", "2", "--resume-after", "3"});
   auto dumper = sandbox.start("dumper", {"--fps", "20", "--idle-end", "1"}, "dumper");
-  ASSERT_TRUE(dumper->wait_for_output("Saver started\nSource is down, disconnecting\nWaiting for the connection\n"
-                                      "Connected to accz\n",
-                                      30s))
+  ASSERT_TRUE(
+      dumper->wait_for_output("Saver started\nSource is down, disconnecting\nWaiting for the connection\n"
+                              "Connected to accz\n",
+                              30s))
       << dumper->standard_output();
   std::this_thread::sleep_for(500ms);
   stop_with_interrupt(*dumper, "dumper");

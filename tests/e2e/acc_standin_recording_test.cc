@@ -56,8 +56,8 @@ double lap_time_of(int lap_number) { return laps_driven[(lap_number - 1) % 3]; }
 
 TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
   E2eSandbox sandbox("acc_standin_recording");
-  const auto recording = record_standin(
-      sandbox, {"--sim", "acc", "--rate", "120", "--lap-seconds", "2.5,2.3,2.4"}, fps, 9s);
+  const auto recording =
+      record_standin(sandbox, {"--sim", "acc", "--rate", "120", "--lap-seconds", "2.5,2.3,2.4"}, fps, 9s);
   ASSERT_FALSE(recording.empty());
 
   const RunResult csv = run_dumptool(
@@ -120,9 +120,9 @@ TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
 
   const RunResult info = run_dumptool(sandbox, {"info", recording.string()});
   ASSERT_EQ(info.status.code, 0) << info.error;
-  for (const char* line : {"Track:           standin_ring\n", "Car:             standin_gt3\n",
-                           "Player:          Alex Novak (AlexN)\n", "Session:         Race (ACC_RACE)\n",
-                           "Status:          Live (ACC_LIVE)\n"}) {
+  for (const char* line :
+       {"Track:           standin_ring\n", "Car:             standin_gt3\n", "Player:          Alex Novak (AlexN)\n",
+        "Session:         Race (ACC_RACE)\n", "Status:          Live (ACC_LIVE)\n"}) {
     EXPECT_NE(info.output.find(line), std::string::npos) << line << info.output;
   }
 

@@ -20,8 +20,7 @@ TEST(DumperMemory, HugeRowLengthInATinyRegionCostsNoMemory) {
 
   // A region that holds nothing but the header, which claims 2 GiB rows.
   iracing_test::Telemetry simulator(static_cast<std::uint32_t>(iracing::memory_header_size));
-  iracing::MemoryHeader header{.status = iracing::status_connected, .buffer_count = 1,
-                               .buffer_length = 0x7fffffff};
+  iracing::MemoryHeader header{.status = iracing::status_connected, .buffer_count = 1, .buffer_length = 0x7fffffff};
   // In place before the recorder looks: every poll must see the huge length.
   simulator.write_header(header);
 
@@ -44,8 +43,8 @@ TEST(DumperMemory, HugeRowLengthInATinyRegionCostsNoMemory) {
   ASSERT_TRUE(dumper->peak_resident_kib().has_value());
   EXPECT_LT(*dumper->peak_resident_kib(), 256 * 1024) << "peak resident KiB";
   EXPECT_EQ(status->code, 0);
-  EXPECT_EQ(dumper->standard_output(), std::string("Frames per second: 30\nWaiting for the connection\n") +
-                                           interrupt_line + dumper_closing_lines);
+  EXPECT_EQ(dumper->standard_output(),
+            std::string("Frames per second: 30\nWaiting for the connection\n") + interrupt_line + dumper_closing_lines);
   EXPECT_TRUE(sandbox.dump_files().empty());
 }
 

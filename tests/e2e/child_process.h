@@ -14,17 +14,16 @@
 namespace vove {
 
 struct ExitStatus {
-  bool exited = false;      // ended through exit(); else by a signal
-  int code = -1;            // exit code when exited
-  int signal = 0;           // the ending signal otherwise
+  bool exited = false;  // ended through exit(); else by a signal
+  int code = -1;        // exit code when exited
+  int signal = 0;       // the ending signal otherwise
 };
 
 class ChildProcess {
  public:
   // Starts `argv` in `directory`; output goes to files next to it named
   // after `label`. Throws std::runtime_error when the process cannot start.
-  ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& directory,
-               const std::string& label);
+  ChildProcess(const std::vector<std::string>& argv, const std::filesystem::path& directory, const std::string& label);
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
   // A process still running at the end of a test is killed and reaped.

@@ -66,8 +66,8 @@ TEST(DumperConsole, CtrlCWhileWaitingEndsCleanlyWithoutAFile) {
   ASSERT_TRUE(status.has_value());
   EXPECT_TRUE(status->exited);
   EXPECT_EQ(status->code, 0);
-  EXPECT_EQ(dumper->standard_output(), std::string("Frames per second: 60\nWaiting for the connection\n") +
-                                           interrupt_line + dumper_closing_lines);
+  EXPECT_EQ(dumper->standard_output(),
+            std::string("Frames per second: 60\nWaiting for the connection\n") + interrupt_line + dumper_closing_lines);
   EXPECT_TRUE(sandbox.dump_files().empty());
   // Polling the absent ACC source creates its pages for a moment each time;
   // none may be left behind.

@@ -187,7 +187,8 @@ TEST(DumptoolAcc, CsvReadsPagesOfNoZeroByteAndTheRestWorks) {
   write_dump(sandbox.directory() / "acc.bin", 10, make_source_id("accz"), frames);
 
   // Every unit is U+0101 and no text ends: each is read to its field's end.
-  const RunResult csv = run_dumptool(sandbox, {"csv", "acc.bin", "--vars", "graphics.packetId,static.track", "--to", "0.1"});
+  const RunResult csv =
+      run_dumptool(sandbox, {"csv", "acc.bin", "--vars", "graphics.packetId,static.track", "--to", "0.1"});
   EXPECT_EQ(csv.status.code, 0) << csv.error;
   std::string track;
   for (int i = 0; i < 33; ++i) track += "\xc4\x81";

@@ -66,12 +66,8 @@ bool expect_published_value(const std::string& name, std::span<const std::byte> 
       case iracing::VariableType::float64:
         EXPECT_EQ(read_back, std::bit_cast<double>(coding::decode_u64(at))) << name;
         break;
-      case iracing::VariableType::integer:
-        EXPECT_EQ(read_back, coding::decode_i32(at)) << name;
-        break;
-      case iracing::VariableType::bitfield:
-        EXPECT_EQ(read_back, coding::decode_u32(at)) << name;
-        break;
+      case iracing::VariableType::integer: EXPECT_EQ(read_back, coding::decode_i32(at)) << name; break;
+      case iracing::VariableType::bitfield: EXPECT_EQ(read_back, coding::decode_u32(at)) << name; break;
       case iracing::VariableType::boolean:
         EXPECT_EQ(read_back, std::to_integer<int>(*at) != 0 ? 1.0 : 0.0) << name;
         break;
@@ -121,8 +117,8 @@ TEST(DumptoolOnAStandinRecording, CsvInfoAndSessionAgreeWithWhatWasPublished) {
   }
 
   // A chosen subset, a range, and a mistyped name.
-  const RunResult some = run_dumptool(sandbox, {"csv", recording.string(), "--vars", "Gear,LatAccel_ST", "--from", "0.5",
-                                            "--to", "1"});
+  const RunResult some =
+      run_dumptool(sandbox, {"csv", recording.string(), "--vars", "Gear,LatAccel_ST", "--from", "0.5", "--to", "1"});
   EXPECT_EQ(some.status.code, 0) << some.error;
   EXPECT_EQ(split(some.output, '\n').front(),
             "seconds,tick,Gear,LatAccel_ST[0],LatAccel_ST[1],LatAccel_ST[2],LatAccel_ST[3],LatAccel_ST[4],"
@@ -167,7 +163,8 @@ TEST(DumptoolCut, ARangeReplaysOnItsOwnAndIsRecordedBackFrameForFrame) {
   const auto original = iracing_frames(read_dump(recording));
   ASSERT_GE(original.size(), 75u);
 
-  const RunResult cut = run_dumptool(sandbox, {"cut", recording.string(), "--from", "1.5", "--to", "7.5", "-o", "cut.bin"});
+  const RunResult cut =
+      run_dumptool(sandbox, {"cut", recording.string(), "--from", "1.5", "--to", "7.5", "-o", "cut.bin"});
   ASSERT_EQ(cut.status.code, 0) << cut.error;
   const DumpContents cut_dump = read_dump(sandbox.directory() / "cut.bin");
   EXPECT_TRUE(cut_dump.ends_cleanly);

@@ -30,8 +30,8 @@ std::vector<std::string> traced(const std::filesystem::path& trace, const std::s
   const char* options = std::getenv("ASAN_OPTIONS");
   std::string sanitizer = options != nullptr && *options != '\0' ? std::string(options) + ":" : std::string();
   sanitizer += "detect_leaks=0";
-  std::vector<std::string> argv{"strace", "-f", "-y", "-o", trace.string(), "-E", "ASAN_OPTIONS=" + sanitizer,
-                                "-e", "trace=" + calls};
+  std::vector<std::string> argv{
+      "strace", "-f", "-y", "-o", trace.string(), "-E", "ASAN_OPTIONS=" + sanitizer, "-e", "trace=" + calls};
   argv.insert(argv.end(), program.begin(), program.end());
   return argv;
 }
@@ -91,8 +91,8 @@ TEST(DurableOutput, ARecordingIsFlushedWhenItsFileCloses) {
   E2eSandbox sandbox("durable_recording");
   auto standin = start_standin(sandbox, {});
   const auto trace = sandbox.directory() / "trace.log";
-  auto dumper = sandbox.start_command(
-      traced(trace, "fsync,fdatasync", {program_path("dumper"), "--fps", "30"}), "strace_dumper");
+  auto dumper =
+      sandbox.start_command(traced(trace, "fsync,fdatasync", {program_path("dumper"), "--fps", "30"}), "strace_dumper");
   ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
   std::this_thread::sleep_for(500ms);
   stop_with_interrupt(*standin, "stand-in");
@@ -103,8 +103,8 @@ TEST(DurableOutput, ARecordingIsFlushedWhenItsFileCloses) {
   ASSERT_EQ(files.size(), 1u);
   const std::string file = std::filesystem::canonical(files.front()).string();
   const std::vector<std::string> lines = lines_of(trace);
-  const std::size_t flush = find_line(lines, std::regex("fsync\\([0-9]+<[^>]*" + files.front().filename().string() +
-                                                        ">\\) += 0"));
+  const std::size_t flush =
+      find_line(lines, std::regex("fsync\\([0-9]+<[^>]*" + files.front().filename().string() + ">\\) += 0"));
   EXPECT_NE(flush, std::string::npos) << "the closed recording " << file << " is flushed to the disk";
 
   // strace does not pass signals on: the recorder's own process id starts

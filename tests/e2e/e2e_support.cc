@@ -86,10 +86,8 @@ E2eSandbox::~E2eSandbox() {
   unsetenv("VOVE_NAME_PREFIX");
 }
 
-std::unique_ptr<ChildProcess> E2eSandbox::start(const std::string& program,
-                                                const std::vector<std::string>& arguments,
-                                                const std::string& label,
-                                                const std::string& subdirectory) const {
+std::unique_ptr<ChildProcess> E2eSandbox::start(const std::string& program, const std::vector<std::string>& arguments,
+                                                const std::string& label, const std::string& subdirectory) const {
   std::vector<std::string> argv = runner_words();
   argv.push_back(program_path(program));
   argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -152,8 +150,8 @@ void write_dump(const std::filesystem::path& path, std::uint32_t fps, const Sour
   for (const auto& frame : frames) writer.append_frame(frame);
 }
 
-RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program,
-                     const std::vector<std::string>& arguments, const std::string& label) {
+RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& label) {
   auto process = sandbox.start(program, arguments, label);
   const auto status = process->wait_for_exit(std::chrono::seconds(60));
   if (!status) throw std::runtime_error(program + " did not end");
@@ -208,10 +206,9 @@ RunResult run_dumptool(const E2eSandbox& sandbox, const std::vector<std::string>
 
 std::unique_ptr<ChildProcess> start_with_limits(const E2eSandbox& sandbox, const std::string& program,
                                                 const std::string& limits, const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv{"/bin/sh", "-c",
-                                "trap '' XFSZ; " + (limits.empty() ? "" : "ulimit " + limits + "; ") +
-                                    "exec \"$0\" \"$@\"",
-                                program_path(program)};
+  std::vector<std::string> argv{
+      "/bin/sh", "-c", "trap '' XFSZ; " + (limits.empty() ? "" : "ulimit " + limits + "; ") + "exec \"$0\" \"$@\"",
+      program_path(program)};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
   return sandbox.start_command(argv, program + "_limited");
 }

@@ -89,8 +89,8 @@ struct RunResult {
   std::string output;
   std::string error;
 };
-RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program,
-                     const std::vector<std::string>& arguments, const std::string& label);
+RunResult run_to_end(const E2eSandbox& sandbox, const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& label);
 
 // Runs dumptool to its end.
 RunResult run_dumptool(const E2eSandbox& sandbox, const std::vector<std::string>& arguments);

@@ -34,7 +34,8 @@ TEST(EmulatorConsole, CommandLineErrorsAndHelp) {
 
   for (const auto& [arguments, error] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{}, "Error: the option '--input-file' is required but missing\n"},
-           {{"--input-file", "x.bin", "extra"}, "Error: too many positional options have been specified on the command line\n"},
+           {{"--input-file", "x.bin", "extra"},
+            "Error: too many positional options have been specified on the command line\n"},
            {{"--help", "--pace", "2"}, "Error: unrecognised option '--pace'\n"}}) {
     const RunResult result = run_to_end(sandbox, "emulator", arguments, "rejected");
     EXPECT_EQ(result.status.code, 1) << error;
@@ -57,8 +58,9 @@ TEST(EmulatorConsole, FilesThatAreNotDumpsEndWithAnErrorLine) {
            {"missing.bin", missing},
            {"folder.bin", folder},
            {"bad_magic.bin", invalid},
-           {"unknown.bin", "An error occurred: invalid map<K, T> key\n"
-                           "The file's source id is \"xyzw\"; this build replays \"accz\" and \"irac\".\n"}}) {
+           {"unknown.bin",
+            "An error occurred: invalid map<K, T> key\n"
+            "The file's source id is \"xyzw\"; this build replays \"accz\" and \"irac\".\n"}}) {
     const RunResult result = run_to_end(sandbox, "emulator", {"--input-file", file}, file);
     EXPECT_EQ(result.status.code, 0) << file;
     EXPECT_EQ(result.output, expected + emulator_closing_lines);

@@ -54,11 +54,10 @@ std::string output_at_end(ChildProcess& process) {
 TEST(SystemRefusals, ObjectsOfAnotherUserAreReportedWithTheSystemsReason) {
   if (programs_run_under_runner()) GTEST_SKIP() << "POSIX permissions";
   E2eSandbox sandbox("objects_of_another_user");
-  std::filesystem::permissions(sandbox.directory(), std::filesystem::perms::owner_all |
-                                                        std::filesystem::perms::group_read |
-                                                        std::filesystem::perms::group_exec |
-                                                        std::filesystem::perms::others_read |
-                                                        std::filesystem::perms::others_exec);
+  std::filesystem::permissions(sandbox.directory(),
+                               std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                   std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                   std::filesystem::perms::others_exec);
   const auto mapping = platform::SharedMemory::create_or_open(iracing::memory_map_name, 4096);
   const auto event = platform::NamedEvent::create(iracing::data_valid_event_name);
   ASSERT_TRUE(mapping && event);
@@ -69,8 +68,10 @@ TEST(SystemRefusals, ObjectsOfAnotherUserAreReportedWithTheSystemsReason) {
   const auto dump = sandbox.directory() / "iracing.bin";
   write_dump(dump, 30, iracing::iracing_source_id, {make_iracing_payload(1, 64, 7)});
   auto emulator = start_as_stranger(sandbox, "emulator", {"--input-file", dump.string()}, objects);
-  EXPECT_EQ(output_at_end(*emulator), "Using emulator: irac\nAn error occurred: Failed to create file mapping\n"
-                                      "Reason: " + reason + emulator_closing_lines);
+  EXPECT_EQ(output_at_end(*emulator),
+            "Using emulator: irac\nAn error occurred: Failed to create file mapping\n"
+            "Reason: " +
+                reason + emulator_closing_lines);
 
   auto dumper = start_as_stranger(sandbox, "dumper", {"--fps", "30"}, objects);
   ASSERT_TRUE(dumper->wait_for_output("Cannot attach", 20s)) << dumper->standard_output();

@@ -47,7 +47,7 @@ std::vector<std::vector<std::uint8_t>> acc_frames(int count, std::uint8_t fill_o
     acc::PageSet pages = acc::default_page_set();
     const auto value = static_cast<std::uint8_t>(i + fill_offset);
     pages.graphics.fill(value);
-    coding::encode_i32(pages.graphics.data() + 4, 2);  // sim_status: live
+    coding::encode_i32(pages.graphics.data() + 4, 2);               // sim_status: live
     pages.graphics[200] = static_cast<std::uint8_t>(value ^ 0xff);  // the two texts differ: a recorder connects
     pages.physics.fill(static_cast<std::uint8_t>(i * 3));
     frames.push_back(acc::to_payload(pages));
@@ -114,9 +114,8 @@ TEST(DumperKilledOutright, EveryFileReplaysWithEveryCompleteFrameAsPublished) {
     }
     EXPECT_EQ(replay.output.rfind(start, 0), 0u) << replay.output;
     EXPECT_NE(replay.output.find("Emulator started\n"), std::string::npos) << replay.output;
-    const std::string end = cut >= 8
-                                ? "An error occurred: Failed to decompress data. File is corrupted?\n"
-                                : "Emulator reached end of file\n";
+    const std::string end = cut >= 8 ? "An error occurred: Failed to decompress data. File is corrupted?\n"
+                                     : "Emulator reached end of file\n";
     EXPECT_NE(replay.output.find(end + emulator_closing_lines), std::string::npos) << replay.output;
   }
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
@@ -227,7 +226,8 @@ TEST(TerminationRequests, EndBothProgramsByTheSignalWithTheirWorkClosedAndNoName
 }
 
 std::string describe_frame(bool iracing, const std::vector<std::uint8_t>& frame) {
-  if (!iracing) return std::to_string(frame.size()) + " bytes, status " + std::to_string(frame.size() > 4 ? frame[4] : -1);
+  if (!iracing)
+    return std::to_string(frame.size()) + " bytes, status " + std::to_string(frame.size() > 4 ? frame[4] : -1);
   try {
     const auto snapshot = iracing::parse_snapshot(frame);
     return "status " + std::to_string(snapshot.header.status) + ", tick " +

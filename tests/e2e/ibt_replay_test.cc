@@ -45,7 +45,8 @@ TEST(IbtReplay, DumperRecordsTheRowsOfTheIbtFile) {
 
   const RunResult to_ibt = run_to_end(sandbox, "dumptool", {"to-ibt", "original.bin", "-o", "session.ibt"}, "to-ibt");
   ASSERT_EQ(to_ibt.status.code, 0) << to_ibt.error;
-  const RunResult from_ibt = run_to_end(sandbox, "dumptool", {"from-ibt", "session.ibt", "-o", "replay.bin"}, "from-ibt");
+  const RunResult from_ibt =
+      run_to_end(sandbox, "dumptool", {"from-ibt", "session.ibt", "-o", "replay.bin"}, "from-ibt");
   ASSERT_EQ(from_ibt.status.code, 0) << from_ibt.error;
   EXPECT_EQ(from_ibt.output, "Wrote 180 frames at 60 fps to replay.bin\n");
 

@@ -66,9 +66,10 @@ TEST(IracingRecording, SourceDownStartsANewSelfContainedFile) {
   auto standin = start_standin(sandbox, {"--pause-after", "2", "--resume-after", "1"});
   auto dumper = sandbox.start("dumper", {"--fps", "30"}, "dumper");
   ASSERT_TRUE(dumper->wait_for_output("Source is down, disconnecting\n", 30s)) << dumper->standard_output();
-  ASSERT_TRUE(dumper->wait_for_output("Saver started\nSource is down, disconnecting\nWaiting for the connection\n"
-                                      "Connected to irac\n",
-                                      30s))
+  ASSERT_TRUE(
+      dumper->wait_for_output("Saver started\nSource is down, disconnecting\nWaiting for the connection\n"
+                              "Connected to irac\n",
+                              30s))
       << dumper->standard_output();
   std::this_thread::sleep_for(500ms);
   stop_with_interrupt(*dumper, "dumper");

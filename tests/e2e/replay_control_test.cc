@@ -98,7 +98,8 @@ ProbeReport parse_probe(const std::string& output) {
       std::istringstream list(slots);
       for (std::string slot; std::getline(list, slot, ',');) {
         const auto colon = slot.find(':');
-        frame.slots.emplace_back(std::stoi(slot.substr(0, colon)), static_cast<std::uint32_t>(std::stoul(slot.substr(colon + 1))));
+        frame.slots.emplace_back(std::stoi(slot.substr(0, colon)),
+                                 static_cast<std::uint32_t>(std::stoul(slot.substr(colon + 1))));
       }
       report.frames.push_back(frame);
     } else if (kind == "text") {
@@ -135,7 +136,8 @@ ProbeReport finish_probe(ChildProcess& probe) {
 TEST(ReplayFidelity, ClientsFindNoOlderTextAndSeeTheEnd) {
   E2eSandbox sandbox("replay_text");
   std::string long_text;
-  for (int section = 0; long_text.size() < 9000; ++section) long_text += "Section" + std::to_string(section) + ":\n value: x\n";
+  for (int section = 0; long_text.size() < 9000; ++section)
+    long_text += "Section" + std::to_string(section) + ":\n value: x\n";
   const std::string short_text = "Section0:\n value: y\n";
   write_dump(sandbox.directory() / "texts.bin", 20, iracing_id, rotating_frames(12, {{0, long_text}, {6, short_text}}));
 
@@ -194,7 +196,8 @@ TEST(ReplayFidelity, EveryWaitingClientWakesForEveryFrame) {
 // and each restart announces the session text again.
 TEST(ReplayControl, ALoopedReplayKeepsTimeGoingOnForARecorder) {
   E2eSandbox sandbox("replay_loop");
-  write_dump(sandbox.directory() / "loop.bin", 20, iracing_id, rotating_frames(15, {{0, "first text\n"}, {8, "second\n"}}));
+  write_dump(sandbox.directory() / "loop.bin", 20, iracing_id,
+             rotating_frames(15, {{0, "first text\n"}, {8, "second\n"}}));
   auto dumper = sandbox.start("dumper", {"--fps", "20"}, "rerecord", "replay");
   ASSERT_TRUE(dumper->wait_for_output("Waiting for the connection\n", 30s));
   auto emulator = sandbox.start("emulator", {"--input-file", "loop.bin", "--loop"}, "emulator");
@@ -281,7 +284,8 @@ TEST(ReplayControl, RejectedChoicesEndWithOneLineNamingTheOption) {
       {{"--speed", "-1"}, "Error: the option '--speed' must lie between 0.1 and 16, not -1\n"},
       {{"--speed", "fast"}, "Error: the argument ('fast') for option '--speed' is invalid\n"},
       {{"--from", "5", "--to", "4"}, "Error: the option '--to' must be greater than '--from', not 4\n"},
-      {{"--to", "11"}, "Error: the option '--to' lies beyond the end of the recording (the recording holds 10 seconds)\n"},
+      {{"--to", "11"},
+       "Error: the option '--to' lies beyond the end of the recording (the recording holds 10 seconds)\n"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> arguments{"--input-file", "ten.bin"};
@@ -325,11 +329,14 @@ class TerminalSession {
     close(master_);
   }
 
-  void type(const std::string& keys) { ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+  void type(const std::string& keys) {
+    ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
   // Everything the terminal showed so far.
   const std::string& screen() {
     char buffer[4096];
-    for (ssize_t got; (got = read(master_, buffer, sizeof buffer)) > 0;) screen_.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = read(master_, buffer, sizeof buffer)) > 0;)
+      screen_.append(buffer, static_cast<std::size_t>(got));
     return screen_;
   }
   bool shows(const std::string& text, std::chrono::milliseconds limit, std::size_t after = 0) {
@@ -409,7 +416,8 @@ TEST(ReplayControl, KeysOnARealTerminalPauseStepAndQuit) {
 
   session.type("q");
   EXPECT_EQ(session.exit_code(30s), 0);
-  EXPECT_TRUE(session.shows("Key q pressed. Stopping the job.\r\nEmulator thread stopped.\r\nYou can now close this window.", 5s))
+  EXPECT_TRUE(session.shows(
+      "Key q pressed. Stopping the job.\r\nEmulator thread stopped.\r\nYou can now close this window.", 5s))
       << session.screen();
   // The terminal is back in line mode with echo.
   ASSERT_EQ(tcgetattr(terminal, &mode), 0);

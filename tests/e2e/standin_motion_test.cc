@@ -92,9 +92,12 @@ std::vector<int> driver_car_indices(const std::string& text) {
   bool in_drivers = false;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    if (line == "DriverInfo:") in_drivers = true;
-    else if (!line.empty() && line[0] != ' ') in_drivers = false;
-    else if (in_drivers && line.rfind(" - CarIdx: ", 0) == 0) indices.push_back(std::stoi(line.substr(11)));
+    if (line == "DriverInfo:")
+      in_drivers = true;
+    else if (!line.empty() && line[0] != ' ')
+      in_drivers = false;
+    else if (in_drivers && line.rfind(" - CarIdx: ", 0) == 0)
+      indices.push_back(std::stoi(line.substr(11)));
   }
   return indices;
 }
@@ -111,10 +114,9 @@ class StandinMotion : public ::testing::Test {
   static void SetUpTestSuite() {
     sandbox_ = std::make_unique<E2eSandbox>("standin_motion");
     // Laps of 8 and 7.5 simulated seconds, four simulated seconds a second.
-    const auto recording =
-        record_standin(*sandbox_, {"--sim", "iracing", "--rate", "240", "--lap-seconds", "8,7.5", "--track-length",
-                                   "360"},
-                       60, 6000ms);
+    const auto recording = record_standin(
+        *sandbox_, {"--sim", "iracing", "--rate", "240", "--lap-seconds", "8,7.5", "--track-length", "360"}, 60,
+        6000ms);
     if (recording.empty()) return;
     const auto frames = iracing_frames(read_dump(recording));
     if (!frames.empty()) text_ = frames.front().snapshot.session_info;
@@ -166,8 +168,8 @@ TEST_F(StandinMotion, DistanceSpeedAndLapsAgreeWithTheTrackLength) {
   }
   EXPECT_GE(crossings, 2);
   // A plausible pace: 360 m in 8 and 7.5 s is about 45 to 48 m/s.
-  const auto [slowest, fastest] = std::minmax_element(rows_.begin(), rows_.end(),
-                                                      [](const Row& a, const Row& b) { return a.speed < b.speed; });
+  const auto [slowest, fastest] =
+      std::minmax_element(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.speed < b.speed; });
   EXPECT_GT(slowest->speed, 20.0);
   EXPECT_LT(fastest->speed, 80.0);
 }

@@ -43,8 +43,8 @@ bool equal_at(const std::vector<std::uint8_t>& payload, std::size_t offset, cons
 }
 
 bool zero_between(const std::vector<std::uint8_t>& payload, std::size_t from, std::size_t to) {
-  return std::all_of(payload.begin() + static_cast<std::ptrdiff_t>(from), payload.begin() + static_cast<std::ptrdiff_t>(to),
-                     [](std::uint8_t b) { return b == 0; });
+  return std::all_of(payload.begin() + static_cast<std::ptrdiff_t>(from),
+                     payload.begin() + static_cast<std::ptrdiff_t>(to), [](std::uint8_t b) { return b == 0; });
 }
 
 }  // namespace
@@ -52,7 +52,8 @@ bool zero_between(const std::vector<std::uint8_t>& payload, std::size_t from, st
 std::int32_t newest_tick_of(const std::vector<std::uint8_t>& payload) {
   const std::int32_t count = std::clamp(i32_at(payload, 32), 1, 4);
   std::int32_t newest = i32_at(payload, 48);
-  for (std::int32_t slot = 1; slot < count; ++slot) newest = std::max(newest, i32_at(payload, 48 + 16 * static_cast<std::size_t>(slot)));
+  for (std::int32_t slot = 1; slot < count; ++slot)
+    newest = std::max(newest, i32_at(payload, 48 + 16 * static_cast<std::size_t>(slot)));
   return newest;
 }
 

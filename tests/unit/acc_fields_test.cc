@@ -41,33 +41,33 @@ void put_utf16(Bytes& b, std::size_t at, std::u16string_view text) {
 // simulator's layout gives it.
 Bytes live_frame(std::int32_t step) {
   Bytes p(3700, 0);
-  put_i32(p, graphics_at + 0, 1000 + step);        // graphics packetId
-  put_i32(p, graphics_at + 4, 2);                  // status: ACC_LIVE
-  put_i32(p, graphics_at + 8, 1);                  // session: ACC_QUALIFY
-  put_utf16(p, graphics_at + 12, u"1:01.234");     // currentTime
-  put_i32(p, graphics_at + 132, 4);                // completedLaps
-  put_i32(p, graphics_at + 140, 61234 + step);     // iCurrentTime
-  put_i32(p, graphics_at + 144, 98765);            // iLastTime
-  put_f32(p, graphics_at + 248, 0.25f);            // normalizedCarPosition
-  put_f32(p, graphics_at + 256 + 12 * 2 + 8, -12.5f);  // carCoordinates[2][2]
-  put_i32(p, graphics_at + 976 + 4 * 2, 17);       // carID[2]
-  put_i32(p, graphics_at + 1216, 17);              // playerCarID
-  put_i32(p, graphics_at + 1584, -321);            // gapBehind, the last field
-  put_i32(p, physics_at + 0, 5000 + 5 * step);     // physics packetId
-  put_f32(p, physics_at + 4, 0.75f);               // gas
-  put_i32(p, physics_at + 16, 4);                  // gear (3rd)
-  put_i32(p, physics_at + 20, 6789);               // rpms
-  put_f32(p, physics_at + 28, 187.5f);             // speedKmh
-  put_f32(p, physics_at + 56 + 4 * 3, 0.125f);     // wheelSlip[3]
-  put_f32(p, physics_at + 796, 0.5f);              // absVibrations, the last field
-  put_utf16(p, static_at + 0, u"1.9");             // smVersion
-  put_utf16(p, static_at + 68, u"ferrari_296_gt3");  // carModel
+  put_i32(p, graphics_at + 0, 1000 + step);                // graphics packetId
+  put_i32(p, graphics_at + 4, 2);                          // status: ACC_LIVE
+  put_i32(p, graphics_at + 8, 1);                          // session: ACC_QUALIFY
+  put_utf16(p, graphics_at + 12, u"1:01.234");             // currentTime
+  put_i32(p, graphics_at + 132, 4);                        // completedLaps
+  put_i32(p, graphics_at + 140, 61234 + step);             // iCurrentTime
+  put_i32(p, graphics_at + 144, 98765);                    // iLastTime
+  put_f32(p, graphics_at + 248, 0.25f);                    // normalizedCarPosition
+  put_f32(p, graphics_at + 256 + 12 * 2 + 8, -12.5f);      // carCoordinates[2][2]
+  put_i32(p, graphics_at + 976 + 4 * 2, 17);               // carID[2]
+  put_i32(p, graphics_at + 1216, 17);                      // playerCarID
+  put_i32(p, graphics_at + 1584, -321);                    // gapBehind, the last field
+  put_i32(p, physics_at + 0, 5000 + 5 * step);             // physics packetId
+  put_f32(p, physics_at + 4, 0.75f);                       // gas
+  put_i32(p, physics_at + 16, 4);                          // gear (3rd)
+  put_i32(p, physics_at + 20, 6789);                       // rpms
+  put_f32(p, physics_at + 28, 187.5f);                     // speedKmh
+  put_f32(p, physics_at + 56 + 4 * 3, 0.125f);             // wheelSlip[3]
+  put_f32(p, physics_at + 796, 0.5f);                      // absVibrations, the last field
+  put_utf16(p, static_at + 0, u"1.9");                     // smVersion
+  put_utf16(p, static_at + 68, u"ferrari_296_gt3");        // carModel
   put_utf16(p, static_at + 134, u"N\u00fcrburgring, GP");  // track: a comma and a non-ASCII letter
-  put_utf16(p, static_at + 200, u"Alex");          // playerName
-  put_utf16(p, static_at + 266, u"Novak");         // playerSurname
-  put_utf16(p, static_at + 332, u"AN");            // playerNick
-  put_i32(p, static_at + 412, 8000);               // maxRpm
-  put_utf16(p, static_at + 754, u"WH");            // wetTyresName, the last field
+  put_utf16(p, static_at + 200, u"Alex");                  // playerName
+  put_utf16(p, static_at + 266, u"Novak");                 // playerSurname
+  put_utf16(p, static_at + 332, u"AN");                    // playerNick
+  put_i32(p, static_at + 412, 8000);                       // maxRpm
+  put_utf16(p, static_at + 754, u"WH");                    // wetTyresName, the last field
   return p;
 }
 
@@ -167,7 +167,7 @@ TEST(AccFields, ShortPagesLeaveOutWhatTheyDoNotHold) {
   const acc::PageBytes short_pages{full.graphics.first(1320), full.physics.first(288), full.static_page.first(0)};
   EXPECT_EQ(acc::int_field(short_pages, acc::Page::graphics, "iCurrentTime"), 61234);
   EXPECT_EQ(acc::int_field(short_pages, acc::Page::graphics, "sessionIndex"), std::nullopt);  // 1320..1324
-  EXPECT_EQ(acc::int_field(short_pages, acc::Page::graphics, "rainTyres"), 0);               // 1316..1320
+  EXPECT_EQ(acc::int_field(short_pages, acc::Page::graphics, "rainTyres"), 0);                // 1316..1320
   EXPECT_EQ(acc::float_field(short_pages, acc::Page::physics, "airDensity"), 0.0f);           // 284..288
   EXPECT_EQ(acc::float_field(short_pages, acc::Page::physics, "airTemp"), std::nullopt);
   EXPECT_EQ(acc::text_field(short_pages, acc::Page::static_page, "track"), "");
@@ -190,10 +190,11 @@ TEST(AccFields, TextsWithoutTheirZeroEndAtTheField) {
   put_utf16(payload, static_at + 200, u"Alex");
   EXPECT_EQ(acc::text_field(pages(payload), acc::Page::static_page, "track"), std::string(33, 'x'));
   // A lone surrogate and a pair: U+FFFD and the character.
-  put_utf16(payload, static_at + 68, std::u16string{char16_t(0xd800), u'a', char16_t(0xd83c), char16_t(0xdfc1),
-                                                     char16_t(0xdc00)});
+  put_utf16(payload, static_at + 68,
+            std::u16string{char16_t(0xd800), u'a', char16_t(0xd83c), char16_t(0xdfc1), char16_t(0xdc00)});
   EXPECT_EQ(acc::text_field(pages(payload), acc::Page::static_page, "carModel"),
-            "\xef\xbf\xbd" "a\xf0\x9f\x8f\x81\xef\xbf\xbd");
+            "\xef\xbf\xbd"
+            "a\xf0\x9f\x8f\x81\xef\xbf\xbd");
   // What follows the zero in the field is an older text's rest, not part of it.
   put_utf16(payload, graphics_at + 176, std::u16string(u"dry_compound\0wet_compound", 25));
   EXPECT_EQ(acc::text_field(pages(payload), acc::Page::graphics, "tyreCompound"), "dry_compound");

@@ -51,29 +51,29 @@ Bytes frame_at(int k) {
   const double lap = lap_seconds[std::min(completed, 3)];
   const double position = t / lap;
   Bytes p(3700, 0);
-  put_i32(p, graphics_at + 0, 100 + k);                     // packetId
-  put_i32(p, graphics_at + 4, 2);                           // status ACC_LIVE
-  put_i32(p, graphics_at + 8, 1);                           // session ACC_QUALIFY
-  put_i32(p, graphics_at + 132, completed);                 // completedLaps
-  put_i32(p, graphics_at + 140, static_cast<std::int32_t>(std::lround(t * 1000)));  // iCurrentTime
+  put_i32(p, graphics_at + 0, 100 + k);                                                // packetId
+  put_i32(p, graphics_at + 4, 2);                                                      // status ACC_LIVE
+  put_i32(p, graphics_at + 8, 1);                                                      // session ACC_QUALIFY
+  put_i32(p, graphics_at + 132, completed);                                            // completedLaps
+  put_i32(p, graphics_at + 140, static_cast<std::int32_t>(std::lround(t * 1000)));     // iCurrentTime
   put_i32(p, graphics_at + 144, static_cast<std::int32_t>(std::lround(last * 1000)));  // iLastTime
-  put_f32(p, graphics_at + 156, (completed + position) * track_metres);  // distanceTraveled
-  put_f32(p, graphics_at + 248, position);                  // normalizedCarPosition
-  put_i32(p, graphics_at + 252, 2);                         // activeCars
-  put_f32(p, graphics_at + 256 + 12 * 1 + 0, 100.0 + k);    // carCoordinates[1] x
-  put_f32(p, graphics_at + 256 + 12 * 1 + 8, -50.0 - k);    // carCoordinates[1] z
-  put_i32(p, graphics_at + 976 + 0, 9);                     // carID[0]
-  put_i32(p, graphics_at + 976 + 4, 4);                     // carID[1]
-  put_i32(p, graphics_at + 1216, 4);                        // playerCarID: the car in slot 1
-  put_f32(p, physics_at + 4, 0.8);                          // gas
-  put_f32(p, physics_at + 8, 0.1);                          // brake
-  put_i32(p, physics_at + 16, 4);                           // gear: third
-  put_i32(p, physics_at + 20, 6500);                        // rpms
-  put_f32(p, physics_at + 28, track_metres / lap * 3.6);    // speedKmh
-  put_utf16(p, static_at + 68, u"standin_gt3");             // carModel
-  put_utf16(p, static_at + 134, u"Zolder <GP>");            // track
-  put_utf16(p, static_at + 200, u"Alex");                   // playerName
-  put_utf16(p, static_at + 266, u"Novak");                  // playerSurname
+  put_f32(p, graphics_at + 156, (completed + position) * track_metres);                // distanceTraveled
+  put_f32(p, graphics_at + 248, position);                                             // normalizedCarPosition
+  put_i32(p, graphics_at + 252, 2);                                                    // activeCars
+  put_f32(p, graphics_at + 256 + 12 * 1 + 0, 100.0 + k);                               // carCoordinates[1] x
+  put_f32(p, graphics_at + 256 + 12 * 1 + 8, -50.0 - k);                               // carCoordinates[1] z
+  put_i32(p, graphics_at + 976 + 0, 9);                                                // carID[0]
+  put_i32(p, graphics_at + 976 + 4, 4);                                                // carID[1]
+  put_i32(p, graphics_at + 1216, 4);                                                   // playerCarID: the car in slot 1
+  put_f32(p, physics_at + 4, 0.8);                                                     // gas
+  put_f32(p, physics_at + 8, 0.1);                                                     // brake
+  put_i32(p, physics_at + 16, 4);                                                      // gear: third
+  put_i32(p, physics_at + 20, 6500);                                                   // rpms
+  put_f32(p, physics_at + 28, track_metres / lap * 3.6);                               // speedKmh
+  put_utf16(p, static_at + 68, u"standin_gt3");                                        // carModel
+  put_utf16(p, static_at + 134, u"Zolder <GP>");                                       // track
+  put_utf16(p, static_at + 200, u"Alex");                                              // playerName
+  put_utf16(p, static_at + 266, u"Novak");                                             // playerSurname
   return p;
 }
 
@@ -145,8 +145,8 @@ TEST_F(AccReport, HostilePagesGiveASmallerReportNeverACrash) {
   // NaN and infinite floats, an unending track name, a player id that no
   // car has, a lap count that jumps about.
   write(static_cast<int>((2.0 + 3.5 + 3.8 + 2.0) * fps), [](int k, Bytes& p) {
-    put_f32(p, physics_at + 28, k % 3 == 0 ? std::numeric_limits<double>::quiet_NaN()
-                                           : std::numeric_limits<double>::infinity());
+    put_f32(p, physics_at + 28,
+            k % 3 == 0 ? std::numeric_limits<double>::quiet_NaN() : std::numeric_limits<double>::infinity());
     put_f32(p, graphics_at + 248, k % 5 == 0 ? std::numeric_limits<double>::infinity() : 0.5);
     put_utf16(p, static_at + 134, std::u16string(33, u'y'));
     put_i32(p, graphics_at + 1216, 77);
@@ -165,7 +165,8 @@ TEST_F(AccReport, HostilePagesGiveASmallerReportNeverACrash) {
   // Frames cut short: the pages that are there are read.
   write(40, [](int, Bytes& p) { p.resize(300); });
   EXPECT_NO_THROW(report(html, err));
-  EXPECT_NE(html.find("<th>Track</th><td><span class=\"unknown\">not known</span></td>"), std::string::npos) << html.substr(0, 2000);
+  EXPECT_NE(html.find("<th>Track</th><td><span class=\"unknown\">not known</span></td>"), std::string::npos)
+      << html.substr(0, 2000);
 }
 
 }  // namespace

@@ -75,11 +75,15 @@ TEST(AccPayload, ShortPayloadGivesTheDefaultSet) {
 }
 
 TEST(AccReadiness, NeedsAStatusAndDifferentStringsBelowByte756) {
-  struct Case { std::int32_t status; std::u16string_view first, second; bool ready; };
+  struct Case {
+    std::int32_t status;
+    std::u16string_view first, second;
+    bool ready;
+  };
   for (const Case& c : {Case{2, u"", u"", false},  // nobody wrote the page
-                       Case{0, u"1:02", u"", false}, Case{2, u"1:02", u"1:02", false}, Case{2, u"1:02", u"", true},
-                       Case{-1, u"1:02", u"1:03", true}, Case{2, u"1:02", u"1:02x", true},
-                       Case{1, u"\u0141", u"\u0041", true}}) {  // units, not bytes, are compared
+                        Case{0, u"1:02", u"", false}, Case{2, u"1:02", u"1:02", false}, Case{2, u"1:02", u"", true},
+                        Case{-1, u"1:02", u"1:03", true}, Case{2, u"1:02", u"1:02x", true},
+                        Case{1, u"\u0141", u"\u0041", true}}) {  // units, not bytes, are compared
     std::vector<std::uint8_t> graphics(acc::graphics_page.image_size, 0);
     coding::encode_i32(graphics.data() + acc::sim_status_offset, c.status);
     const auto put = [&](std::size_t offset, std::u16string_view text) {

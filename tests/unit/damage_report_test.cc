@@ -30,12 +30,13 @@ TEST(DamageReport, TellsOnItsOwnStreamInTheOrderFound) {
   report.problem("in.bin: the end is missing");
   EXPECT_EQ(report.damaged_frames(), 2u);
   EXPECT_EQ(report.finish(), exit_damaged_input);
-  EXPECT_EQ(out.str(),
-            "Warning: the table changes\n"
-            "Error: frame 4 (record at byte 1234) cannot be read, it was skipped: its compressed data does not inflate\n"
-            "Error: frame 9 (record at byte 5678) cannot be read, it was skipped: its compressed data does not inflate\n"
-            "Error: in.bin: the end is missing\n"
-            "2 frames could not be read in all\n");
+  EXPECT_EQ(
+      out.str(),
+      "Warning: the table changes\n"
+      "Error: frame 4 (record at byte 1234) cannot be read, it was skipped: its compressed data does not inflate\n"
+      "Error: frame 9 (record at byte 5678) cannot be read, it was skipped: its compressed data does not inflate\n"
+      "Error: in.bin: the end is missing\n"
+      "2 frames could not be read in all\n");
 }
 
 TEST(DamageReport, CountsTheLinesItDoesNotShow) {

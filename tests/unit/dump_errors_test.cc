@@ -95,8 +95,8 @@ TEST(DumpErrors, AFileThatCannotBeOpenedKeepsItsFileAndCode) {
   error = input_error_of([&] { DumpFrames frames(directory.path()); });
   EXPECT_EQ(error.kind(), DumpErrorKind::io);
   EXPECT_EQ(error.system_code(), std::error_code(EISDIR, std::generic_category()));
-  EXPECT_EQ(std::string(error.what()), "Failed to open the file " + directory.path().string() + ": " +
-                                           std::strerror(EISDIR));
+  EXPECT_EQ(std::string(error.what()),
+            "Failed to open the file " + directory.path().string() + ": " + std::strerror(EISDIR));
 }
 
 TEST(DumpErrors, NoDumpAndDamageAreToldApart) {

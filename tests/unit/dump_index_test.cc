@@ -23,8 +23,8 @@ TEST(DumpIndex, FindsEveryRecordAndStopsAtTheFirstDamagedOne) {
   };
   const Case cases[] = {
       {record(noise(10, 3)), nullptr},
-      {std::string(5, 'x'), "sizes"},                        // cut inside the next record's sizes
-      {raw_record(100, 100, std::string(99, 'x')), "data"},  // cut inside its data
+      {std::string(5, 'x'), "sizes"},                                   // cut inside the next record's sizes
+      {raw_record(100, 100, std::string(99, 'x')), "data"},             // cut inside its data
       {raw_record(1, 3000, "x") + record(noise(10, 3)), "impossible"},  // inflates beyond what deflate can
       {raw_record(0, 0, "") + record(noise(10, 3)), "impossible"},      // no stream at all
   };

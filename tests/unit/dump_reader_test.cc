@@ -39,7 +39,8 @@ Outcome read_all(const std::string& bytes, bool through_pipe) {
   Outcome outcome;
   try {
     DumpReader reader(through_pipe ? piped : seekable);
-    for (Bytes frame = reader.next_frame(); !frame.empty(); frame = reader.next_frame()) outcome.frames.push_back(frame);
+    for (Bytes frame = reader.next_frame(); !frame.empty(); frame = reader.next_frame())
+      outcome.frames.push_back(frame);
   } catch (const DumpInputError& error) {
     if (error.kind() == DumpErrorKind::io) throw;
     outcome.error = error.what();
@@ -51,8 +52,9 @@ TEST(DumpReader, BadRecordsAreCorruptWithoutAHugeAllocation) {
   const std::string cut = record(noise(300));
   const std::string data = record(noise(50)).substr(8);
   const auto size = static_cast<std::uint32_t>(data.size());
-  for (const std::string& bad : {cut.substr(0, cut.size() - 1), raw_record(0xffffffffu, 50, data),
-                                 raw_record(size, 0xffffffffu, data), raw_record(size, 49, data), raw_record(0, 10, "")}) {
+  for (const std::string& bad :
+       {cut.substr(0, cut.size() - 1), raw_record(0xffffffffu, 50, data), raw_record(size, 0xffffffffu, data),
+        raw_record(size, 49, data), raw_record(0, 10, "")}) {
     for (const bool through_pipe : {false, true}) {
       allocation_counter::reset();
       const Outcome outcome = read_all(header(5) + record(noise(100)) + bad, through_pipe);
@@ -135,7 +137,8 @@ TEST(DumpReader, EveryTruncationEndsCleanly) {
   std::vector<std::size_t> record_ends;
   for (const Bytes& frame : frames) record_ends.push_back((bytes += record(frame)).size());
   for (std::size_t length = dump_header_size; length <= bytes.size(); ++length) {
-    const auto complete = std::count_if(record_ends.begin(), record_ends.end(), [&](auto end) { return end <= length; });
+    const auto complete =
+        std::count_if(record_ends.begin(), record_ends.end(), [&](auto end) { return end <= length; });
     const std::size_t record_start = complete == 0 ? dump_header_size : record_ends[complete - 1];
     for (const bool through_pipe : {false, true}) {
       const Outcome outcome = read_all(bytes.substr(0, length), through_pipe);

@@ -119,7 +119,8 @@ class TempDirectory {
   TempDirectory() {
     std::random_device random;
     do {
-      path_ = std::filesystem::temp_directory_path() / ("vove_test_" + std::to_string(random()) + std::to_string(random()));
+      path_ =
+          std::filesystem::temp_directory_path() / ("vove_test_" + std::to_string(random()) + std::to_string(random()));
     } while (!std::filesystem::create_directory(path_));
   }
   ~TempDirectory() {

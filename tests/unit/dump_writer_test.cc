@@ -14,7 +14,10 @@ using namespace dump_test;
 TEST(DumpWriter, WritesTheHeaderThenRecordsThatInflateToTheirPayloads) {
   std::ostringstream out;
   DumpWriter writer(out, 60, make_source_id("accz"));
-  EXPECT_EQ(out.str(), std::string("SHMTRACE\x3c\x00\x00\x00" "accz", 16) + std::string(56, '\0'));
+  EXPECT_EQ(out.str(), std::string("SHMTRACE\x3c\x00\x00\x00"
+                                   "accz",
+                                   16) +
+                           std::string(56, '\0'));
   EXPECT_THROW(writer.append_frame({}), std::invalid_argument) << "an empty record would end a replay early";
 
   writer.append_frame(noise(1000));
@@ -28,8 +31,9 @@ TEST(DumpWriter, WritesTheHeaderThenRecordsThatInflateToTheirPayloads) {
 TEST(DumpWriter, RecordsAreByteForByteWhatCompress2Writes) {
   // Sizes up and down and content of every kind, so that anything one frame
   // left in the writer's stream or buffer would show in the next record.
-  const std::vector<Bytes> frames = {noise(5000, 3), Bytes(1, 42), Bytes(300000, 0), noise(3700, 4),
-                                     Bytes{'a', 'b', 'a', 'b', 'a', 'b'}, noise(70000, 5), noise(3700, 6)};
+  const std::vector<Bytes> frames = {
+      noise(5000, 3),  Bytes(1, 42),  Bytes(300000, 0), noise(3700, 4), Bytes{'a', 'b', 'a', 'b', 'a', 'b'},
+      noise(70000, 5), noise(3700, 6)};
   std::ostringstream out;
   DumpWriter writer(out, 30, make_source_id("accz"));
   std::string expected = header(30, "accz");

@@ -65,7 +65,8 @@ TEST(CsvText, QuotesOnlyFieldsThatNeedIt) {
 TEST(JsonText, EscapesControlsAndReplacesBytesThatAreNotUtf8) {
   EXPECT_EQ(dumptool::json_string("plain"), "\"plain\"");
   EXPECT_EQ(dumptool::json_string("q\"b\\n\n\t\x01"), "\"q\\\"b\\\\n\\n\\t\\u0001\"");
-  EXPECT_EQ(dumptool::json_string("gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x8f\x81"), "\"gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x8f\x81\"");
+  EXPECT_EQ(dumptool::json_string("gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x8f\x81"),
+            "\"gr\xc3\xbc\xc3\x9f \xe2\x82\xac \xf0\x9f\x8f\x81\"");
   // A lone continuation byte, a cut sequence, an overlong slash, a surrogate.
   EXPECT_EQ(dumptool::json_string("a\x80z\xe2\x82"), "\"a\\ufffdz\\ufffd\\ufffd\"");
   EXPECT_EQ(dumptool::json_string("\xc0\xaf"), "\"\\ufffd\\ufffd\"");
@@ -92,14 +93,14 @@ TEST(JsonText, DocumentsKeepTheirKeyOrderAndOurNumbers) {
                       {"a", {{"n", nullptr}, {"t", true}, {"u", std::uint64_t{18446744073709551615u}}}},
                       {"m", -2},
                       {"d", {2.8, 100.0, 1e-7, std::numeric_limits<double>::quiet_NaN()}},
-                      {"f", {dumptool::json_fixed(18.5, 3), dumptool::json_fixed(-0.004, 2),
-                             dumptool::json_fixed(7.0, 0), dumptool::json_fixed(INFINITY, 1)}},
+                      {"f",
+                       {dumptool::json_fixed(18.5, 3), dumptool::json_fixed(-0.004, 2), dumptool::json_fixed(7.0, 0),
+                        dumptool::json_fixed(INFINITY, 1)}},
                       {"s<", "&"}};
   EXPECT_EQ(dumptool::json_text(document),
             R"({"z":1,"a":{"n":null,"t":true,"u":18446744073709551615},"m":-2,"d":[2.8,100,1e-07,null],)"
             R"("f":[18.5,0,7,null],"s<":"&"})");
-  EXPECT_EQ(dumptool::json_text(Json{{"s<", "&"}}, dumptool::JsonPlace::inside_html),
-            R"({"s\u003c":"\u0026"})");
+  EXPECT_EQ(dumptool::json_text(Json{{"s<", "&"}}, dumptool::JsonPlace::inside_html), R"({"s\u003c":"\u0026"})");
   // What another reader makes of it.
   const auto read = nlohmann::json::parse(dumptool::json_text(document));
   EXPECT_EQ(read["d"][2], 1e-7);
@@ -120,8 +121,8 @@ TEST(JsonText, EveryControlCharacterReadsBackAsItself) {
 
 TEST(JsonText, FixedNumbersStayInPlainDecimalsAndEmptyContainersAreWritten) {
   using dumptool::Json;
-  EXPECT_EQ(dumptool::json_text(Json::array({dumptool::json_fixed(1e6, 1), dumptool::json_fixed(0.00001, 3),
-                                             dumptool::json_fixed(-12.345678, 2)})),
+  EXPECT_EQ(dumptool::json_text(Json::array(
+                {dumptool::json_fixed(1e6, 1), dumptool::json_fixed(0.00001, 3), dumptool::json_fixed(-12.345678, 2)})),
             "[1000000,0,-12.35]");
   EXPECT_EQ(dumptool::json_text(Json{{"a", Json::array()}, {"o", Json::object()}}), R"({"a":[],"o":{}})");
 }

@@ -93,8 +93,9 @@ TEST(FailureReason, ARefusedSourceIsReportedOncePerReason) {
   const SourceList sources{source};
   std::shared_ptr<Source> active;
   std::ostringstream console;
-  EXPECT_FALSE(wait_for_connection(StopSignal::watching(stop), WaitContext{&sources, &active}, 1.0,
-                                   dump_test::stepping_clock(1'000'000), [](std::chrono::milliseconds) {}, console));
+  EXPECT_FALSE(wait_for_connection(
+      StopSignal::watching(stop), WaitContext{&sources, &active}, 1.0, dump_test::stepping_clock(1'000'000),
+      [](std::chrono::milliseconds) {}, console));
   EXPECT_EQ(console.str(),
             "Cannot attach to irac: Permission denied (shared memory /dev/shm/x)\n"
             "Cannot attach to irac: Permission denied (event /dev/shm/sem.y)\n");

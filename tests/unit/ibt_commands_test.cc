@@ -120,7 +120,8 @@ TEST_F(IbtCommands, FromIbtGivesBackTheRowsAndTheVariableTableExactly) {
     EXPECT_EQ(header.buffer_count, 3);
     // The row's own SessionTick, in the slot the rotation reached: the newest one.
     EXPECT_EQ(iracing::newest_slot(header), static_cast<int>(k % 3)) << k;
-    EXPECT_EQ(header.buffer_slots[k % 3].tick_count, static_cast<std::int32_t>(value_of(recording.frames[k], "SessionTick")));
+    EXPECT_EQ(header.buffer_slots[k % 3].tick_count,
+              static_cast<std::int32_t>(value_of(recording.frames[k], "SessionTick")));
     // Every part lies apart from the others inside the replay's mapping.
     EXPECT_GE(header.session_info_offset, header.variable_header_offset + 144 * header.variable_count);
     EXPECT_GT(header.session_info_length, static_cast<std::int32_t>(recording.last_session_text.size()));
@@ -266,12 +267,10 @@ TEST_F(IbtCommands, FromIbtRefusesHostileFilesWithoutWritingAnything) {
     std::int32_t value;
     const char* says;
   };
-  for (const Case& hostile : {Case{24, 0x7fffffff, "declares 2147483647 variables"},
-                              Case{28, 0x7fffff00, "variable headers"},
-                              Case{36, 0, "row length of 0"},
-                              Case{16, 0x100000, "session text"},
-                              Case{52, 0x7fffff00, "rows begin"},
-                              Case{8, 0, "tick rate is 0"}}) {
+  for (const Case& hostile :
+       {Case{24, 0x7fffffff, "declares 2147483647 variables"}, Case{28, 0x7fffff00, "variable headers"},
+        Case{36, 0, "row length of 0"}, Case{16, 0x100000, "session text"}, Case{52, 0x7fffff00, "rows begin"},
+        Case{8, 0, "tick rate is 0"}}) {
     std::string bytes = good;
     coding::encode_i32(bytes.data() + hostile.offset, hostile.value);
     const auto path = directory.path() / "hostile.ibt";

@@ -54,8 +54,8 @@ TEST(IbtWriter, PutsEachPartWhereTheFormatSays) {
   constexpr std::size_t text_at = 144 + 3 * 144;
   constexpr std::size_t rows_at = text_at + text.size() + 1;
   ASSERT_EQ(bytes.size(), rows_at + 4 * 64);
-  EXPECT_EQ(i32_at(bytes, 0), 2);                             // version
-  EXPECT_EQ(i32_at(bytes, 8), 60);                            // tick rate
+  EXPECT_EQ(i32_at(bytes, 0), 2);                               // version
+  EXPECT_EQ(i32_at(bytes, 8), 60);                              // tick rate
   EXPECT_EQ(i32_at(bytes, 16), static_cast<int>(text.size()));  // session text length; a zero follows
   EXPECT_EQ(i32_at(bytes, 20), static_cast<int>(text_at));
   EXPECT_EQ(i32_at(bytes, 24), 3);    // variables
@@ -71,7 +71,8 @@ TEST(IbtWriter, PutsEachPartWhereTheFormatSays) {
   EXPECT_EQ(std::bit_cast<double>(coding::decode_u64(bytes.data() + 128)), 20.25);
   EXPECT_EQ(i32_at(bytes, 136), 3);  // laps
   EXPECT_EQ(i32_at(bytes, 140), 4);  // records: the rows written, whatever finish() was given
-  EXPECT_EQ(bytes.compare(144 + 144, 144, reinterpret_cast<const char*>(iracing_test::sample_entry(1).bytes.data()), 144), 0);
+  EXPECT_EQ(
+      bytes.compare(144 + 144, 144, reinterpret_cast<const char*>(iracing_test::sample_entry(1).bytes.data()), 144), 0);
   EXPECT_EQ(bytes.substr(text_at, text.size()), text);
   EXPECT_EQ(bytes[text_at + text.size()], '\0');
   EXPECT_EQ(bytes.substr(rows_at + 3 * 64, 64), std::string(file.rows[3].begin(), file.rows[3].end()));
@@ -120,10 +121,13 @@ struct Hostile {
   std::function<void(std::string&)> damage;
 };
 
-void put_i32(std::string& bytes, std::size_t offset, std::int32_t value) { coding::encode_i32(bytes.data() + offset, value); }
+void put_i32(std::string& bytes, std::size_t offset, std::int32_t value) {
+  coding::encode_i32(bytes.data() + offset, value);
+}
 
 const Hostile hostile_files[] = {
-    {"variable_count_2_pow_31_minus_1", [](std::string& b) { put_i32(b, 24, std::numeric_limits<std::int32_t>::max()); }},
+    {"variable_count_2_pow_31_minus_1",
+     [](std::string& b) { put_i32(b, 24, std::numeric_limits<std::int32_t>::max()); }},
     {"variable_count_negative", [](std::string& b) { put_i32(b, 24, std::numeric_limits<std::int32_t>::min()); }},
     {"variable_count_past_the_end", [](std::string& b) { put_i32(b, 24, 1000); }},
     {"variable_headers_past_the_end", [](std::string& b) { put_i32(b, 28, 0x7ffffff0); }},
@@ -181,15 +185,17 @@ TEST(IbtReader, ARecordCountOf2Pow31MinusOneIsCappedByTheFile) {
 
 TEST(RecordingStartFromFileName, ReadsTheRecordersNamesOnly) {
   using std::chrono::sys_seconds;
-  EXPECT_EQ(recording_start_from_file_name("vove_dump_2026-12-06-18-42-07.bin"), sys_seconds{std::chrono::seconds{1796582527}});
+  EXPECT_EQ(recording_start_from_file_name("vove_dump_2026-12-06-18-42-07.bin"),
+            sys_seconds{std::chrono::seconds{1796582527}});
   EXPECT_EQ(recording_start_from_file_name("vove_dump_2024-02-29-00-00-59_12.bin"),
             sys_seconds{std::chrono::seconds{1709164859}});
-  EXPECT_EQ(recording_start_from_file_name("vove_dump_2026-12-31-23-59-59.bin"), sys_seconds{std::chrono::seconds{1798761599}});
-  for (const char* name : {"vove_dump_2026-02-30-18-42-07.bin", "vove_dump_2026-12-06-24-00-00.bin",
-                           "vove_dump_2026-12-06-18-60-07.bin", "vove_dump_2026-12-06-18-42-60.bin",
-                           "vove_dump_2026-12-06-18-42-07_.bin", "vove_dump_2026-12-06-18-42-07x.bin",
-                           "vove_dump_2026-12-06-18-42.bin", "dump_2026-12-06-18-42-07.bin",
-                           "vove_dump_2026-12-06-18-42-07.ibt", "vove_dump_2026+12-06-18-42-07.bin"}) {
+  EXPECT_EQ(recording_start_from_file_name("vove_dump_2026-12-31-23-59-59.bin"),
+            sys_seconds{std::chrono::seconds{1798761599}});
+  for (const char* name :
+       {"vove_dump_2026-02-30-18-42-07.bin", "vove_dump_2026-12-06-24-00-00.bin", "vove_dump_2026-12-06-18-60-07.bin",
+        "vove_dump_2026-12-06-18-42-60.bin", "vove_dump_2026-12-06-18-42-07_.bin", "vove_dump_2026-12-06-18-42-07x.bin",
+        "vove_dump_2026-12-06-18-42.bin", "dump_2026-12-06-18-42-07.bin", "vove_dump_2026-12-06-18-42-07.ibt",
+        "vove_dump_2026+12-06-18-42-07.bin"}) {
     EXPECT_FALSE(recording_start_from_file_name(name).has_value()) << name;
   }
 }

@@ -91,7 +91,8 @@ TEST_F(IracingClient, HostileHeaderNeverReadsOutsideTheView) {
   ASSERT_FALSE(poll());
   std::vector<std::uint8_t> huge(1 << 20);
   auto header = simulator_.header();
-  const std::pair<std::int32_t, std::int32_t> rows[] = {  // offset, length
+  const std::pair<std::int32_t, std::int32_t> rows[] = {
+      // offset, length
       {size - 63, 64}, {-1, 64}, {INT_MIN, 64}, {INT_MAX, 64}, {64, -1}, {64, INT_MIN}, {1, INT_MAX}, {size, 1}};
   for (const auto& [offset, length] : rows) {
     header.buffer_length = length;
@@ -119,7 +120,8 @@ TEST_F(IracingClient, HostileHeaderNeverReadsOutsideTheView) {
 // The client is its attachment: moving it hands over the handles and the
 // last tick delivered, and the one moved from is detached.
 TEST_F(IracingClient, AMovedClientTakesItsAttachmentAlong) {
-  static_assert(!std::is_copy_constructible_v<iracing::Client> && std::is_nothrow_move_constructible_v<iracing::Client>);
+  static_assert(!std::is_copy_constructible_v<iracing::Client> &&
+                std::is_nothrow_move_constructible_v<iracing::Client>);
   simulator_.publish_tick(1);
   ASSERT_FALSE(poll());
   simulator_.publish_tick(2);

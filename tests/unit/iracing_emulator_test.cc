@@ -41,7 +41,8 @@ class IracingEmulator : public ::testing::Test {
   Snapshot next(std::string text = "") {
     header_.buffer_slots[static_cast<std::size_t>((iracing::newest_slot(header_) + 1) % 3)].tick_count = ++tick_;
     Snapshot snapshot{header_, {}, std::move(text), iracing_test::sample_row(tick_)};
-    for (int i = 0; i < header_.variable_count; ++i) snapshot.variable_headers.push_back(iracing_test::sample_entry(i + tick_));
+    for (int i = 0; i < header_.variable_count; ++i)
+      snapshot.variable_headers.push_back(iracing_test::sample_entry(i + tick_));
     return snapshot;
   }
 
@@ -177,7 +178,8 @@ TEST_F(IracingEmulator, ARestartContinuesTicksAndRaisesTheSessionUpdate) {
   // recorded, now 5 higher: every slot rises.
   for (int i = 0; i < 3; ++i) {
     EXPECT_GT(restarted.buffer_slots[static_cast<std::size_t>(i)].tick_count,
-              end_of_first.buffer_slots[static_cast<std::size_t>(i)].tick_count) << i;
+              end_of_first.buffer_slots[static_cast<std::size_t>(i)].tick_count)
+        << i;
   }
   EXPECT_EQ(restarted.buffer_slots[1].tick_count, 1 + 5);
   EXPECT_EQ(restarted.session_info_update, 3);
@@ -226,7 +228,8 @@ TEST_F(IracingEmulator, TheFirstImageOfARangeIsComplete) {
   std::vector<Snapshot> frames;
   for (int i = 0; i < 8; ++i) frames.push_back(next(i == 1 ? "text in force" : ""));
   for (int i = 6; i >= 0; --i) {
-    const bool wants_more = emulator_.take_earlier_frame(iracing::serialise_snapshot(frames[static_cast<std::size_t>(i)]));
+    const bool wants_more =
+        emulator_.take_earlier_frame(iracing::serialise_snapshot(frames[static_cast<std::size_t>(i)]));
     EXPECT_EQ(wants_more, i > 1) << i;  // three slots by frame 4, the text at frame 1
     if (!wants_more) break;
   }
@@ -263,7 +266,9 @@ TEST_F(IracingEmulator, FramesOutsideTheMappingAreSkippedAndReportedOnce) {
     EXPECT_EQ(reader_->read_header(), before);
   };
   for (const std::int32_t offset : {-1, INT_MIN, INT_MAX, end - 3}) {
-    skipped([&](iracing::MemoryHeader& h) { for (auto& slot : h.buffer_slots) slot.buffer_offset = offset; });
+    skipped([&](iracing::MemoryHeader& h) {
+      for (auto& slot : h.buffer_slots) slot.buffer_offset = offset;
+    });
     skipped([&](iracing::MemoryHeader& h) { h.variable_header_offset = offset; });
     skipped([&](iracing::MemoryHeader& h) { h.session_info_offset = offset; });
   }

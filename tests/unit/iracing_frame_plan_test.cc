@@ -130,16 +130,16 @@ TEST(IracingFramePlan, APublishWithdrawsTheRewrittenSlotAndWritesTheHeaderLast) 
   target.live = iracing_test::sample_header();  // every slot published, slot 2's row at 16384
   iracing::publish_frame(plan, target);
   EXPECT_EQ(target.steps, (std::vector<std::string>{
-                              "write 1024 4",       // the text
-                              "zeros 1028 1020",    // the rest of its area
-                              "write 4096 144",     // three variable headers
+                              "write 1024 4",     // the text
+                              "zeros 1028 1020",  // the rest of its area
+                              "write 4096 144",   // three variable headers
                               "write 4240 144",
                               "write 4384 144",
-                              "write 80 4",         // slot 2's tick withdrawn
+                              "write 80 4",  // slot 2's tick withdrawn
                               "fence",
-                              "write 16384 64",     // the row
+                              "write 16384 64",  // the row
                               "fence",
-                              "write 0 112",        // the header
+                              "write 0 112",  // the header
                               "signal",
                           }));
 }

@@ -51,7 +51,8 @@ TEST(IracingMemoryPlan, TheHeaderTakesThePartsAndKeepsTheRest) {
   EXPECT_EQ(header.session_info_length, 128 * 1024);
   EXPECT_EQ(header.buffer_count, 3);
   EXPECT_EQ(header.buffer_length, 64);
-  for (std::size_t slot = 0; slot < 3; ++slot) EXPECT_EQ(header.buffer_slots[slot].buffer_offset, plan.buffer_offsets[slot]);
+  for (std::size_t slot = 0; slot < 3; ++slot)
+    EXPECT_EQ(header.buffer_slots[slot].buffer_offset, plan.buffer_offsets[slot]);
   EXPECT_EQ(header.buffer_slots[1].tick_count, 7);
   EXPECT_EQ(header.buffer_slots[3].buffer_offset, 0);
 }

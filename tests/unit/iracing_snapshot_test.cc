@@ -14,10 +14,10 @@
 namespace vove {
 
 TEST(IracingLayout, NewestSlotIsTheFirstOfTheGreatestTicksInTheFourSlots) {
-  const std::int32_t cases[][6] = {  // buffer_count, the four ticks, newest slot
-      {4, 5, 9, 9, 1, 1},          {4, 9, 9, 9, 9, 0}, {3, 1, 2, 3, 99, 2},
-      {4, INT_MIN, -3, -7, -4, 1}, {0, 1, 5, 6, 7, 0}, {1, 1, 5, 6, 7, 0},
-      {-1, 1, 5, 6, 7, 0},         {5, 1, 5, 6, 7, 3}, {INT_MAX, 1, 5, 6, 7, 3}};
+  const std::int32_t cases[][6] = {// buffer_count, the four ticks, newest slot
+                                   {4, 5, 9, 9, 1, 1},          {4, 9, 9, 9, 9, 0}, {3, 1, 2, 3, 99, 2},
+                                   {4, INT_MIN, -3, -7, -4, 1}, {0, 1, 5, 6, 7, 0}, {1, 1, 5, 6, 7, 0},
+                                   {-1, 1, 5, 6, 7, 0},         {5, 1, 5, 6, 7, 3}, {INT_MAX, 1, 5, 6, 7, 3}};
   for (const auto& c : cases) {
     iracing::MemoryHeader header{.buffer_count = c[0]};
     for (std::size_t i = 0; i < 4; ++i) header.buffer_slots[i].tick_count = c[i + 1];

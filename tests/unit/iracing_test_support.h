@@ -20,9 +20,14 @@ inline constexpr std::string_view session_text = "WeekendInfo:\n TrackName: test
 
 // Three slots of 64-byte rows in use, every part well inside `region_size`.
 inline iracing::MemoryHeader sample_header() {
-  iracing::MemoryHeader header{.status = iracing::status_connected, .session_info_update = 1,
-                               .session_info_length = 1024, .session_info_offset = 1024, .variable_count = 3,
-                               .variable_header_offset = 4096, .buffer_count = 3, .buffer_length = 64};
+  iracing::MemoryHeader header{.status = iracing::status_connected,
+                               .session_info_update = 1,
+                               .session_info_length = 1024,
+                               .session_info_offset = 1024,
+                               .variable_count = 3,
+                               .variable_header_offset = 4096,
+                               .buffer_count = 3,
+                               .buffer_length = 64};
   for (int i = 0; i < 4; ++i) header.buffer_slots[static_cast<std::size_t>(i)].buffer_offset = 8192 + 4096 * i;
   return header;
 }
@@ -76,7 +81,8 @@ class Telemetry {
 
   // Entries, text and then the header.
   void publish_layout(const iracing::MemoryHeader& header) {
-    for (int i = 0; i < header.variable_count; ++i) write(header.variable_header_offset + 144 * i, sample_entry(i).bytes);
+    for (int i = 0; i < header.variable_count; ++i)
+      write(header.variable_header_offset + 144 * i, sample_entry(i).bytes);
     std::vector<std::uint8_t> text(session_text.begin(), session_text.end());
     text.push_back(0);  // the terminator
     write(header.session_info_offset, text);

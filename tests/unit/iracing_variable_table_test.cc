@@ -52,9 +52,12 @@ TEST(VariableTable, HostileFieldsNeverFitARow) {
     VariableType type;
     bool fits;
   } cases[] = {
-      {0, 2, VariableType::float64, true},   {1, 2, VariableType::float64, false},
-      {-8, 1, VariableType::float64, false}, {0, 0, VariableType::float64, false},
-      {0, -1, VariableType::integer, false}, {8, std::numeric_limits<std::int32_t>::max(), VariableType::float64, false},
+      {0, 2, VariableType::float64, true},
+      {1, 2, VariableType::float64, false},
+      {-8, 1, VariableType::float64, false},
+      {0, 0, VariableType::float64, false},
+      {0, -1, VariableType::integer, false},
+      {8, std::numeric_limits<std::int32_t>::max(), VariableType::float64, false},
       {0, 1, static_cast<VariableType>(9), false},
   };
   for (const auto& c : cases) {

@@ -50,7 +50,10 @@ struct Child {
     ::close(ends[0]);
   }
   template <typename Body>
-  explicit Child(Body body) : Child(body, [] { for (;;) ::pause(); }) {}
+  explicit Child(Body body)
+      : Child(body, [] {
+          for (;;) ::pause();
+        }) {}
   ~Child() { end_with(SIGKILL); }
   // The signal that ended the child; 0 when it exited.
   int end_with(int signal_number) {
@@ -78,7 +81,8 @@ std::optional<CreatedNames> created_names;
 // them too, as they may be another program's.
 TEST(PosixPlatform, NamesGoWithTheirCreatorUnlessItIsKilledOutright) {
   const ScopedNamePrefix prefix;
-  const std::string region_path = "/dev/shm/" + prefix.prefix() + "X", event_path = "/dev/shm/sem." + prefix.prefix() + "E";
+  const std::string region_path = "/dev/shm/" + prefix.prefix() + "X",
+                    event_path = "/dev/shm/sem." + prefix.prefix() + "E";
   for (const int signal_number : {SIGTERM, SIGHUP, SIGKILL}) {
     SCOPED_TRACE(signal_number);
     Child creator(
@@ -138,7 +142,8 @@ TEST(PosixPlatform, AnIgnoredHangupStaysIgnored) {
   Child child([] {
     ::signal(SIGHUP, SIG_IGN);
     vove::watch_termination_requests();
-    struct sigaction hangup {}, terminate {};
+    struct sigaction hangup {
+    }, terminate{};
     ::sigaction(SIGHUP, nullptr, &hangup);
     ::sigaction(SIGTERM, nullptr, &terminate);
     return hangup.sa_handler == SIG_IGN && terminate.sa_handler != SIG_DFL;
@@ -197,7 +202,8 @@ TEST(PosixSeam, AViewThatCannotBeMappedSaysWhyAndTheRegionStaysUsable) {
   ASSERT_TRUE(region);
   posix::SystemCalls calls = posix::real_system_calls();
   calls.mmap = [](void* address, std::size_t length, int protection, int flags, int descriptor, off_t offset) {
-    return fail_now() ? MAP_FAILED : posix::real_system_calls().mmap(address, length, protection, flags, descriptor, offset);
+    return fail_now() ? MAP_FAILED
+                      : posix::real_system_calls().mmap(address, length, protection, flags, descriptor, offset);
   };
   calls.fstat = [](int descriptor, struct stat* status) {
     return failure_errno == EIO && fail_now() ? -1 : posix::real_system_calls().fstat(descriptor, status);
@@ -224,7 +230,9 @@ TEST(PosixSeam, AnInterruptedWaitGoesOn) {
   calls.sem_wait_until = [](sem_t* semaphore, clockid_t clock, const timespec* deadline) {
     return fail_now() ? -1 : posix::real_system_calls().sem_wait_until(semaphore, clock, deadline);
   };
-  calls.sem_trywait = [](sem_t* semaphore) { return fail_now() ? -1 : posix::real_system_calls().sem_trywait(semaphore); };
+  calls.sem_trywait = [](sem_t* semaphore) {
+    return fail_now() ? -1 : posix::real_system_calls().sem_trywait(semaphore);
+  };
   const posix::ScopedSystemCalls seam(calls);
   failure_errno = EINTR;
   event.signal();

@@ -61,8 +61,8 @@ std::string said(DWORD error) {
 
 win32::SystemCalls failing_calls() {
   win32::SystemCalls calls = win32::real_system_calls();
-  calls.create_file_mapping = [](HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protection, DWORD high,
-                                 DWORD low, LPCSTR name) -> HANDLE {
+  calls.create_file_mapping = [](HANDLE file, LPSECURITY_ATTRIBUTES security, DWORD protection, DWORD high, DWORD low,
+                                 LPCSTR name) -> HANDLE {
     return fail_now() ? nullptr
                       : win32::real_system_calls().create_file_mapping(file, security, protection, high, low, name);
   };

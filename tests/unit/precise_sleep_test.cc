@@ -12,7 +12,7 @@ namespace vove {
 
 namespace {
 
-constexpr std::int64_t tick = 1'000;       // every clock read moves time on, so the spin ends
+constexpr std::int64_t tick = 1'000;      // every clock read moves time on, so the spin ends
 constexpr std::int64_t step = 1'500'000;  // what one "1 ms" step really takes
 
 // Fresh statistics expect 5 ms a step: 5 ms are spun whole, 6 ms take one

@@ -73,12 +73,16 @@ struct Recorder : ::testing::Test {
     diagnostics.str("");
     try {
       run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, std::chrono::duration<double>(0.0)},
-                          {{iracing}, stepping_clock(1'000'000), [](std::chrono::milliseconds) {},
-                           [] { return std::chrono::system_clock::time_point{1710511629750ms}; }, directory.path(),
-                           std::move(make_file_buffer), &console, &diagnostics});
+                          {{iracing},
+                           stepping_clock(1'000'000),
+                           [](std::chrono::milliseconds) {},
+                           [] { return std::chrono::system_clock::time_point{1710511629750ms}; },
+                           directory.path(),
+                           std::move(make_file_buffer),
+                           &console,
+                           &diagnostics});
     } catch (const std::ios_base::failure& error) {
-      if (const auto* explained = dynamic_cast<const ErrorExplanation*>(&error))
-        explanation = explained->explanation();
+      if (const auto* explained = dynamic_cast<const ErrorExplanation*>(&error)) explanation = explained->explanation();
       return error.what();
     }
     return "";
@@ -95,8 +99,9 @@ TEST_F(Recorder, SourcesArePolledInOrderAndTheFirstToConnectWins) {
   const SourceList sources{iracing, acc};
   std::shared_ptr<Source> active;
   const auto wait = [&] {
-    return wait_for_connection(StopSignal::watching(stop_flag), WaitContext{&sources, &active}, 1.0,
-                               stepping_clock(1'000'000), [](std::chrono::milliseconds) {}, console);
+    return wait_for_connection(
+        StopSignal::watching(stop_flag), WaitContext{&sources, &active}, 1.0, stepping_clock(1'000'000),
+        [](std::chrono::milliseconds) {}, console);
   };
   iracing->connects = {false, false, true};
   acc->connects = {false, true, true};
@@ -139,7 +144,8 @@ TEST_F(Recorder, RepeatedFramesAreCountedOnlyWhenThereAreAny) {
   EXPECT_EQ(frames_of(path()), (std::vector<Bytes>{{1}, {1}, {2}, {2}, {2}, {3}}));
   EXPECT_EQ(frames_of(path("_1")), (std::vector<Bytes>{{4}, {5}}));
   EXPECT_EQ(frames_of(path("_2")), (std::vector<Bytes>{{6}, {6}, {7}}));
-  const std::string why = " the frame before, for moments when the source had nothing new or the recorder was held up\n";
+  const std::string why =
+      " the frame before, for moments when the source had nothing new or the recorder was held up\n";
   EXPECT_EQ(diagnostics.str(), "3 of 6 frames repeat" + why + "1 of 3 frames repeats" + why);
   EXPECT_EQ(console.str().find("repeat"), std::string::npos);
 }
@@ -167,8 +173,8 @@ constexpr std::int64_t ms = 1'000'000;
 // source follows a script and requests a stop once it is used up.
 struct PacedRecording : ::testing::Test {
   struct Read {
-    Bytes frame;                 // empty: nothing new
-    std::int64_t takes = 0;      // nanoseconds the read keeps the caller
+    Bytes frame;                          // empty: nothing new
+    std::int64_t takes = 0;               // nanoseconds the read keeps the caller
     std::optional<std::uint64_t> mark{};  // the source's publication mark after a frame
   };
   class PacedSource : public Source {
@@ -208,7 +214,7 @@ struct PacedRecording : ::testing::Test {
   std::size_t next_read = 0;
   std::vector<std::int64_t> reads;  // when each read began, from the start
   std::vector<std::int32_t> sleeps;
-  std::int64_t overshoot = 0;       // added to the next sleep, once
+  std::int64_t overshoot = 0;  // added to the next sleep, once
   int disconnects = 0;
   int idle_disconnects = 0;
   std::optional<std::uint64_t> mark;  // of the frame read last

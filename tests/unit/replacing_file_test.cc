@@ -47,8 +47,7 @@ TEST(ReplacingFile, RefusesAnExistingFileUnlessToldToReplaceIt) {
   EXPECT_THROW(ReplacingFile(directory.path(), ReplacingFile::Existing::replace), std::runtime_error);
   // The system's reason follows the name, on every platform.
   const auto unreachable = directory.path() / "missing" / "out.bin";
-  const std::string refused =
-      message_of([&] { ReplacingFile file(unreachable, ReplacingFile::Existing::replace); });
+  const std::string refused = message_of([&] { ReplacingFile file(unreachable, ReplacingFile::Existing::replace); });
   const std::string start = "Failed to create the file " + unreachable.string() + ": ";
   EXPECT_EQ(refused.substr(0, start.size()), start);
   EXPECT_GT(refused.size(), start.size()) << refused;

@@ -148,7 +148,7 @@ TEST(ReplayLoop, TheEndOfTheRangeSaysWhatEndedIt) {
   };
   for (const auto& c : cases) {
     ScriptedReplay replay;
-      ReplayPlan plan;
+    ReplayPlan plan;
     plan.end = c.end;
     plan.at_end = c.at_end;
     if (c.at_end == RangeEnd::damaged_record) {
@@ -222,10 +222,10 @@ TEST(ReplayLoop, PlusAndMinusChangeTheSpeedWithinItsBounds) {
   const auto& t = replay.producer.times;
   ASSERT_EQ(t.size(), 12u);
   EXPECT_EQ(t[1] - t[0], 100 * ms);
-  EXPECT_EQ(t[2] - t[1], 50 * ms);  // 2x, a new period from the key on
+  EXPECT_EQ(t[2] - t[1], 50 * ms);                     // 2x, a new period from the key on
   EXPECT_EQ(t[5] - t[4], 6'250'000 / 1'000'000 * ms);  // 16x at most: 6.25 ms, slept as 6
-  EXPECT_EQ(t[8] - t[7], 50 * ms);  // 16x halved three times
-  EXPECT_EQ(t[9] - t[8], 1000 * ms);  // halved down to 0.1x at least
+  EXPECT_EQ(t[8] - t[7], 50 * ms);                     // 16x halved three times
+  EXPECT_EQ(t[9] - t[8], 1000 * ms);                   // halved down to 0.1x at least
   EXPECT_NE(replay.progress_out.str().find("speed 16x"), std::string::npos);
   EXPECT_NE(replay.progress_out.str().find("speed 0.1x"), std::string::npos);
   // A long period is slept in pieces, so keys are answered within 50 ms.

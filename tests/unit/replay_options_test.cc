@@ -67,8 +67,10 @@ TEST(ReplayOptions, ARangeGivesTheFramesTakenFromItsStartUpToItsEnd) {
   const auto rejected = [&](const ReplayOptions& options) {
     return message_of<RejectedOption>([&] { plan_replay(frames, path, options); });
   };
-  EXPECT_EQ(rejected(choices({}, 4.95)), "the option '--from' lies beyond the end of the recording (the recording holds 5 seconds)");
-  EXPECT_EQ(rejected(choices({}, {}, 5.01)), "the option '--to' lies beyond the end of the recording (the recording holds 5 seconds)");
+  EXPECT_EQ(rejected(choices({}, 4.95)),
+            "the option '--from' lies beyond the end of the recording (the recording holds 5 seconds)");
+  EXPECT_EQ(rejected(choices({}, {}, 5.01)),
+            "the option '--to' lies beyond the end of the recording (the recording holds 5 seconds)");
   EXPECT_EQ(rejected(choices({}, 1.01, 1.09)), "the range of '--from' and '--to' holds no frame");
 }
 
@@ -87,7 +89,7 @@ TEST(FrameSchedule, SleepsToTheNearestMillisecondAndRestartsAfterAStall) {
   FrameSchedule schedule(std::chrono::nanoseconds{16'666'666}, at(0));
   EXPECT_EQ(schedule.time_until_due(at(0)).count(), 0);
   EXPECT_FALSE(schedule.take_due_frame(at(0)));
-  EXPECT_EQ(schedule.time_until_due(at(2 * ms)).count(), 15);          // 14.67 ms left
+  EXPECT_EQ(schedule.time_until_due(at(2 * ms)).count(), 15);           // 14.67 ms left
   EXPECT_EQ(schedule.time_until_due(at(16 * ms + ms / 3)).count(), 0);  // 0.33 ms left: due
   EXPECT_FALSE(schedule.take_due_frame(at(16 * ms + ms / 3)));
   EXPECT_EQ(schedule.due(), at(33'333'332));

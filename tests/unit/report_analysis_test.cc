@@ -264,8 +264,8 @@ TEST(SessionText, SummarisesTextThatIsNotYamlAsAClientReadsIt) {
   const SessionSummary summary = summarise_session(session_text_test::quirks(), 2);
   EXPECT_EQ(summary.track, "Harbour Point: North # East (Grand Prix #2)");
   EXPECT_DOUBLE_EQ(summary.track_length_metres, 3200.0);
-  EXPECT_EQ(summary.driver, "Sean O Brien");      // DriverCarIdx 4, a line ended by CR
-  EXPECT_EQ(summary.car, "Kestrel LMP2");         // the trailing space is not shown
+  EXPECT_EQ(summary.driver, "Sean O Brien");  // DriverCarIdx 4, a line ended by CR
+  EXPECT_EQ(summary.car, "Kestrel LMP2");     // the trailing space is not shown
   EXPECT_EQ(summary.session_type, "Race");
   EXPECT_EQ(summary.unreadable_lines, 3u);
   ASSERT_EQ(summary.problems.size(), 3u);

@@ -67,12 +67,10 @@ TEST_F(SessionQuery, PrintsTheValueOfThePathInTheTextInForce) {
   result = run({"--query", "DriverInfo:Drivers:CarIdx:{0}AbbrevName:"});
   EXPECT_EQ(result.exit_code, exit_success);
   EXPECT_EQ(result.out, "\n");
-  EXPECT_EQ(run({"--query", "SessionInfo:Sessions:SessionNum:{1}SessionType:", "--at", "1.2"}).out,
-            "Lone Qualify\n");
+  EXPECT_EQ(run({"--query", "SessionInfo:Sessions:SessionNum:{1}SessionType:", "--at", "1.2"}).out, "Lone Qualify\n");
   // From 2 s on, the second text is in force.
   EXPECT_EQ(run({"--at", "2", "--query", "WeekendInfo:TrackDisplayName:"}).out, "Harbour Point: North # East\n");
-  EXPECT_EQ(run({"--at", "3.5", "--query", "DriverInfo:Drivers:CarIdx:{4}CarScreenName:"}).out,
-            "Kestrel LMP2 \n");
+  EXPECT_EQ(run({"--at", "3.5", "--query", "DriverInfo:Drivers:CarIdx:{4}CarScreenName:"}).out, "Kestrel LMP2 \n");
   // Without --query, the whole text as before.
   EXPECT_EQ(run({"--at", "2"}).out, session_text_test::quirks());
 }

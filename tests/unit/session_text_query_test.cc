@@ -161,7 +161,9 @@ TEST(SessionTextCheck, NamesTheLinesNoQueryReaches) {
   EXPECT_EQ(problems.first[2], "line 46: the last line has no line end, so no query reads it");
   // However many there are, a few are named.
   EXPECT_EQ(iracing::check_session_text(std::string(100, '\n') + std::string(1000, 'x') + "\n" +
-                                        std::string(1000, '\t') + "\n").first.size(), 2u);
+                                        std::string(1000, '\t') + "\n")
+                .first.size(),
+            2u);
   std::string many;
   for (int i = 0; i < 1000; ++i) many += "no key here\n";
   const auto lots = iracing::check_session_text(many);

@@ -31,8 +31,8 @@ std::string refusal(const std::string& rows) {
 
 TEST(StandinVariableTable, RefusesRowsItCannotPublishAndNamesTheLine) {
   const std::string good = "Speed\tfloat\t1\t0\tm/s\tGPS vehicle speed\tunit\tlive\tspeed\n";
-  const auto table = iracing::read_standin_variable_table(table_head + good +
-                                                          "RPM\tdouble\t2\t1\trevs/min\tEngine rpm\tunit\tlive\twave 1 2 3 0\n");
+  const auto table = iracing::read_standin_variable_table(
+      table_head + good + "RPM\tdouble\t2\t1\trevs/min\tEngine rpm\tunit\tlive\twave 1 2 3 0\n");
   ASSERT_EQ(table.size(), 2u);
   EXPECT_EQ(table[1].row_offset, 8);  // aligned to its size after the float at 0
   EXPECT_TRUE(table[1].count_as_time);
@@ -40,7 +40,8 @@ TEST(StandinVariableTable, RefusesRowsItCannotPublishAndNamesTheLine) {
 
   EXPECT_NE(refusal(good + "Gear\tlong\t1\t0\t\tGear\tunit\tlive\tgear\n").find("line 3: unknown type 'long'"),
             std::string::npos);
-  EXPECT_NE(refusal("Gear\tint\t1\t0\t\tGear\tunit\tlive\tgearbox\n").find("line 2: unknown motion"), std::string::npos);
+  EXPECT_NE(refusal("Gear\tint\t1\t0\t\tGear\tunit\tlive\tgearbox\n").find("line 2: unknown motion"),
+            std::string::npos);
   EXPECT_NE(refusal("Gear\tint\t0\t0\t\tGear\tunit\tlive\tgear\n").find("line 2"), std::string::npos);
   EXPECT_NE(refusal("Gear\tint\t1\t0\n").find("4 cells"), std::string::npos);
   EXPECT_NE(refusal("Gear\tint\t1\t0\t\t" + std::string(64, 'x') + "\tunit\tlive\tgear\n").find("does not fit"),
@@ -107,7 +108,8 @@ TEST(StandinSessionText, HasTheSimulatorsShapeAndEveryItemTheSameKeys) {
   // The practice results grow and shrink, so a text may be shorter than the one before.
   bool shorter = false;
   for (std::int32_t update = 2; update < 12; ++update) {
-    shorter = shorter || iracing::standin_session_text(update).size() < iracing::standin_session_text(update - 1).size();
+    shorter =
+        shorter || iracing::standin_session_text(update).size() < iracing::standin_session_text(update - 1).size();
   }
   EXPECT_TRUE(shorter);
 }

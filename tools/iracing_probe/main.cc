@@ -107,10 +107,13 @@ int run(const Settings& settings) {
       const int in_use = std::clamp(header.buffer_count, 1, iracing::buffer_slot_count);
       for (int i = 0; i < in_use; ++i) {
         const auto& slot = header.buffer_slots[static_cast<std::size_t>(i)];
-        const bool inside = header.buffer_length >= 0 &&
-                            iracing::lies_within(slot.buffer_offset, static_cast<std::uint64_t>(header.buffer_length), view.size());
+        const bool inside =
+            header.buffer_length >= 0 &&
+            iracing::lies_within(slot.buffer_offset, static_cast<std::uint64_t>(header.buffer_length), view.size());
         std::cout << (i ? "," : "") << slot.tick_count << ':'
-                  << (inside ? row_hash(view.data() + slot.buffer_offset, static_cast<std::size_t>(header.buffer_length)) : 0);
+                  << (inside
+                          ? row_hash(view.data() + slot.buffer_offset, static_cast<std::size_t>(header.buffer_length))
+                          : 0);
       }
       std::cout << '\n';
       if (header.session_info_update != last_update) {
@@ -133,7 +136,8 @@ int run(const Settings& settings) {
   }
 
   if (!settings.area_file.empty() && header.session_info_length > 0 &&
-      iracing::lies_within(header.session_info_offset, static_cast<std::uint64_t>(header.session_info_length), view.size())) {
+      iracing::lies_within(header.session_info_offset, static_cast<std::uint64_t>(header.session_info_length),
+                           view.size())) {
     std::ofstream(settings.area_file, std::ios::binary)
         .write(reinterpret_cast<const char*>(view.data() + header.session_info_offset), header.session_info_length);
   }
@@ -150,8 +154,8 @@ int main(int argc, char* argv[]) {
   Settings settings;
   try {
     options::options_description description("Allowed options", 80, 40);
-    description.add_options()("help", "Produce help message")(
-        "wait-event", options::bool_switch(&settings.wait_event), "Wait on the data-valid event between reads")(
+    description.add_options()("help", "Produce help message")("wait-event", options::bool_switch(&settings.wait_event),
+                                                              "Wait on the data-valid event between reads")(
         "idle-seconds", options::value<double>(&settings.idle_seconds), "End after this long without a new frame")(
         "attach-seconds", options::value<double>(&settings.attach_seconds), "Give up attaching after this long")(
         "area-file", options::value<std::string>(&settings.area_file),

@@ -22,22 +22,21 @@ constexpr std::size_t packetId = 0, status = 4, session = 8, currentTime = 12, l
                       activeCars = 252, carCoordinates = 256, carID = 976, playerCarID = 1216, surfaceGrip = 1240,
                       windSpeed = 1248, windDirection = 1252, TC = 1268, TCCut = 1272, EngineMap = 1276, ABS = 1280,
                       fuelXLap = 1284, exhaustTemperature = 1300, usedFuel = 1324, iEstimatedLapTime = 1396,
-                      iSplit = 1404, isValidLap = 1408, fuelEstimatedLaps = 1412, Clock = 1488,
-                      trackGripStatus = 1556, currentTyreSet = 1572, strategyTyreSet = 1576, gapAhead = 1580,
-                      gapBehind = 1584;
+                      iSplit = 1404, isValidLap = 1408, fuelEstimatedLaps = 1412, Clock = 1488, trackGripStatus = 1556,
+                      currentTyreSet = 1572, strategyTyreSet = 1576, gapAhead = 1580, gapBehind = 1584;
 }  // namespace graphics
 namespace physics {
-constexpr std::size_t packetId = 0, gas = 4, brake = 8, fuel = 12, gear = 16, rpms = 20, steerAngle = 24,
-                      speedKmh = 28, velocity = 32, accG = 44, wheelSlip = 56, wheelLoad = 72, wheelsPressure = 88,
+constexpr std::size_t packetId = 0, gas = 4, brake = 8, fuel = 12, gear = 16, rpms = 20, steerAngle = 24, speedKmh = 28,
+                      velocity = 32, accG = 44, wheelSlip = 56, wheelLoad = 72, wheelsPressure = 88,
                       wheelAngularSpeed = 104, tyreCoreTemperature = 152, suspensionTravel = 184, heading = 208,
                       cgHeight = 220, rideHeight = 268, airDensity = 284, airTemp = 288, roadTemp = 292,
                       brakeTemp = 348, brakeBias = 564, localVelocity = 568, currentMaxRpm = 588, tyreTemp = 696,
                       waterTemp = 712, padLife = 740, discLife = 756, ignitionOn = 772, isEngineRunning = 780;
 }  // namespace physics
 namespace statics {
-constexpr std::size_t smVersion = 0, acVersion = 30, numberOfSessions = 60, numCars = 64, carModel = 68,
-                      track = 134, playerName = 200, playerSurname = 266, playerNick = 332, sectorCount = 400,
-                      maxRpm = 412, maxFuel = 416, maxTurboBoost = 452, deprecated_1 = 456, deprecated_2 = 460,
+constexpr std::size_t smVersion = 0, acVersion = 30, numberOfSessions = 60, numCars = 64, carModel = 68, track = 134,
+                      playerName = 200, playerSurname = 266, playerNick = 332, sectorCount = 400, maxRpm = 412,
+                      maxFuel = 416, maxTurboBoost = 452, deprecated_1 = 456, deprecated_2 = 460,
                       penaltiesEnabled = 464, aidFuelRate = 468, aidTireRate = 472, aidMechanicalDamage = 476,
                       aidAllowTyreBlankets = 480, aidAutoBlip = 492, PitWindowStart = 676, PitWindowEnd = 680,
                       dryTyresName = 688, wetTyresName = 754;
@@ -75,9 +74,7 @@ void require(std::span<const std::byte> page, std::size_t size) {
 }
 
 void put_i32(std::byte* p, std::size_t at, std::int32_t v) noexcept { coding::encode_i32(p + at, v); }
-void put_f32(std::byte* p, std::size_t at, double v) noexcept {
-  coding::encode_f32(p + at, static_cast<float>(v));
-}
+void put_f32(std::byte* p, std::size_t at, double v) noexcept { coding::encode_f32(p + at, static_cast<float>(v)); }
 void put_f32s(std::byte* p, std::size_t at, std::initializer_list<double> values) noexcept {
   std::size_t i = 0;
   for (const double v : values) put_f32(p, at + 4 * i++, v);
@@ -101,12 +98,12 @@ struct CarState {
   double lap_number;  // from 1
   double lap_time;    // seconds into the lap
   double lap_seconds;
-  double position;    // 0 to 1 along the lap
-  double distance;    // metres since the start
-  double speed;       // m/s
+  double position;      // 0 to 1 along the lap
+  double distance;      // metres since the start
+  double speed;         // m/s
   double acceleration;  // m/s^2 along the track
-  double x, y, z;     // world coordinates, metres (y up)
-  double heading;     // rad
+  double x, y, z;       // world coordinates, metres (y up)
+  double heading;       // rad
 };
 
 }  // namespace
@@ -218,8 +215,8 @@ void write_standin_static_page(std::span<std::byte> page) {
   put_text(p, wetTyresName, long_text, u"WH");
 }
 
-void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update, double rate,
-                                  std::int32_t sim_status, const StandinLaps& laps) {
+void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update, double rate, std::int32_t sim_status,
+                                  const StandinLaps& laps) {
   require(page, graphics_page.image_size);
   const double seconds = seconds_of(update, rate);
   const Drive d = laps.drive_at(seconds);
@@ -288,8 +285,7 @@ void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update
   update_standin_graphics_page(page, update, rate, sim_status, default_laps());
 }
 
-void update_standin_physics_page(std::span<std::byte> page, std::int32_t update, double rate,
-                                 const StandinLaps& laps) {
+void update_standin_physics_page(std::span<std::byte> page, std::int32_t update, double rate, const StandinLaps& laps) {
   require(page, physics_page.image_size);
   const double seconds = seconds_of(update, rate);
   const CarState car = car_at(laps, seconds);
@@ -297,10 +293,9 @@ void update_standin_physics_page(std::span<std::byte> page, std::int32_t update,
   const double rpm = engine_speed(car.speed, gear);
   // Throttle while gaining speed (and a little to hold it), brake while losing it.
   const double length = standin_track_length(laps);
-  const double peak = length / (car.lap_seconds * car.lap_seconds) * swing * 2.0 *
-                      std::numbers::pi * corners;
-  const double throttle = car.acceleration >= -0.1 * peak ? std::clamp(0.3 + 0.7 * car.acceleration / peak, 0.0, 1.0)
-                                                          : 0.0;
+  const double peak = length / (car.lap_seconds * car.lap_seconds) * swing * 2.0 * std::numbers::pi * corners;
+  const double throttle =
+      car.acceleration >= -0.1 * peak ? std::clamp(0.3 + 0.7 * car.acceleration / peak, 0.0, 1.0) : 0.0;
   const double brake = car.acceleration < -0.1 * peak ? std::clamp(-car.acceleration / peak, 0.0, 1.0) : 0.0;
   const double fuel = max_fuel - car.distance / length * fuel_per_lap;
   const double lateral = car.speed * car.speed / (length / (2.0 * std::numbers::pi));

@@ -49,14 +49,12 @@ void write_standin_static_page(std::span<std::byte> page);
 // not how fast the car goes)
 // with the given status, the car driving `laps` (default: every lap
 // standin_lap_seconds).
-void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update, double rate,
-                                  std::int32_t sim_status, const StandinLaps& laps);
-void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update, double rate,
-                                  std::int32_t sim_status);
+void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update, double rate, std::int32_t sim_status,
+                                  const StandinLaps& laps);
+void update_standin_graphics_page(std::span<std::byte> page, std::int32_t update, double rate, std::int32_t sim_status);
 
 // Writes the physics page for update `update` at `rate` updates a second.
-void update_standin_physics_page(std::span<std::byte> page, std::int32_t update, double rate,
-                                 const StandinLaps& laps);
+void update_standin_physics_page(std::span<std::byte> page, std::int32_t update, double rate, const StandinLaps& laps);
 void update_standin_physics_page(std::span<std::byte> page, std::int32_t update, double rate);
 
 // Changes only the status in the graphics page.

@@ -25,9 +25,15 @@ MemoryHeader nonsense_header(const MemoryHeader& sane, std::int64_t kind, std::u
     case 0: h.buffer_length = huge; break;
     case 1: h.buffer_length = -1; break;
     case 2: h.buffer_length = lowest; break;
-    case 3: for (auto& slot : h.buffer_slots) slot.buffer_offset = -4096; break;
-    case 4: for (auto& slot : h.buffer_slots) slot.buffer_offset = huge - 16; break;
-    case 5: for (auto& slot : h.buffer_slots) slot.buffer_offset = end_of_region - 8; break;
+    case 3:
+      for (auto& slot : h.buffer_slots) slot.buffer_offset = -4096;
+      break;
+    case 4:
+      for (auto& slot : h.buffer_slots) slot.buffer_offset = huge - 16;
+      break;
+    case 5:
+      for (auto& slot : h.buffer_slots) slot.buffer_offset = end_of_region - 8;
+      break;
     case 6: h.buffer_count = 1000; break;
     case 7: h.buffer_count = -5; break;
     case 8: h.variable_header_offset = -144; break;

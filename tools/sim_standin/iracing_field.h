@@ -11,10 +11,10 @@ namespace vove::iracing {
 
 struct StandinEntry {
   std::int32_t car_idx;
-  std::string_view user_name;     // unquoted, as the simulator writes it
+  std::string_view user_name;  // unquoted, as the simulator writes it
   std::string_view abbrev_name;
   std::string_view initials;
-  std::int32_t user_id;           // -1 for the pace car
+  std::int32_t user_id;  // -1 for the pace car
   std::string_view car_number;
   std::string_view car_screen_name;
   std::string_view car_screen_name_short;

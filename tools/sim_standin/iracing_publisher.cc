@@ -32,31 +32,31 @@ class IracingStandin final : public TimelinePublisher {
   explicit IracingStandin(const StandinOptions& options)
       : options_(options),
         variables_(iracing::standin_variables()),
-        layout_(iracing::plan_standin_layout(static_cast<std::int32_t>(variables_.size()),
-                                             options.stamped_rows ? iracing::stamped_row_length
-                                                                  : iracing::standin_row_length(variables_))),
+        layout_(iracing::plan_standin_layout(
+            static_cast<std::int32_t>(variables_.size()),
+            options.stamped_rows ? iracing::stamped_row_length : iracing::standin_row_length(variables_))),
         region_(iracing::memory_map_name, layout_.mapping_size),
         event_(platform::NamedEvent::create(iracing::data_valid_event_name)),
         header_(iracing::standin_memory_header(layout_)),
         laps_(options.lap_seconds.empty() && options.track_length_metres == 0.0
                   ? StandinLaps()
-                  : StandinLaps(options.lap_seconds.empty() ? std::vector<double>{standin_lap_seconds}
-                                                            : options.lap_seconds,
-                                options.track_length_metres)),
+                  : StandinLaps(
+                        options.lap_seconds.empty() ? std::vector<double>{standin_lap_seconds} : options.lap_seconds,
+                        options.track_length_metres)),
         tick_(options.ticks_start),
         session_text_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz * options.session_text_seconds))),
         nonsense_every_(std::max<std::int64_t>(1, std::llround(options.rate_hz / 2))) {
-    if (!event_) throw std::runtime_error("cannot create the event '" + std::string(iracing::data_valid_event_name) + "'");
+    if (!event_)
+      throw std::runtime_error("cannot create the event '" + std::string(iracing::data_valid_event_name) + "'");
     // One slot, rewritten in place: every copy a consumer makes competes
     // with the next rewrite.
     if (options.stamped_rows) header_.buffer_count = 1;
     const auto memory = region_.bytes();
     // Not connected until everything a consumer reads is in place.
     iracing::write_memory_header(memory, header_);
-    iracing::encode_variable_headers(
-        memory.subspan(static_cast<std::size_t>(layout_.variable_header_offset),
-                       variables_.size() * iracing::variable_header_size),
-        variables_);
+    iracing::encode_variable_headers(memory.subspan(static_cast<std::size_t>(layout_.variable_header_offset),
+                                                    variables_.size() * iracing::variable_header_size),
+                                     variables_);
     rewrite_session_text();
     header_.status = iracing::status_connected;
     publish_header();
@@ -85,8 +85,8 @@ class IracingStandin final : public TimelinePublisher {
     if (options_.nonsense_headers && rows_ / nonsense_every_ % 2 == 1) {
       // Every other half second; a negative variable count only from the
       // third such stretch on, since a consumer may refuse it outright.
-      const std::int64_t kinds = rows_ / nonsense_every_ >= 5 ? iracing::nonsense_header_kinds
-                                                               : iracing::nonsense_header_kinds - 1;
+      const std::int64_t kinds =
+          rows_ / nonsense_every_ >= 5 ? iracing::nonsense_header_kinds : iracing::nonsense_header_kinds - 1;
       std::atomic_thread_fence(std::memory_order_release);
       iracing::write_memory_header(region_.bytes(),
                                    iracing::nonsense_header(header_, rows_ % kinds, layout_.mapping_size));

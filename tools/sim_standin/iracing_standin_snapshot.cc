@@ -11,8 +11,7 @@ namespace vove::iracing {
 
 Snapshot standin_snapshot(std::int32_t tick, const StandinLaps& laps, std::string session_text) {
   const auto& variables = standin_variables();
-  const auto layout =
-      plan_standin_layout(static_cast<std::int32_t>(variables.size()), standin_row_length(variables));
+  const auto layout = plan_standin_layout(static_cast<std::int32_t>(variables.size()), standin_row_length(variables));
   Snapshot snapshot;
   snapshot.header = standin_memory_header(layout);
   snapshot.header.status = status_connected;

@@ -66,6 +66,7 @@ double number(std::string_view text) {
 }
 
 // The quantities a motion may name; each is computed in value_of below.
+// clang-format off
 constexpr std::array<std::string_view, 50> quantities{
     "session_time", "session_tick", "session_time_remain", "time_of_day", "player_car_idx", "player_position",
     "lap", "lap_completed", "lap_dist", "lap_dist_pct", "lap_current_time", "lap_last_time", "lap_best_time",
@@ -75,6 +76,7 @@ constexpr std::array<std::string_view, 50> quantities{
     "car_lap_dist_pct", "car_track_surface", "car_track_surface_material", "car_on_pit_road", "car_position",
     "car_class", "car_f2_time", "car_est_time", "car_last_lap_time", "car_best_lap_time", "car_best_lap_num",
     "car_steer", "car_rpm", "car_gear"};
+// clang-format on
 
 Motion motion_of(std::string_view text) {
   const std::vector<std::string_view> words = split(text, ' ');
@@ -279,19 +281,11 @@ void store(std::byte* destination, VariableType type, double value) noexcept {
     case VariableType::character:
       *destination = static_cast<std::byte>(static_cast<std::uint8_t>(to_int32(value)));
       break;
-    case VariableType::boolean:
-      *destination = static_cast<std::byte>(value > 0.5 ? 1 : 0);
-      break;
+    case VariableType::boolean: *destination = static_cast<std::byte>(value > 0.5 ? 1 : 0); break;
     case VariableType::integer:
-    case VariableType::bitfield:
-      coding::encode_i32(destination, to_int32(value));
-      break;
-    case VariableType::float32:
-      coding::encode_f32(destination, static_cast<float>(value));
-      break;
-    case VariableType::float64:
-      coding::encode_u64(destination, std::bit_cast<std::uint64_t>(value));
-      break;
+    case VariableType::bitfield: coding::encode_i32(destination, to_int32(value)); break;
+    case VariableType::float32: coding::encode_f32(destination, static_cast<float>(value)); break;
+    case VariableType::float64: coding::encode_u64(destination, std::bit_cast<std::uint64_t>(value)); break;
   }
 }
 
@@ -387,8 +381,7 @@ void fill_standin_row(std::span<std::byte> row, const std::vector<StandinVariabl
     const bool cars = per_car(v);
     for (std::int32_t element = 0; element < v.count; ++element) {
       // Samples of a 360 Hz array spread over the tick, the last at its time.
-      const double at = cars || tick_rate <= 0.0 ? seconds
-                                                 : seconds - (v.count - 1 - element) / (tick_rate * v.count);
+      const double at = cars || tick_rate <= 0.0 ? seconds : seconds - (v.count - 1 - element) / (tick_rate * v.count);
       double value = 0.0;
       if (m.quantity == "constant") {
         value = m.base;

@@ -46,8 +46,8 @@ extern "C" void on_termination_request(int) { termination_requested.store(true);
 int main(int argc, char* argv[]) {
   StandinCommand command;
   try {
-    const std::vector<std::string> arguments = argc > 1 ? std::vector<std::string>(argv + 1, argv + argc)
-                                                         : std::vector<std::string>();
+    const std::vector<std::string> arguments =
+        argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
     command = parse_standin_command_line(arguments);
   } catch (const std::exception& error) {
     std::cerr << "Error: " << error.what() << "\n" << standin_usage() << std::flush;

@@ -29,16 +29,16 @@ inline constexpr double standin_shift_rpm = 7600.0;
 double standin_track_length_for(const std::vector<double>& lap_seconds) noexcept;
 
 struct Drive {
-  double lap_number;    // from 1
-  double lap_fraction;  // 0 to 1
-  double lap_time;      // seconds into the lap
-  double lap_distance;  // metres into the lap
-  double speed;         // metres per second, the derivative of the distance
-  double acceleration;  // metres per second squared along the track
-  double gear;          // 1 to 6
-  double engine_speed;  // revolutions per minute: speed times the gear's ratio
-  double throttle;      // 0 to 1; 0 whenever brake is above 0
-  double brake;         // 0 to 1
+  double lap_number;       // from 1
+  double lap_fraction;     // 0 to 1
+  double lap_time;         // seconds into the lap
+  double lap_distance;     // metres into the lap
+  double speed;            // metres per second, the derivative of the distance
+  double acceleration;     // metres per second squared along the track
+  double gear;             // 1 to 6
+  double engine_speed;     // revolutions per minute: speed times the gear's ratio
+  double throttle;         // 0 to 1; 0 whenever brake is above 0
+  double brake;            // 0 to 1
   double last_lap_time;    // seconds of the lap before; 0 while none is complete
   double best_lap_time;    // fastest complete lap so far; 0 while none is
   double best_lap_number;  // the lap that set it; 0 while none is complete

@@ -40,8 +40,10 @@ double parse_track_length(const std::string& text) {
   const double value = std::strtod(begin, &end);
   if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value < minimum_track_metres ||
       value > maximum_track_metres || std::fmod(value, 10.0) != 0.0) {
-    throw std::invalid_argument("the value of --track-length must be a length in metres from 100 to 100000 in "
-                                "whole tens of metres, not '" + text + "'");
+    throw std::invalid_argument(
+        "the value of --track-length must be a length in metres from 100 to 100000 in "
+        "whole tens of metres, not '" +
+        text + "'");
   }
   return value;
 }
@@ -50,8 +52,8 @@ double parse_seconds(std::string_view name, const std::string& text, bool allow_
   const char* begin = text.c_str();
   char* end = nullptr;
   const double value = std::strtod(begin, &end);
-  if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value < 0.0 ||
-      value > maximum_seconds || (!allow_zero && value == 0.0)) {
+  if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value < 0.0 || value > maximum_seconds ||
+      (!allow_zero && value == 0.0)) {
     throw std::invalid_argument("the value of --" + std::string(name) + " must be a number of seconds" +
                                 (allow_zero ? " (0 or more)" : " above 0") + ", not '" + text + "'");
   }
@@ -62,10 +64,9 @@ double parse_rate(const std::string& text) {
   const char* begin = text.c_str();
   char* end = nullptr;
   const double value = std::strtod(begin, &end);
-  if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value <= 0.0 ||
-      value > maximum_rate_hz) {
-    throw std::invalid_argument("the value of --rate must be a rate in hertz above 0 and at most 1000, not '" +
-                                text + "'");
+  if (text.empty() || end != begin + text.size() || !std::isfinite(value) || value <= 0.0 || value > maximum_rate_hz) {
+    throw std::invalid_argument("the value of --rate must be a rate in hertz above 0 and at most 1000, not '" + text +
+                                "'");
   }
   return value;
 }
@@ -76,8 +77,7 @@ std::int32_t parse_tick(const std::string& text) {
   const auto [stop, error] = std::from_chars(text.data(), end, value);
   if (text.empty() || error != std::errc{} || stop != end || value < 0) {
     throw std::invalid_argument("the value of --ticks-start must be a whole number from 0 to " +
-                                std::to_string(std::numeric_limits<std::int32_t>::max()) + ", not '" +
-                                text + "'");
+                                std::to_string(std::numeric_limits<std::int32_t>::max()) + ", not '" + text + "'");
   }
   return value;
 }
@@ -140,35 +140,47 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
     if (name == "help" || name == "exit-after-pause" || name == "no-signal" || name == "stamped-rows" ||
         name == "nonsense-headers") {
       if (value) throw std::invalid_argument("--" + name + " takes no value");
-      if (name == "help") command.show_usage = true;
-      else if (name == "no-signal") options.signal_event = false;
-      else if (name == "stamped-rows") options.stamped_rows = true;
-      else if (name == "nonsense-headers") options.nonsense_headers = true;
-      else options.exit_after_pause = true;
+      if (name == "help")
+        command.show_usage = true;
+      else if (name == "no-signal")
+        options.signal_event = false;
+      else if (name == "stamped-rows")
+        options.stamped_rows = true;
+      else if (name == "nonsense-headers")
+        options.nonsense_headers = true;
+      else
+        options.exit_after_pause = true;
       continue;
     }
 
     const bool known = name == "sim" || name == "rate" || name == "seconds" || name == "pause-after" ||
                        name == "resume-after" || name == "ticks-start" || name == "lap-seconds" ||
-                       name == "track-length" ||
-                       name == "session-every";
+                       name == "track-length" || name == "session-every";
     if (!known) throw std::invalid_argument("unknown option '--" + name + "'");
     if (!value) {
       if (i + 1 >= arguments.size()) throw std::invalid_argument("--" + name + " needs a value");
       value = arguments[++i];
     }
 
-    if (name == "sim") options.simulator = parse_simulator(*value);
-    else if (name == "rate") options.rate_hz = parse_rate(*value);
-    else if (name == "seconds") options.run_seconds = parse_seconds(name, *value, true);
-    else if (name == "pause-after") options.pause_after_seconds = parse_seconds(name, *value, false);
+    if (name == "sim")
+      options.simulator = parse_simulator(*value);
+    else if (name == "rate")
+      options.rate_hz = parse_rate(*value);
+    else if (name == "seconds")
+      options.run_seconds = parse_seconds(name, *value, true);
+    else if (name == "pause-after")
+      options.pause_after_seconds = parse_seconds(name, *value, false);
     else if (name == "resume-after") {
       options.resume_after_seconds = parse_seconds(name, *value, false);
       resume_given = true;
-    } else if (name == "lap-seconds") options.lap_seconds = parse_lap_seconds(*value);
-    else if (name == "track-length") options.track_length_metres = parse_track_length(*value);
-    else if (name == "session-every") options.session_text_seconds = parse_seconds(name, *value, false);
-    else options.ticks_start = parse_tick(*value);
+    } else if (name == "lap-seconds")
+      options.lap_seconds = parse_lap_seconds(*value);
+    else if (name == "track-length")
+      options.track_length_metres = parse_track_length(*value);
+    else if (name == "session-every")
+      options.session_text_seconds = parse_seconds(name, *value, false);
+    else
+      options.ticks_start = parse_tick(*value);
   }
   if (options.stamped_rows && options.nonsense_headers) {
     throw std::invalid_argument("--stamped-rows and --nonsense-headers exclude each other");

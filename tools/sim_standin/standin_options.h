@@ -14,8 +14,8 @@ enum class StandinSimulator { iracing, acc };
 
 struct StandinOptions {
   StandinSimulator simulator = StandinSimulator::iracing;
-  double rate_hz = 60.0;          // updates per second
-  double run_seconds = 0.0;       // 0: until SIGINT or SIGTERM
+  double rate_hz = 60.0;              // updates per second
+  double run_seconds = 0.0;           // 0: until SIGINT or SIGTERM
   double pause_after_seconds = 0.0;   // 0: never pause
   double resume_after_seconds = 0.0;  // 0: stay paused; else seconds after the pause began
   bool exit_after_pause = false;      // leave as soon as the pause begins
