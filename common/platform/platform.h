@@ -108,6 +108,11 @@ class SharedMemory {
   // or when writing is asked of a region opened for reading.
   MappedView map(Access access, std::size_t length) const noexcept;
 
+  // The region's size as its creator made it (a Windows section's own size,
+  // not rounded up to whole pages); none when not open or when the system
+  // will not say.
+  std::optional<std::uint64_t> size() const noexcept;
+
   // Why create_or_open() or open_existing() came back empty.
   const Failure& failure() const noexcept { return failure_; }
 
@@ -124,9 +129,8 @@ enum class EventWakes {
   // One waiter, or the next one to wait: the signal stays until taken.
   one_waiter,
   // Every client waiting at that moment, as a simulator's data-valid event
-  // does for all its listeners. Windows: a manual-reset event set and reset
-  // at once, so a client that waits again straight away sleeps until the
-  // next signal. POSIX, whose named semaphore wakes one waiter per post:
+  // does for all its listeners. Windows: a manual-reset event pulsed, so a
+  // client that waits again straight away sleeps until the next signal. POSIX, whose named semaphore wakes one waiter per post:
   // one post after another for up to a few milliseconds, each as soon as
   // the last was taken (at most waiters_woken_on_posix); a client that
   // waits again within that time may take a later post and find nothing

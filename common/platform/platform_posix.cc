@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <ctime>
 #include <system_error>
 #include <utility>
@@ -329,6 +330,13 @@ SharedMemory SharedMemory::open_existing(std::string_view name, Access access) n
   region.access_ = access;
   region.failure_ = failure_of(Kind::region, native.name, std::string());
   return region;
+}
+
+std::optional<std::uint64_t> SharedMemory::size() const noexcept {
+  if (handle_ < 0) return std::nullopt;
+  struct stat status {};
+  if (system_calls().fstat(static_cast<int>(handle_), &status) != 0 || status.st_size < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size);
 }
 
 MappedView SharedMemory::map(Access access, std::size_t length) const noexcept {

@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -138,6 +139,30 @@ std::string native_name(std::string_view name) noexcept {
 
 DWORD view_access(Access access) noexcept { return access == Access::write ? FILE_MAP_WRITE : FILE_MAP_READ; }
 
+// The section's own size, from ntdll's NtQuerySection: the documented calls
+// only give a view's size, rounded up to whole pages. Looked up at run time,
+// so that nothing links against ntdll.
+std::optional<std::uint64_t> section_size(HANDLE section) noexcept {
+  struct SectionBasicInformation {
+    PVOID base_address;
+    ULONG attributes;
+    LARGE_INTEGER maximum_size;
+  };
+  using QuerySection = LONG(WINAPI*)(HANDLE, int, PVOID, SIZE_T, PSIZE_T);
+  static const QuerySection query = [] {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll == nullptr ? nullptr
+                            : reinterpret_cast<QuerySection>(
+                                  reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQuerySection")));
+  }();
+  if (query == nullptr) return std::nullopt;
+  constexpr int section_basic_information = 0;
+  SectionBasicInformation information{};
+  if (query(section, section_basic_information, &information, sizeof information, nullptr) < 0) return std::nullopt;
+  if (information.maximum_size.QuadPart < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(information.maximum_size.QuadPart);
+}
+
 }  // namespace
 
 // ---- MappedView -------------------------------------------------------------
@@ -174,7 +199,8 @@ SharedMemory SharedMemory::create_or_open(std::string_view name, std::uint32_t s
 SharedMemory SharedMemory::open_existing(std::string_view name, Access access) noexcept {
   const std::string native = native_name(name);
   if (native.empty()) return SharedMemory(failure_of(Kind::region, name, ERROR_INVALID_NAME));
-  const HANDLE handle = system_calls().open_file_mapping(view_access(access), FALSE, native.c_str());
+  // SECTION_QUERY lets size() ask the section its size.
+  const HANDLE handle = system_calls().open_file_mapping(view_access(access) | SECTION_QUERY, FALSE, native.c_str());
   SharedMemory region(failure_of(Kind::region, native, handle == nullptr ? GetLastError() : ERROR_SUCCESS));
   if (handle == nullptr) return region;
   region.handle_ = from_handle(handle);
@@ -183,6 +209,11 @@ SharedMemory SharedMemory::open_existing(std::string_view name, Access access) n
 }
 
 bool SharedMemory::is_open() const noexcept { return handle_ != -1; }
+
+std::optional<std::uint64_t> SharedMemory::size() const noexcept {
+  if (!is_open()) return std::nullopt;
+  return section_size(to_handle(handle_));
+}
 
 // Views stay valid after the handle is closed; Windows keeps the object
 // alive until the last of them is unmapped.
@@ -280,14 +311,19 @@ bool NamedEvent::wait(std::chrono::milliseconds timeout) const noexcept {
 
 void NamedEvent::signal() const noexcept {
   if (!is_open()) return;
-  SetEvent(to_handle(handle_));
-  // Setting a manual-reset event releases every thread waiting on it at
-  // once; reset at once, it is not left set for a client that waits again
-  // straight away (which would spin until the next frame). A client busy
-  // elsewhere at this moment misses the wake, and finds the frame by
-  // looking before it waits, as clients do. On an auto-reset event made by
-  // someone else, the reset only drops a signal nobody was waiting for.
-  if (wakes_ == EventWakes::every_waiter) ResetEvent(to_handle(handle_));
+  if (wakes_ == EventWakes::one_waiter) {
+    SetEvent(to_handle(handle_));
+    return;
+  }
+  // A pulse releases every thread waiting on a manual-reset event and
+  // leaves it reset in one step. A set followed by a reset would leave a
+  // moment between the two in which a client woken by the set waits again
+  // and is woken again, over and over while this thread waits for a
+  // processor (under Wine, twenty wakes a frame on a loaded machine). A
+  // client busy elsewhere at this moment misses the wake, and finds the
+  // frame by looking before it waits, as clients do. On an auto-reset event
+  // made by someone else, a pulse wakes one waiter, or none.
+  PulseEvent(to_handle(handle_));
 }
 
 // ---- Time, console, files ---------------------------------------------------

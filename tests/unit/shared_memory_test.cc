@@ -38,6 +38,18 @@ TEST(PlatformLayer, ARegionIsCreatedZeroFilledAndThenOpenedAsItIs) {
   }
 }
 
+// A recorder records a region at the size its creator made it, which on
+// Windows is not what a view covers (whole pages).
+TEST(PlatformLayer, ARegionTellsTheSizeItsCreatorMadeItNotRoundedToPages) {
+  const ScopedNamePrefix prefix;
+  EXPECT_FALSE(SharedMemory().size());
+  const SharedMemory creator = SharedMemory::create_or_open("Local\\S", 10'152);
+  EXPECT_EQ(creator.size(), 10'152u);
+  const SharedMemory reader = SharedMemory::open_existing("Local\\S", Access::read);
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader.size(), 10'152u);
+}
+
 TEST(PlatformLayer, AnEventWaitTimesOutUntilSignalled) {
   const ScopedNamePrefix prefix;
   EXPECT_FALSE(NamedEvent::open_existing("Local\\E"));
