@@ -12,6 +12,11 @@
 
 namespace vove::coding {
 
+inline void encode_u16(void* destination, std::uint16_t value) noexcept {
+  const unsigned char bytes[2] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
+  std::memcpy(destination, bytes, 2);
+}
+
 inline void encode_u32(void* destination, std::uint32_t value) noexcept {
   unsigned char bytes[4];
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -30,6 +35,12 @@ inline void encode_u64(void* destination, std::uint64_t value) noexcept {
 
 inline void encode_f32(void* destination, float value) noexcept {
   encode_u32(destination, std::bit_cast<std::uint32_t>(value));
+}
+
+inline std::uint16_t decode_u16(const void* source) noexcept {
+  unsigned char bytes[2];
+  std::memcpy(bytes, source, 2);
+  return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 inline std::uint32_t decode_u32(const void* source) noexcept {
@@ -51,5 +62,11 @@ inline std::uint64_t decode_u64(const void* source) noexcept {
 }
 
 inline float decode_f32(const void* source) noexcept { return std::bit_cast<float>(decode_u32(source)); }
+
+inline double decode_f64(const void* source) noexcept { return std::bit_cast<double>(decode_u64(source)); }
+
+inline void encode_f64(void* destination, double value) noexcept {
+  encode_u64(destination, std::bit_cast<std::uint64_t>(value));
+}
 
 }  // namespace vove::coding
