@@ -17,9 +17,9 @@ namespace {
 
 // Two objects: "$A" of 6 bytes with 3 copied, "B" of 2 bytes with both.
 const std::vector<std::uint8_t> two_objects{
-    'V', 'N', 'O', '1', 2, 0, 0, 0,                               //
-    2,   0,   '$', 'A', 6, 0, 0, 0, 3, 0, 0, 0, 0x11, 0x22, 0x33,  //
-    1,   0,   'B', 2,   0, 0, 0, 2, 0, 0, 0, 0xaa, 0xbb,           //
+    'V', 'N', 'O', '1', 2, 0, 0, 0,                                   //
+    2,   0,   '$', 'A', 6, 0, 0, 0, 3, 0, 0, 0,    0x11, 0x22, 0x33,  //
+    1,   0,   'B', 2,   0, 0, 0, 2, 0, 0, 0, 0xaa, 0xbb,              //
 };
 
 TEST(NamedObjectsPayload, IsLaidOutAsDocumented) {
@@ -58,8 +58,8 @@ TEST(NamedObjectsPayload, EveryDamagedFormIsReportedAsDamage) {
   EXPECT_THROW(read_named_objects(changed(8, 0)), PayloadDamage) << "an empty name";
   EXPECT_THROW(read_named_objects(changed(16, 7)), PayloadDamage) << "more copied than the object holds";
   EXPECT_THROW(read_named_objects(changed(15, 0x10)), PayloadDamage) << "an object of 256 MiB";
-  const std::vector<std::uint8_t> twice{'V', 'N', 'O', '1', 2, 0, 0, 0, 1, 0, 'B', 0, 0, 0, 0, 0, 0, 0, 0,
-                                         1,   0,   'B', 0,   0, 0, 0, 0, 0, 0, 0};
+  const std::vector<std::uint8_t> twice{'V', 'N', 'O', '1', 2, 0, 0,   0, 1, 0, 'B', 0, 0, 0, 0,
+                                        0,   0,   0,   0,   1, 0, 'B', 0, 0, 0, 0,   0, 0, 0, 0};
   EXPECT_THROW(read_named_objects(twice), PayloadDamage) << "a name twice";
   std::vector<std::uint8_t> longer = two_objects;
   longer.push_back(0);
