@@ -128,7 +128,7 @@ bool record_frames(const StopSignal& stop, const RecordContext& context, double 
     held_back += schedule.skip_missed(clock.now());
     FramePayload frame = source.read_frame(timeout);
     if (frame.empty()) {
-      if (++empty_reads > max_empty_reads) {
+      if (++empty_reads > max_empty_reads || source.has_stopped()) {
         say_source_down(console);
         source.disconnect();
         return true;

@@ -136,6 +136,7 @@ void replay(const CommandLine& command_line, const EmulatorDependencies& depende
   const std::shared_ptr<Producer> producer = entry->second;
 
   std::cout << "Using emulator: " << source_id_text(source_id, SourceIdStyle::as_stored) << std::endl;
+  if (plan.first < plan.end) producer->prepare(frames->read(plan.first));
   producer->start();
   const StopSignal stop = dependencies.make_stop_signal();
   std::cout << "Frames per second: " << static_cast<std::int32_t>(frames->header().fps) << std::endl;

@@ -9,6 +9,10 @@ namespace vove {
 
 class Producer {
  public:
+  // Shown, before start(), the first frame the replay will write, so that a
+  // producer whose frames name their objects and sizes can create them as
+  // recorded. A frame that is no frame of its kind is ignored here.
+  virtual void prepare(const std::vector<std::uint8_t>& first_payload) { (void)first_payload; }
   // Creates or opens the simulator's named objects; throws
   // std::runtime_error with the reason on failure.
   virtual void start() = 0;

@@ -36,6 +36,10 @@ class Source {
   // connects again only once it publishes something new, so a simulator
   // that stands still is not recorded into one new file after another.
   virtual void disconnect_idle() { disconnect(); }
+  // Whether the simulator said it has stopped (buffers zeroed at shutdown,
+  // a game state of "exited"), as of the last read_frame(): the recording
+  // ends at once rather than after a run of reads without new data.
+  virtual bool has_stopped() const { return false; }
   // Why the last connect() could not attach when the system refused it;
   // empty when it attached, or when the simulator is simply not running.
   virtual platform::Failure attach_failure() const { return {}; }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "common/platform/platform.h"
@@ -31,6 +32,10 @@ class MappedPage {
   // Maps the first `length` bytes, or the whole page when it holds fewer
   // (a page of an older layout). False when not even that can be mapped.
   bool map_at_most(Access access, std::size_t length) noexcept;
+
+  // The region's size as its creator made it; none when none is open or the
+  // system will not say.
+  std::optional<std::uint64_t> region_size() const noexcept { return memory_.size(); }
 
   // Bytes that may be touched from data(); 0 when no view is mapped.
   std::size_t size() const noexcept { return view_.size(); }

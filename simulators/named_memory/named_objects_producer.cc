@@ -1,0 +1,96 @@
+#include "simulators/named_memory/named_objects_producer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+
+#include "common/explained_error.h"
+#include "formats/payload_damage.h"
+
+namespace vove {
+
+void NamedObjectsProducer::prepare(const std::vector<std::uint8_t>& first_payload) {
+  planned_.clear();
+  try {
+    for (const NamedObjectView& object : read_named_objects(first_payload)) {
+      planned_.emplace_back(std::string(object.name), object.size);
+    }
+  } catch (const PayloadDamage&) {
+    planned_.clear();  // write_frame() says so when it comes to the frame
+  }
+}
+
+CreatedObject* NamedObjectsProducer::find(std::string_view name) noexcept {
+  for (CreatedObject& object : objects_) {
+    if (object.name == name) return &object;
+  }
+  return nullptr;
+}
+
+CreatedObject& NamedObjectsProducer::create(std::string_view name, std::uint32_t size) {
+  size = std::max({size, smallest_size(name), std::uint32_t{1}});
+  CreatedObject object;
+  object.name.assign(name);
+  if (!object.page.create_or_open(name, size))
+    throw platform_error("Failed to create file mapping", object.page.failure());
+  // A name that existed already keeps its size: as much of it as there is.
+  const std::uint64_t held = object.page.region_size().value_or(size);
+  object.size = static_cast<std::uint32_t>(std::min<std::uint64_t>(held, size));
+  if (!object.page.map(platform::Access::write, object.size)) {
+    throw platform_error("Failed to map view", object.page.failure());
+  }
+  objects_.push_back(std::move(object));
+  return objects_.back();
+}
+
+void NamedObjectsProducer::start() {
+  objects_.clear();
+  try {
+    for (const auto& [name, size] : planned_) create(name, size);
+    for (const std::string_view name : standing_names()) {
+      if (find(name) == nullptr) create(name, 0);
+    }
+  } catch (...) {
+    objects_.clear();
+    throw;
+  }
+  started_ = true;
+  pass_begins_ = true;
+}
+
+void NamedObjectsProducer::write_frame(const std::vector<std::uint8_t>& payload) {
+  if (!started_) return;
+  std::vector<NamedObjectView> recorded;
+  try {
+    recorded = read_named_objects(payload);
+  } catch (const PayloadDamage& damage) {
+    if (!reported_damage_)
+      std::cout << "A frame that holds no named objects is skipped: " << damage.what() << std::endl;
+    reported_damage_ = true;
+    return;
+  }
+  for (const NamedObjectView& object : recorded) {
+    CreatedObject* target = find(object.name);
+    if (target == nullptr) target = &create(object.name, object.size);
+    write_object(*target, object, pass_begins_);
+  }
+  pass_begins_ = false;
+}
+
+void NamedObjectsProducer::write_object(CreatedObject& target, const NamedObjectView& recorded, bool) {
+  copy_plain(target, recorded.bytes);
+}
+
+void NamedObjectsProducer::copy_plain(CreatedObject& target, std::span<const std::uint8_t> recorded) noexcept {
+  const std::span<std::uint8_t> bytes = target.bytes();
+  std::memcpy(bytes.data(), recorded.data(), std::min(bytes.size(), recorded.size()));
+}
+
+void NamedObjectsProducer::stop() {
+  if (!started_) return;
+  for (CreatedObject& object : objects_) finish_object(object);
+  objects_.clear();
+  started_ = false;
+}
+
+}  // namespace vove
