@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/source_id.h"
 
@@ -33,5 +36,9 @@ inline constexpr std::uint32_t game_playing = 2;
 std::optional<std::uint32_t> layout_size(std::uint32_t version) noexcept;
 // The largest layout's: what readers map at most.
 inline constexpr std::uint32_t largest_layout_size = 20'700;
+
+// The layout version a named-object frame's mapping names (mVersion);
+// none when the frame holds no such mapping or too little of it.
+std::optional<std::string> layout_version(const std::vector<std::uint8_t>& payload);
 
 }  // namespace vove::pcars2

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/source_id.h"
 
@@ -34,5 +37,9 @@ inline constexpr double ticks_per_second = 400.0;
 std::optional<std::uint32_t> layout_size(std::int32_t major, std::int32_t minor) noexcept;
 // The largest layout's (3.4 and 3.5): what readers map at most.
 inline constexpr std::uint32_t largest_layout_size = 43'996;
+
+// The layout version a named-object frame's mapping names (version_major.version_minor ("3.5"));
+// none when the frame holds no such mapping or too little of it.
+std::optional<std::string> layout_version(const std::vector<std::uint8_t>& payload);
 
 }  // namespace vove::r3e

@@ -1,5 +1,7 @@
 #include "formats/rf2_layout.h"
 
+#include "formats/named_objects_payload.h"
+
 namespace vove::rf2 {
 
 const BufferDescription* find_buffer(std::string_view name) noexcept {
@@ -23,5 +25,11 @@ std::optional<std::string> plugin_version(std::span<const std::uint8_t> extended
 }
 
 bool is_known_layout(std::string_view version) noexcept { return version.substr(0, 4) == "3.7."; }
+
+std::optional<std::string> layout_version(const std::vector<std::uint8_t>& payload) {
+  const std::vector<NamedObjectView> objects = read_named_objects(payload);
+  const NamedObjectView* extended = find_named_object(objects, extended_name);
+  return extended == nullptr ? std::nullopt : plugin_version(extended->bytes);
+}
 
 }  // namespace vove::rf2

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/source_id.h"
 
@@ -83,5 +84,9 @@ std::optional<std::string> plugin_version(std::span<const std::uint8_t> extended
 // changes one of the first two digits whenever the layout changes, and
 // the sizes above are those of 3.7.
 bool is_known_layout(std::string_view plugin_version) noexcept;
+
+// The plugin version a named-object frame's Extended buffer carries; none
+// when the frame holds no such buffer, or it holds no version.
+std::optional<std::string> layout_version(const std::vector<std::uint8_t>& payload);
 
 }  // namespace vove::rf2

@@ -9,9 +9,11 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "common/source_id.h"
+#include "formats/frame_payload.h"
 #include "simulators/producer.h"
 #include "simulators/source.h"
 
@@ -31,20 +33,26 @@ struct NamedObject {
 enum class PayloadCodec {
   iracing_snapshot,  // formats/iracing_snapshot.h
   acc_pages,         // formats/acc_pages.h
+  named_objects,     // formats/named_objects_payload.h
 };
 
 struct Simulator {
   SourceId source_id;
   std::string_view name;          // as users know it, e.g. in `dumptool info`
-  std::string_view standin_mode;  // the stand-in's --sim value
+  std::string_view standin_mode;  // the stand-in's --sim value; empty for none
   std::span<const NamedObject> objects;
   PayloadCodec payload;
+  // Null for a source the recorder does not poll for (one it is told of).
   std::shared_ptr<Source> (*make_source)();
   std::shared_ptr<Producer> (*make_producer)();
+  // The layout version a frame names ("3.7.15.1"); null for a simulator
+  // whose frames name none, and none for a frame that names none.
+  std::optional<std::string> (*layout_version)(const FramePayload& payload) = nullptr;
 };
 
 // Every simulator, in the recorder's polling order: when two run at once,
-// the first is recorded.
+// the first is recorded. The last entry, named shared memory of any
+// program, is recorded only when asked for by name.
 std::span<const Simulator> simulators() noexcept;
 
 // The simulator that records frames under `id`; none for an id no entry has.

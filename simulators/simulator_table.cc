@@ -5,10 +5,21 @@
 
 #include "formats/acc_pages.h"
 #include "formats/iracing_layout.h"
+#include "formats/pcars2_layout.h"
+#include "formats/r3e_layout.h"
+#include "formats/rf2_layout.h"
 #include "simulators/acc/acc_connector.h"
 #include "simulators/acc/acc_emulator.h"
 #include "simulators/iracing/iracing_connector.h"
 #include "simulators/iracing/iracing_emulator.h"
+#include "simulators/pcars2/pcars2_connector.h"
+#include "simulators/pcars2/pcars2_emulator.h"
+#include "simulators/r3e/r3e_connector.h"
+#include "simulators/r3e/r3e_emulator.h"
+#include "simulators/rf2/rf2_connector.h"
+#include "simulators/rf2/rf2_emulator.h"
+#include "simulators/shm/shm_connector.h"
+#include "simulators/shm/shm_emulator.h"
 
 namespace vove {
 
@@ -30,12 +41,41 @@ constexpr std::array acc_objects{
     NamedObject{acc::static_page.mapping_name, NamedObject::Kind::mapping, acc::static_page.image_size},
 };
 
-// Polling order matters: iRacing goes first, ACC after it.
+constexpr auto rf2_objects = [] {
+  std::array<NamedObject, rf2::buffers.size()> objects{};
+  for (std::size_t i = 0; i < objects.size(); ++i)
+    objects[i] = {rf2::buffers[i].name, NamedObject::Kind::mapping, rf2::buffers[i].size};
+  return objects;
+}();
+
+constexpr std::array pcars2_objects{
+    NamedObject{pcars2::mapping_name, NamedObject::Kind::mapping, pcars2::largest_layout_size},
+};
+
+constexpr std::array r3e_objects{
+    NamedObject{r3e::mapping_name, NamedObject::Kind::mapping, r3e::largest_layout_size},
+};
+
+// Polling order matters: iRacing goes first, ACC after it, then the others.
 const std::array table{
     Simulator{iracing::iracing_source_id, "iRacing", "iracing", iracing_objects, PayloadCodec::iracing_snapshot,
               make<iracing::Connector, Source>, make<iracing::Emulator, Producer>},
     Simulator{acc::acc_source_id, "ACC", "acc", acc_objects, PayloadCodec::acc_pages, make<acc::Connector, Source>,
               make<acc::Emulator, Producer>},
+    Simulator{rf2::rf2_source_id, "rFactor 2", "rf2", rf2_objects, PayloadCodec::named_objects,
+              make<rf2::Connector, Source>, make<rf2::Emulator, Producer>, rf2::layout_version},
+    Simulator{pcars2::pcars2_source_id, "Automobilista 2 / Project CARS 2 / 3", "ams2", pcars2_objects,
+              PayloadCodec::named_objects, make<pcars2::Connector, Source>, make<pcars2::Emulator, Producer>,
+              pcars2::layout_version},
+    Simulator{r3e::r3e_source_id, "RaceRoom", "r3e", r3e_objects, PayloadCodec::named_objects,
+              make<r3e::Connector, Source>, make<r3e::Emulator, Producer>, r3e::layout_version},
+    Simulator{shm::shm_source_id,
+              "named shared memory",
+              "",
+              {},
+              PayloadCodec::named_objects,
+              nullptr,
+              make<shm::Emulator, Producer>},
 };
 
 }  // namespace
@@ -51,7 +91,7 @@ const Simulator* find_simulator(const SourceId& id) noexcept {
 
 const Simulator* find_standin_mode(std::string_view mode) noexcept {
   for (const Simulator& simulator : table) {
-    if (simulator.standin_mode == mode) return &simulator;
+    if (!mode.empty() && simulator.standin_mode == mode) return &simulator;
   }
   return nullptr;
 }

@@ -72,7 +72,7 @@ struct Recorder : ::testing::Test {
     explanation.clear();
     diagnostics.str("");
     try {
-      run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, std::chrono::duration<double>(0.0)},
+      run_recording_cycle(StopSignal::watching(stop_flag), RecordingSettings{5, std::chrono::duration<double>(0.0), {}},
                           {{iracing},
                            stepping_clock(1'000'000),
                            [](std::chrono::milliseconds) {},
