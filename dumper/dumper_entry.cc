@@ -2,10 +2,12 @@
 
 #include <boost/program_options.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "common/command_line.h"
 #include "common/console_texts.h"
@@ -14,6 +16,7 @@
 #include "common/version.h"
 #include "dumper/recording_cycle.h"
 #include "formats/dump_format.h"
+#include "formats/named_objects_payload.h"
 
 namespace vove {
 
@@ -34,8 +37,37 @@ options::options_description make_option_table() {
   table.add_options()("help", "Produce help message")("version", "Print the version and exit")(
       "fps", options::value<int>()->default_value(default_fps), fps_help.c_str())(
       "idle-end", options::value<double>(),
-      "End a recording when the simulator has published nothing new for this many seconds (0, 86400]");
+      "End a recording when the simulator has published nothing new for this many seconds (0, 86400]")(
+      "shm", options::value<std::string>(),
+      "Record these named shared-memory mappings of any program instead of a simulator: NAME[,NAME...]");
   return table;
+}
+
+// The names of --shm: separated by commas, each as its creator names it,
+// none empty or twice, as many as a frame holds. Empty on a bad list, with
+// why in `error`.
+std::vector<std::string> shm_names(const std::string& list, std::string& error) {
+  std::vector<std::string> names;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t comma = std::min(list.find(',', begin), list.size());
+    std::string name = list.substr(begin, comma - begin);
+    if (name.empty() || name.size() > max_object_name_length) {
+      error = "each name must have 1 to " + std::to_string(max_object_name_length) + " bytes";
+      return {};
+    }
+    if (std::find(names.begin(), names.end(), name) != names.end()) {
+      error = "the name " + name + " is given twice";
+      return {};
+    }
+    names.push_back(std::move(name));
+    if (names.size() > max_named_objects) {
+      error = "at most " + std::to_string(max_named_objects) + " names";
+      return {};
+    }
+    if (comma == list.size()) return names;
+    begin = comma + 1;
+  }
 }
 
 bool is_accepted_idle_end(double seconds) noexcept {
@@ -86,7 +118,21 @@ int run_dumper(int argc, const char* const* argv, std::ostream& out, std::ostrea
       return 1;
     }
   }
+  if (values.count("shm") != 0) {
+    std::string error;
+    settings.shm_names = shm_names(values["shm"].as<std::string>(), error);
+    if (settings.shm_names.empty()) {
+      out << "Invalid shm value: " << values["shm"].as<std::string>() << std::endl;
+      out << "Accepted values are names separated by commas: " << error << std::endl;
+      return 1;
+    }
+  }
   out << "Frames per second: " << fps << std::endl;
+  if (!settings.shm_names.empty()) {
+    out << "Recording named shared memory: no consistency protocol is known for it, so a frame may hold a write "
+           "half done"
+        << std::endl;
+  }
 
   try {
     main_phase(settings);

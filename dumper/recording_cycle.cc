@@ -8,6 +8,7 @@
 #include "formats/dump_writer.h"
 #include "dumper/recording_loops.h"
 #include "formats/dump_file_name.h"
+#include "simulators/shm/shm_connector.h"
 
 namespace vove {
 
@@ -59,7 +60,9 @@ RecordingEnvironment default_recording_environment() {
 }
 
 void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings) {
-  run_recording_cycle(stop, settings, default_recording_environment());
+  RecordingEnvironment environment = default_recording_environment();
+  if (!settings.shm_names.empty()) environment.sources = {std::make_shared<shm::Connector>(settings.shm_names)};
+  run_recording_cycle(stop, settings, std::move(environment));
 }
 
 void run_recording_cycle(const StopSignal& stop, const RecordingSettings& settings, RecordingEnvironment environment) {

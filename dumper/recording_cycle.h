@@ -3,6 +3,8 @@
 #pragma once
 
 #include <chrono>
+#include <vector>
+#include <string>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -33,6 +35,9 @@ struct RecordingEnvironment {
 struct RecordingSettings {
   std::int32_t fps = 5;                      // 1 to 60
   std::chrono::duration<double> idle_end{};  // above 0: a source that publishes nothing new this long counts as down
+  // Named mappings of any program to record instead of the simulators;
+  // empty: poll for the simulators.
+  std::vector<std::string> shm_names;
 };
 
 // The real sources, clocks and sleep, files in the working directory.

@@ -7,7 +7,9 @@ namespace vove {
 SourceList make_sources() {
   SourceList sources;
   sources.reserve(simulators().size());
-  for (const Simulator& simulator : simulators()) sources.push_back(simulator.make_source());
+  for (const Simulator& simulator : simulators()) {
+    if (simulator.make_source != nullptr) sources.push_back(simulator.make_source());
+  }
   return sources;
 }
 

@@ -14,6 +14,8 @@
 #include "formats/acc_fields.h"
 #include "formats/acc_pages.h"
 #include "formats/iracing_recording.h"
+#include "formats/named_objects_payload.h"
+#include "formats/payload_damage.h"
 #include "simulators/simulator.h"
 
 namespace vove {
@@ -67,6 +69,12 @@ struct RecordingFacts {
   std::size_t damaged_frames = 0;
   std::optional<FirstDamage> first_damage;
   std::optional<AccSession> acc;
+  // Named-object recordings: the layout version and the objects (name,
+  // size as created) of the first intact frame.
+  bool named_objects = false;
+  bool has_layouts = false;  // the simulator names its layout in its frames
+  std::optional<std::string> layout;
+  std::vector<std::pair<std::string, std::uint32_t>> objects;
 
   double duration() const { return fps == 0 ? 0.0 : static_cast<double>(frames) / fps; }
   double ratio() const {
@@ -114,12 +122,33 @@ AccSession acc_session_of(const acc::PageBytes& pages) {
   return session;
 }
 
+// The layout and objects of a named-object frame; false when the frame
+// holds none (damage, noted).
+bool read_named_objects_facts(const Simulator& simulator, const FramePayload& payload, std::size_t frame,
+                              std::uint64_t offset, RecordingFacts& facts) {
+  try {
+    for (const NamedObjectView& object : read_named_objects(payload)) {
+      facts.objects.emplace_back(std::string(object.name), object.size);
+    }
+    if (simulator.layout_version != nullptr) facts.layout = simulator.layout_version(payload);
+    return true;
+  } catch (const PayloadDamage& damage) {
+    facts.objects.clear();
+    note_damage(facts, frame, offset, damage.what());
+    return false;
+  }
+}
+
 void read_other(DumpFrames& frames, RecordingFacts& facts, FrameProgress& progress) {
   const bool acc = payload_codec(frames.header().source_id) == PayloadCodec::acc_pages;
+  const Simulator* named = facts.named_objects ? find_simulator(frames.header().source_id) : nullptr;
+  bool named_read = false;
   FramePayload payload;
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
     if (!frames.read_if_intact(frame, payload)) {
       note_damage(facts, frame, frames.index().records()[frame].offset, "its compressed data does not inflate");
+    } else if (named != nullptr && !named_read) {
+      named_read = read_named_objects_facts(*named, payload, frame, frames.index().records()[frame].offset, facts);
     } else if (acc && (!facts.acc || !facts.acc->from_filled_page)) {
       AccSession session = acc_session_of(acc::pages_of_payload(payload));
       if (!facts.acc || session.from_filled_page) facts.acc = std::move(session);
@@ -144,6 +173,8 @@ RecordingFacts gather(DumpFrames& frames, const std::filesystem::path& path) {
   facts.source = source_id_text(header.source_id, SourceIdStyle::printable);
   const Simulator* simulator = find_simulator(header.source_id);
   facts.simulator = simulator ? std::string(simulator->name) : "unknown";
+  facts.named_objects = simulator != nullptr && simulator->payload == PayloadCodec::named_objects;
+  facts.has_layouts = facts.named_objects && simulator->layout_version != nullptr;
   facts.fps = header.fps;
   facts.frames = frames.size();
   std::error_code error;
@@ -179,6 +210,13 @@ std::string times_text(const std::vector<double>& times) {
 void print_text(std::ostream& out, const std::filesystem::path& path, const RecordingFacts& facts) {
   out << "File:            " << path.string() << '\n';
   out << "Source:          " << facts.source << " (" << facts.simulator << ")\n";
+  if (facts.named_objects) {
+    if (facts.has_layouts) {
+      out << "Layout:          " << (facts.layout ? printable_text(*facts.layout) : std::string("not known")) << '\n';
+    }
+    out << "Objects:         " << facts.objects.size() << '\n';
+    for (const auto& [name, size] : facts.objects) out << "  " << printable_text(name) << " (" << size << " bytes)\n";
+  }
   out << "Rate:            " << facts.fps << " frames per second\n";
   out << "Frames:          " << facts.frames << '\n';
   out << "Duration:        " << seconds_text(facts.duration()) << " s\n";
@@ -250,6 +288,12 @@ void print_json(std::ostream& out, const std::filesystem::path& path, const Reco
                 {"acc", nullptr},
                 {"damaged_records", facts.damaged_frames},
                 {"first_damage", nullptr}};
+  if (facts.named_objects) {
+    if (facts.has_layouts) document["layout_version"] = facts.layout ? Json(*facts.layout) : Json(nullptr);
+    Json objects = Json::array();
+    for (const auto& [name, size] : facts.objects) objects.push_back(Json{{"name", name}, {"size", size}});
+    document["objects"] = std::move(objects);
+  }
   if (facts.acc) {
     document["acc"] = Json{{"track", facts.acc->track},
                            {"car", facts.acc->car},
