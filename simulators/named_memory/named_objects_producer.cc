@@ -71,7 +71,17 @@ void NamedObjectsProducer::write_frame(const std::vector<std::uint8_t>& payload)
   }
   for (const NamedObjectView& object : recorded) {
     CreatedObject* target = find(object.name);
-    if (target == nullptr) target = &create(object.name, object.size);
+    if (target == nullptr) {
+      // A recording naming ever new objects must not make the replay create
+      // them without end.
+      if (objects_.size() >= max_named_objects) {
+        if (!reported_excess_)
+          std::cout << "Objects beyond the first " << max_named_objects << " are not replayed" << std::endl;
+        reported_excess_ = true;
+        continue;
+      }
+      target = &create(object.name, object.size);
+    }
     write_object(*target, object, pass_begins_);
   }
   pass_begins_ = false;

@@ -70,6 +70,7 @@ class NamedObjectsProducer : public Producer {
   bool started_ = false;
   bool pass_begins_ = true;
   bool reported_damage_ = false;
+  bool reported_excess_ = false;
 };
 
 }  // namespace vove

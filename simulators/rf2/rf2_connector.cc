@@ -62,7 +62,7 @@ bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
     // is ready, and in which layout.
     const std::size_t extended = buffers.size() - 1;
     std::vector<std::uint8_t>& copy = copies_[extended];
-    if (copy_buffer(mappings_[extended].bytes(), buffers[extended], copy) == CopyResult::copied) {
+    if (copy_buffer(mappings_[extended].bytes(), buffers[extended], copy, tries_) == CopyResult::copied) {
       const std::optional<std::string> version = plugin_version(copy);
       if (version && is_known_layout(*version)) return true;
     }
@@ -85,7 +85,7 @@ FramePayload Connector::try_read() {
   std::uint64_t mark = 14695981039346656037ull;
   for (std::size_t i = 0; i < buffers.size(); ++i) {
     if (!mappings_[i].is_attached()) continue;
-    if (copy_buffer(mappings_[i].bytes(), buffers[i], copies_[i]) != CopyResult::copied) return {};
+    if (copy_buffer(mappings_[i].bytes(), buffers[i], copies_[i], tries_) != CopyResult::copied) return {};
     if (buffers[i].versioned)
       mark = (mark ^ coding::decode_u32(copies_[i].data() + version_end_offset)) * 1099511628211ull;
   }

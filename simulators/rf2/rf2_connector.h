@@ -26,6 +26,8 @@ CopyResult copy_buffer(std::span<const std::uint8_t> buffer, const BufferDescrip
 
 class Connector final : public Source {
  public:
+  // `tries` per buffer and frame before a buffer counts as unsettled.
+  explicit Connector(int tries = 10) noexcept : tries_(tries) {}
   // Attaches when the required buffers exist and Extended names a layout
   // this build knows; the others are recorded when the plugin made them.
   bool connect(std::chrono::milliseconds timeout) override;
@@ -44,6 +46,7 @@ class Connector final : public Source {
 
   std::array<RecordedMapping, buffers.size()> mappings_;
   std::array<std::vector<std::uint8_t>, buffers.size()> copies_;
+  int tries_;
   std::optional<std::uint64_t> last_mark_;
   bool stopped_ = false;
   platform::Failure attach_failure_;

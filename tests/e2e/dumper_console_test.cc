@@ -19,14 +19,16 @@ TEST(DumperConsole, HelpPrintsTheOptionTableAndExitsWithOne) {
     EXPECT_TRUE(result.status.exited);
     EXPECT_EQ(result.status.code, 1);
     // After the version line, the table as it always was, plus --version
-    // and --idle-end; no recording starts.
+    // --idle-end and --shm; no recording starts.
     EXPECT_EQ(result.output.substr(result.output.find('\n') + 1),
               "Allowed options:\n"
               "  --help                Produce help message\n"
               "  --version             Print the version and exit\n"
               "  --fps arg (=5)        Frames per second [1, 60]\n"
               "  --idle-end arg        End a recording when the simulator has published \n"
-              "                        nothing new for this many seconds (0, 86400]\n\n");
+              "                        nothing new for this many seconds (0, 86400]\n"
+              "  --shm arg             Record these named shared-memory mappings of any \n"
+              "                        program instead of a simulator: NAME[,NAME...]\n\n");
   }
 }
 
