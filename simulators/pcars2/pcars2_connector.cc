@@ -43,6 +43,8 @@ FramePayload Connector::read_frame(std::chrono::milliseconds timeout) {
 }
 
 FramePayload Connector::try_read() {
+  // Polled every millisecond: copied only once the number has moved.
+  if (last_sequence_ == read_shared_u32(mapping_.bytes(), sequence_number_offset)) return {};
   if (!copy_consistent(mapping_.bytes(), copy_)) return {};
   if (coding::decode_u32(copy_.data() + game_state_offset) == game_exited) {
     stopped_ = true;

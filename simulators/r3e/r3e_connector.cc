@@ -1,6 +1,7 @@
 #include "simulators/r3e/r3e_connector.h"
 
 #include <algorithm>
+#include <array>
 
 #include "common/byte_coding.h"
 #include "formats/named_objects_payload.h"
@@ -40,6 +41,10 @@ FramePayload Connector::read_frame(std::chrono::milliseconds timeout) {
 }
 
 FramePayload Connector::try_read() {
+  // Polled every millisecond: copied only once the clock has moved.
+  std::array<std::uint8_t, simulation_time_offset + 8> clock{};
+  copy_shared(mapping_.bytes(), clock);
+  if (last_mark_ == simulation_mark(clock)) return {};
   copy_.resize(mapping_.size());
   copy_shared(mapping_.bytes(), copy_);
   const std::uint64_t mark = simulation_mark(copy_);

@@ -80,15 +80,37 @@ FramePayload Connector::read_frame(std::chrono::milliseconds timeout) {
   return poll_until(timeout, [this] { return stopped_ ? FramePayload{} : try_read(); });
 }
 
+namespace {
+
+// The versions folded into one mark, so that any buffer's news shows.
+class VersionMark {
+ public:
+  void add(std::uint32_t version) noexcept { mark_ = (mark_ ^ version) * 1099511628211ull; }
+  std::uint64_t value() const noexcept { return mark_; }
+
+ private:
+  std::uint64_t mark_ = 14695981039346656037ull;
+};
+
+}  // namespace
+
 FramePayload Connector::try_read() {
-  // The versions folded into one mark, so that any buffer's news shows.
-  std::uint64_t mark = 14695981039346656037ull;
+  // A look at the versions first: polled every millisecond, the buffers
+  // are copied only once one has moved.
+  VersionMark live;
+  for (std::size_t i = 0; i < buffers.size(); ++i) {
+    if (mappings_[i].is_attached() && buffers[i].versioned) {
+      live.add(read_shared_u32(mappings_[i].bytes(), version_end_offset));
+    }
+  }
+  if (last_mark_ == live.value()) return {};
+  VersionMark copied;
   for (std::size_t i = 0; i < buffers.size(); ++i) {
     if (!mappings_[i].is_attached()) continue;
     if (copy_buffer(mappings_[i].bytes(), buffers[i], copies_[i], tries_) != CopyResult::copied) return {};
-    if (buffers[i].versioned)
-      mark = (mark ^ coding::decode_u32(copies_[i].data() + version_end_offset)) * 1099511628211ull;
+    if (buffers[i].versioned) copied.add(coding::decode_u32(copies_[i].data() + version_end_offset));
   }
+  const std::uint64_t mark = copied.value();
   if (!plugin_version(copies_.back())) {
     // Zeroed under a last version bump: the plugin is shutting down.
     stopped_ = true;
