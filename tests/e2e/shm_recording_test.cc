@@ -59,20 +59,35 @@ TEST(ShmRecording, AReplayedSetOfMappingsIsRecordedAgainFrameForFrame) {
   ASSERT_GE(again.frames.size(), 20u);
   // Every frame recorded again is one of the replayed frames (written
   // between two reads, a frame may be seen twice or not at all), and the
-  // sizes are those recorded, not a page-rounded view's.
+  // sizes are those recorded, not a page-rounded view's. Wine keeps only
+  // whole pages for a mapping, so there a size is rounded up and the bytes
+  // past the recorded ones are zero.
+  const auto as_replayed = [](const std::vector<std::uint8_t>& payload) {
+    NamedObjectsPayloadBuilder builder;
+    for (const NamedObjectView& object : read_named_objects(payload)) {
+      const std::uint32_t size = object.name == "vove_e2e_a" ? 5'001 : 64;
+      const bool rounded = programs_run_under_runner() && object.size == (size + 4095) / 4096 * 4096;
+      EXPECT_TRUE(object.size == size || rounded) << object.name << ": " << object.size;
+      if (object.size != size && !rounded) return std::vector<std::uint8_t>();
+      const auto tail = object.bytes.subspan(std::min<std::size_t>(size, object.bytes.size()));
+      EXPECT_TRUE(std::all_of(tail.begin(), tail.end(), [](std::uint8_t b) { return b == 0; }));
+      const std::uint32_t kept = std::min<std::uint32_t>(size, static_cast<std::uint32_t>(object.bytes.size()));
+      std::ranges::copy(object.bytes.first(kept), builder.add(object.name, size, kept).begin());
+    }
+    return builder.take();
+  };
   std::size_t matched = 0;
   for (const auto& frame : again.frames) {
-    if (std::find(frames.begin(), frames.end(), frame) != frames.end()) ++matched;
+    if (std::find(frames.begin(), frames.end(), as_replayed(frame)) != frames.end()) ++matched;
   }
   EXPECT_GE(matched, again.frames.size() - 2) << "a frame read while the replay wrote may mix two";
-  const auto objects = read_named_objects(again.frames.back());
-  ASSERT_EQ(objects.size(), 2u);
-  EXPECT_EQ(objects[0].size, 5'001u);
-  EXPECT_EQ(objects[1].size, 64u);
+  EXPECT_EQ(read_named_objects(again.frames.back()).size(), 2u);
 
   const RunResult info = run_dumptool(sandbox, {"info", files.front().string()});
-  EXPECT_NE(info.output.find("Source:          shmz (named shared memory)\nObjects:         2\n"
-                             "  vove_e2e_a (5001 bytes)\n  Local\\vove_e2e_b (64 bytes)\n"),
+  const std::string sizes = programs_run_under_runner()
+                                ? "  vove_e2e_a (8192 bytes)\n  Local\\vove_e2e_b (4096 bytes)\n"
+                                : "  vove_e2e_a (5001 bytes)\n  Local\\vove_e2e_b (64 bytes)\n";
+  EXPECT_NE(info.output.find("Source:          shmz (named shared memory)\nObjects:         2\n" + sizes),
             std::string::npos)
       << info.output;
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty()) << "the replay removed its names";

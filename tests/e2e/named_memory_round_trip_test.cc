@@ -1,0 +1,233 @@
+// rFactor 2, the $pcars2$ games and RaceRoom end to end: the stand-in
+// recorded by dumper, the recording replayed by emulator and recorded again
+// object for object; and readers that follow each simulator's protocol, as
+// the simulators' documentation describes it, watching the stand-in's
+// fault mode and the replay: never a torn frame, counters that never go back.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/byte_coding.h"
+#include "common/platform/mapped_page.h"
+#include "e2e_support.h"
+#include "formats/named_objects_payload.h"
+
+namespace vove {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Simulator {
+  std::string mode;
+  std::string id;
+  std::string layout;  // as info names it
+};
+const Simulator simulators[] = {{"rf2", "rf2z", "3.7.15.1"}, {"ams2", "pc2z", "14"}, {"r3e", "r3ez", "3.5"}};
+
+// The bytes of each object with the replay's own counters left out: rFactor
+// 2's version block (every buffer starts with one), the $pcars2$ sequence
+// number at 7,320.
+std::map<std::string, std::vector<std::uint8_t>> contents_of(const std::vector<std::uint8_t>& payload) {
+  std::map<std::string, std::vector<std::uint8_t>> contents;
+  for (const NamedObjectView& object : read_named_objects(payload)) {
+    std::vector<std::uint8_t> bytes(object.bytes.begin(), object.bytes.end());
+    if (object.name.rfind("$rFactor2SMMP_", 0) == 0 && bytes.size() >= 8) std::fill_n(bytes.begin(), 8, 0);
+    if (object.name == "$pcars2$" && bytes.size() >= 7'324) std::fill_n(bytes.begin() + 7'320, 4, 0);
+    contents[std::string(object.name)] = std::move(bytes);
+  }
+  return contents;
+}
+
+// Each object's successive contents in the recording of the replay appear
+// in the same order in the recording replayed (the simulators write their
+// objects one by one, so only each object on its own is a frame recorded).
+// Returns how many contents of the replay's recording were found.
+std::size_t expect_each_object_replayed_in_order(const DumpContents& recorded, const DumpContents& replayed) {
+  std::map<std::string, std::vector<std::vector<std::uint8_t>>> original;
+  for (const auto& payload : recorded.frames) {
+    for (auto& [name, bytes] : contents_of(payload)) {
+      auto& sequence = original[name];
+      if (sequence.empty() || sequence.back() != bytes) sequence.push_back(std::move(bytes));
+    }
+  }
+  std::map<std::string, std::size_t> position;
+  std::size_t found = 0;
+  for (const auto& payload : replayed.frames) {
+    for (const auto& [name, bytes] : contents_of(payload)) {
+      const auto& sequence = original[name];
+      std::size_t& at = position[name];
+      std::size_t next = at;
+      while (next < sequence.size() && sequence[next] != bytes) ++next;
+      if (next == sequence.size()) {
+        ADD_FAILURE() << name << ": a content the recording does not hold at or after its place";
+        continue;
+      }
+      at = next;
+      ++found;
+    }
+  }
+  return found;
+}
+
+TEST(NamedMemoryRoundTrip, EachSimulatorFromTheStandinIsReplayedAsRecorded) {
+  E2eSandbox sandbox("named_memory_round_trip");
+  for (const Simulator& simulator : simulators) {
+    SCOPED_TRACE(simulator.mode);
+    const auto recording = record_standin(sandbox, {"--sim", simulator.mode, "--rate", "30"}, 20, 3s, simulator.mode);
+    ASSERT_FALSE(recording.empty());
+    const DumpContents recorded = read_dump(recording);
+    EXPECT_EQ(source_id_text(recorded.source_id, SourceIdStyle::as_stored), simulator.id);
+    ASSERT_GE(recorded.frames.size(), 30u);
+
+    const RunResult info = run_dumptool(sandbox, {"info", recording.string()});
+    EXPECT_NE(info.output.find("Layout:          " + simulator.layout + "\n"), std::string::npos) << info.output;
+
+    const DumpContents replayed = record_replay(sandbox, recording, 20, simulator.mode + "_replay");
+    EXPECT_GE(replayed.frames.size(), 20u);
+    EXPECT_GE(expect_each_object_replayed_in_order(recorded, replayed), replayed.frames.size());
+
+    // cut keeps a stretch that replays on its own, its objects intact.
+    const auto cut = sandbox.directory() / (simulator.mode + "_cut.bin");
+    const RunResult cut_run = run_dumptool(sandbox, {"cut", recording.string(), "--from", "1", "--to", "2", "-o", cut.string()});
+    ASSERT_EQ(cut_run.status.code, 0) << cut_run.output << cut_run.error;
+    const DumpContents piece = read_dump(cut);
+    ASSERT_EQ(piece.frames.size(), 20u);
+    EXPECT_EQ(piece.frames.front(), recorded.frames[20]);
+  }
+  EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
+}
+
+// ---- Readers written from the simulators' documentation ----------------
+
+std::uint32_t u32_at(const platform::MappedPage& page, std::size_t offset) {
+  std::atomic_thread_fence(std::memory_order_acquire);
+  return coding::decode_u32(page.data() + offset);
+}
+
+// rFactor 2: Begin (offset 0) equal to End (offset 4) before and after the
+// copy, tried up to 10 times a millisecond apart.
+std::optional<std::vector<std::uint8_t>> read_rf2(const platform::MappedPage& page, std::size_t length) {
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const std::uint32_t begin = u32_at(page, 0);
+    if (begin == u32_at(page, 4)) {
+      std::vector<std::uint8_t> copy(length);
+      std::memcpy(copy.data(), page.data(), length);
+      if (u32_at(page, 0) == begin && u32_at(page, 4) == begin) return copy;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  return std::nullopt;
+}
+
+// $pcars2$: skip while mSequenceNumber (7,320) is odd; discard a copy over
+// which it changed.
+std::optional<std::vector<std::uint8_t>> read_pcars2(const platform::MappedPage& page, std::size_t length) {
+  const std::uint32_t before = u32_at(page, 7'320);
+  if (before % 2 != 0) return std::nullopt;
+  std::vector<std::uint8_t> copy(length);
+  std::memcpy(copy.data(), page.data(), length);
+  if (u32_at(page, 7'320) != before) return std::nullopt;
+  return copy;
+}
+
+// The stand-in's fault mode stamps each rewrite at both ends of what a
+// reader copies: rFactor 2's telemetry at 16 and in the used part's last
+// 8 bytes (8 + mBytesUpdatedHint), $pcars2$ at 20 and 20,692.
+bool stamps_agree(const std::string& mode, const std::vector<std::uint8_t>& copy) {
+  if (mode == "rf2") {
+    const auto hint = static_cast<std::size_t>(coding::decode_i32(copy.data() + 8));
+    const std::size_t end = hint == 0 ? copy.size() : 8 + hint;
+    return end >= 24 && end <= copy.size() &&
+           coding::decode_u64(copy.data() + 16) == coding::decode_u64(copy.data() + end - 8);
+  }
+  return coding::decode_u64(copy.data() + 20) == coding::decode_u64(copy.data() + 20'692);
+}
+
+// Reads the mapping by its protocol until `stop`, checking every accepted
+// copy; the counter (rFactor 2's End, the sequence number) must never go
+// back.
+struct Watch {
+  std::atomic<bool> stop{false};
+  std::atomic<int> accepted{0};
+  std::atomic<int> torn{0};
+  std::atomic<int> went_back{0};
+};
+
+void watch(const std::string& prefix, const std::string& mode, Watch& result) {
+  // RaceRoom has no protocol: a plain copy, and only its ticks (44) watched.
+  const std::string name = mode == "rf2" ? "$rFactor2SMMP_Telemetry$" : mode == "ams2" ? "$pcars2$" : "$R3E";
+  const std::size_t counter = mode == "rf2" ? 4 : mode == "ams2" ? 7'320 : 44;
+  const std::size_t size = mode == "rf2" ? 241'680 : mode == "ams2" ? 20'700 : 43'996;
+  ::setenv("VOVE_NAME_PREFIX", prefix.c_str(), 1);
+  platform::MappedPage page;
+  while (!result.stop.load() &&
+         !(page.open_existing(name, platform::Access::read) && page.map(platform::Access::read, size))) {
+    std::this_thread::sleep_for(5ms);
+  }
+  std::uint32_t last = 0;
+  while (!result.stop.load()) {
+    std::optional<std::vector<std::uint8_t>> copy;
+    if (mode == "rf2") {
+      copy = read_rf2(page, size);
+    } else if (mode == "ams2") {
+      copy = read_pcars2(page, size);
+    } else {
+      copy.emplace(size);
+      std::memcpy(copy->data(), page.data(), size);
+      std::this_thread::sleep_for(1ms);
+    }
+    if (!copy) continue;
+    const std::uint32_t now = coding::decode_u32(copy->data() + counter);
+    if (now < last) ++result.went_back;
+    last = now;
+    if (mode != "r3e" && !stamps_agree(mode, *copy)) ++result.torn;
+    ++result.accepted;
+  }
+}
+
+TEST(NamedMemoryProtocols, AProtocolReaderSeesNoTornFrameFromTheStandinNorTheReplay) {
+  if (programs_run_under_runner()) GTEST_SKIP() << "the readers open the names natively, in /dev/shm";
+  E2eSandbox sandbox("named_memory_protocols");
+  for (const std::string mode : {"rf2", "ams2", "r3e"}) {
+    SCOPED_TRACE(mode);
+    std::filesystem::path recording;
+    {
+      Watch live;
+      std::thread reader(watch, sandbox.name_prefix(), mode, std::ref(live));
+      recording = record_standin(sandbox, {"--sim", mode, "--stamped-rows"}, 60, 2s, mode);
+      live.stop.store(true);
+      reader.join();
+      EXPECT_GT(live.accepted.load(), 100) << "the reader kept up with the rewrites";
+      EXPECT_EQ(live.torn.load(), 0);
+      EXPECT_EQ(live.went_back.load(), 0);
+    }
+    ASSERT_FALSE(recording.empty());
+    // The replay at 60 fps, looping: still no torn frame, and the counters
+    // keep rising across the restart.
+    Watch replayed;
+    std::thread reader(watch, sandbox.name_prefix(), mode, std::ref(replayed));
+    auto replay = sandbox.start("emulator", {"--input-file", recording.string(), "--loop"}, mode + "_replay");
+    EXPECT_TRUE(replay->wait_for_output("(loop 2)", 30s)) << replay->standard_output();
+    std::this_thread::sleep_for(500ms);
+    stop_with_interrupt(*replay, "emulator");
+    replayed.stop.store(true);
+    reader.join();
+    EXPECT_GT(replayed.accepted.load(), 50);
+    EXPECT_EQ(replayed.torn.load(), 0);
+    EXPECT_EQ(replayed.went_back.load(), 0);
+  }
+  ::unsetenv("VOVE_NAME_PREFIX");
+}
+
+}  // namespace
+
+}  // namespace vove
