@@ -1,6 +1,8 @@
 // The Automobilista 2 stand-in: one "$pcars2$" struct of the current
 // layout, rewritten at --rate under the sequence number.
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 #include <iostream>
 
 #include "formats/pcars2_layout.h"
@@ -25,8 +27,11 @@ class Ams2Standin final : public TimelinePublisher {
 
   void produce() override {
     pcars2::write_under_sequence(memory_.bytes(), [&](std::span<std::byte> bytes) {
-      pcars2::write_standin_state(bytes, pcars2::game_playing);
-      if (stamped_rows_) pcars2::stamp_memory(bytes, ++stamp_);
+      if (stamped_rows_) {
+        write_stamped(bytes);
+      } else {
+        pcars2::write_standin_state(bytes, pcars2::game_playing);
+      }
     });
     ++updates_;
   }
@@ -52,7 +57,20 @@ class Ams2Standin final : public TimelinePublisher {
                                  [&](std::span<std::byte> bytes) { pcars2::write_standin_state(bytes, game_state); });
   }
 
+  // The whole struct rewritten from the front but for the sequence number,
+  // the head stamp first and the tail stamp last, so a copy that overlaps
+  // the rewrite has unequal stamps unless the sequence number turns it away.
+  void write_stamped(std::span<std::byte> bytes) {
+    stamped_image_.resize(bytes.size());
+    pcars2::write_standin_state(stamped_image_, pcars2::game_playing);
+    pcars2::stamp_memory(stamped_image_, ++stamp_);
+    const auto sequence = stamped_image_.begin() + pcars2::sequence_number_offset;
+    std::copy(stamped_image_.begin(), sequence, bytes.begin());
+    std::copy(sequence + 4, stamped_image_.end(), bytes.begin() + pcars2::sequence_number_offset + 4);
+  }
+
   bool stamped_rows_;
+  std::vector<std::byte> stamped_image_;
   PublishedRegion memory_;
   std::uint64_t stamp_ = 0;
   std::int64_t updates_ = 0;

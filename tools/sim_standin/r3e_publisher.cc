@@ -1,9 +1,11 @@
 // The RaceRoom stand-in: one "$R3E" struct of the current layout, rewritten
 // at --rate with plain writes, its simulation clock following real time.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <iostream>
+#include <vector>
 
 #include "common/steady_clock.h"
 #include "formats/r3e_layout.h"
@@ -33,8 +35,16 @@ class R3eStandin final : public TimelinePublisher {
     // the time spent producing.
     const std::chrono::duration<double> running = clock_.now() - clock_start_ - paused_for_;
     const auto ticks = static_cast<std::int32_t>(std::llround(running.count() * r3e::ticks_per_second));
-    r3e::write_standin_memory(memory_.bytes(), ticks);
-    if (stamped_rows_) r3e::stamp_memory(memory_.bytes(), ++stamp_);
+    if (stamped_rows_) {
+      // The whole struct rewritten from the front, the head stamp first and
+      // the tail stamp last: a copy that overlaps the rewrite shows it.
+      stamped_image_.resize(memory_.bytes().size());
+      r3e::write_standin_memory(stamped_image_, ticks);
+      r3e::stamp_memory(stamped_image_, ++stamp_);
+      std::copy(stamped_image_.begin(), stamped_image_.end(), memory_.bytes().begin());
+    } else {
+      r3e::write_standin_memory(memory_.bytes(), ticks);
+    }
     ++updates_;
   }
 
@@ -52,6 +62,7 @@ class R3eStandin final : public TimelinePublisher {
 
  private:
   bool stamped_rows_;
+  std::vector<std::byte> stamped_image_;
   PublishedRegion memory_;
   SteadyClock clock_;
   SteadyTime clock_start_;

@@ -1,5 +1,6 @@
 // The rFactor 2 stand-in: the plugin's nine output buffers, each written at
 // the plugin's own rate, whatever --rate says.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -76,9 +77,10 @@ class Rf2Standin final : public TimelinePublisher {
   void write(Buffer& buffer) {
     const std::string_view name = buffer.description.name;
     const auto content = [&](std::span<std::byte> bytes) {
-      if (name == rf2::telemetry_name) {
+      if (name == rf2::telemetry_name && stamped_rows_) {
+        write_stamped_telemetry(bytes);
+      } else if (name == rf2::telemetry_name) {
         rf2::write_standin_telemetry(bytes, rf2::standin_vehicle_count);
-        if (stamped_rows_) rf2::stamp_telemetry(bytes, rf2::standin_vehicle_count, ++stamp_);
       } else if (name == rf2::scoring_name) {
         rf2::write_standin_scoring(bytes, rf2::standin_vehicle_count);
       } else if (name == rf2::extended_name) {
@@ -95,7 +97,20 @@ class Rf2Standin final : public TimelinePublisher {
     if (name == rf2::telemetry_name) ++telemetry_updates_;
   }
 
+  // The whole used part rewritten from the front, the head stamp first and
+  // the tail stamp last, so a copy that overlaps the rewrite has unequal
+  // stamps unless the version block turns it away.
+  void write_stamped_telemetry(std::span<std::byte> bytes) {
+    stamped_image_.resize(bytes.size());
+    rf2::write_standin_telemetry(stamped_image_, rf2::standin_vehicle_count);
+    rf2::stamp_telemetry(stamped_image_, rf2::standin_vehicle_count, ++stamp_);
+    const std::size_t used_end = rf2::telemetry_tail_stamp_offset(rf2::standin_vehicle_count) + 8;
+    std::copy(stamped_image_.begin() + rf2::version_block_size, stamped_image_.begin() + used_end,
+              bytes.begin() + rf2::version_block_size);
+  }
+
   bool stamped_rows_;
+  std::vector<std::byte> stamped_image_;
   std::vector<Buffer> buffers_;
   std::int64_t updates_ = 0;
   std::int64_t telemetry_updates_ = 0;
