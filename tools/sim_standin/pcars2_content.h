@@ -33,7 +33,8 @@ void write_standin_state(std::span<std::byte> memory, std::uint32_t game_state) 
 
 // Fault tests (--stamped-rows): a stand-in convention, not a game field.
 // `stamp` goes at both ends of the struct a reader copies: right after
-// mRaceState (offset 20) and in its last 8 bytes.
+// mRaceState (offset 20) and in its last 8 bytes, where layout 14 adds
+// mSessionIsPrivate and mLaunchStage; this mode gives up those two.
 inline constexpr std::size_t head_stamp_offset = race_state_offset + 4;
 inline constexpr std::size_t tail_stamp_offset = largest_layout_size - 8;
 void stamp_memory(std::span<std::byte> memory, std::uint64_t stamp) noexcept;
