@@ -31,8 +31,8 @@ class R3eStandin final : public TimelinePublisher {
   }
 
   void produce() override {
-    // The simulation stands still while paused, so the clock counts only
-    // the time spent producing.
+    // The stand-in's simulation stands still while paused, so the clock
+    // counts only the time spent producing.
     const std::chrono::duration<double> running = clock_.now() - clock_start_ - paused_for_;
     const auto ticks = static_cast<std::int32_t>(std::llround(running.count() * r3e::ticks_per_second));
     if (stamped_rows_) {
@@ -82,7 +82,7 @@ int run_r3e_standin(const StandinOptions& options, const StandinStop& stop) {
             << r3e::largest_layout_major << "." << r3e::largest_layout_minor << ", " << paced.rate_hz
             << " updates a second" << (options.stamped_rows ? ", stamped" : "") << ")" << std::endl;
   run_standin_timeline(paced, stop, standin);
-  // The game leaves its last frame behind.
+  // Nothing is cleared: the last frame stays for whoever still maps it.
   std::cout << "Stopped publishing RaceRoom telemetry after " << standin.updates() << " updates" << std::endl;
   return 0;
 }

@@ -54,7 +54,7 @@ class Rf2Standin final : public TimelinePublisher {
     }
   }
 
-  // The plugin stops updating while the game does; nothing is written.
+  // Paused: nothing is written, so every version block stays as it was.
   void pause() override { std::cout << "Paused rFactor 2 telemetry: no updates" << std::endl; }
   void resume() override { std::cout << "Resumed rFactor 2 telemetry" << std::endl; }
 
@@ -87,7 +87,7 @@ class Rf2Standin final : public TimelinePublisher {
         rf2::write_standin_extended(bytes);
       }
       // The other buffers' fields are not described: their writes change
-      // only the version block.
+      // only the version block, and nothing at all where there is none.
     };
     if (buffer.description.versioned) {
       rf2::write_versioned(buffer.region.bytes(), content);
