@@ -29,6 +29,7 @@ inline constexpr std::size_t sequence_number_offset = 7'320;
 inline constexpr std::uint32_t game_exited = 0;
 inline constexpr std::uint32_t game_front_end = 1;
 inline constexpr std::uint32_t game_playing = 2;
+inline constexpr std::uint32_t game_paused = 3;
 
 // The struct's size for a layout this system knows (9: the final Project
 // CARS 2 header, also Project CARS 3; 13 and 14: Automobilista 2); none for
@@ -36,6 +37,7 @@ inline constexpr std::uint32_t game_playing = 2;
 std::optional<std::uint32_t> layout_size(std::uint32_t version) noexcept;
 // The largest layout's: what readers map at most.
 inline constexpr std::uint32_t largest_layout_size = 20'700;
+inline constexpr std::uint32_t largest_layout_version = 14;
 
 // The layout version a named-object frame's mapping names (mVersion);
 // none when the frame holds no such mapping or too little of it.

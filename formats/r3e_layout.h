@@ -31,12 +31,18 @@ inline constexpr std::size_t num_cars_offset = 2'008;     // i32 (3.5)
 inline constexpr std::size_t drivers_offset = 2'012;      // 3.5: 128 drivers of 328 bytes
 inline constexpr std::size_t driver_data_size = 328;
 inline constexpr double ticks_per_second = 400.0;
+// game_mode, session_type and session_phase when the game cannot say.
+inline constexpr std::int32_t unavailable = -1;
+inline constexpr std::int32_t session_phase_garage = 1;
+inline constexpr std::int32_t session_phase_checkered = 6;
 
 // The struct's size for a layout version this system knows (1.7, 2.6 to
 // 2.16, 3.1 to 3.5); none for any other.
 std::optional<std::uint32_t> layout_size(std::int32_t major, std::int32_t minor) noexcept;
 // The largest layout's (3.4 and 3.5): what readers map at most.
 inline constexpr std::uint32_t largest_layout_size = 43'996;
+inline constexpr std::int32_t largest_layout_major = 3;
+inline constexpr std::int32_t largest_layout_minor = 5;
 
 // The layout version a named-object frame's mapping names (version_major.version_minor ("3.5"));
 // none when the frame holds no such mapping or too little of it.

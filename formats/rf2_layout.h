@@ -69,6 +69,9 @@ inline constexpr std::size_t scoring_in_realtime_offset = 127;
 inline constexpr std::size_t scoring_vehicles_offset = 560;
 inline constexpr std::size_t scoring_vehicle_size = 584;
 inline constexpr std::size_t max_vehicles = 128;
+// mGamePhase: 0 garage … 8 session over.
+inline constexpr std::uint8_t game_phase_garage = 0;
+inline constexpr std::uint8_t game_phase_session_over = 8;
 // Extended: char mVersion[12], the plugin version ("3.7.15.1"), and bools.
 inline constexpr std::size_t extended_version_offset = 8;
 inline constexpr std::size_t extended_version_size = 12;

@@ -21,7 +21,11 @@ PublishedRegion::PublishedRegion(std::string_view name, std::uint32_t size) : na
     view_ = memory_.map(platform::Access::write, 0);
     // The region opened is ours when it has the size asked for; one of
     // another size belongs to someone else, who may remove it under us.
-    if (view_ && view_.size() == size) return;
+    // The region's own size, as a Windows view covers whole pages.
+    if (view_ && memory_.size().value_or(view_.size()) == size) {
+      size_ = size;
+      return;
+    }
     foreign_region_seen = foreign_region_seen || view_.is_mapped();
     view_.unmap();
     memory_.close();

@@ -21,13 +21,15 @@ class PublishedRegion {
   // own. Throws std::runtime_error when that does not succeed.
   PublishedRegion(std::string_view name, std::uint32_t size);
 
-  std::span<std::byte> bytes() const noexcept { return {view_.data(), view_.size()}; }
+  // Exactly the bytes asked for, also where the view covers whole pages.
+  std::span<std::byte> bytes() const noexcept { return {view_.data(), size_}; }
   const std::string& name() const noexcept { return name_; }
 
  private:
   std::string name_;
   platform::SharedMemory memory_;
   platform::MappedView view_;
+  std::size_t size_ = 0;
 };
 
 }  // namespace vove

@@ -11,6 +11,9 @@
 
 #include "formats/acc_pages.h"
 #include "formats/iracing_layout.h"
+#include "formats/pcars2_layout.h"
+#include "formats/r3e_layout.h"
+#include "formats/rf2_layout.h"
 #include "simulators/simulator.h"
 
 namespace vove {
@@ -109,12 +112,18 @@ StandinSimulator parse_simulator(const std::string& text) {
   if (const Simulator* simulator = find_standin_mode(text)) {
     if (simulator->source_id == iracing::iracing_source_id) return StandinSimulator::iracing;
     if (simulator->source_id == acc::acc_source_id) return StandinSimulator::acc;
+    if (simulator->source_id == rf2::rf2_source_id) return StandinSimulator::rf2;
+    if (simulator->source_id == pcars2::pcars2_source_id) return StandinSimulator::ams2;
+    if (simulator->source_id == r3e::r3e_source_id) return StandinSimulator::r3e;
+  }
+  std::vector<std::string_view> names;
+  for (const Simulator& simulator : simulators()) {
+    if (!simulator.standin_mode.empty()) names.push_back(simulator.standin_mode);
   }
   std::string modes;
-  const auto table = simulators();
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    if (i > 0) modes += i + 1 == table.size() ? " or " : ", ";
-    modes += "'" + std::string(table[i].standin_mode) + "'";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) modes += i + 1 == names.size() ? " or " : ", ";
+    modes += "'" + std::string(names[i]) + "'";
   }
   throw std::invalid_argument("the value of --sim must be " + modes + ", not '" + text + "'");
 }
@@ -125,6 +134,7 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
   StandinCommand command;
   StandinOptions& options = command.options;
   bool resume_given = false;
+  bool rate_given = false;
 
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -164,9 +174,10 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
 
     if (name == "sim")
       options.simulator = parse_simulator(*value);
-    else if (name == "rate")
+    else if (name == "rate") {
       options.rate_hz = parse_rate(*value);
-    else if (name == "seconds")
+      rate_given = true;
+    } else if (name == "seconds")
       options.run_seconds = parse_seconds(name, *value, true);
     else if (name == "pause-after")
       options.pause_after_seconds = parse_seconds(name, *value, false);
@@ -186,6 +197,16 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
     throw std::invalid_argument("--stamped-rows and --nonsense-headers exclude each other");
   }
 
+  // Those rates are the simulator's own, so a --rate given would mislead.
+  const bool stamped_at_fixed_rate = options.stamped_rows && (options.simulator == StandinSimulator::ams2 ||
+                                                              options.simulator == StandinSimulator::r3e);
+  if (rate_given && options.simulator == StandinSimulator::rf2) {
+    throw std::invalid_argument("--rate does not apply to --sim rf2: each buffer keeps the plugin's own rate");
+  }
+  if (rate_given && stamped_at_fixed_rate) {
+    throw std::invalid_argument("--rate does not apply to --stamped-rows with --sim ams2 or r3e: 400 a second");
+  }
+
   if ((resume_given || options.exit_after_pause) && options.pause_after_seconds == 0.0) {
     throw std::invalid_argument(std::string(resume_given ? "--resume-after" : "--exit-after-pause") +
                                 " needs --pause-after");
@@ -199,11 +220,14 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
 const char* standin_usage() {
   return "Usage: sim_standin [options]\n"
          "Publishes simulator-shaped telemetry under the simulators' shared-memory names.\n"
-         "  --sim iracing|acc     which simulator to stand in for (default iracing)\n"
-         "  --rate HZ             updates per second, above 0 up to 1000 (default 60)\n"
+         "  --sim iracing|acc|rf2|ams2|r3e\n"
+         "                        which simulator to stand in for (default iracing)\n"
+         "  --rate HZ             updates per second, above 0 up to 1000 (default 60); rf2\n"
+         "                        keeps the plugin's own rate for each buffer\n"
          "  --seconds S           run S seconds, then exit (default: until Ctrl+C or SIGTERM)\n"
          "  --pause-after S       after S seconds stop producing: iracing clears the connected\n"
-         "                        bit, acc sets the status to 0\n"
+         "                        bit, acc sets the status to 0, rf2 and r3e stop writing,\n"
+         "                        ams2 sets the game state to 3 (paused)\n"
          "  --resume-after S      S seconds into the pause produce again; iracing restarts\n"
          "                        with lower tick counts, as after a simulator restart\n"
          "  --exit-after-pause    exit as soon as the pause begins\n"
@@ -216,7 +240,12 @@ const char* standin_usage() {
          "                        the lap times at about 45 m/s; 4650 for the default lap)\n"
          "  --session-every S     iracing: rewrite the session text every S seconds (default 4)\n"
          "  --stamped-rows        iracing: one 1 MiB row rewritten in place, its slot's tick\n"
-         "                        cleared meanwhile, the tick stamped at both ends of the row\n"
+         "                        cleared meanwhile, the tick stamped at both ends of the row;\n"
+         "                        rf2 (Telemetry), ams2, r3e: rewritten 400 times a second\n"
+         "                        under the simulator's protocol (r3e has none), a counter\n"
+         "                        (u64) stamped at both ends of what a reader copies, a\n"
+         "                        stand-in convention: rf2 at 16 and the last 8 bytes of\n"
+         "                        the hinted part, ams2 at 20 and 20692, r3e at 56 and 43988\n"
          "  --nonsense-headers    iracing: every other half second, a header with impossible\n"
          "                        offsets, lengths and counts\n"
          "  --help                print this and exit\n";

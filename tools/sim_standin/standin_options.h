@@ -10,7 +10,7 @@
 
 namespace vove {
 
-enum class StandinSimulator { iracing, acc };
+enum class StandinSimulator { iracing, acc, rf2, ams2, r3e };
 
 struct StandinOptions {
   StandinSimulator simulator = StandinSimulator::iracing;
@@ -24,8 +24,10 @@ struct StandinOptions {
   std::vector<double> lap_seconds;    // iRacing: the lap times driven in turn; empty: the default lap
   double track_length_metres = 0.0;   // iRacing: 0: the length that fits the lap times
   double session_text_seconds = 4.0;  // iRacing: the session text is rewritten this often
-  // iRacing, for fault tests: one row slot of 1 MiB rewritten in place, its
+  // For fault tests. iRacing: one row slot of 1 MiB rewritten in place, its
   // tick cleared while the row changes and stamped at both ends of the row.
+  // rF2 (Telemetry), AMS2 and RaceRoom: one buffer rewritten 400 times a
+  // second, a counter stamped at both ends of what a reader copies.
   bool stamped_rows = false;
   // iRacing, for fault tests: every other stretch of updates publishes a
   // header with impossible offsets, lengths and counts.
@@ -59,5 +61,8 @@ struct StandinStop {
 // for what keeps it from publishing.
 int run_iracing_standin(const StandinOptions& options, const StandinStop& stop);
 int run_acc_standin(const StandinOptions& options, const StandinStop& stop);
+int run_rf2_standin(const StandinOptions& options, const StandinStop& stop);
+int run_ams2_standin(const StandinOptions& options, const StandinStop& stop);
+int run_r3e_standin(const StandinOptions& options, const StandinStop& stop);
 
 }  // namespace vove
