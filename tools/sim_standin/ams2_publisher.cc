@@ -1,5 +1,7 @@
 // The Automobilista 2 stand-in: one "$pcars2$" struct of the current
 // layout, rewritten at --rate under the sequence number.
+#include <chrono>
+#include <thread>
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -60,12 +62,16 @@ class Ams2Standin final : public TimelinePublisher {
   // The whole struct rewritten from the front but for the sequence number,
   // the head stamp first and the tail stamp last, so a copy that overlaps
   // the rewrite has unequal stamps unless the sequence number turns it away.
+  // The rewrite is held open for a millisecond at the sequence number, as
+  // by a game taken off the processor mid-write, so that a copy ignoring
+  // the protocol tears often.
   void write_stamped(std::span<std::byte> bytes) {
     stamped_image_.resize(bytes.size());
     pcars2::write_standin_state(stamped_image_, pcars2::game_playing);
     pcars2::stamp_memory(stamped_image_, ++stamp_);
     const auto sequence = stamped_image_.begin() + pcars2::sequence_number_offset;
     std::copy(stamped_image_.begin(), sequence, bytes.begin());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::copy(sequence + 4, stamped_image_.end(), bytes.begin() + pcars2::sequence_number_offset + 4);
   }
 

@@ -1,5 +1,7 @@
 // The rFactor 2 stand-in: the plugin's nine output buffers, each written at
 // the plugin's own rate, whatever --rate says.
+#include <chrono>
+#include <thread>
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -99,14 +101,22 @@ class Rf2Standin final : public TimelinePublisher {
 
   // The whole used part rewritten from the front, the head stamp first and
   // the tail stamp last, so a copy that overlaps the rewrite has unequal
-  // stamps unless the version block turns it away.
+  // stamps unless the version block turns it away. The rewrite is held
+  // open halfway for a millisecond, as by a simulator taken off the
+  // processor mid-write, so that a copy ignoring the protocol tears often.
   void write_stamped_telemetry(std::span<std::byte> bytes) {
     stamped_image_.resize(bytes.size());
-    rf2::write_standin_telemetry(stamped_image_, rf2::standin_vehicle_count);
-    rf2::stamp_telemetry(stamped_image_, rf2::standin_vehicle_count, ++stamp_);
-    const std::size_t used_end = rf2::telemetry_tail_stamp_offset(rf2::standin_vehicle_count) + 8;
-    std::copy(stamped_image_.begin() + rf2::version_block_size, stamped_image_.begin() + used_end,
+    // Every vehicle slot in use: the longer a copy takes, the likelier a
+    // copy that skips a check of the version block overlaps a rewrite.
+    constexpr auto all_vehicles = static_cast<std::int32_t>(rf2::max_vehicles);
+    rf2::write_standin_telemetry(stamped_image_, all_vehicles);
+    rf2::stamp_telemetry(stamped_image_, all_vehicles, ++stamp_);
+    const std::size_t used_end = rf2::telemetry_tail_stamp_offset(all_vehicles) + 8;
+    const std::size_t half = (rf2::version_block_size + used_end) / 2;
+    std::copy(stamped_image_.begin() + rf2::version_block_size, stamped_image_.begin() + half,
               bytes.begin() + rf2::version_block_size);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::copy(stamped_image_.begin() + half, stamped_image_.begin() + used_end, bytes.begin() + half);
   }
 
   bool stamped_rows_;
