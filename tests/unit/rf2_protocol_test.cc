@@ -144,6 +144,43 @@ TEST(Rf2Recorder, GivesNewDataOnlyWhenAVersionChangesAndNeverHangsOnAnUnsettledB
   EXPECT_FALSE(connector.read_frame(std::chrono::milliseconds{50}).empty()) << "settled again";
 }
 
+// The optional buffers the plugin made are recorded too; ForceFeedback is
+// plain memory, so its first bytes are data, not a version block.
+TEST(Rf2Recorder, RecordsTheOptionalBuffersThePluginMade) {
+  const ScopedNamePrefix prefix;
+  const Plugin plugin;
+  const SimulatorMapping rules("$rFactor2SMMP_Rules$", 45'272);
+  settle(rules, 3);
+  const SimulatorMapping force_feedback("$rFactor2SMMP_ForceFeedback$", 16);
+  force_feedback.put_u32(0, 0x3f800000);
+  force_feedback.put_u32(4, 0);
+  rf2::Connector connector;
+  ASSERT_TRUE(connector.connect(std::chrono::milliseconds{1}));
+  const FramePayload frame = connector.read_frame(std::chrono::milliseconds{50});
+  ASSERT_FALSE(frame.empty());
+  const std::vector<NamedObjectView> objects = objects_of(frame);
+  EXPECT_EQ(testing::object_named(objects, "$rFactor2SMMP_Rules$").size, 45'272u);
+  const NamedObjectView recorded = testing::object_named(objects, "$rFactor2SMMP_ForceFeedback$");
+  ASSERT_EQ(recorded.bytes.size(), 16u);
+  EXPECT_EQ(coding::decode_u32(recorded.bytes.data()), 0x3f800000u);
+}
+
+TEST(Rf2Replay, WritesPlainBuffersAsRecordedAndZeroesThemAtStop) {
+  const ScopedNamePrefix prefix;
+  std::vector<std::uint8_t> force_feedback(16, 0);
+  coding::encode_u32(force_feedback.data(), 0x3f800000);
+  const auto frame = testing::payload_of({{"$rFactor2SMMP_ForceFeedback$", 16, force_feedback}});
+  rf2::Emulator emulator;
+  emulator.prepare(frame);
+  emulator.start();
+  emulator.write_frame(frame);
+  const ClientView view("$rFactor2SMMP_ForceFeedback$", 16);
+  EXPECT_EQ(view.u32(0), 0x3f800000u);
+  EXPECT_EQ(view.u32(4), 0u);
+  emulator.stop();
+  EXPECT_TRUE(view.all_zero(0, 16));
+}
+
 TEST(Rf2Recorder, ExtendedZeroedAtShutdownMeansStopped) {
   const ScopedNamePrefix prefix;
   const Plugin plugin;
