@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <stdexcept>
 
 #include "common/explained_error.h"
 #include "formats/payload_damage.h"
@@ -71,7 +72,19 @@ void NamedObjectsProducer::write_frame(const std::vector<std::uint8_t>& payload)
   }
   for (const NamedObjectView& object : recorded) {
     CreatedObject* target = find(object.name);
-    if (target == nullptr) target = &create(object.name, object.size);
+    if (target == nullptr) {
+      // A name the system refuses (a recording's, not the simulator's) costs
+      // that object, not the replay.
+      try {
+        target = &create(object.name, object.size);
+      } catch (const std::runtime_error& error) {
+        if (!reported_uncreatable_)
+          std::cout << "An object that cannot be created is skipped: " << object.name << ": " << error.what()
+                    << std::endl;
+        reported_uncreatable_ = true;
+        continue;
+      }
+    }
     write_object(*target, object, pass_begins_);
   }
   pass_begins_ = false;

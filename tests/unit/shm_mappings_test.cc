@@ -86,4 +86,18 @@ TEST(ShmReplay, SkipsHostilePayloads) {
   }
 }
 
+// A later frame naming an object the system cannot create (a '/' in its
+// name) is a hostile frame like any other: skipped, the replay goes on.
+TEST(ShmReplay, SkipsALaterFrameNamingAnObjectTheSystemCannotCreate) {
+  const ScopedNamePrefix prefix;
+  const auto good = testing::payload_of({{"vove_shm_good", 8, std::vector<std::uint8_t>(8, 1)}});
+  shm::Emulator emulator;
+  emulator.prepare(good);
+  emulator.start();
+  emulator.write_frame(good);
+  EXPECT_NO_THROW(emulator.write_frame(testing::payload_of({{"vove/shm/bad", 8, std::vector<std::uint8_t>(8, 2)}})));
+  emulator.write_frame(testing::payload_of({{"vove_shm_good", 8, std::vector<std::uint8_t>(8, 3)}}));
+  EXPECT_EQ(ClientView("vove_shm_good", 8).byte(7), 3);
+}
+
 }  // namespace vove
