@@ -3,11 +3,26 @@
 #include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <stdexcept>
 
 #include "common/explained_error.h"
 #include "formats/payload_damage.h"
 
 namespace vove {
+
+namespace {
+
+// A recorded name as a console line may show it: no control characters
+// from a file.
+std::string printable(std::string_view name) {
+  std::string text(name);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) c = '?';
+  }
+  return text;
+}
+
+}  // namespace
 
 void NamedObjectsProducer::prepare(const std::vector<std::uint8_t>& first_payload) {
   planned_.clear();
@@ -80,7 +95,17 @@ void NamedObjectsProducer::write_frame(const std::vector<std::uint8_t>& payload)
         reported_excess_ = true;
         continue;
       }
-      target = &create(object.name, object.size);
+      // A name the system refuses (a recording's, not the simulator's) costs
+      // that object, not the replay.
+      try {
+        target = &create(object.name, object.size);
+      } catch (const std::runtime_error& error) {
+        if (!reported_uncreatable_)
+          std::cout << "An object that cannot be created is skipped: " << printable(object.name) << ": "
+                    << error.what() << std::endl;
+        reported_uncreatable_ = true;
+        continue;
+      }
     }
     write_object(*target, object, pass_begins_);
   }

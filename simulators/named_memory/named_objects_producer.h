@@ -38,8 +38,8 @@ class NamedObjectsProducer : public Producer {
   // always has. Throws std::runtime_error and holds nothing on failure.
   void start() override;
   // Writes each object the frame carries; an object first seen here is
-  // created now. A frame that is no named-object frame is skipped, with one
-  // line the first time.
+  // created now, or skipped when the system refuses it. A frame that is no
+  // named-object frame is skipped. Each says so in one line the first time.
   void write_frame(const std::vector<std::uint8_t>& payload) override;
   void begin_pass() override { pass_begins_ = true; }
   // Leaves what a reader expects of a stopped simulator, then releases.
@@ -71,6 +71,7 @@ class NamedObjectsProducer : public Producer {
   bool pass_begins_ = true;
   bool reported_damage_ = false;
   bool reported_excess_ = false;
+  bool reported_uncreatable_ = false;
 };
 
 }  // namespace vove
