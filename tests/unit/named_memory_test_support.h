@@ -116,4 +116,15 @@ inline std::vector<std::vector<std::uint8_t>> hostile_payloads(std::string_view 
 // Generous: only a hang fails it.
 inline constexpr auto hang_bound = std::chrono::seconds{5};
 
+// The size a region made with `size` bytes says it has: exactly that on
+// POSIX and Windows; Wine keeps only whole pages. Asked of the system, so
+// that no test needs to know where it runs.
+inline std::uint64_t kept_size(std::uint32_t size) {
+  static const bool whole_pages = [] {
+    const platform::SharedMemory probe = platform::SharedMemory::create_or_open("Local\\vove_page_probe", 1);
+    return probe.size().value_or(1) != 1;
+  }();
+  return whole_pages ? (std::uint64_t{size} + 4095) / 4096 * 4096 : size;
+}
+
 }  // namespace vove::testing

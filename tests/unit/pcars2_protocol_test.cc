@@ -75,8 +75,8 @@ TEST(Pcars2Recorder, ReadsNewSequencesOnlyNeverHangsOnAnOddOneAndSeesTheGameExit
   const FramePayload first = connector.read_frame(std::chrono::milliseconds{50});
   ASSERT_FALSE(first.empty());
   const NamedObjectView object = testing::object_named(read_named_objects(first), name);
-  EXPECT_EQ(object.size, 20'700u);
-  EXPECT_EQ(object.bytes.size(), 20'700u);
+  EXPECT_EQ(object.size, testing::kept_size(20'700));
+  EXPECT_EQ(object.bytes.size(), testing::kept_size(20'700));
   EXPECT_TRUE(connector.read_frame(std::chrono::milliseconds{20}).empty()) << "same sequence";
 
   game.mapping.put_u32(sequence_at, 3);  // a write that never ends
@@ -125,7 +125,10 @@ TEST(Pcars2Recorder, NeverRecordsATornMapping) {
     const FramePayload frame = connector.read_frame(std::chrono::milliseconds{5});
     if (frame.empty()) continue;
     const NamedObjectView object = testing::object_named(read_named_objects(frame), name);
-    ASSERT_EQ(object.bytes.size(), 102'288u);
+    if (object.bytes.size() != testing::kept_size(102'288)) {
+      ADD_FAILURE() << object.bytes.size() << " bytes";
+      break;  // the writer is joined below
+    }
     EXPECT_EQ(coding::decode_u32(object.bytes.data() + sequence_at) % 2, 0u);
     EXPECT_EQ(coding::decode_u32(object.bytes.data() + last_stamp),
               coding::decode_u32(object.bytes.data() + first_stamp));

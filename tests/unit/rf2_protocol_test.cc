@@ -90,6 +90,7 @@ TEST(Rf2Recorder, DoesNotConnectToABufferSmallerThanItsHeader) {
   const SimulatorMapping extended_buffer(extended, 10'152);
   extended_buffer.put_text(8, "3.7.15.1");
   rf2::Connector connector;
+  if (testing::kept_size(4) != 4) GTEST_SKIP() << "the system keeps whole pages: a 4-byte buffer is not told apart";
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{1}));
 }
 
@@ -108,16 +109,16 @@ TEST(Rf2Recorder, RecordsEachBufferAtItsCreatedSizeAndOnlyTheHintedBytes) {
   ASSERT_FALSE(frame.empty());
   const std::vector<NamedObjectView> objects = objects_of(frame);
   const NamedObjectView telemetry_object = testing::object_named(objects, telemetry);
-  EXPECT_EQ(telemetry_object.size, 250'000u);
+  EXPECT_EQ(telemetry_object.size, testing::kept_size(250'000));
   ASSERT_EQ(telemetry_object.bytes.size(), 108u);
   EXPECT_EQ(telemetry_object.bytes[107], 0x5c);
   const NamedObjectView scoring_object = testing::object_named(objects, scoring);
-  EXPECT_EQ(scoring_object.size, 250'000u);
-  ASSERT_EQ(scoring_object.bytes.size(), 250'000u);
+  EXPECT_EQ(scoring_object.size, testing::kept_size(250'000));
+  ASSERT_EQ(scoring_object.bytes.size(), testing::kept_size(250'000));
   EXPECT_EQ(scoring_object.bytes[249'999], 0x7e);
   const NamedObjectView extended_object = testing::object_named(objects, extended);
-  EXPECT_EQ(extended_object.size, 250'000u);
-  EXPECT_EQ(extended_object.bytes.size(), 250'000u);
+  EXPECT_EQ(extended_object.size, testing::kept_size(250'000));
+  EXPECT_EQ(extended_object.bytes.size(), testing::kept_size(250'000));
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(extended_object.bytes.data()) + 8, 8), "3.7.15.1");
 }
 
@@ -160,9 +161,9 @@ TEST(Rf2Recorder, RecordsTheOptionalBuffersThePluginMade) {
   const FramePayload frame = connector.read_frame(std::chrono::milliseconds{50});
   ASSERT_FALSE(frame.empty());
   const std::vector<NamedObjectView> objects = objects_of(frame);
-  EXPECT_EQ(testing::object_named(objects, "$rFactor2SMMP_Rules$").size, 45'272u);
+  EXPECT_EQ(testing::object_named(objects, "$rFactor2SMMP_Rules$").size, testing::kept_size(45'272));
   const NamedObjectView recorded = testing::object_named(objects, "$rFactor2SMMP_ForceFeedback$");
-  ASSERT_EQ(recorded.bytes.size(), 16u);
+  ASSERT_EQ(recorded.bytes.size(), testing::kept_size(16));
   EXPECT_EQ(coding::decode_u32(recorded.bytes.data()), 0x3f800000u);
 }
 
@@ -225,7 +226,10 @@ TEST(Rf2Recorder, NeverRecordsATornBuffer) {
     const FramePayload frame = connector.read_frame(std::chrono::milliseconds{5});
     if (frame.empty()) continue;
     const NamedObjectView object = testing::object_named(objects_of(frame), telemetry);
-    ASSERT_EQ(object.bytes.size(), 241'680u);
+    if (object.bytes.size() != testing::kept_size(241'680)) {
+      ADD_FAILURE() << object.bytes.size() << " bytes";
+      break;  // the writer is joined below
+    }
     const std::uint32_t stamp = coding::decode_u32(object.bytes.data() + 16);
     EXPECT_EQ(coding::decode_u32(object.bytes.data() + last), stamp);
     EXPECT_EQ(coding::decode_u32(object.bytes.data() + 0), coding::decode_u32(object.bytes.data() + 4));

@@ -69,7 +69,9 @@ inline HeldRegion hold_region(std::string_view name, std::size_t size) {
   HeldRegion region;
   for (int attempt = 0; attempt < 300; ++attempt) {
     region.memory = platform::SharedMemory::open_existing(name, platform::Access::read);
-    if (region.memory && region.memory.size() == size) {
+    // Wine keeps only whole pages of a region.
+    const std::uint64_t kept = region.memory ? region.memory.size().value_or(0) : 0;
+    if (kept >= size && (kept + 4095) / 4096 == (size + 4095) / 4096) {
       region.view = region.memory.map(platform::Access::read, size);
       if (region.view) return region;
     }

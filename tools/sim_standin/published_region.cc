@@ -21,8 +21,10 @@ PublishedRegion::PublishedRegion(std::string_view name, std::uint32_t size) : na
     view_ = memory_.map(platform::Access::write, 0);
     // The region opened is ours when it has the size asked for; one of
     // another size belongs to someone else, who may remove it under us.
-    // The region's own size, as a Windows view covers whole pages.
-    if (view_ && memory_.size().value_or(view_.size()) == size) {
+    // The region's own size, as a Windows view covers whole pages (and Wine
+    // keeps only whole pages of the region itself).
+    const std::uint64_t held = memory_.size().value_or(view_.size());
+    if (view_ && held >= size && (held + 4095) / 4096 == (std::uint64_t{size} + 4095) / 4096) {
       size_ = size;
       return;
     }
