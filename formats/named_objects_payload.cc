@@ -1,5 +1,6 @@
 #include "formats/named_objects_payload.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -44,6 +45,13 @@ std::span<std::uint8_t> NamedObjectsPayloadBuilder::add(std::string_view name, s
   ++count_;
   coding::encode_u32(payload_.data() + 4, count_);
   return {entry + entry_head_size + name.size(), length};
+}
+
+void NamedObjectsPayloadBuilder::add(std::string_view name, std::uint32_t size, std::span<const std::uint8_t> bytes) {
+  if (bytes.size() > size)
+    throw std::invalid_argument("object " + std::string(name) + " with more bytes than its size");
+  const std::span<std::uint8_t> into = add(name, size, static_cast<std::uint32_t>(bytes.size()));
+  std::copy(bytes.begin(), bytes.end(), into.begin());
 }
 
 FramePayload NamedObjectsPayloadBuilder::take() {

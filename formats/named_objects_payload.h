@@ -52,6 +52,8 @@ class NamedObjectsPayloadBuilder {
   // next add). Throws std::invalid_argument for a name, size or length out
   // of bounds, a name added before, or one object too many.
   std::span<std::uint8_t> add(std::string_view name, std::uint32_t size, std::uint32_t length);
+  // Adds an object whose copied bytes are `bytes`.
+  void add(std::string_view name, std::uint32_t size, std::span<const std::uint8_t> bytes);
   std::uint32_t objects() const noexcept { return count_; }
   // The payload; the builder is empty afterwards. Throws
   // std::invalid_argument when no object was added.

@@ -101,8 +101,8 @@ void NamedObjectsProducer::write_frame(const std::vector<std::uint8_t>& payload)
         target = &create(object.name, object.size);
       } catch (const std::runtime_error& error) {
         if (!reported_uncreatable_)
-          std::cout << "An object that cannot be created is skipped: " << printable(object.name) << ": "
-                    << error.what() << std::endl;
+          std::cout << "An object that cannot be created is skipped: " << printable(object.name) << ": " << error.what()
+                    << std::endl;
         reported_uncreatable_ = true;
         continue;
       }

@@ -54,9 +54,7 @@ FramePayload Connector::try_read() {
   if (last_sequence_ == sequence) return {};
   last_sequence_ = sequence;
   NamedObjectsPayloadBuilder builder;
-  const std::span<std::uint8_t> into =
-      builder.add(mapping_name, mapping_.size(), static_cast<std::uint32_t>(copy_.size()));
-  std::copy(copy_.begin(), copy_.end(), into.begin());
+  builder.add(mapping_name, mapping_.size(), copy_);
   return builder.take();
 }
 

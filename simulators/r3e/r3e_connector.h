@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 #include "formats/r3e_layout.h"
 #include "simulators/named_memory/recorded_mapping.h"
@@ -30,7 +29,6 @@ class Connector final : public Source {
   FramePayload try_read();
 
   RecordedMapping mapping_;
-  std::vector<std::uint8_t> copy_;
   std::optional<std::uint64_t> last_mark_;
   platform::Failure attach_failure_;
 };

@@ -120,11 +120,7 @@ FramePayload Connector::try_read() {
   last_mark_ = mark;
   NamedObjectsPayloadBuilder builder;
   for (std::size_t i = 0; i < buffers.size(); ++i) {
-    if (!mappings_[i].is_attached()) continue;
-    const std::vector<std::uint8_t>& copy = copies_[i];
-    const std::span<std::uint8_t> into =
-        builder.add(buffers[i].name, mappings_[i].size(), static_cast<std::uint32_t>(copy.size()));
-    std::copy(copy.begin(), copy.end(), into.begin());
+    if (mappings_[i].is_attached()) builder.add(buffers[i].name, mappings_[i].size(), copies_[i]);
   }
   return builder.take();
 }
