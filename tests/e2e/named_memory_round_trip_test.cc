@@ -5,6 +5,7 @@
 // fault mode and the replay: never a torn frame, counters that never go back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -67,6 +68,11 @@ std::size_t expect_each_object_replayed_in_order(const DumpContents& recorded, c
       std::size_t& at = position[name];
       std::size_t next = at;
       while (next < sequence.size() && sequence[next] != bytes) ++next;
+      // The replay's way out zeroes rF2's buffers one after another, so a
+      // recorder may take one zeroed buffer before Extended says stopped.
+      if (next == sequence.size() && std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0; })) {
+        continue;
+      }
       if (next == sequence.size()) {
         ADD_FAILURE() << name << ": a content the recording does not hold at or after its place";
         continue;
