@@ -124,6 +124,18 @@ TEST(NamedMemoryRoundTrip, EachSimulatorFromTheStandinIsReplayedAsRecorded) {
       EXPECT_NE(info.output.find("Layout:          " + simulator.layout + "\n"), std::string::npos) << info.output;
     }
 
+    // AC1 and EVO share ACC's physics page, and its field decoding.
+    if (simulator.mode == "ac1" || simulator.mode == "acevo") {
+      const RunResult csv = run_dumptool(sandbox, {"csv", recording.string(), "--vars", "physics.speedKmh"});
+      ASSERT_EQ(csv.status.code, 0) << csv.error;
+      EXPECT_EQ(std::count(csv.output.begin(), csv.output.end(), '\n'),
+                static_cast<std::ptrdiff_t>(recorded.frames.size() + 1));
+      const std::size_t last_line = csv.output.rfind('\n', csv.output.size() - 2) + 1;
+      const std::size_t comma = csv.output.find(',', last_line);
+      ASSERT_NE(comma, std::string::npos) << csv.output;
+      EXPECT_GT(std::stod(csv.output.substr(comma + 1)), 1.0) << "the car drives: " << csv.output.substr(last_line);
+    }
+
     const DumpContents replayed = record_replay(sandbox, recording, 20, simulator.mode + "_replay");
     EXPECT_EQ(source_id_text(replayed.source_id, SourceIdStyle::as_stored), simulator.id) << "replayed as itself";
     EXPECT_GE(replayed.frames.size(), 20u);
