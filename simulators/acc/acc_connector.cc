@@ -72,6 +72,7 @@ bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
     copy_image(physics_image, pages_.physics);
     const bool still_idle = idle_mark_ && *idle_mark_ == packet_mark(physics_image, image);
     if (is_simulator_ready(image) && !still_idle && told_acc(image)) {
+      handed_over_ = false;
       idle_mark_.reset();
       last_mark_.reset();
       return true;
@@ -94,6 +95,12 @@ FramePayload Connector::read_frame(std::chrono::milliseconds /*timeout*/) {
   copy_image(pages.graphics, pages_.graphics);
   copy_image(pages.physics, pages_.physics);
   copy_image(pages.static_image, pages_.static_page);
+  // Pages that showed no sign of either title at first (a session only
+  // starting) may show Assetto Corsa 1's later: its own source takes over.
+  if (!told_acc(pages.graphics)) {
+    handed_over_ = true;
+    return {};
+  }
   last_mark_ = packet_mark(pages.physics, pages.graphics);
   return to_payload(pages);
 }

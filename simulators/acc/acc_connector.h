@@ -29,6 +29,8 @@ class Connector final : public Source {
   std::optional<std::uint64_t> publication_mark() const override { return last_mark_; }
   // Keeps the mark, and connect() refuses pages that still show it.
   void disconnect_idle() override;
+  // The pages read last turned out Assetto Corsa 1's.
+  bool has_stopped() const override { return handed_over_; }
 
  private:
   // Whether the pages held, with `graphics` their graphics image, are
@@ -39,6 +41,7 @@ class Connector final : public Source {
   platform::Failure attach_failure_;        // of the first page the last connect() could not get
   std::optional<std::uint64_t> last_mark_;  // of the frame read last
   std::optional<std::uint64_t> idle_mark_;  // where the pages stood still, after disconnect_idle()
+  bool handed_over_ = false;
 };
 
 }  // namespace vove::acc
