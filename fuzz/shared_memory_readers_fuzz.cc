@@ -1,8 +1,9 @@
 // Shared memory as a hostile or broken simulator might leave it, read by
 // each recorder source that follows a protocol. The first byte picks the
-// simulator and the mapping's size; the rest fills the mapping from its
-// start. Whatever the bytes, a source never reads past the mapping, never
-// waits beyond its timeout, and records each object at its created size.
+// simulator (bit 6 set: rFactor 1; else the byte modulo 3) and the
+// mapping's size; the rest fills the mapping from its start. Whatever the
+// bytes, a source never reads past the mapping, never waits beyond its
+// timeout, and records each object at its created size.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,9 +13,11 @@
 #include "formats/named_objects_payload.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
+#include "formats/rf1_layout.h"
 #include "formats/rf2_layout.h"
 #include "simulators/pcars2/pcars2_connector.h"
 #include "simulators/r3e/r3e_connector.h"
+#include "simulators/rf1/rf1_connector.h"
 #include "simulators/rf2/rf2_connector.h"
 #include "fuzz_support.h"
 
@@ -62,6 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto sized = [pick](std::uint32_t full) {
     return (pick & 0x80) != 0 ? full : 1u + (pick & 0x3f) * (full / 64u);
   };
+  if ((pick & 0x40) != 0) {
+    // No field is read: all zero or not, and any size, the mapping is
+    // recorded whole.
+    const platform::MappedPage page = publish(rf1::mapping_name, sized(rf1::layout_size), bytes, count);
+    rf1::Connector source;
+    read_twice(source, rf1::mapping_name, sized(rf1::layout_size));
+    return 0;
+  }
   switch (pick % 3) {
     case 0: {
       // The required buffers; Extended filled from the input too, so its
