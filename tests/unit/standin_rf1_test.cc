@@ -68,6 +68,23 @@ TEST(StandinRf1, PublishesTheStructsSizeChangingAndLeavesItZeroed) {
   EXPECT_TRUE(all_zero(bytes));
 }
 
+TEST(StandinRf1, StampedRewritesCountAtTheFrontAndAreZeroedAtStop) {
+  const ScopedNamePrefix prefix;
+  StandinOptions options;
+  options.simulator = StandinSimulator::rf1;
+  options.stamped_rows = true;
+  BackgroundStandin standin(run_rf1_standin, options);
+  const HeldRegion region = hold_region("$rFactorShared$", 11'367);
+  const auto bytes = region.bytes();
+  ASSERT_EQ(bytes.size(), 11'367u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const std::uint64_t first = coding::decode_u64(bytes.data());
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_GT(coding::decode_u64(bytes.data()), first);
+  ASSERT_EQ(standin.stop(), 0);
+  EXPECT_TRUE(all_zero(bytes));
+}
+
 }  // namespace
 
 }  // namespace vove
