@@ -9,41 +9,43 @@ namespace vove::dumptool {
 
 namespace {
 
-std::string unknown_fields_message(const std::vector<std::string>& unknown) {
+std::string unknown_fields_message(const acc::FieldSet& set, const std::vector<std::string>& unknown) {
   std::vector<std::string> known;
-  for (const acc::Field& field : acc::acc_fields()) {
+  for (const acc::Field& field : set.fields) {
     known.push_back(field.full_name());
     known.emplace_back(field.name);
   }
-  std::string message = "an ACC recording has no field ";
+  std::string message =
+      std::string(set.title == "ACC" ? "an " : "a ") + std::string(set.title) + " recording has no field ";
   message += quoted_with_close_matches(unknown, known);
   return message + "; fields are named PAGE.NAME, such as physics.speedKmh; 'dumptool vars FILE' lists them all";
 }
 
 }  // namespace
 
-std::vector<const acc::Field*> choose_acc_fields(const std::optional<std::vector<std::string>>& wanted) {
+std::vector<const acc::Field*> choose_acc_fields(const acc::FieldSet& set,
+                                                 const std::optional<std::vector<std::string>>& wanted) {
   std::vector<const acc::Field*> fields;
   if (!wanted) {
-    for (const acc::Field& field : acc::acc_fields()) fields.push_back(&field);
+    for (const acc::Field& field : set.fields) fields.push_back(&field);
     return fields;
   }
   std::vector<std::string> unknown;
   for (const std::string& name : *wanted) {
-    const acc::Field* field = acc::find_field(name);
+    const acc::Field* field = acc::find_field(set.fields, name);
     if (field == nullptr) {
       unknown.push_back(name);
     } else {
       fields.push_back(field);
     }
   }
-  if (!unknown.empty()) throw UsageError(unknown_fields_message(unknown));
+  if (!unknown.empty()) throw UsageError(unknown_fields_message(set, unknown));
   if (fields.empty()) throw UsageError("--vars names no field");
   return fields;
 }
 
-bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vector<const acc::Field*>& fields,
-                   std::ostream& out, DamageReport& damage) {
+bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const acc::FieldSet& set,
+                   const std::vector<const acc::Field*>& fields, std::ostream& out, DamageReport& damage) {
   std::string line = "seconds";
   for (const acc::Field* field : fields) {
     for (std::size_t column = 0; column < field->columns(); ++column) {
@@ -54,7 +56,7 @@ bool write_acc_csv(DumpFrames& frames, const FrameRange& range, const std::vecto
   out << line << csv_line_end;
 
   FrameProgress progress("csv", range.end - range.first);
-  AccFrameReader reader(frames, damage);
+  AccFrameReader reader(frames, set, damage);
   bool wrote = false;
   for (std::size_t frame = range.first; frame < range.end && out; ++frame) {
     progress.update(frame - range.first);

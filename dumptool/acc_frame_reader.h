@@ -1,4 +1,4 @@
-// Reads the frames of an ACC recording one by one for the commands that
+// Reads the frames of a recording of ACC or its kin one by one for the commands that
 // look into its pages: a frame that does not inflate is noted as damage and
 // passed over, a payload of another size than an ACC frame's is read as far
 // as it goes and noted once.
@@ -8,14 +8,15 @@
 #include <optional>
 
 #include "dumptool/damage_report.h"
-#include "formats/acc_fields.h"
+#include "formats/ac_field_sets.h"
 #include "formats/dump_frames.h"
 
 namespace vove::dumptool {
 
 class AccFrameReader {
  public:
-  AccFrameReader(DumpFrames& frames, DamageReport& damage) : frames_(frames), damage_(damage) {}
+  AccFrameReader(DumpFrames& frames, const acc::FieldSet& set, DamageReport& damage)
+      : frames_(frames), set_(set), damage_(damage) {}
 
   // The pages of frame `frame` (< frames.size()), valid until the next
   // read; nothing when the frame cannot be read.
@@ -23,6 +24,7 @@ class AccFrameReader {
 
  private:
   DumpFrames& frames_;
+  const acc::FieldSet& set_;
   DamageReport& damage_;
   FramePayload payload_;
   bool size_noted_ = false;

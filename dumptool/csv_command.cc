@@ -150,7 +150,8 @@ void finish_output(ReplacingFile* output, std::ostream& out, bool wrote) {
 int run_csv(CommandLine& command_line) {
   const auto& values = command_line.values();
   auto frames = open_recording(command_line.file());
-  const bool acc = payload_codec(frames->header().source_id) == PayloadCodec::acc_pages;
+  const acc::FieldSet* acc_set = acc::field_set(frames->header().source_id);
+  const bool acc = acc_set != nullptr;
   if (!acc && payload_codec(frames->header().source_id) != PayloadCodec::iracing_snapshot) {
     throw UsageError("csv reads recordings of iRacing and ACC only, and this one's source is neither");
   }
@@ -161,7 +162,7 @@ int run_csv(CommandLine& command_line) {
   if (acc) {
     std::optional<std::vector<std::string>> names;
     if (wanted) names = split_names(*wanted);
-    acc_fields = choose_acc_fields(names);  // before any output is created
+    acc_fields = choose_acc_fields(*acc_set, names);  // before any output is created
   }
 
   std::unique_ptr<ReplacingFile> output;
@@ -172,7 +173,7 @@ int run_csv(CommandLine& command_line) {
 
   DamageReport damage(*frames, range.end, std::cerr);
   if (acc) {
-    const bool wrote = write_acc_csv(*frames, range, acc_fields, out, damage);
+    const bool wrote = write_acc_csv(*frames, range, *acc_set, acc_fields, out, damage);
     finish_output(output.get(), out, wrote);
     return damage.finish();
   }

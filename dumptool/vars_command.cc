@@ -9,7 +9,7 @@
 #include "dumptool/commands.h"
 #include "dumptool/damage_report.h"
 #include "dumptool/frame_progress.h"
-#include "formats/acc_fields.h"
+#include "formats/ac_field_sets.h"
 #include "formats/iracing_recording.h"
 #include "simulators/simulator.h"
 
@@ -74,11 +74,11 @@ std::string change_text(const iracing::RecordingFrame& frame, const iracing::Var
   return text;
 }
 
-// The ACC pages have a fixed layout, the same in every frame.
-void print_acc_fields(std::ostream& out) {
+// The pages of ACC and its kin have a fixed layout, the same in every frame.
+void print_acc_fields(const acc::FieldSet& set, std::ostream& out) {
   std::size_t name_width = 4;
   std::size_t unit_width = 4;
-  for (const acc::Field& field : acc::acc_fields()) {
+  for (const acc::Field& field : set.fields) {
     name_width = std::max(name_width, field.name.size());
     unit_width = std::max(unit_width, field.unit.size());
   }
@@ -87,7 +87,7 @@ void print_acc_fields(std::ostream& out) {
   };
   out << pad("Page", 8) << "  " << pad("Name", name_width) << "  " << pad("Type", 5) << "  " << pad("Count", 5) << "  "
       << pad("Offset", 6) << "  " << pad("Unit", unit_width) << "  Description\n";
-  for (const acc::Field& field : acc::acc_fields()) {
+  for (const acc::Field& field : set.fields) {
     const std::string count = field.inner_count > 1 ? std::to_string(field.count / field.inner_count) + "x" +
                                                           std::to_string(field.inner_count)
                                                     : std::to_string(field.count);
@@ -100,8 +100,8 @@ void print_acc_fields(std::ostream& out) {
 
 int run_vars(const CommandLine& command_line) {
   auto frames = open_recording(command_line.file());
-  if (payload_codec(frames->header().source_id) == PayloadCodec::acc_pages) {
-    print_acc_fields(std::cout);
+  if (const acc::FieldSet* set = acc::field_set(frames->header().source_id)) {
+    print_acc_fields(*set, std::cout);
     std::cout.flush();
     // The index's damage still counts, as for every command.
     DamageReport damage(*frames, frames->size(), std::cerr);

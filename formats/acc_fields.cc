@@ -345,30 +345,34 @@ std::string Field::column_name(std::size_t column) const {
 
 std::span<const Field> acc_fields() noexcept { return field_table; }
 
-const Field* find_field(Page page, std::string_view name) noexcept {
-  for (const Field& field : field_table) {
+const Field* find_field(std::span<const Field> fields, Page page, std::string_view name) noexcept {
+  for (const Field& field : fields) {
     if (field.page == page && field.name == name) return &field;
   }
   return nullptr;
 }
 
-const Field* find_field(std::string_view name) noexcept {
+const Field* find_field(std::span<const Field> fields, std::string_view name) noexcept {
   const std::size_t dot = name.find('.');
   if (dot != std::string_view::npos) {
     const std::string_view page = name.substr(0, dot);
     for (const Page p : {Page::graphics, Page::physics, Page::static_page}) {
-      if (page_name(p) == page) return find_field(p, name.substr(dot + 1));
+      if (page_name(p) == page) return find_field(fields, p, name.substr(dot + 1));
     }
     return nullptr;
   }
   const Field* found = nullptr;
-  for (const Field& field : field_table) {
+  for (const Field& field : fields) {
     if (field.name != name) continue;
     if (found != nullptr) return nullptr;  // on more than one page: the page has to be named
     found = &field;
   }
   return found;
 }
+
+const Field* find_field(Page page, std::string_view name) noexcept { return find_field(field_table, page, name); }
+
+const Field* find_field(std::string_view name) noexcept { return find_field(field_table, name); }
 
 std::span<const std::uint8_t> PageBytes::of(Page page) const noexcept {
   switch (page) {

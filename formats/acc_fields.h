@@ -63,6 +63,9 @@ std::span<const Field> acc_fields() noexcept;
 const Field* find_field(std::string_view name) noexcept;
 // The field of `page` named `name`; null when it has none.
 const Field* find_field(Page page, std::string_view name) noexcept;
+// The same among `fields`, a set of another title (formats/ac_field_sets.h).
+const Field* find_field(std::span<const Field> fields, std::string_view name) noexcept;
+const Field* find_field(std::span<const Field> fields, Page page, std::string_view name) noexcept;
 
 // The three pages of one recorded frame, each as far as the payload holds
 // it (a payload shorter than 3700 bytes gives shorter or empty pages).

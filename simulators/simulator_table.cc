@@ -3,14 +3,20 @@
 #include <array>
 #include <memory>
 
+#include "formats/ac1_layout.h"
 #include "formats/acc_pages.h"
+#include "formats/acevo_layout.h"
 #include "formats/iracing_layout.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
 #include "formats/rf1_layout.h"
 #include "formats/rf2_layout.h"
+#include "simulators/ac1/ac1_connector.h"
+#include "simulators/ac1/ac1_emulator.h"
 #include "simulators/acc/acc_connector.h"
 #include "simulators/acc/acc_emulator.h"
+#include "simulators/acevo/acevo_connector.h"
+#include "simulators/acevo/acevo_emulator.h"
 #include "simulators/iracing/iracing_connector.h"
 #include "simulators/iracing/iracing_emulator.h"
 #include "simulators/pcars2/pcars2_connector.h"
@@ -44,6 +50,18 @@ constexpr std::array acc_objects{
     NamedObject{acc::static_page.mapping_name, NamedObject::Kind::mapping, acc::static_page.image_size},
 };
 
+constexpr std::array ac1_objects{
+    NamedObject{ac1::graphics_name, NamedObject::Kind::mapping, ac1::largest_graphics_size},
+    NamedObject{ac1::physics_name, NamedObject::Kind::mapping, ac1::largest_physics_size},
+    NamedObject{ac1::static_name, NamedObject::Kind::mapping, ac1::largest_static_size},
+};
+
+constexpr std::array acevo_objects{
+    NamedObject{acevo::physics_name, NamedObject::Kind::mapping, acevo::physics_size},
+    NamedObject{acevo::graphics_name, NamedObject::Kind::mapping, acevo::graphics_size},
+    NamedObject{acevo::static_name, NamedObject::Kind::mapping, acevo::static_size},
+};
+
 constexpr auto rf2_objects = [] {
   std::array<NamedObject, rf2::buffers.size()> objects{};
   for (std::size_t i = 0; i < objects.size(); ++i)
@@ -64,11 +82,17 @@ constexpr std::array rf1_objects{
 };
 
 // Polling order matters: iRacing goes first, ACC after it, then the others.
+// ACC and Assetto Corsa 1 share their pages' names; each source takes only
+// pages that tell its own title.
 const std::array table{
     Simulator{iracing::iracing_source_id, "iRacing", "iracing", iracing_objects, PayloadCodec::iracing_snapshot,
               make<iracing::Connector, Source>, make<iracing::Emulator, Producer>},
     Simulator{acc::acc_source_id, "ACC", "acc", acc_objects, PayloadCodec::acc_pages, make<acc::Connector, Source>,
               make<acc::Emulator, Producer>},
+    Simulator{ac1::ac1_source_id, "Assetto Corsa 1", "ac1", ac1_objects, PayloadCodec::named_objects,
+              make<ac1::Connector, Source>, make<ac1::Emulator, Producer>, ac1::layout_version},
+    Simulator{acevo::acevo_source_id, "Assetto Corsa EVO", "acevo", acevo_objects, PayloadCodec::named_objects,
+              make<acevo::Connector, Source>, make<acevo::Emulator, Producer>},
     Simulator{rf2::rf2_source_id, "rFactor 2", "rf2", rf2_objects, PayloadCodec::named_objects,
               make<rf2::Connector, Source>, make<rf2::Emulator, Producer>, rf2::layout_version},
     Simulator{pcars2::pcars2_source_id, "Automobilista 2 / Project CARS 2 / 3", "ams2", pcars2_objects,

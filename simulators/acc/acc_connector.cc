@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "common/byte_coding.h"
 #include "formats/acc_pages.h"
 #include "formats/acc_readiness.h"
+#include "formats/acpmf_title.h"
 
 namespace vove::acc {
 
@@ -37,6 +39,18 @@ std::uint64_t packet_mark(const PhysicsImage& physics, const GraphicsImage& grap
 
 }  // namespace
 
+bool Connector::told_acc(std::span<const std::uint8_t> graphics) {
+  // Assetto Corsa 1 publishes under the same names; its own source records it.
+  const acpmf::Verdict verdict = acpmf::tell_title(
+      {pages_.graphics.region_size(), pages_.physics.region_size(), pages_.static_page.region_size(), graphics});
+  if (verdict.title == acpmf::Title::conflicting) {
+    attach_failure_ = {"the pages show signs of both ACC and Assetto Corsa 1, so neither is recorded: " + verdict.signs,
+                       "shared memory " + std::string(graphics_page.mapping_name),
+                       {}};
+  }
+  return verdict.title == acpmf::Title::acc;
+}
+
 bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
   // All three are tried whatever the earlier results.
   const bool graphics = attach(pages_.graphics, graphics_page);
@@ -57,7 +71,7 @@ bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
     PhysicsImage physics_image;
     copy_image(physics_image, pages_.physics);
     const bool still_idle = idle_mark_ && *idle_mark_ == packet_mark(physics_image, image);
-    if (is_simulator_ready(image) && !still_idle) {
+    if (is_simulator_ready(image) && !still_idle && told_acc(image)) {
       idle_mark_.reset();
       last_mark_.reset();
       return true;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "simulators/acc/acc_page_mappings.h"
 #include "simulators/source.h"
@@ -30,6 +31,10 @@ class Connector final : public Source {
   void disconnect_idle() override;
 
  private:
+  // Whether the pages held, with `graphics` their graphics image, are
+  // ACC's; says why not in attach_failure_ when they show both titles.
+  bool told_acc(std::span<const std::uint8_t> graphics);
+
   PageMappings pages_;
   platform::Failure attach_failure_;        // of the first page the last connect() could not get
   std::optional<std::uint64_t> last_mark_;  // of the frame read last

@@ -2,14 +2,15 @@
 // own shared-memory names, so the recorder and the replay can be shown,
 // tested end to end and measured without a simulator.
 //
-//   --sim iracing|acc|rf2|ams2|r3e|rf1
+//   --sim iracing|acc|ac1|acevo|rf2|ams2|r3e|rf1
 //                        which simulator to stand in for (default iracing)
 //   --rate HZ            updates per second, above 0 up to 1000 (default 60);
 //                        rf2 keeps the plugin's own rate for each buffer
 //   --seconds S          run S seconds, then exit 0 (default: until Ctrl+C/SIGTERM)
 //   --pause-after S      after S seconds stop producing: iracing clears the
-//                        connected bit, acc sets sim_status to 0, rf2, r3e
-//                        and rf1 stop writing, ams2 sets mGameState to 3
+//                        connected bit, acc and ac1 set sim_status to 0, rf2,
+//                        r3e, acevo and rf1 stop writing, ams2 sets mGameState
+//                        to 3
 //   --resume-after S     S seconds into the pause produce again; iracing
 //                        restarts with lower tick counts, as after a restart
 //   --exit-after-pause   exit when the pause begins (status cleared first)
@@ -72,6 +73,8 @@ int main(int argc, char* argv[]) {
     const StandinStop stop{interrupt, termination_requested};
     switch (command.options.simulator) {
       case StandinSimulator::acc: return run_acc_standin(command.options, stop);
+      case StandinSimulator::ac1: return run_ac1_standin(command.options, stop);
+      case StandinSimulator::acevo: return run_acevo_standin(command.options, stop);
       case StandinSimulator::rf2: return run_rf2_standin(command.options, stop);
       case StandinSimulator::ams2: return run_ams2_standin(command.options, stop);
       case StandinSimulator::r3e: return run_r3e_standin(command.options, stop);

@@ -13,6 +13,8 @@
 #include "formats/iracing_layout.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
+#include "formats/ac1_layout.h"
+#include "formats/acevo_layout.h"
 #include "formats/rf1_layout.h"
 #include "formats/rf2_layout.h"
 #include "simulators/simulator.h"
@@ -113,6 +115,8 @@ StandinSimulator parse_simulator(const std::string& text) {
   if (const Simulator* simulator = find_standin_mode(text)) {
     if (simulator->source_id == iracing::iracing_source_id) return StandinSimulator::iracing;
     if (simulator->source_id == acc::acc_source_id) return StandinSimulator::acc;
+    if (simulator->source_id == ac1::ac1_source_id) return StandinSimulator::ac1;
+    if (simulator->source_id == acevo::acevo_source_id) return StandinSimulator::acevo;
     if (simulator->source_id == rf2::rf2_source_id) return StandinSimulator::rf2;
     if (simulator->source_id == pcars2::pcars2_source_id) return StandinSimulator::ams2;
     if (simulator->source_id == r3e::r3e_source_id) return StandinSimulator::r3e;
@@ -223,14 +227,15 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
 const char* standin_usage() {
   return "Usage: sim_standin [options]\n"
          "Publishes simulator-shaped telemetry under the simulators' shared-memory names.\n"
-         "  --sim iracing|acc|rf2|ams2|r3e|rf1\n"
+         "  --sim iracing|acc|ac1|acevo|rf2|ams2|r3e|rf1\n"
          "                        which simulator to stand in for (default iracing)\n"
          "  --rate HZ             updates per second, above 0 up to 1000 (default 60); rf2\n"
          "                        keeps the plugin's own rate for each buffer\n"
          "  --seconds S           run S seconds, then exit (default: until Ctrl+C or SIGTERM)\n"
          "  --pause-after S       after S seconds stop producing: iracing clears the connected\n"
-         "                        bit, acc sets the status to 0, rf2, r3e and rf1 stop\n"
-         "                        writing, ams2 sets the game state to 3 (paused)\n"
+         "                        bit, acc and ac1 set the status to 0, rf2, r3e, acevo\n"
+         "                        and rf1 stop writing, ams2 sets the game state to 3\n"
+         "                        (paused)\n"
          "  --resume-after S      S seconds into the pause produce again; iracing restarts\n"
          "                        with lower tick counts, as after a simulator restart\n"
          "  --exit-after-pause    exit as soon as the pause begins\n"

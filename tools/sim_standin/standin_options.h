@@ -10,7 +10,7 @@
 
 namespace vove {
 
-enum class StandinSimulator { iracing, acc, rf2, ams2, r3e, rf1 };
+enum class StandinSimulator { iracing, acc, ac1, acevo, rf2, ams2, r3e, rf1 };
 
 struct StandinOptions {
   StandinSimulator simulator = StandinSimulator::iracing;
@@ -61,6 +61,8 @@ struct StandinStop {
 // for what keeps it from publishing.
 int run_iracing_standin(const StandinOptions& options, const StandinStop& stop);
 int run_acc_standin(const StandinOptions& options, const StandinStop& stop);
+int run_ac1_standin(const StandinOptions& options, const StandinStop& stop);
+int run_acevo_standin(const StandinOptions& options, const StandinStop& stop);
 int run_rf2_standin(const StandinOptions& options, const StandinStop& stop);
 int run_ams2_standin(const StandinOptions& options, const StandinStop& stop);
 int run_r3e_standin(const StandinOptions& options, const StandinStop& stop);

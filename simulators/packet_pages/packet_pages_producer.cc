@@ -1,0 +1,41 @@
+#include "simulators/packet_pages/packet_pages_producer.h"
+
+#include "common/byte_coding.h"
+
+namespace vove {
+
+const ProducedPacketPage* PacketPagesProducer::find_page(std::string_view name) const noexcept {
+  for (const ProducedPacketPage& page : pages_) {
+    if (page.name == name) return &page;
+  }
+  return nullptr;
+}
+
+std::uint32_t PacketPagesProducer::smallest_size(std::string_view name) const {
+  const ProducedPacketPage* page = find_page(name);
+  return page == nullptr ? 0 : page->smallest_size;
+}
+
+std::vector<std::string_view> PacketPagesProducer::standing_names() const {
+  std::vector<std::string_view> names;
+  for (const ProducedPacketPage& page : pages_) names.push_back(page.name);
+  return names;
+}
+
+void PacketPagesProducer::write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) {
+  copy_plain(target, recorded.bytes);
+  const ProducedPacketPage* page = find_page(recorded.name);
+  const std::span<std::uint8_t> bytes = target.bytes();
+  if (page == nullptr || !page->counted || recorded.bytes.size() < 4 || bytes.size() < 4) return;
+  auto counter = counters_.find(recorded.name);
+  if (counter == counters_.end()) counter = counters_.emplace(std::string(recorded.name), Counter{}).first;
+  const std::uint32_t packet = coding::decode_u32(recorded.bytes.data());
+  // A new pass goes on from one after the last packetId published; 32-bit
+  // arithmetic wraps as the game's counter would.
+  if (pass_begins && counter->second.last) counter->second.shift = *counter->second.last + 1u - packet;
+  const std::uint32_t published = packet + counter->second.shift;
+  coding::encode_u32(bytes.data(), published);
+  counter->second.last = published;
+}
+
+}  // namespace vove
