@@ -14,12 +14,14 @@
 #include "formats/named_objects_payload.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
+#include "formats/rf1_layout.h"
 #include "formats/rf2_layout.h"
 #include "simulators/ac1/ac1_connector.h"
 #include "simulators/acc/acc_connector.h"
 #include "simulators/acevo/acevo_connector.h"
 #include "simulators/pcars2/pcars2_connector.h"
 #include "simulators/r3e/r3e_connector.h"
+#include "simulators/rf1/rf1_connector.h"
 #include "simulators/rf2/rf2_connector.h"
 #include "fuzz_support.h"
 
@@ -116,6 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const platform::MappedPage page = publish(r3e::mapping_name, sized(r3e::largest_layout_size), bytes, count);
       r3e::Connector source;
       read_twice(source, r3e::mapping_name, sized(r3e::largest_layout_size));
+      break;
+    }
+    case 5: {
+      // No field is read: all zero or not, and any size, the mapping is
+      // recorded whole.
+      const platform::MappedPage page = publish(rf1::mapping_name, sized(rf1::layout_size), bytes, count);
+      rf1::Connector source;
+      read_twice(source, rf1::mapping_name, sized(rf1::layout_size));
       break;
     }
     default: break;

@@ -9,6 +9,7 @@
 #include "formats/iracing_layout.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
+#include "formats/rf1_layout.h"
 #include "formats/rf2_layout.h"
 #include "simulators/ac1/ac1_connector.h"
 #include "simulators/ac1/ac1_emulator.h"
@@ -22,6 +23,8 @@
 #include "simulators/pcars2/pcars2_emulator.h"
 #include "simulators/r3e/r3e_connector.h"
 #include "simulators/r3e/r3e_emulator.h"
+#include "simulators/rf1/rf1_connector.h"
+#include "simulators/rf1/rf1_emulator.h"
 #include "simulators/rf2/rf2_connector.h"
 #include "simulators/rf2/rf2_emulator.h"
 #include "simulators/shm/shm_connector.h"
@@ -74,6 +77,10 @@ constexpr std::array r3e_objects{
     NamedObject{r3e::mapping_name, NamedObject::Kind::mapping, r3e::largest_layout_size},
 };
 
+constexpr std::array rf1_objects{
+    NamedObject{rf1::mapping_name, NamedObject::Kind::mapping, rf1::layout_size},
+};
+
 // Polling order matters: iRacing goes first, ACC after it, then the others.
 // ACC and Assetto Corsa 1 share their pages' names; each source takes only
 // pages that tell its own title.
@@ -93,6 +100,8 @@ const std::array table{
               pcars2::layout_version},
     Simulator{r3e::r3e_source_id, "RaceRoom", "r3e", r3e_objects, PayloadCodec::named_objects,
               make<r3e::Connector, Source>, make<r3e::Emulator, Producer>, r3e::layout_version},
+    Simulator{rf1::rf1_source_id, "rFactor 1 / Automobilista 1", "rf1", rf1_objects, PayloadCodec::named_objects,
+              make<rf1::Connector, Source>, make<rf1::Emulator, Producer>, rf1::layout_version},
     Simulator{shm::shm_source_id,
               "named shared memory",
               "",

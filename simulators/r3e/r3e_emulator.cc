@@ -1,5 +1,8 @@
 #include "simulators/r3e/r3e_emulator.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/byte_coding.h"
 #include "formats/r3e_layout.h"
 
@@ -18,9 +21,16 @@ std::uint32_t Emulator::smallest_size(std::string_view name) const {
 std::vector<std::string_view> Emulator::standing_names() const { return {mapping_name}; }
 
 void Emulator::write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) {
-  copy_plain(target, recorded.bytes);
   const std::span<std::uint8_t> bytes = target.bytes();
-  if (recorded.name != mapping_name || recorded.bytes.size() < clock_end || bytes.size() < clock_end) return;
+  if (recorded.name != mapping_name || recorded.bytes.size() < clock_end || bytes.size() < clock_end) {
+    copy_plain(target, recorded.bytes);
+    return;
+  }
+  // Everything but the clock first, then the clock once: a reader polling
+  // the ticks never sees the recorded ones, which go back at a new pass.
+  std::memcpy(bytes.data(), recorded.bytes.data(), simulation_ticks_offset);
+  const std::size_t length = std::min(bytes.size(), recorded.bytes.size());
+  std::memcpy(bytes.data() + clock_end, recorded.bytes.data() + clock_end, length - clock_end);
   const std::uint32_t ticks = coding::decode_u32(recorded.bytes.data() + simulation_ticks_offset);
   // A new pass goes on from one tick after the last one published; 32-bit
   // arithmetic wraps as the game's counter would.
