@@ -1,5 +1,8 @@
 #include "simulators/packet_pages/packet_pages_producer.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/byte_coding.h"
 
 namespace vove {
@@ -23,10 +26,15 @@ std::vector<std::string_view> PacketPagesProducer::standing_names() const {
 }
 
 void PacketPagesProducer::write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) {
-  copy_plain(target, recorded.bytes);
   const ProducedPacketPage* page = find_page(recorded.name);
   const std::span<std::uint8_t> bytes = target.bytes();
-  if (page == nullptr || !page->counted || recorded.bytes.size() < 4 || bytes.size() < 4) return;
+  if (page == nullptr || !page->counted || recorded.bytes.size() < 4 || bytes.size() < 4) {
+    copy_plain(target, recorded.bytes);
+    return;
+  }
+  // The page after its packetId first, then the packetId once: a reader
+  // watching it never sees the recorded one, which goes back at a new pass.
+  std::memcpy(bytes.data() + 4, recorded.bytes.data() + 4, std::min(bytes.size(), recorded.bytes.size()) - 4);
   auto counter = counters_.find(recorded.name);
   if (counter == counters_.end()) counter = counters_.emplace(std::string(recorded.name), Counter{}).first;
   const std::uint32_t packet = coding::decode_u32(recorded.bytes.data());
