@@ -1,6 +1,7 @@
 #include "simulators/packet_pages/packet_pages_producer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "common/byte_coding.h"
@@ -42,6 +43,7 @@ void PacketPagesProducer::write_object(CreatedObject& target, const NamedObjectV
   // arithmetic wraps as the game's counter would.
   if (pass_begins && counter->second.last) counter->second.shift = *counter->second.last + 1u - packet;
   const std::uint32_t published = packet + counter->second.shift;
+  std::atomic_thread_fence(std::memory_order_release);
   coding::encode_u32(bytes.data(), published);
   counter->second.last = published;
 }
