@@ -5,6 +5,7 @@
 
 #include "formats/acc_pages.h"
 #include "formats/iracing_layout.h"
+#include "formats/lmu_layout.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
 #include "formats/rf2_layout.h"
@@ -12,6 +13,8 @@
 #include "simulators/acc/acc_emulator.h"
 #include "simulators/iracing/iracing_connector.h"
 #include "simulators/iracing/iracing_emulator.h"
+#include "simulators/lmu/lmu_connector.h"
+#include "simulators/lmu/lmu_emulator.h"
 #include "simulators/pcars2/pcars2_connector.h"
 #include "simulators/pcars2/pcars2_emulator.h"
 #include "simulators/r3e/r3e_connector.h"
@@ -41,6 +44,13 @@ constexpr std::array acc_objects{
     NamedObject{acc::static_page.mapping_name, NamedObject::Kind::mapping, acc::static_page.image_size},
 };
 
+constexpr std::array lmu_objects{
+    NamedObject{lmu::data_name, NamedObject::Kind::mapping, lmu::data_size},
+    NamedObject{lmu::data_event_name, NamedObject::Kind::event, 0},
+    NamedObject{lmu::lock_name, NamedObject::Kind::mapping, lmu::lock_size},
+    NamedObject{lmu::lock_event_name, NamedObject::Kind::event, 0},
+};
+
 constexpr auto rf2_objects = [] {
   std::array<NamedObject, rf2::buffers.size()> objects{};
   for (std::size_t i = 0; i < objects.size(); ++i)
@@ -62,6 +72,10 @@ const std::array table{
               make<iracing::Connector, Source>, make<iracing::Emulator, Producer>},
     Simulator{acc::acc_source_id, "ACC", "acc", acc_objects, PayloadCodec::acc_pages, make<acc::Connector, Source>,
               make<acc::Emulator, Producer>},
+    // Before rFactor 2: a session that publishes the rF2 plugin's buffers
+    // beside its own is recorded as Le Mans Ultimate.
+    Simulator{lmu::lmu_source_id, "Le Mans Ultimate", "lmu", lmu_objects, PayloadCodec::named_objects,
+              make<lmu::Connector, Source>, make<lmu::Emulator, Producer>, lmu::layout_version},
     Simulator{rf2::rf2_source_id, "rFactor 2", "rf2", rf2_objects, PayloadCodec::named_objects,
               make<rf2::Connector, Source>, make<rf2::Emulator, Producer>, rf2::layout_version},
     Simulator{pcars2::pcars2_source_id, "Automobilista 2 / Project CARS 2 / 3", "ams2", pcars2_objects,

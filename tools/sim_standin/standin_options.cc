@@ -11,6 +11,7 @@
 
 #include "formats/acc_pages.h"
 #include "formats/iracing_layout.h"
+#include "formats/lmu_layout.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
 #include "formats/rf2_layout.h"
@@ -115,6 +116,7 @@ StandinSimulator parse_simulator(const std::string& text) {
     if (simulator->source_id == rf2::rf2_source_id) return StandinSimulator::rf2;
     if (simulator->source_id == pcars2::pcars2_source_id) return StandinSimulator::ams2;
     if (simulator->source_id == r3e::r3e_source_id) return StandinSimulator::r3e;
+    if (simulator->source_id == lmu::lmu_source_id) return StandinSimulator::lmu;
   }
   std::vector<std::string_view> names;
   for (const Simulator& simulator : simulators()) {
@@ -199,12 +201,13 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
 
   // Those rates are the simulator's own, so a --rate given would mislead.
   const bool stamped_at_fixed_rate = options.stamped_rows && (options.simulator == StandinSimulator::ams2 ||
-                                                              options.simulator == StandinSimulator::r3e);
+                                                              options.simulator == StandinSimulator::r3e ||
+                                                              options.simulator == StandinSimulator::lmu);
   if (rate_given && options.simulator == StandinSimulator::rf2) {
     throw std::invalid_argument("--rate does not apply to --sim rf2: each buffer keeps the plugin's own rate");
   }
   if (rate_given && stamped_at_fixed_rate) {
-    throw std::invalid_argument("--rate does not apply to --stamped-rows with --sim ams2 or r3e: 400 a second");
+    throw std::invalid_argument("--rate does not apply to --stamped-rows with --sim ams2, r3e or lmu: 400 a second");
   }
 
   if ((resume_given || options.exit_after_pause) && options.pause_after_seconds == 0.0) {
@@ -220,14 +223,14 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
 const char* standin_usage() {
   return "Usage: sim_standin [options]\n"
          "Publishes simulator-shaped telemetry under the simulators' shared-memory names.\n"
-         "  --sim iracing|acc|rf2|ams2|r3e\n"
+         "  --sim iracing|acc|rf2|ams2|r3e|lmu\n"
          "                        which simulator to stand in for (default iracing)\n"
          "  --rate HZ             updates per second, above 0 up to 1000 (default 60); rf2\n"
          "                        keeps the plugin's own rate for each buffer\n"
          "  --seconds S           run S seconds, then exit (default: until Ctrl+C or SIGTERM)\n"
          "  --pause-after S       after S seconds stop producing: iracing clears the connected\n"
-         "                        bit, acc sets the status to 0, rf2 and r3e stop writing,\n"
-         "                        ams2 sets the game state to 3 (paused)\n"
+         "                        bit, acc sets the status to 0, rf2, r3e and lmu stop\n"
+         "                        writing, ams2 sets the game state to 3 (paused)\n"
          "  --resume-after S      S seconds into the pause produce again; iracing restarts\n"
          "                        with lower tick counts, as after a simulator restart\n"
          "  --exit-after-pause    exit as soon as the pause begins\n"
@@ -241,11 +244,12 @@ const char* standin_usage() {
          "  --session-every S     iracing: rewrite the session text every S seconds (default 4)\n"
          "  --stamped-rows        iracing: one 1 MiB row rewritten in place, its slot's tick\n"
          "                        cleared meanwhile, the tick stamped at both ends of the row;\n"
-         "                        rf2 (Telemetry), ams2, r3e: rewritten 400 times a second\n"
+         "                        rf2 (Telemetry), ams2, r3e, lmu: rewritten 400 times a second\n"
          "                        under the simulator's protocol (r3e has none), a counter\n"
          "                        (u64) stamped at both ends of what a reader copies, a\n"
          "                        stand-in convention: rf2 at 16 and the last 8 bytes of\n"
-         "                        the hinted part, ams2 at 20 and 20692, r3e at 56 and 43988\n"
+         "                        the hinted part, ams2 at 20 and 20692, r3e at 56 and 43988,\n"
+         "                        lmu at 128468 and 324812\n"
          "  --nonsense-headers    iracing: every other half second, a header with impossible\n"
          "                        offsets, lengths and counts\n"
          "  --help                print this and exit\n";
