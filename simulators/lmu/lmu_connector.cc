@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "formats/named_objects_payload.h"
+#include "simulators/rf2/rf2_connector.h"
 
 namespace vove::lmu {
 
@@ -12,6 +13,9 @@ namespace {
 
 // Enough to hold the game version, without which nothing says it runs.
 constexpr std::uint32_t smallest_data = game_version_offset + 4;
+// Tries, a millisecond apart, before a plugin buffer that does not settle
+// is left out of the frame: the game's data must not wait long for it.
+constexpr int plugin_tries = 3;
 
 }  // namespace
 
@@ -30,6 +34,9 @@ bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
   }
   event_ = platform::NamedEvent::open_existing(data_event_name);
   lock_.open_existing();
+  for (std::size_t i = 0; i < rf2::buffers.size(); ++i) {
+    plugin_[i].attach(rf2::buffers[i].name, rf2::smallest_buffer_size(rf2::buffers[i]));
+  }
   if (data_.size() < data_size) {
     std::cout << data_name << " is " << data_.size() << " bytes, smaller than the layout's " << data_size
               << ": recorded at that size" << std::endl;
@@ -38,6 +45,7 @@ bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
 }
 
 void Connector::disconnect() {
+  for (RecordedMapping& buffer : plugin_) buffer.release();
   lock_.release();
   event_.close();
   data_.release();
@@ -87,6 +95,13 @@ FramePayload Connector::frame_of(std::span<const std::uint8_t> copy) {
   mark_ = mark_.value_or(0) + 1;
   NamedObjectsPayloadBuilder builder;
   builder.add(data_name, data_.size(), copy);
+  for (std::size_t i = 0; i < rf2::buffers.size(); ++i) {
+    if (!plugin_[i].is_attached()) continue;
+    if (rf2::copy_buffer(plugin_[i].bytes(), rf2::buffers[i], plugin_copies_[i], plugin_tries) ==
+        rf2::CopyResult::copied) {
+      builder.add(rf2::buffers[i].name, plugin_[i].size(), plugin_copies_[i]);
+    }
+  }
   return builder.take();
 }
 

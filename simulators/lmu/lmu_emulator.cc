@@ -59,16 +59,26 @@ void Emulator::stop() {
   event_.close();
 }
 
-std::uint32_t Emulator::smallest_size(std::string_view name) const { return name == data_name ? data_size : 0; }
+std::uint32_t Emulator::smallest_size(std::string_view name) const {
+  return name == data_name ? data_size : rf2::PluginBufferWriter::smallest_size(name);
+}
 
 std::vector<std::string_view> Emulator::standing_names() const { return {data_name}; }
 
 void Emulator::write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) {
-  NamedObjectsProducer::write_object(target, recorded, pass_begins);
+  if (rf2::PluginBufferWriter::is_plugin_buffer(recorded.name)) {
+    plugin_.write(target, recorded, pass_begins);
+  } else {
+    NamedObjectsProducer::write_object(target, recorded, pass_begins);
+  }
   wrote_ = true;
 }
 
 void Emulator::finish_object(CreatedObject& target) {
+  if (rf2::PluginBufferWriter::is_plugin_buffer(target.name)) {
+    plugin_.finish(target);
+    return;
+  }
   if (target.name != data_name || target.size < game_version_offset + 4) return;
   coding::encode_i32(target.bytes().data() + game_version_offset, 0);
 }

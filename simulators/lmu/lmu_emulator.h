@@ -3,6 +3,8 @@
 // mapping and event, as the game makes them. Each frame is written under
 // the lock and announced by one signal of the event; at stop the game
 // version is set to 0 under the lock and announced, as a stopped game reads.
+// The rF2 plugin's buffers a recording holds beside it are replayed by the
+// plugin's protocol, as rFactor 2's replay writes them.
 #pragma once
 
 #include <chrono>
@@ -10,6 +12,7 @@
 #include "common/platform/platform.h"
 #include "simulators/lmu/lmu_lock.h"
 #include "simulators/named_memory/named_objects_producer.h"
+#include "simulators/rf2/rf2_emulator.h"
 
 namespace vove::lmu {
 
@@ -35,6 +38,7 @@ class Emulator final : public NamedObjectsProducer {
  private:
   platform::NamedEvent event_;
   SharedLock lock_;
+  rf2::PluginBufferWriter plugin_;
   bool running_ = false;
   bool wrote_ = false;
   bool reported_lock_ = false;

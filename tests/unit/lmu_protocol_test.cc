@@ -343,3 +343,74 @@ TEST(LmuReplay, AReaderHoldingTheLockCostsFramesNotTheReplay) {
 }
 
 }  // namespace vove
+
+namespace vove {
+
+namespace {
+
+constexpr std::string_view rf2_telemetry = "$rFactor2SMMP_Telemetry$";
+constexpr std::string_view rf2_extended = "$rFactor2SMMP_Extended$";
+
+}  // namespace
+
+// The rF2 plugin running beside the game: its buffers go into the same
+// frame, each by the plugin's protocol (Begin == End at 0 and 4 around the
+// copy, only mBytesUpdatedHint's bytes after the first 8).
+TEST(LmuRecorder, RecordsTheRf2PluginsBuffersInTheSameFrame) {
+  const ScopedNamePrefix prefix;
+  const Game game;
+  const SimulatorMapping telemetry(rf2_telemetry, 241'680);
+  telemetry.put_u32(0, 5);
+  telemetry.put_u32(4, 5);
+  telemetry.put_u32(8, 100);  // in use: 8 + 100 bytes
+  const SimulatorMapping extended(rf2_extended, 10'152);
+  extended.put_text(8, "3.7.15.1");
+  lmu::Connector connector;
+  ASSERT_TRUE(connector.connect(1ms));
+  game.event.signal();
+  const FramePayload frame = connector.read_frame(100ms);
+  ASSERT_FALSE(frame.empty());
+  const auto objects = objects_of(frame);
+  EXPECT_EQ(testing::object_named(objects, data_name).bytes.size(), testing::kept_size(data_size));
+  const NamedObjectView recorded = testing::object_named(objects, rf2_telemetry);
+  EXPECT_EQ(recorded.size, testing::kept_size(241'680));
+  EXPECT_EQ(recorded.bytes.size(), 108u);
+  EXPECT_EQ(testing::object_named(objects, rf2_extended).bytes.size(), testing::kept_size(10'152));
+
+  // A plugin buffer mid-write is left out; the game's data is not held up.
+  telemetry.put_u32(0, 6);
+  game.event.signal();
+  const FramePayload next = connector.read_frame(100ms);
+  ASSERT_FALSE(next.empty());
+  EXPECT_EQ(find_named_object(objects_of(next), rf2_telemetry), nullptr);
+  EXPECT_NE(find_named_object(objects_of(next), data_name), nullptr);
+}
+
+TEST(LmuReplay, ReplaysTheRf2PluginsBuffersByThePluginsProtocol) {
+  const ScopedNamePrefix prefix;
+  std::vector<std::uint8_t> data(data_size, 0);
+  coding::encode_u32(data.data() + game_version, 7);
+  std::vector<std::uint8_t> buffer(2'000, 0);
+  coding::encode_u32(buffer.data(), 40);
+  coding::encode_u32(buffer.data() + 4, 40);
+  buffer[1'999] = 0x6b;
+  const auto frame =
+      testing::payload_of({{std::string(data_name), data_size, data}, {std::string(rf2_telemetry), 2'000, buffer}});
+  lmu::Emulator emulator;
+  emulator.prepare(frame);
+  emulator.start();
+  emulator.write_frame(frame);
+  const ClientView telemetry(rf2_telemetry, 241'680);  // the plugin's size, not the recorded one
+  const ClientView replayed(data_name, data_size);
+  EXPECT_EQ(telemetry.u32(0), telemetry.u32(4));
+  EXPECT_NE(telemetry.u32(4), 0u);
+  EXPECT_EQ(telemetry.byte(1'999), 0x6b);
+  const std::uint32_t version = telemetry.u32(4);
+  emulator.stop();
+  EXPECT_EQ(telemetry.u32(0), telemetry.u32(4));
+  EXPECT_GT(telemetry.u32(4), version) << "zeroed under a last version bump";
+  EXPECT_TRUE(telemetry.all_zero(8, 241'680));
+  EXPECT_EQ(replayed.i32(game_version), 0);
+}
+
+}  // namespace vove
