@@ -118,6 +118,36 @@ TEST(NamedMemoryRoundTrip, EachSimulatorFromTheStandinIsReplayedAsRecorded) {
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
 
+// The rF2 plugin publishing beside Le Mans Ultimate: one recording, as
+// Le Mans Ultimate, holds both, and its replay publishes both again.
+TEST(NamedMemoryRoundTrip, LeMansUltimateWithTheRf2PluginBesideItIsOneRecording) {
+  E2eSandbox sandbox("lmu_with_rf2");
+  std::filesystem::path recording;
+  {
+    auto plugin = start_standin(sandbox, {"--sim", "rf2"}, "rf2_beside");
+    recording = record_standin(sandbox, {"--sim", "lmu", "--rate", "30"}, 20, 3s, "lmu");
+    stop_with_interrupt(*plugin, "rF2 stand-in");
+  }
+  ASSERT_FALSE(recording.empty());
+  const DumpContents recorded = read_dump(recording);
+  EXPECT_EQ(source_id_text(recorded.source_id, SourceIdStyle::as_stored), "lmuz");
+  ASSERT_GE(recorded.frames.size(), 30u);
+  const auto holds_both = [](const std::vector<std::uint8_t>& payload) {
+    const std::vector<NamedObjectView> objects = read_named_objects(payload);
+    return find_named_object(objects, "LMU_Data") != nullptr &&
+           find_named_object(objects, "$rFactor2SMMP_Telemetry$") != nullptr &&
+           find_named_object(objects, "$rFactor2SMMP_Extended$") != nullptr;
+  };
+  EXPECT_TRUE(std::all_of(recorded.frames.begin() + 1, recorded.frames.end(), holds_both));
+
+  const DumpContents replayed = record_replay(sandbox, recording, 20, "lmu_replay");
+  EXPECT_EQ(source_id_text(replayed.source_id, SourceIdStyle::as_stored), "lmuz");
+  ASSERT_GE(replayed.frames.size(), 20u);
+  EXPECT_TRUE(std::all_of(replayed.frames.begin() + 1, replayed.frames.end() - 1, holds_both));
+  EXPECT_GE(expect_each_object_replayed_in_order(recorded, replayed), replayed.frames.size());
+  EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
+}
+
 // ---- Readers written from the simulators' documentation ----------------
 
 std::uint32_t u32_at(const platform::MappedPage& page, std::size_t offset) {
