@@ -15,6 +15,7 @@
 #include "simulators/lmu/lmu_connector.h"
 #include "simulators/lmu/lmu_emulator.h"
 #include "simulators/lmu/lmu_lock.h"
+#include "unit/console_capture.h"
 #include "unit/named_memory_test_support.h"
 #include "unit/scoped_name_prefix.h"
 
@@ -239,7 +240,11 @@ TEST(LmuRecorder, WithoutTheEventAndLockPollsForChangesAtTheCreatedSize) {
   const ScopedNamePrefix prefix;
   const Game game(250'000, false, false);
   lmu::Connector connector;
+  const ConsoleCapture console;
   ASSERT_TRUE(connector.connect(1ms));
+  if (testing::kept_size(250'000) == 250'000) {
+    EXPECT_EQ(console.out(), "LMU_Data is 250000 bytes, smaller than the layout's 324824: recorded at that size\n");
+  }
   const FramePayload first = connector.read_frame(50ms);
   ASSERT_FALSE(first.empty());
   EXPECT_EQ(testing::object_named(objects_of(first), data_name).size, testing::kept_size(250'000));
@@ -307,7 +312,10 @@ TEST(LmuReplay, CreatesTheFourObjectsAndWritesEachFrameUnderTheLockThenSignalsOn
     while (counter.wakes.load() <= i && std::chrono::steady_clock::now() < give_up) std::this_thread::sleep_for(1ms);
   }
   // A frame that holds no named objects is not written, nor announced.
-  emulator.write_frame(testing::hostile_payloads(data_name).front());
+  {
+    const ConsoleCapture console;
+    emulator.write_frame(testing::hostile_payloads(data_name).front());
+  }
   std::this_thread::sleep_for(30ms);
   EXPECT_GE(counter.wakes.load(), frames - 1);
   EXPECT_LE(counter.wakes.load(), frames + 1);
@@ -331,7 +339,11 @@ TEST(LmuReplay, AReaderHoldingTheLockCostsFramesNotTheReplay) {
   SimulatorMapping lock(lock_name, 8);  // opens the replay's
   lock.put_u32(busy, 1);
   const auto start = std::chrono::steady_clock::now();
-  emulator.write_frame(recorded_frame(0x22));
+  {
+    const ConsoleCapture console;
+    emulator.write_frame(recorded_frame(0x22));
+    EXPECT_EQ(console.out(), "A frame is skipped: a reader held LMU_SharedMemoryLockData for over 100 ms\n");
+  }
   EXPECT_LT(std::chrono::steady_clock::now() - start, testing::hang_bound);
   EXPECT_EQ(data.byte(data_size - 1), 0x11) << "not written past a held lock";
   EXPECT_EQ(lock.u32(waiters), 0u);
