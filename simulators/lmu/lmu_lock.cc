@@ -62,8 +62,7 @@ std::int32_t* SharedLock::word(std::size_t offset) const noexcept {
 
 bool SharedLock::try_take() noexcept {
   std::int32_t expected = 0;
-  return std::atomic_ref<std::int32_t>(*word(lock_busy_offset))
-      .compare_exchange_strong(expected, 1, std::memory_order_acquire, std::memory_order_relaxed);
+  return std::atomic_ref<std::int32_t>(*word(lock_busy_offset)).compare_exchange_strong(expected, 1);
 }
 
 bool SharedLock::lock(Deadline deadline) noexcept {
@@ -75,7 +74,7 @@ bool SharedLock::lock(Deadline deadline) noexcept {
     }
     const std::chrono::milliseconds left = left_until(deadline);
     if (left <= std::chrono::milliseconds{0}) return false;
-    waiters.fetch_add(1, std::memory_order_acq_rel);
+    waiters.fetch_add(1);
     // Counted first, tried once more: a holder that cleared busy before it
     // could see the count has signalled nobody.
     const bool taken = try_take();
@@ -86,15 +85,18 @@ bool SharedLock::lock(Deadline deadline) noexcept {
         platform::sleep_for(std::chrono::milliseconds{1});
       }
     }
-    waiters.fetch_sub(1, std::memory_order_acq_rel);
+    waiters.fetch_sub(1);
     if (taken) return true;
   }
 }
 
 void SharedLock::unlock() noexcept {
   if (!is_open()) return;
-  std::atomic_ref<std::int32_t>(*word(lock_busy_offset)).store(0, std::memory_order_release);
-  if (std::atomic_ref<std::int32_t>(*word(lock_waiters_offset)).load(std::memory_order_acquire) > 0 && event_) {
+  // Sequentially consistent, as the taker's count and its last try are: the
+  // count is read after busy is cleared, so a taker that counted itself in
+  // and still found busy set is signalled.
+  std::atomic_ref<std::int32_t>(*word(lock_busy_offset)).store(0);
+  if (std::atomic_ref<std::int32_t>(*word(lock_waiters_offset)).load() > 0 && event_) {
     event_.signal();
   }
 }
