@@ -30,7 +30,8 @@ bool SharedLock::open_existing() noexcept {
     page_.release();
     return false;
   }
-  event_ = platform::NamedEvent::open_existing(lock_event_name);
+  // Opened for signalling too: a release wakes whoever waits, the game included.
+  event_ = platform::NamedEvent::open_existing(lock_event_name, platform::Access::write);
   return true;
 }
 

@@ -191,7 +191,7 @@ struct LmuObjects {
   platform::NamedEvent lock_event;
   bool open() {
     event = platform::NamedEvent::open_existing("LMU_Data_Event");
-    lock_event = platform::NamedEvent::open_existing("LMU_SharedMemoryLockEvent");
+    lock_event = platform::NamedEvent::open_existing("LMU_SharedMemoryLockEvent", platform::Access::write);
     return event && lock_event && lock.open_existing("LMU_SharedMemoryLockData", platform::Access::write) &&
            lock.map(platform::Access::write, 8);
   }

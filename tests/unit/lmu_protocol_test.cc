@@ -83,6 +83,16 @@ TEST(LmuLock, TakesAndGivesBackTheGamesBusyWordAndLeavesWaitersAsTheyWere) {
   EXPECT_TRUE(second.lock(in(0ms)));
   second.unlock();
 
+  // A release signals the game's lock event exactly when someone waits.
+  ASSERT_TRUE(first.lock(in(0ms)));
+  first.unlock();
+  EXPECT_FALSE(game.lock_event.wait(0ms)) << "nobody waited";
+  ASSERT_TRUE(first.lock(in(0ms)));
+  game.lock->put_u32(waiters, 1);  // the game, waiting
+  first.unlock();
+  EXPECT_TRUE(game.lock_event.wait(0ms)) << "the waiting game is woken";
+  game.lock->put_u32(waiters, 0);
+
   // A taker waiting on the event is woken by the release and takes busy.
   ASSERT_TRUE(first.lock(in(0ms)));
   std::atomic<bool> taken{false};
