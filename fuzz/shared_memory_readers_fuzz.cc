@@ -1,7 +1,7 @@
 // Shared memory as a hostile or broken simulator might leave it, read by
 // each recorder source that follows a protocol. The first byte picks the
-// simulator and the mapping's size; the rest fills the mapping from its
-// start. Whatever the bytes, a source never reads past the mapping, never
+// simulator (0x40 set: Le Mans Ultimate) and the mapping's size; the rest
+// fills the mapping from its start. Whatever the bytes, a source never reads past the mapping, never
 // waits beyond its timeout, and records each object at its created size.
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include "common/platform/mapped_page.h"
 #include "formats/ac1_layout.h"
 #include "formats/acevo_layout.h"
+#include "formats/lmu_layout.h"
 #include "formats/named_objects_payload.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
@@ -19,6 +20,7 @@
 #include "simulators/ac1/ac1_connector.h"
 #include "simulators/acc/acc_connector.h"
 #include "simulators/acevo/acevo_connector.h"
+#include "simulators/lmu/lmu_connector.h"
 #include "simulators/pcars2/pcars2_connector.h"
 #include "simulators/r3e/r3e_connector.h"
 #include "simulators/rf1/rf1_connector.h"
@@ -69,6 +71,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto sized = [pick](std::uint32_t full) {
     return (pick & 0x80) != 0 ? full : 1u + (pick & 0x3f) * (full / 64u);
   };
+  if ((pick & 0x40) != 0) {
+    // Le Mans Ultimate; with an odd pick also its update event, signalled,
+    // and its lock, whose two words the input's first bytes give, so that
+    // a lock held for good or nonsense counts meet the taker.
+    const platform::MappedPage data = publish(lmu::data_name, sized(lmu::data_size), bytes, count);
+    platform::NamedEvent event;
+    platform::MappedPage lock;
+    platform::NamedEvent lock_event;
+    if ((pick & 1) != 0) {
+      event = platform::NamedEvent::create(lmu::data_event_name);
+      lock = publish(lmu::lock_name, lmu::lock_size, bytes, count);
+      lock_event = platform::NamedEvent::create(lmu::lock_event_name);
+      event.signal();
+    }
+    lmu::Connector source;
+    read_twice(source, lmu::data_name, sized(lmu::data_size));
+    return 0;
+  }
   // The low three bits pick the simulator.
   switch (pick % 8) {
     case 0: {

@@ -7,6 +7,7 @@
 #include "formats/acc_pages.h"
 #include "formats/acevo_layout.h"
 #include "formats/iracing_layout.h"
+#include "formats/lmu_layout.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
 #include "formats/rf1_layout.h"
@@ -19,6 +20,8 @@
 #include "simulators/acevo/acevo_emulator.h"
 #include "simulators/iracing/iracing_connector.h"
 #include "simulators/iracing/iracing_emulator.h"
+#include "simulators/lmu/lmu_connector.h"
+#include "simulators/lmu/lmu_emulator.h"
 #include "simulators/pcars2/pcars2_connector.h"
 #include "simulators/pcars2/pcars2_emulator.h"
 #include "simulators/r3e/r3e_connector.h"
@@ -62,6 +65,13 @@ constexpr std::array acevo_objects{
     NamedObject{acevo::static_name, NamedObject::Kind::mapping, acevo::static_size},
 };
 
+constexpr std::array lmu_objects{
+    NamedObject{lmu::data_name, NamedObject::Kind::mapping, lmu::data_size},
+    NamedObject{lmu::data_event_name, NamedObject::Kind::event, 0},
+    NamedObject{lmu::lock_name, NamedObject::Kind::mapping, lmu::lock_size},
+    NamedObject{lmu::lock_event_name, NamedObject::Kind::event, 0},
+};
+
 constexpr auto rf2_objects = [] {
   std::array<NamedObject, rf2::buffers.size()> objects{};
   for (std::size_t i = 0; i < objects.size(); ++i)
@@ -93,6 +103,10 @@ const std::array table{
               make<ac1::Connector, Source>, make<ac1::Emulator, Producer>, ac1::layout_version},
     Simulator{acevo::acevo_source_id, "Assetto Corsa EVO", "acevo", acevo_objects, PayloadCodec::named_objects,
               make<acevo::Connector, Source>, make<acevo::Emulator, Producer>},
+    // Before rFactor 2: a session that publishes the rF2 plugin's buffers
+    // beside its own is recorded as Le Mans Ultimate.
+    Simulator{lmu::lmu_source_id, "Le Mans Ultimate", "lmu", lmu_objects, PayloadCodec::named_objects,
+              make<lmu::Connector, Source>, make<lmu::Emulator, Producer>, lmu::layout_version},
     Simulator{rf2::rf2_source_id, "rFactor 2", "rf2", rf2_objects, PayloadCodec::named_objects,
               make<rf2::Connector, Source>, make<rf2::Emulator, Producer>, rf2::layout_version},
     Simulator{pcars2::pcars2_source_id, "Automobilista 2 / Project CARS 2 / 3", "ams2", pcars2_objects,

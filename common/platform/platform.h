@@ -168,8 +168,10 @@ class NamedEvent {
   // (Windows ignores ours): if that is an auto-reset event, an
   // every_waiter signal wakes one waiter and leaves nothing behind.
   static NamedEvent create(std::string_view name, EventWakes wakes = EventWakes::one_waiter) noexcept;
-  // Opens an existing event for waiting; empty when there is none.
-  static NamedEvent open_existing(std::string_view name) noexcept;
+  // Opens an existing event for waiting; empty when there is none. With
+  // Access::write it may also be signalled, as by a party to a lock whose
+  // slow path waits on an event someone else created.
+  static NamedEvent open_existing(std::string_view name, Access access = Access::read) noexcept;
 
   bool is_open() const noexcept;
   explicit operator bool() const noexcept { return is_open(); }

@@ -421,7 +421,8 @@ NamedEvent NamedEvent::create(std::string_view name, EventWakes wakes) noexcept 
   return failed_event(native.name, ENOENT);
 }
 
-NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
+// A named semaphore is opened for waiting and posting alike.
+NamedEvent NamedEvent::open_existing(std::string_view name, Access /*access*/) noexcept {
   const NativeName native = native_name(name);
   if (native.error != 0) return failed_event(native.name, native.error);
   sem_t* semaphore = ::sem_open(native.name.c_str(), 0);

@@ -273,12 +273,13 @@ NamedEvent NamedEvent::create(std::string_view name, EventWakes wakes) noexcept 
   return event;
 }
 
-// Opened for waiting only, as a telemetry consumer does: signal() works on
-// events this process created, not on ones it opened.
-NamedEvent NamedEvent::open_existing(std::string_view name) noexcept {
+// Opened for waiting only, as a telemetry consumer does, unless asked for
+// writing: signal() works on events this process created or opened so.
+NamedEvent NamedEvent::open_existing(std::string_view name, Access access) noexcept {
   const std::string native = native_name(name);
   if (native.empty()) return NamedEvent(failure_of(Kind::event, name, ERROR_INVALID_NAME));
-  const HANDLE handle = OpenEventA(SYNCHRONIZE, FALSE, native.c_str());
+  const DWORD rights = access == Access::write ? SYNCHRONIZE | EVENT_MODIFY_STATE : SYNCHRONIZE;
+  const HANDLE handle = OpenEventA(rights, FALSE, native.c_str());
   if (handle == nullptr) return NamedEvent(failure_of(Kind::event, native, GetLastError()));
   NamedEvent event;
   event.handle_ = from_handle(handle);

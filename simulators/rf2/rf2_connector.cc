@@ -7,13 +7,12 @@
 
 namespace vove::rf2 {
 
-namespace {
-
-// The smallest buffer that holds its own header fields.
-std::uint32_t smallest(const BufferDescription& description) noexcept {
+std::uint32_t smallest_buffer_size(const BufferDescription& description) noexcept {
   if (description.name == extended_name) return extended_version_offset + extended_version_size;
   return description.has_hint ? bytes_updated_hint_offset + 4 : version_block_size;
 }
+
+namespace {
 
 // The bytes a copy takes: the hint's count after the version block, when
 // it is one the buffer can hold; else all of it.
@@ -53,7 +52,7 @@ bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
   last_mark_.reset();
   bool complete = true;
   for (std::size_t i = 0; i < buffers.size(); ++i) {
-    if (mappings_[i].attach(buffers[i].name, smallest(buffers[i])) || !buffers[i].required) continue;
+    if (mappings_[i].attach(buffers[i].name, smallest_buffer_size(buffers[i])) || !buffers[i].required) continue;
     complete = false;
     if (attach_failure_.empty()) attach_failure_ = mappings_[i].failure();
   }

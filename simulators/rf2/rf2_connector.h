@@ -14,6 +14,10 @@
 
 namespace vove::rf2 {
 
+// The smallest mapping of `description` that holds its own header fields;
+// a smaller one is not attached.
+std::uint32_t smallest_buffer_size(const BufferDescription& description) noexcept;
+
 // One consistent copy of a buffer, or why there is none.
 enum class CopyResult { copied, unsettled };
 

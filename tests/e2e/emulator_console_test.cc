@@ -60,8 +60,8 @@ TEST(EmulatorConsole, FilesThatAreNotDumpsEndWithAnErrorLine) {
            {"bad_magic.bin", invalid},
            {"unknown.bin",
             "An error occurred: invalid map<K, T> key\n"
-            "The file's source id is \"xyzw\"; this build replays \"ac1z\", \"accz\", \"acez\", \"irac\", \"pc2z\", "
-            "\"r3ez\", \"rf1z\", \"rf2z\" and \"shmz\".\n"}}) {
+            "The file's source id is \"xyzw\"; this build replays \"ac1z\", \"accz\", \"acez\", \"irac\", \"lmuz\", "
+            "\"pc2z\", \"r3ez\", \"rf1z\", \"rf2z\" and \"shmz\".\n"}}) {
     const RunResult result = run_to_end(sandbox, "emulator", {"--input-file", file}, file);
     EXPECT_EQ(result.status.code, 0) << file;
     EXPECT_EQ(result.output, expected + emulator_closing_lines);

@@ -1,9 +1,9 @@
-// rFactor 2, the $pcars2$ games, RaceRoom, Assetto Corsa 1 and EVO and
-// rFactor 1 end to end: the stand-in recorded by dumper, the recording
-// replayed by emulator and recorded again object for object; and readers
-// that follow each simulator's protocol, as the simulators' documentation
-// describes it, watching the stand-in's fault mode and the replay: never a
-// torn frame, counters that never go back.
+// rFactor 2, the $pcars2$ games, RaceRoom, Le Mans Ultimate, Assetto Corsa
+// 1 and EVO and rFactor 1 end to end: the stand-in recorded by dumper, the
+// recording replayed by emulator and recorded again object for object; and
+// readers that follow each simulator's protocol, as the simulators'
+// documentation describes it, watching the stand-in's fault mode and the
+// replay: never a torn frame, counters that never go back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,8 +34,9 @@ struct Simulator {
   std::string layout;  // as info names it
 };
 // An empty layout: info names none.
-const Simulator simulators[] = {{"rf2", "rf2z", "3.7.15.1"}, {"ams2", "pc2z", "14"}, {"r3e", "r3ez", "3.5"},
-                                {"ac1", "ac1z", "1.9"},      {"acevo", "acez", ""},  {"rf1", "rf1z", "3.0.0.0"}};
+const Simulator simulators[] = {{"rf2", "rf2z", "3.7.15.1"},       {"ams2", "pc2z", "14"}, {"r3e", "r3ez", "3.5"},
+                                {"lmu", "lmuz", "game version 1"}, {"ac1", "ac1z", "1.9"}, {"acevo", "acez", ""},
+                                {"rf1", "rf1z", "3.0.0.0"}};
 
 // rFactor 1's layout is told by the mapping's size alone: exactly the
 // struct's 11,367 bytes. Wine keeps whole pages of a section, so a
@@ -163,6 +164,36 @@ TEST(NamedMemoryRoundTrip, EachSimulatorFromTheStandinIsReplayedAsRecorded) {
   EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
 }
 
+// The rF2 plugin publishing beside Le Mans Ultimate: one recording, as
+// Le Mans Ultimate, holds both, and its replay publishes both again.
+TEST(NamedMemoryRoundTrip, LeMansUltimateWithTheRf2PluginBesideItIsOneRecording) {
+  E2eSandbox sandbox("lmu_with_rf2");
+  std::filesystem::path recording;
+  {
+    auto plugin = start_standin(sandbox, {"--sim", "rf2"}, "rf2_beside");
+    recording = record_standin(sandbox, {"--sim", "lmu", "--rate", "30"}, 20, 3s, "lmu");
+    stop_with_interrupt(*plugin, "rF2 stand-in");
+  }
+  ASSERT_FALSE(recording.empty());
+  const DumpContents recorded = read_dump(recording);
+  EXPECT_EQ(source_id_text(recorded.source_id, SourceIdStyle::as_stored), "lmuz");
+  ASSERT_GE(recorded.frames.size(), 30u);
+  const auto holds_both = [](const std::vector<std::uint8_t>& payload) {
+    const std::vector<NamedObjectView> objects = read_named_objects(payload);
+    return find_named_object(objects, "LMU_Data") != nullptr &&
+           find_named_object(objects, "$rFactor2SMMP_Telemetry$") != nullptr &&
+           find_named_object(objects, "$rFactor2SMMP_Extended$") != nullptr;
+  };
+  EXPECT_TRUE(std::all_of(recorded.frames.begin() + 1, recorded.frames.end(), holds_both));
+
+  const DumpContents replayed = record_replay(sandbox, recording, 20, "lmu_replay");
+  EXPECT_EQ(source_id_text(replayed.source_id, SourceIdStyle::as_stored), "lmuz");
+  ASSERT_GE(replayed.frames.size(), 20u);
+  EXPECT_TRUE(std::all_of(replayed.frames.begin() + 1, replayed.frames.end() - 1, holds_both));
+  EXPECT_GE(expect_each_object_replayed_in_order(recorded, replayed), replayed.frames.size());
+  EXPECT_TRUE(shared_memory_names(sandbox.name_prefix()).empty());
+}
+
 // ---- Readers written from the simulators' documentation ----------------
 
 std::uint32_t u32_at(const platform::MappedPage& page, std::size_t offset) {
@@ -196,10 +227,53 @@ std::optional<std::vector<std::uint8_t>> read_pcars2(const platform::MappedPage&
   return copy;
 }
 
+// Le Mans Ultimate: wait on LMU_Data_Event, take the shared lock (busy at
+// 4 from 0 to 1, up to 4,000 tries, then counted in waiters at 0 and a wait
+// on the lock event before trying again), copy, give the lock back (busy 0,
+// the lock event signalled when someone waits).
+struct LmuObjects {
+  platform::NamedEvent event;
+  platform::MappedPage lock;
+  platform::NamedEvent lock_event;
+  bool open() {
+    event = platform::NamedEvent::open_existing("LMU_Data_Event");
+    lock_event = platform::NamedEvent::open_existing("LMU_SharedMemoryLockEvent", platform::Access::write);
+    return event && lock_event && lock.open_existing("LMU_SharedMemoryLockData", platform::Access::write) &&
+           lock.map(platform::Access::write, 8);
+  }
+  std::atomic_ref<std::int32_t> word(std::size_t offset) {
+    return std::atomic_ref<std::int32_t>(*reinterpret_cast<std::int32_t*>(lock.data() + offset));
+  }
+};
+
+std::optional<std::vector<std::uint8_t>> read_lmu(const platform::MappedPage& page, std::size_t length,
+                                                  LmuObjects& objects) {
+  if (!objects.event.wait(10ms)) return std::nullopt;
+  const auto give_up = std::chrono::steady_clock::now() + 1s;
+  for (;;) {
+    bool taken = false;
+    for (int spin = 0; spin < 4'000 && !taken; ++spin) {
+      std::int32_t expected = 0;
+      taken = objects.word(4).compare_exchange_strong(expected, 1);
+    }
+    if (taken) break;
+    if (std::chrono::steady_clock::now() > give_up) return std::nullopt;
+    objects.word(0).fetch_add(1);
+    objects.lock_event.wait(5ms);
+    objects.word(0).fetch_sub(1);
+  }
+  std::vector<std::uint8_t> copy(length);
+  std::memcpy(copy.data(), page.data(), length);
+  objects.word(4).store(0);
+  if (objects.word(0).load() > 0) objects.lock_event.signal();
+  return copy;
+}
+
 // The stand-in's fault mode stamps each rewrite at both ends of what a
 // reader copies: rFactor 2's telemetry at 16 and in the used part's last
-// 8 bytes (8 + mBytesUpdatedHint), $pcars2$ at 20 and 20,692 (the
-// stand-in's own choice of places, not the simulators' fields).
+// 8 bytes (8 + mBytesUpdatedHint), $pcars2$ at 20 and 20,692, LMU_Data at
+// 128,468 and 324,812 (the stand-in's own choice of places, not the
+// simulators' fields).
 bool stamps_agree(const std::string& mode, const std::vector<std::uint8_t>& copy) {
   if (mode == "rf2") {
     const auto hint = static_cast<std::size_t>(coding::decode_i32(copy.data() + 8));
@@ -207,12 +281,13 @@ bool stamps_agree(const std::string& mode, const std::vector<std::uint8_t>& copy
     return end >= 24 && end <= copy.size() &&
            coding::decode_u64(copy.data() + 16) == coding::decode_u64(copy.data() + end - 8);
   }
+  if (mode == "lmu") return coding::decode_u64(copy.data() + 128'468) == coding::decode_u64(copy.data() + 324'812);
   return coding::decode_u64(copy.data() + 20) == coding::decode_u64(copy.data() + 20'692);
 }
 
 // Reads the mapping by its protocol until `stop`, checking every accepted
 // copy; the counter (rFactor 2's End, the sequence number) must never go
-// back.
+// back. LMU_Data has no counter: only its stamps are checked.
 struct Watch {
   std::atomic<bool> stop{false};
   std::atomic<int> accepted{0};
@@ -222,13 +297,17 @@ struct Watch {
 
 void watch(const std::string& prefix, const std::string& mode, Watch& result) {
   // RaceRoom has no protocol: a plain copy, and only its ticks (44) watched.
-  const std::string name = mode == "rf2" ? "$rFactor2SMMP_Telemetry$" : mode == "ams2" ? "$pcars2$" : "$R3E";
+  const std::string name = mode == "rf2"    ? "$rFactor2SMMP_Telemetry$"
+                           : mode == "ams2" ? "$pcars2$"
+                           : mode == "lmu"  ? "LMU_Data"
+                                            : "$R3E";
   const std::size_t counter = mode == "rf2" ? 4 : mode == "ams2" ? 7'320 : 44;
-  const std::size_t size = mode == "rf2" ? 241'680 : mode == "ams2" ? 20'700 : 43'996;
+  const std::size_t size = mode == "rf2" ? 241'680 : mode == "ams2" ? 20'700 : mode == "lmu" ? 324'824 : 43'996;
   ::setenv("VOVE_NAME_PREFIX", prefix.c_str(), 1);
   platform::MappedPage page;
-  while (!result.stop.load() &&
-         !(page.open_existing(name, platform::Access::read) && page.map(platform::Access::read, size))) {
+  LmuObjects lmu;
+  while (!result.stop.load() && !(page.open_existing(name, platform::Access::read) &&
+                                  page.map(platform::Access::read, size) && (mode != "lmu" || lmu.open()))) {
     std::this_thread::sleep_for(5ms);
   }
   std::uint32_t last = 0;
@@ -238,6 +317,8 @@ void watch(const std::string& prefix, const std::string& mode, Watch& result) {
       copy = read_rf2(page, size);
     } else if (mode == "ams2") {
       copy = read_pcars2(page, size);
+    } else if (mode == "lmu") {
+      copy = read_lmu(page, size, lmu);
     } else {
       copy.emplace(size);
       std::memcpy(copy->data(), page.data(), size);
@@ -245,7 +326,7 @@ void watch(const std::string& prefix, const std::string& mode, Watch& result) {
     }
     if (!copy) continue;
     const std::uint32_t now = coding::decode_u32(copy->data() + counter);
-    if (now < last) ++result.went_back;
+    if (mode != "lmu" && now < last) ++result.went_back;
     last = now;
     if (mode != "r3e" && !stamps_agree(mode, *copy)) ++result.torn;
     ++result.accepted;
@@ -255,7 +336,7 @@ void watch(const std::string& prefix, const std::string& mode, Watch& result) {
 TEST(NamedMemoryProtocols, AProtocolReaderSeesNoTornFrameFromTheStandinNorTheReplay) {
   if (programs_run_under_runner()) GTEST_SKIP() << "the readers open the names natively, in /dev/shm";
   E2eSandbox sandbox("named_memory_protocols");
-  for (const std::string mode : {"rf2", "ams2", "r3e"}) {
+  for (const std::string mode : {"rf2", "ams2", "r3e", "lmu"}) {
     SCOPED_TRACE(mode);
     std::filesystem::path recording;
     {
@@ -271,7 +352,7 @@ TEST(NamedMemoryProtocols, AProtocolReaderSeesNoTornFrameFromTheStandinNorTheRep
     ASSERT_FALSE(recording.empty());
     // What the recorder copied by the protocol is no torn frame either.
     if (mode != "r3e") {
-      const std::string name = mode == "rf2" ? "$rFactor2SMMP_Telemetry$" : "$pcars2$";
+      const std::string name = mode == "rf2" ? "$rFactor2SMMP_Telemetry$" : mode == "lmu" ? "LMU_Data" : "$pcars2$";
       int torn = 0;
       const DumpContents recorded = read_dump(recording);
       for (const auto& payload : recorded.frames) {

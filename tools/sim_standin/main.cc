@@ -2,7 +2,7 @@
 // own shared-memory names, so the recorder and the replay can be shown,
 // tested end to end and measured without a simulator.
 //
-//   --sim iracing|acc|ac1|acevo|rf2|ams2|r3e|rf1
+//   --sim iracing|acc|ac1|acevo|lmu|rf2|ams2|r3e|rf1
 //                        which simulator to stand in for (default iracing)
 //   --rate HZ            updates per second, above 0 up to 1000 (default 60);
 //                        rf2 keeps the plugin's own rate for each buffer
@@ -25,7 +25,7 @@
 //                        by default one that fits the lap times at ~45 m/s
 //   --stamped-rows       fault tests: one buffer rewritten in place with a
 //                        stamp at both ends (iracing: a 1 MiB row; rf2
-//                        Telemetry, ams2, r3e, rf1: 400 times a second)
+//                        Telemetry, ams2, r3e, rf1, lmu: 400 times a second)
 //   --help               print the options and exit 0
 // Values may follow as "--rate 30" or "--rate=30". A bad command line exits
 // with 1 and a message on standard error, as does a failure to publish.
@@ -79,6 +79,7 @@ int main(int argc, char* argv[]) {
       case StandinSimulator::ams2: return run_ams2_standin(command.options, stop);
       case StandinSimulator::r3e: return run_r3e_standin(command.options, stop);
       case StandinSimulator::rf1: return run_rf1_standin(command.options, stop);
+      case StandinSimulator::lmu: return run_lmu_standin(command.options, stop);
       case StandinSimulator::iracing: break;
     }
     return run_iracing_standin(command.options, stop);

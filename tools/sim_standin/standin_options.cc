@@ -11,6 +11,7 @@
 
 #include "formats/acc_pages.h"
 #include "formats/iracing_layout.h"
+#include "formats/lmu_layout.h"
 #include "formats/pcars2_layout.h"
 #include "formats/r3e_layout.h"
 #include "formats/ac1_layout.h"
@@ -121,6 +122,7 @@ StandinSimulator parse_simulator(const std::string& text) {
     if (simulator->source_id == pcars2::pcars2_source_id) return StandinSimulator::ams2;
     if (simulator->source_id == r3e::r3e_source_id) return StandinSimulator::r3e;
     if (simulator->source_id == rf1::rf1_source_id) return StandinSimulator::rf1;
+    if (simulator->source_id == lmu::lmu_source_id) return StandinSimulator::lmu;
   }
   std::vector<std::string_view> names;
   for (const Simulator& simulator : simulators()) {
@@ -204,14 +206,16 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
   }
 
   // Those rates are the simulator's own, so a --rate given would mislead.
-  const bool stamped_at_fixed_rate = options.stamped_rows && (options.simulator == StandinSimulator::ams2 ||
-                                                              options.simulator == StandinSimulator::r3e ||
-                                                              options.simulator == StandinSimulator::rf1);
+  const bool stamped_at_fixed_rate =
+      options.stamped_rows &&
+      (options.simulator == StandinSimulator::ams2 || options.simulator == StandinSimulator::r3e ||
+       options.simulator == StandinSimulator::rf1 || options.simulator == StandinSimulator::lmu);
   if (rate_given && options.simulator == StandinSimulator::rf2) {
     throw std::invalid_argument("--rate does not apply to --sim rf2: each buffer keeps the plugin's own rate");
   }
   if (rate_given && stamped_at_fixed_rate) {
-    throw std::invalid_argument("--rate does not apply to --stamped-rows with --sim ams2, r3e or rf1: 400 a second");
+    throw std::invalid_argument(
+        "--rate does not apply to --stamped-rows with --sim ams2, r3e, rf1 or lmu: 400 a second");
   }
 
   if ((resume_given || options.exit_after_pause) && options.pause_after_seconds == 0.0) {
@@ -227,14 +231,14 @@ StandinCommand parse_standin_command_line(const std::vector<std::string>& argume
 const char* standin_usage() {
   return "Usage: sim_standin [options]\n"
          "Publishes simulator-shaped telemetry under the simulators' shared-memory names.\n"
-         "  --sim iracing|acc|ac1|acevo|rf2|ams2|r3e|rf1\n"
+         "  --sim iracing|acc|ac1|acevo|lmu|rf2|ams2|r3e|rf1\n"
          "                        which simulator to stand in for (default iracing)\n"
          "  --rate HZ             updates per second, above 0 up to 1000 (default 60); rf2\n"
          "                        keeps the plugin's own rate for each buffer\n"
          "  --seconds S           run S seconds, then exit (default: until Ctrl+C or SIGTERM)\n"
          "  --pause-after S       after S seconds stop producing: iracing clears the connected\n"
-         "                        bit, acc and ac1 set the status to 0, rf2, r3e, acevo\n"
-         "                        and rf1 stop writing, ams2 sets the game state to 3\n"
+         "                        bit, acc and ac1 set the status to 0, rf2, r3e, acevo,\n"
+         "                        rf1 and lmu stop writing, ams2 sets the game state to 3\n"
          "                        (paused)\n"
          "  --resume-after S      S seconds into the pause produce again; iracing restarts\n"
          "                        with lower tick counts, as after a simulator restart\n"
@@ -249,12 +253,13 @@ const char* standin_usage() {
          "  --session-every S     iracing: rewrite the session text every S seconds (default 4)\n"
          "  --stamped-rows        iracing: one 1 MiB row rewritten in place, its slot's tick\n"
          "                        cleared meanwhile, the tick stamped at both ends of the row;\n"
-         "                        rf2 (Telemetry), ams2, r3e, rf1: rewritten 400 times a\n"
-         "                        second under the simulator's protocol (r3e and rf1 have\n"
-         "                        none), a counter (u64) stamped at both ends of what a\n"
-         "                        reader copies, a stand-in convention: rf2 at 16 and the\n"
+         "                        rf2 (Telemetry), ams2, r3e, rf1, lmu: rewritten 400 times\n"
+         "                        a second under the simulator's protocol (r3e and rf1\n"
+         "                        have none), a counter (u64) stamped at both ends of what\n"
+         "                        a reader copies, a stand-in convention: rf2 at 16 and the\n"
          "                        last 8 bytes of the hinted part, ams2 at 20 and 20692,\n"
-         "                        r3e at 56 and 43988, rf1 at 0 and 11359\n"
+         "                        r3e at 56 and 43988, rf1 at 0 and 11359, lmu at 128468\n"
+         "                        and 324812\n"
          "  --nonsense-headers    iracing: every other half second, a header with impossible\n"
          "                        offsets, lengths and counts\n"
          "  --help                print this and exit\n";

@@ -10,7 +10,7 @@
 
 namespace vove {
 
-enum class StandinSimulator { iracing, acc, ac1, acevo, rf2, ams2, r3e, rf1 };
+enum class StandinSimulator { iracing, acc, ac1, acevo, lmu, rf2, ams2, r3e, rf1 };
 
 struct StandinOptions {
   StandinSimulator simulator = StandinSimulator::iracing;
@@ -26,8 +26,8 @@ struct StandinOptions {
   double session_text_seconds = 4.0;  // iRacing: the session text is rewritten this often
   // For fault tests. iRacing: one row slot of 1 MiB rewritten in place, its
   // tick cleared while the row changes and stamped at both ends of the row.
-  // rF2 (Telemetry), AMS2, RaceRoom and rFactor 1: one buffer rewritten 400
-  // times a second, a counter stamped at both ends of what a reader copies.
+  // rF2 (Telemetry), AMS2, RaceRoom, rFactor 1 and LMU: one buffer rewritten
+  // 400 times a second, a counter stamped at both ends of what a reader copies.
   bool stamped_rows = false;
   // iRacing, for fault tests: every other stretch of updates publishes a
   // header with impossible offsets, lengths and counts.
@@ -67,5 +67,6 @@ int run_rf2_standin(const StandinOptions& options, const StandinStop& stop);
 int run_ams2_standin(const StandinOptions& options, const StandinStop& stop);
 int run_r3e_standin(const StandinOptions& options, const StandinStop& stop);
 int run_rf1_standin(const StandinOptions& options, const StandinStop& stop);
+int run_lmu_standin(const StandinOptions& options, const StandinStop& stop);
 
 }  // namespace vove
