@@ -4,6 +4,7 @@
 // pages' real sizes, never as ACC's fixed 3700-byte frame.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -52,6 +53,23 @@ inline constexpr std::size_t mandatory_pit_done_offset = 284;  // int32, 0/1
 inline constexpr std::size_t wind_speed_offset = 288;          // float
 inline constexpr std::size_t wind_direction_offset = 292;      // float
 inline constexpr std::int32_t largest_flag = 6;
+
+// The graphics fields ACC moved behind its 60 cars, by ACC's name, at the
+// offsets AC1 has them.
+struct MovedField {
+  std::string_view name;
+  std::size_t offset;
+};
+inline constexpr std::array<MovedField, 8> moved_graphics_fields{{
+    {"penaltyTime", penalty_time_offset},
+    {"flag", flag_offset},
+    {"idealLineOn", ideal_line_on_offset},
+    {"isInPitLane", is_in_pit_lane_offset},
+    {"surfaceGrip", surface_grip_offset},
+    {"mandatoryPitDone", mandatory_pit_done_offset},
+    {"windSpeed", wind_speed_offset},
+    {"windDirection", wind_direction_offset},
+}};
 
 // static.smVersion: the layout's version text, wchar_t[15] at offset 0.
 inline constexpr std::size_t sm_version_offset = 0;

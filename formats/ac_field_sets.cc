@@ -1,7 +1,6 @@
 #include "formats/ac_field_sets.h"
 
 #include <array>
-#include <utility>
 
 #include "formats/ac1_layout.h"
 #include "formats/acc_pages.h"
@@ -24,18 +23,7 @@ std::vector<Field> make_ac1_fields() {
   take_fields(fields, Page::graphics, ac1::car_coordinates_offset, ac1::car_coordinates_offset);
   fields.push_back({Page::graphics, "carCoordinates", FieldType::float32, 3, 1, ac1::car_coordinates_offset, "",
                     "World coordinates of the player's car (x, y, z)"});
-  // The fields ACC moved behind its 60 cars, at AC1's offsets.
-  constexpr std::array<std::pair<std::string_view, std::size_t>, 8> moved{{
-      {"penaltyTime", ac1::penalty_time_offset},
-      {"flag", ac1::flag_offset},
-      {"idealLineOn", ac1::ideal_line_on_offset},
-      {"isInPitLane", ac1::is_in_pit_lane_offset},
-      {"surfaceGrip", ac1::surface_grip_offset},
-      {"mandatoryPitDone", ac1::mandatory_pit_done_offset},
-      {"windSpeed", ac1::wind_speed_offset},
-      {"windDirection", ac1::wind_direction_offset},
-  }};
-  for (const auto& [name, offset] : moved) {
+  for (const auto& [name, offset] : ac1::moved_graphics_fields) {
     Field field = *find_field(Page::graphics, name);
     field.offset = offset;
     fields.push_back(field);

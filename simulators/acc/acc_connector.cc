@@ -41,8 +41,7 @@ std::uint64_t packet_mark(const PhysicsImage& physics, const GraphicsImage& grap
 
 bool Connector::told_acc(std::span<const std::uint8_t> graphics) {
   // Assetto Corsa 1 publishes under the same names; its own source records it.
-  const acpmf::Verdict verdict = acpmf::tell_title(
-      {pages_.graphics.region_size(), pages_.physics.region_size(), pages_.static_page.region_size(), graphics});
+  const acpmf::Verdict verdict = acpmf::tell_title({sizes_[0], sizes_[1], sizes_[2], graphics});
   if (verdict.title == acpmf::Title::conflicting) {
     attach_failure_ = {"the pages show signs of both ACC and Assetto Corsa 1, so neither is recorded: " + verdict.signs,
                        "shared memory " + std::string(graphics_page.mapping_name),
@@ -65,6 +64,8 @@ bool Connector::connect(std::chrono::milliseconds /*timeout*/) {
     }
   }
   if (graphics && physics && static_held) {
+    // Asked of the system once: a section keeps its size while held.
+    sizes_ = {pages_.graphics.region_size(), pages_.physics.region_size(), pages_.static_page.region_size()};
     // Test a private copy so the test sees one consistent image.
     GraphicsImage image;
     copy_image(image, pages_.graphics);

@@ -2,6 +2,7 @@
 // simulator published and copies them into a frame payload on every read.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -42,6 +43,8 @@ class Connector final : public Source {
   std::optional<std::uint64_t> last_mark_;  // of the frame read last
   std::optional<std::uint64_t> idle_mark_;  // where the pages stood still, after disconnect_idle()
   bool handed_over_ = false;
+  // Each page's size as created (graphics, physics, static), as of connect().
+  std::array<std::optional<std::uint64_t>, 3> sizes_;
 };
 
 }  // namespace vove::acc

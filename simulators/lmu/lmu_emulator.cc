@@ -8,6 +8,8 @@
 
 namespace vove::lmu {
 
+Emulator::Emulator() : NamedObjectsProducer({{data_name, data_size}}) {}
+
 void Emulator::start() {
   stop();
   // The event and the lock before the data: a reader that finds LMU_Data
@@ -62,8 +64,6 @@ void Emulator::stop() {
 std::uint32_t Emulator::smallest_size(std::string_view name) const {
   return name == data_name ? data_size : rf2::PluginBufferWriter::smallest_size(name);
 }
-
-std::vector<std::string_view> Emulator::standing_names() const { return {data_name}; }
 
 void Emulator::write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) {
   if (rf2::PluginBufferWriter::is_plugin_buffer(recorded.name)) {

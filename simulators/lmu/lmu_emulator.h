@@ -22,6 +22,7 @@ class Emulator final : public NamedObjectsProducer {
   // skipped (a reader that died holding it must not stop the replay).
   static constexpr std::chrono::milliseconds lock_wait{100};
 
+  Emulator();
   ~Emulator() override { stop(); }
 
   // Throws std::runtime_error, holding nothing, when an object cannot be made.
@@ -31,7 +32,6 @@ class Emulator final : public NamedObjectsProducer {
 
  protected:
   std::uint32_t smallest_size(std::string_view name) const override;
-  std::vector<std::string_view> standing_names() const override;
   void write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) override;
   void finish_object(CreatedObject& target) override;
 

@@ -112,6 +112,19 @@ void NamedObjectsProducer::write_frame(const std::vector<std::uint8_t>& payload)
   pass_begins_ = false;
 }
 
+std::uint32_t NamedObjectsProducer::smallest_size(std::string_view name) const {
+  for (const StandingObject& object : standing_) {
+    if (object.name == name) return object.smallest_size;
+  }
+  return 0;
+}
+
+std::vector<std::string_view> NamedObjectsProducer::standing_names() const {
+  std::vector<std::string_view> names;
+  for (const StandingObject& object : standing_) names.push_back(object.name);
+  return names;
+}
+
 void NamedObjectsProducer::write_object(CreatedObject& target, const NamedObjectView& recorded, bool) {
   copy_plain(target, recorded.bytes);
 }

@@ -27,9 +27,18 @@ struct CreatedObject {
   }
 };
 
+// An object the simulator always publishes, created at start() even when
+// the first frame lacks it, and the size below which it is never created:
+// the largest layout readers are known to map.
+struct StandingObject {
+  std::string_view name;
+  std::uint32_t smallest_size = 0;
+};
+
 class NamedObjectsProducer : public Producer {
  public:
   NamedObjectsProducer() = default;
+  explicit NamedObjectsProducer(std::vector<StandingObject> standing) : standing_(std::move(standing)) {}
   NamedObjectsProducer(const NamedObjectsProducer&) = delete;
   NamedObjectsProducer& operator=(const NamedObjectsProducer&) = delete;
 
@@ -48,9 +57,11 @@ class NamedObjectsProducer : public Producer {
  protected:
   // The size below which `name` is never created: the largest layout
   // readers are known to map. 0 for names the simulator does not have.
-  virtual std::uint32_t smallest_size(std::string_view /*name*/) const { return 0; }
-  // Names created at start() even when the first frame lacks them.
-  virtual std::vector<std::string_view> standing_names() const { return {}; }
+  // By default a standing object's.
+  virtual std::uint32_t smallest_size(std::string_view name) const;
+  // Names created at start() even when the first frame lacks them; by
+  // default the standing objects'.
+  virtual std::vector<std::string_view> standing_names() const;
   // Writes one recorded object into its created one; `pass_begins` for
   // the first frame of a pass. The default copies the bytes as they are.
   virtual void write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins);
@@ -65,6 +76,7 @@ class NamedObjectsProducer : public Producer {
   // Creates and maps `name` with at least `size` bytes; throws on failure.
   CreatedObject& create(std::string_view name, std::uint32_t size);
 
+  std::vector<StandingObject> standing_;
   std::vector<std::pair<std::string, std::uint32_t>> planned_;  // from prepare()
   std::vector<CreatedObject> objects_;
   bool started_ = false;

@@ -8,22 +8,24 @@
 
 namespace vove {
 
+namespace {
+
+std::vector<StandingObject> standing(const std::vector<ProducedPacketPage>& pages) {
+  std::vector<StandingObject> objects;
+  for (const ProducedPacketPage& page : pages) objects.push_back({page.name, page.smallest_size});
+  return objects;
+}
+
+}  // namespace
+
+PacketPagesProducer::PacketPagesProducer(std::vector<ProducedPacketPage> pages)
+    : NamedObjectsProducer(standing(pages)), pages_(std::move(pages)) {}
+
 const ProducedPacketPage* PacketPagesProducer::find_page(std::string_view name) const noexcept {
   for (const ProducedPacketPage& page : pages_) {
     if (page.name == name) return &page;
   }
   return nullptr;
-}
-
-std::uint32_t PacketPagesProducer::smallest_size(std::string_view name) const {
-  const ProducedPacketPage* page = find_page(name);
-  return page == nullptr ? 0 : page->smallest_size;
-}
-
-std::vector<std::string_view> PacketPagesProducer::standing_names() const {
-  std::vector<std::string_view> names;
-  for (const ProducedPacketPage& page : pages_) names.push_back(page.name);
-  return names;
 }
 
 void PacketPagesProducer::write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) {

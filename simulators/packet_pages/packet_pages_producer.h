@@ -23,11 +23,9 @@ struct ProducedPacketPage {
 
 class PacketPagesProducer : public NamedObjectsProducer {
  public:
-  explicit PacketPagesProducer(std::vector<ProducedPacketPage> pages) : pages_(std::move(pages)) {}
+  explicit PacketPagesProducer(std::vector<ProducedPacketPage> pages);
 
  protected:
-  std::uint32_t smallest_size(std::string_view name) const override;
-  std::vector<std::string_view> standing_names() const override;
   void write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) override;
 
  private:

@@ -14,11 +14,7 @@ constexpr std::size_t clock_end = simulation_time_offset + 8;
 
 }  // namespace
 
-std::uint32_t Emulator::smallest_size(std::string_view name) const {
-  return name == mapping_name ? largest_layout_size : 0;
-}
-
-std::vector<std::string_view> Emulator::standing_names() const { return {mapping_name}; }
+Emulator::Emulator() : NamedObjectsProducer({{mapping_name, largest_layout_size}}) {}
 
 void Emulator::write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) {
   const std::span<std::uint8_t> bytes = target.bytes();

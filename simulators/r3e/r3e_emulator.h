@@ -12,11 +12,10 @@ namespace vove::r3e {
 
 class Emulator final : public NamedObjectsProducer {
  public:
+  Emulator();
   ~Emulator() override { stop(); }
 
  protected:
-  std::uint32_t smallest_size(std::string_view name) const override;
-  std::vector<std::string_view> standing_names() const override;
   void write_object(CreatedObject& target, const NamedObjectView& recorded, bool pass_begins) override;
 
  private:

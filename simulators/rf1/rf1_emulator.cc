@@ -6,9 +6,7 @@
 
 namespace vove::rf1 {
 
-std::uint32_t Emulator::smallest_size(std::string_view name) const { return name == mapping_name ? layout_size : 0; }
-
-std::vector<std::string_view> Emulator::standing_names() const { return {mapping_name}; }
+Emulator::Emulator() : NamedObjectsProducer({{mapping_name, layout_size}}) {}
 
 void Emulator::finish_object(CreatedObject& target) {
   const std::span<std::uint8_t> bytes = target.bytes();

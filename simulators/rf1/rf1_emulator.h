@@ -15,11 +15,10 @@ namespace vove::rf1 {
 
 class Emulator final : public NamedObjectsProducer {
  public:
+  Emulator();
   ~Emulator() override { stop(); }
 
  protected:
-  std::uint32_t smallest_size(std::string_view name) const override;
-  std::vector<std::string_view> standing_names() const override;
   void finish_object(CreatedObject& target) override;
 };
 

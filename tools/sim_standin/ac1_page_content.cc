@@ -1,8 +1,6 @@
 #include "tools/sim_standin/ac1_page_content.h"
 
-#include <array>
 #include <cstring>
-#include <utility>
 
 #include "common/byte_coding.h"
 #include "formats/ac1_layout.h"
@@ -11,18 +9,6 @@
 namespace vove::ac1 {
 
 namespace {
-
-// The ACC field whose value each AC1 field past offset 252 takes.
-constexpr std::array<std::pair<std::size_t, std::string_view>, 8> moved_fields{{
-    {penalty_time_offset, "penaltyTime"},
-    {flag_offset, "flag"},
-    {ideal_line_on_offset, "idealLineOn"},
-    {is_in_pit_lane_offset, "isInPitLane"},
-    {surface_grip_offset, "surfaceGrip"},
-    {mandatory_pit_done_offset, "mandatoryPitDone"},
-    {wind_speed_offset, "windSpeed"},
-    {wind_direction_offset, "windDirection"},
-}};
 
 std::size_t acc_offset(std::string_view name) noexcept {
   const acc::Field* field = acc::find_field(acc::Page::graphics, name);
@@ -43,7 +29,7 @@ void graphics_from_acc(std::span<const std::byte> acc_graphics, std::span<std::b
       break;
     }
   }
-  for (const auto& [offset, name] : moved_fields) {
+  for (const auto& [name, offset] : moved_graphics_fields) {
     std::memcpy(graphics.data() + offset, acc_graphics.data() + acc_offset(name), 4);
   }
 }
