@@ -24,9 +24,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr double laps_driven[] = {2.5, 2.3, 2.4};  // seconds, in turn
-constexpr int fps = 30;
+constexpr int acc_fps = 30;
 
-std::vector<std::string> split(const std::string& text, char separator) {
+std::vector<std::string> split_dropping_cr(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::stringstream in(text);
   for (std::string part; std::getline(in, part, separator);) {
@@ -38,12 +38,12 @@ std::vector<std::string> split(const std::string& text, char separator) {
 
 // Column name -> values of every row.
 std::map<std::string, std::vector<double>> columns_of(const std::string& csv) {
-  const auto lines = split(csv, '\n');
+  const auto lines = split_dropping_cr(csv, '\n');
   std::map<std::string, std::vector<double>> columns;
   if (lines.empty()) return columns;
-  const auto names = split(lines[0], ',');
+  const auto names = split_dropping_cr(lines[0], ',');
   for (std::size_t i = 1; i < lines.size(); ++i) {
-    const auto fields = split(lines[i], ',');
+    const auto fields = split_dropping_cr(lines[i], ',');
     EXPECT_EQ(fields.size(), names.size()) << lines[i];
     for (std::size_t c = 0; c < names.size() && c < fields.size(); ++c) {
       columns[names[c]].push_back(fields[c].empty() ? std::nan("") : std::stod(fields[c]));
@@ -57,7 +57,7 @@ double lap_time_of(int lap_number) { return laps_driven[(lap_number - 1) % 3]; }
 TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
   E2eSandbox sandbox("acc_standin_recording");
   const auto recording =
-      record_standin(sandbox, {"--sim", "acc", "--rate", "120", "--lap-seconds", "2.5,2.3,2.4"}, fps, 9s);
+      record_standin(sandbox, {"--sim", "acc", "--rate", "120", "--lap-seconds", "2.5,2.3,2.4"}, acc_fps, 9s);
   ASSERT_FALSE(recording.empty());
 
   const RunResult csv = run_dumptool(
@@ -68,7 +68,7 @@ TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
   ASSERT_EQ(csv.status.code, 0) << csv.error;
   auto c = columns_of(csv.output);
   const std::size_t rows = c["seconds"].size();
-  ASSERT_GE(rows, static_cast<std::size_t>(7 * fps));
+  ASSERT_GE(rows, static_cast<std::size_t>(7 * acc_fps));
 
   int lap_changes = 0;
   double best = 0.0;
@@ -135,7 +135,7 @@ TEST(AccStandinRecording, CsvInfoAndReportShowALiveSessionOfTheLapsDriven) {
   int complete = 0;
   for (auto it = std::sregex_iterator(html.begin(), html.end(), row); it != std::sregex_iterator(); ++it) {
     ++complete;
-    EXPECT_NEAR(std::stod((*it)[2]), lap_time_of(std::stoi((*it)[1])), 1.0 / fps) << (*it)[0];
+    EXPECT_NEAR(std::stod((*it)[2]), lap_time_of(std::stoi((*it)[1])), 1.0 / acc_fps) << (*it)[0];
   }
   EXPECT_GE(complete, 2);
   EXPECT_NE(html.find("<th>Track</th><td>standin_ring</td>"), std::string::npos);

@@ -10,12 +10,6 @@
 
 namespace vove {
 
-namespace {
-
-const SourceId iracing_id = make_source_id("irac");
-
-}  // namespace
-
 TEST(EmulatorConsole, CommandLineErrorsAndHelp) {
   E2eSandbox sandbox("emulator_cli");
   for (const auto& arguments : {std::vector<std::string>{"--help"}, {"--help", "--input-file", "x.bin"}}) {

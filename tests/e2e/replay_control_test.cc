@@ -29,7 +29,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const SourceId iracing_id = make_source_id("irac");
 constexpr std::size_t row_length = 512;
 constexpr std::int32_t session_area_offset = 4096;
 constexpr std::int32_t session_area_length = 16384;

@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int fps = 10;
+constexpr int shm_fps = 10;
 
 // Frame `i`: two mappings as another program would keep them, one of an
 // odd size, their bytes telling the frame apart.
@@ -36,11 +36,11 @@ TEST(ShmRecording, AReplayedSetOfMappingsIsRecordedAgainFrameForFrame) {
   std::vector<std::vector<std::uint8_t>> frames;
   for (int i = 0; i < 40; ++i) frames.push_back(frame_of(i));
   const auto recording = sandbox.directory() / "recorded.bin";
-  write_dump(recording, fps, make_source_id("shmz"), frames);
+  write_dump(recording, shm_fps, make_source_id("shmz"), frames);
 
   auto replay = sandbox.start("emulator", {"--input-file", recording.string(), "--loop"}, "replay");
   ASSERT_TRUE(replay->wait_for_output("Emulator started\n", 30s)) << replay->standard_output();
-  auto dumper = sandbox.start("dumper", {"--fps", std::to_string(fps), "--shm", "vove_e2e_a,Local\\vove_e2e_b"},
+  auto dumper = sandbox.start("dumper", {"--fps", std::to_string(shm_fps), "--shm", "vove_e2e_a,Local\\vove_e2e_b"},
                               "rerecord", "again");
   ASSERT_TRUE(dumper->wait_for_output("Saver started\n", 30s)) << dumper->standard_output();
   ASSERT_TRUE(replay->wait_for_output("(loop 2)", 30s));

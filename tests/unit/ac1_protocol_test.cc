@@ -25,8 +25,8 @@ namespace vove {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ClientView;
-using testing::SimulatorMapping;
+using memory_test::ClientView;
+using memory_test::SimulatorMapping;
 
 constexpr std::string_view graphics_name = "Local\\acpmf_graphics";
 constexpr std::string_view physics_name = "Local\\acpmf_physics";
@@ -146,10 +146,10 @@ TEST(Ac1Recorder, TakesAc1PagesAtTheirSizesAndLeavesThemToNoAccRecording) {
   const FramePayload frame = recorder.read_frame(5ms);
   const std::vector<NamedObjectView> objects = read_named_objects(frame);
   ASSERT_EQ(objects.size(), 3u);
-  EXPECT_EQ(testing::object_named(objects, graphics_name).size, testing::kept_size(296));
-  EXPECT_EQ(testing::object_named(objects, physics_name).size, testing::kept_size(712));
-  EXPECT_EQ(testing::object_named(objects, static_name).size, testing::kept_size(684));
-  EXPECT_EQ(coding::decode_f32(testing::object_named(objects, graphics_name).bytes.data() + 252), -412.5f);
+  EXPECT_EQ(memory_test::object_named(objects, graphics_name).size, memory_test::kept_size(296));
+  EXPECT_EQ(memory_test::object_named(objects, physics_name).size, memory_test::kept_size(712));
+  EXPECT_EQ(memory_test::object_named(objects, static_name).size, memory_test::kept_size(684));
+  EXPECT_EQ(coding::decode_f32(memory_test::object_named(objects, graphics_name).bytes.data() + 252), -412.5f);
   EXPECT_EQ(ac1::layout_version(frame), "1.7");
 
   // No packetId moved: nothing new. Either one moving is news.
@@ -180,7 +180,7 @@ TEST(Ac1Recorder, AccPagesStayAnAccRecordingAndConflictsAreSaid) {
     EXPECT_TRUE(acc_recorder.connect(1ms));
     EXPECT_EQ(acc_recorder.read_frame(1ms).size(), 3700u);
   }
-  if (testing::kept_size(296) != 296) GTEST_SKIP() << "section sizes come in whole pages here";
+  if (memory_test::kept_size(296) != 296) GTEST_SKIP() << "section sizes come in whole pages here";
   // AC1's sizes with ACC's activeCars: recorded as neither, and said once.
   SimulatorMapping graphics(graphics_name, 296), physics(physics_name, 712), static_page(static_name, 684);
   make_acc_live(graphics.bytes());
@@ -217,7 +217,7 @@ TEST(Ac1Recorder, AnAccRecordingOfPagesThatTurnOutAc1sEndsForAc1sSource) {
 
 TEST(Ac1Recorder, RefusesAPageTooSmallForAnyLayoutAndSaysSo) {
   const ScopedNamePrefix prefix;
-  if (testing::kept_size(100) != 100) GTEST_SKIP() << "section sizes come in whole pages here";
+  if (memory_test::kept_size(100) != 100) GTEST_SKIP() << "section sizes come in whole pages here";
   SimulatorMapping graphics(graphics_name, 296), physics(physics_name, 100), static_page(static_name, 684);
   make_ac1_live(graphics.bytes());
   ac1::Connector recorder;
@@ -234,9 +234,9 @@ TEST(Ac1Replay, CreatesThePagesAsRecordedKeepsPacketsRisingAndLeavesAcOff) {
     make_ac1_live(graphics);
     coding::encode_u32(graphics.data(), packet);
     coding::encode_u32(physics.data(), packet * 5);
-    return testing::payload_of({{std::string(graphics_name), graphics_size, graphics},
-                                {std::string(physics_name), 712, physics},
-                                {std::string(static_name), 684, static_page}});
+    return memory_test::payload_of({{std::string(graphics_name), graphics_size, graphics},
+                                    {std::string(physics_name), 712, physics},
+                                    {std::string(static_name), 684, static_page}});
   };
   ac1::Emulator replay;
   replay.prepare(frame(10, 4096));
@@ -281,8 +281,8 @@ TEST(AcevoRecorder, RecordsItsOwnPagesOnceThePhysicsPacketMoves) {
   frame = recorder.read_frame(3ms);
   objects = read_named_objects(frame);
   ASSERT_EQ(objects.size(), 3u);
-  EXPECT_EQ(testing::object_named(objects, "Local\\acevo_pmf_graphics").size, testing::kept_size(4'900));
-  EXPECT_EQ(coding::decode_u32(testing::object_named(objects, "Local\\acevo_pmf_graphics").bytes.data() + 100),
+  EXPECT_EQ(memory_test::object_named(objects, "Local\\acevo_pmf_graphics").size, memory_test::kept_size(4'900));
+  EXPECT_EQ(coding::decode_u32(memory_test::object_named(objects, "Local\\acevo_pmf_graphics").bytes.data() + 100),
             0xfeedu);
   // A graphics page changing alone is no news: its counter's place in
   // EVO's layout is not known.
@@ -294,7 +294,7 @@ TEST(AcevoReplay, MakesEveryPageAtLeastAsLargeAsTheGameDoes) {
   const ScopedNamePrefix prefix;
   std::vector<std::uint8_t> physics(800, 0);
   coding::encode_u32(physics.data(), 41);
-  const auto frame = testing::payload_of({{"Local\\acevo_pmf_physics", 800, physics}});
+  const auto frame = memory_test::payload_of({{"Local\\acevo_pmf_physics", 800, physics}});
   acevo::Emulator replay;
   replay.prepare(frame);
   replay.start();

@@ -65,8 +65,8 @@ TEST(AcFieldSets, EvoDecodesAccsPhysicsPageAloneFromItsOwnPage) {
 
   std::vector<std::uint8_t> physics(800, 0);
   coding::encode_f32(physics.data() + 28, 187.5f);
-  const auto payload = testing::payload_of({{"Local\\acevo_pmf_graphics", 4'900, std::vector<std::uint8_t>(64, 1)},
-                                            {"Local\\acevo_pmf_physics", 800, physics}});
+  const auto payload = memory_test::payload_of({{"Local\\acevo_pmf_graphics", 4'900, std::vector<std::uint8_t>(64, 1)},
+                                                {"Local\\acevo_pmf_physics", 800, physics}});
   const acc::PageBytes pages = acc::pages_of_frame(set, payload);
   EXPECT_EQ(acc::read_float(*speed, pages.physics), 187.5f);
   EXPECT_TRUE(pages.graphics.empty()) << "EVO's graphics page is not ACC's";

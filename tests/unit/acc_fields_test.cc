@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/byte_coding.h"
+#include "acc_frame_writing.h"
 #include "console_capture.h"
 #include "dump_test_support.h"
 #include "dumptool/commands.h"
@@ -21,21 +21,8 @@ namespace vove {
 namespace {
 
 using dump_test::Bytes;
+using namespace acc_test;
 using dump_test::TempDirectory;
-
-// Where each page starts in a recorded frame (README, "The dump file").
-constexpr std::size_t graphics_at = 0;
-constexpr std::size_t physics_at = 1700;
-constexpr std::size_t static_at = 2700;
-
-void put_i32(Bytes& b, std::size_t at, std::int32_t v) { coding::encode_i32(b.data() + at, v); }
-void put_f32(Bytes& b, std::size_t at, float v) { coding::encode_f32(b.data() + at, v); }
-void put_utf16(Bytes& b, std::size_t at, std::u16string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    b[at + 2 * i] = static_cast<std::uint8_t>(text[i] & 0xff);
-    b[at + 2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-}
 
 // A frame as a live session shows it, every value at the offset the
 // simulator's layout gives it.
@@ -75,18 +62,6 @@ std::string write_recording(const TempDirectory& directory, const std::vector<By
   std::string bytes = dump_test::header(fps, "accz");
   for (const Bytes& frame : frames) bytes += dump_test::record(frame);
   return directory.write("acc.bin", bytes);
-}
-
-struct CommandRun {
-  int code = 0;
-  std::string out;
-  std::string err;
-};
-
-CommandRun run(int (*command)(const std::vector<std::string>&), const std::vector<std::string>& arguments) {
-  ConsoleCapture console;
-  const int code = command(arguments);
-  return {code, console.out(), console.err()};
 }
 
 acc::PageBytes pages(const Bytes& payload) { return acc::pages_of_payload(payload); }
@@ -210,9 +185,9 @@ TEST(AccCommands, CsvWritesFieldsByNameAndInfoNamesTheSession) {
   put_f32(odd, physics_at + 4, std::numeric_limits<float>::infinity());
   const std::string file = write_recording(directory, {live_frame(0), odd});
 
-  const CommandRun csv = run(run_csv_command, {file, "--vars",
-                                               "physics.speedKmh,gas,graphics.iCurrentTime,static.track,"
-                                               "physics.gear,graphics.status,graphics.carCoordinates"});
+  const CommandRun csv = run_captured(run_csv_command, {file, "--vars",
+                                                        "physics.speedKmh,gas,graphics.iCurrentTime,static.track,"
+                                                        "physics.gear,graphics.status,graphics.carCoordinates"});
   ASSERT_EQ(csv.code, 0) << csv.err;
   const auto header_end = csv.out.find("\r\n");
   std::string header = csv.out.substr(0, header_end);
@@ -226,28 +201,28 @@ TEST(AccCommands, CsvWritesFieldsByNameAndInfoNamesTheSession) {
   EXPECT_EQ(lines, "0,187.5,0.75,61234,\"N\xc3\xbcrburgring, GP\",4,2" + coordinates + "\r\n" +
                        "0.1,,inf,61235,\"N\xc3\xbcrburgring, GP\",4,2" + coordinates + "\r\n");
 
-  const CommandRun ranged = run(run_csv_command, {file, "--vars", "graphics.packetId", "--from", "0.1"});
+  const CommandRun ranged = run_captured(run_csv_command, {file, "--vars", "graphics.packetId", "--from", "0.1"});
   EXPECT_EQ(ranged.out, "seconds,graphics.packetId\r\n0.1,1001\r\n");
 
-  const CommandRun unknown = run(run_csv_command, {file, "--vars", "physics.speedKm"});
+  const CommandRun unknown = run_captured(run_csv_command, {file, "--vars", "physics.speedKm"});
   EXPECT_EQ(unknown.code, 1);
   EXPECT_NE(unknown.err.find("'physics.speedKm' (close: physics.speedKmh"), std::string::npos) << unknown.err;
 
-  const CommandRun info = run(run_info_command, {file});
+  const CommandRun info = run_captured(run_info_command, {file});
   ASSERT_EQ(info.code, 0) << info.err;
   EXPECT_NE(info.out.find("Track:           N\xc3\xbcrburgring, GP\n"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("Car:             ferrari_296_gt3\n"), std::string::npos);
   EXPECT_NE(info.out.find("Player:          Alex Novak (AN)\n"), std::string::npos);
   EXPECT_NE(info.out.find("Session:         Qualify (ACC_QUALIFY)\n"), std::string::npos);
   EXPECT_NE(info.out.find("Status:          Live (ACC_LIVE)\n"), std::string::npos);
-  const CommandRun json = run(run_info_command, {file, "--json"});
+  const CommandRun json = run_captured(run_info_command, {file, "--json"});
   EXPECT_NE(json.out.find("\"acc\":{\"track\":\"N\xc3\xbcrburgring, GP\",\"car\":\"ferrari_296_gt3\",\"player\":"
                           "\"Alex Novak (AN)\",\"session\":{\"value\":1,\"name\":\"ACC_QUALIFY\"},"
                           "\"status\":{\"value\":2,\"name\":\"ACC_LIVE\"}}"),
             std::string::npos)
       << json.out;
 
-  const CommandRun vars = run(run_vars_command, {file});
+  const CommandRun vars = run_captured(run_vars_command, {file});
   ASSERT_EQ(vars.code, 0) << vars.err;
   EXPECT_NE(vars.out.find("\nphysics   speedKmh "), std::string::npos) << vars.out.substr(0, 300);
   for (const char* line : {"  float  1      28      km/h ", "  int32  1      140     ms ", "  float  60x3   256 ",
@@ -261,7 +236,8 @@ TEST(AccCommands, AFrameOfAnotherSizeIsReadAsFarAsItGoesAndSaidSo) {
   Bytes cut = live_frame(1);
   cut.resize(1700 + 32);  // physics to speedKmh, no static page
   const std::string file = write_recording(directory, {live_frame(0), cut});
-  const CommandRun csv = run(run_csv_command, {file, "--vars", "physics.speedKmh,physics.velocity,static.track"});
+  const CommandRun csv =
+      run_captured(run_csv_command, {file, "--vars", "physics.speedKmh,physics.velocity,static.track"});
   EXPECT_EQ(csv.code, 2);
   EXPECT_EQ(csv.out,
             "seconds,physics.speedKmh,physics.velocity[0],physics.velocity[1],physics.velocity[2],static.track\r\n"

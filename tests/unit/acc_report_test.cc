@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common/byte_coding.h"
+#include "acc_frame_writing.h"
 #include "console_capture.h"
 #include "dump_test_support.h"
 #include "dumptool/commands.h"
@@ -23,20 +23,11 @@ namespace vove {
 namespace {
 
 using dump_test::Bytes;
+using namespace acc_test;
 
-constexpr std::size_t graphics_at = 0, physics_at = 1700, static_at = 2700;  // in a recorded frame
 constexpr int fps = 20;
 constexpr double lap_seconds[] = {4.0, 3.5, 3.8, 4.2};  // lap 1 is driven from its middle
 constexpr double track_metres = 900.0;
-
-void put_i32(Bytes& b, std::size_t at, std::int32_t v) { coding::encode_i32(b.data() + at, v); }
-void put_f32(Bytes& b, std::size_t at, double v) { coding::encode_f32(b.data() + at, static_cast<float>(v)); }
-void put_utf16(Bytes& b, std::size_t at, std::u16string_view text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    b[at + 2 * i] = static_cast<std::uint8_t>(text[i] & 0xff);
-    b[at + 2 * i + 1] = static_cast<std::uint8_t>(text[i] >> 8);
-  }
-}
 
 // Frame k of a car driving the laps above at an even pace, from half-way
 // through lap 1.

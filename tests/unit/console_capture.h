@@ -4,6 +4,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace vove {
 
@@ -26,5 +27,19 @@ class ConsoleCapture {
   std::streambuf* old_out_;
   std::streambuf* old_err_;
 };
+
+// What a command printed and the code it returned.
+struct CommandRun {
+  int code = 0;
+  std::string out;
+  std::string err;
+};
+
+inline CommandRun run_captured(int (*command)(const std::vector<std::string>&),
+                               const std::vector<std::string>& arguments) {
+  ConsoleCapture console;
+  const int code = command(arguments);
+  return {code, console.out(), console.err()};
+}
 
 }  // namespace vove

@@ -59,6 +59,9 @@ inline std::string record(const Bytes& payload) {
                     std::string(stream.begin(), stream.end()));
 }
 
+// A millisecond in the nanoseconds the stepping clock takes.
+inline constexpr std::int64_t ms = 1'000'000;
+
 // A steady clock that moves `step` nanoseconds at each reading.
 inline SteadyClock stepping_clock(std::int64_t step) {
   return [now = SteadyTime{}, step]() mutable { return now += std::chrono::nanoseconds{step}; };

@@ -27,18 +27,6 @@ using ibt_test::standin_recording;
 using ibt_test::value_of;
 using ibt_test::write_recording;
 
-struct CommandRun {
-  int code = 0;
-  std::string out;
-  std::string err;
-};
-
-CommandRun run(int (*command)(const std::vector<std::string>&), const std::vector<std::string>& arguments) {
-  ConsoleCapture console;
-  const int code = command(arguments);
-  return {code, console.out(), console.err()};
-}
-
 std::vector<iracing::Snapshot> read_frames(const std::filesystem::path& path, std::int32_t* fps = nullptr) {
   if (fps != nullptr) *fps = static_cast<std::int32_t>(DumpFrames(path).header().fps);
   std::vector<iracing::Snapshot> frames;
@@ -73,7 +61,7 @@ class IbtCommands : public testing::Test {
 TEST_F(IbtCommands, ToIbtWritesEveryFrameAsARowWithTheLastSessionText) {
   const auto recording = standin_recording(90, 30, {40});
   write_recording(dump, 30, recording.frames);
-  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  const CommandRun result = run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
   ASSERT_EQ(result.code, 0) << result.err;
   EXPECT_EQ(result.out, "Wrote 90 rows of " + std::to_string(recording.frames[0].variable_headers.size()) +
                             " variables to " + ibt.string() + "\n");
@@ -99,8 +87,8 @@ TEST_F(IbtCommands, ToIbtWritesEveryFrameAsARowWithTheLastSessionText) {
 TEST_F(IbtCommands, FromIbtGivesBackTheRowsAndTheVariableTableExactly) {
   const auto recording = standin_recording(60, 60);
   write_recording(dump, 60, recording.frames);
-  ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
-  const CommandRun result = run(run_from_ibt_command, {ibt.string(), "-o", back.string()});
+  ASSERT_EQ(run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
+  const CommandRun result = run_captured(run_from_ibt_command, {ibt.string(), "-o", back.string()});
   ASSERT_EQ(result.code, 0) << result.err;
   EXPECT_EQ(result.out, "Wrote 60 frames at 60 fps to " + back.string() + "\n");
 
@@ -133,12 +121,12 @@ TEST_F(IbtCommands, FromIbtGivesBackTheRowsAndTheVariableTableExactly) {
 
 TEST_F(IbtCommands, FromIbtAtALowerRateKeepsRowsAtTheRightTimes) {
   write_recording(dump, 60, standin_recording(120, 60).frames);
-  ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
+  ASSERT_EQ(run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
   const IbtContents file = read_ibt(ibt);
   for (const auto& [fps, expected_rows] : std::vector<std::pair<int, std::vector<std::size_t>>>{
            {30, {0, 2, 4, 6}}, {20, {0, 3, 6, 9}}, {7, {0, 9, 18, 26, 35}}}) {
-    const CommandRun result =
-        run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", std::to_string(fps), "--force"});
+    const CommandRun result = run_captured(
+        run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", std::to_string(fps), "--force"});
     ASSERT_EQ(result.code, 0) << result.err;
     std::int32_t stored_fps = 0;
     const auto frames = read_frames(back, &stored_fps);
@@ -154,7 +142,7 @@ TEST_F(IbtCommands, ToIbtStopsAtAFrameThatChangesTheVariableTable) {
   changed.variable_headers.pop_back();
   changed.header.variable_count -= 1;
   write_recording(dump, 30, recording.frames);
-  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  const CommandRun result = run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
   EXPECT_EQ(result.code, 2);
   EXPECT_NE(result.err.find("frame 6 "), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("variable table"), std::string::npos) << result.err;
@@ -172,7 +160,7 @@ TEST_F(IbtCommands, ToIbtConvertsTheFramesBeforeADamagedOneAndTakesTheTextInForc
     file.seekp(static_cast<std::streamoff>(index.records()[5].data_offset() + 20));
     file.write("garbage!garbage!", 16);
   }
-  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  const CommandRun result = run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
   EXPECT_EQ(result.code, 2);
   EXPECT_NE(result.err.find("frame 5 (record at byte "), std::string::npos) << result.err;
   const IbtContents file = read_ibt(ibt);
@@ -194,7 +182,7 @@ TEST_F(IbtCommands, ToIbtKeepsTheLastTextWhenTheDamageComesAfterIt) {
   const auto recording = standin_recording(10, 30, {3});
   write_recording(dump, 30, recording.frames);
   spoil_frame(dump, 6);
-  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  const CommandRun result = run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
   EXPECT_EQ(result.code, 2);
   EXPECT_EQ(result.out, "Wrote 6 rows of " + std::to_string(recording.frames[0].variable_headers.size()) +
                             " variables to " + ibt.string() + "\n");
@@ -208,7 +196,7 @@ TEST_F(IbtCommands, ToIbtKeepsTheLastTextWhenTheDamageComesAfterIt) {
 TEST_F(IbtCommands, ToIbtWritesNothingWhenTheFirstFrameIsDamaged) {
   write_recording(dump, 30, standin_recording(4, 30).frames);
   spoil_frame(dump, 0);
-  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  const CommandRun result = run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
   EXPECT_EQ(result.code, 2);
   EXPECT_EQ(result.out, "");
   EXPECT_NE(result.err.find("frame 0 (record at byte "), std::string::npos) << result.err;
@@ -222,7 +210,7 @@ TEST_F(IbtCommands, ToIbtRefusesAnExistingOutputBeforeATableChange) {
   recording.frames[5].header.variable_count -= 1;
   write_recording(dump, 30, recording.frames);
   std::ofstream(ibt, std::ios::binary) << "keep me";
-  const CommandRun result = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  const CommandRun result = run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
   EXPECT_EQ(result.code, 1);
   EXPECT_NE(result.err.find(ibt.string()), std::string::npos) << result.err;
   EXPECT_EQ(result.err.find("variable table"), std::string::npos) << result.err;
@@ -232,13 +220,13 @@ TEST_F(IbtCommands, ToIbtRefusesAnExistingOutputBeforeATableChange) {
 TEST_F(IbtCommands, ToIbtRefusesAnAccRecordingAndTheInputAsOutput) {
   const auto acc = directory.path() / "acc.bin";
   std::ofstream(acc, std::ios::binary) << dump_test::header(30, "accz") << dump_test::record(dump_test::noise(3700));
-  const CommandRun acc_result = run(run_to_ibt_command, {acc.string(), "-o", ibt.string()});
+  const CommandRun acc_result = run_captured(run_to_ibt_command, {acc.string(), "-o", ibt.string()});
   EXPECT_EQ(acc_result.code, 1);
   EXPECT_NE(acc_result.err.find("not an iRacing recording"), std::string::npos) << acc_result.err;
 
   write_recording(dump, 30, standin_recording(3, 30).frames);
   const auto size = std::filesystem::file_size(dump);
-  const CommandRun same = run(run_to_ibt_command, {dump.string(), "-o", dump.string(), "--force"});
+  const CommandRun same = run_captured(run_to_ibt_command, {dump.string(), "-o", dump.string(), "--force"});
   EXPECT_EQ(same.code, 1);
   EXPECT_NE(same.err.find("is the input file"), std::string::npos) << same.err;
   EXPECT_EQ(std::filesystem::file_size(dump), size);
@@ -247,10 +235,10 @@ TEST_F(IbtCommands, ToIbtRefusesAnAccRecordingAndTheInputAsOutput) {
 
 TEST_F(IbtCommands, FromIbtConvertsTheRowsOfAFileCutShortAndSaysSo) {
   write_recording(dump, 60, standin_recording(20, 60).frames);
-  ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
+  ASSERT_EQ(run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
   const IbtContents file = read_ibt(ibt);
   std::filesystem::resize_file(ibt, std::filesystem::file_size(ibt) - file.rows[0].size() * 5 - 100);
-  const CommandRun result = run(run_from_ibt_command, {ibt.string(), "-o", back.string()});
+  const CommandRun result = run_captured(run_from_ibt_command, {ibt.string(), "-o", back.string()});
   EXPECT_EQ(result.code, 2);
   EXPECT_NE(result.err.find("cut short: it declares 20 rows but holds 14"), std::string::npos) << result.err;
   const auto frames = read_frames(back);
@@ -260,7 +248,7 @@ TEST_F(IbtCommands, FromIbtConvertsTheRowsOfAFileCutShortAndSaysSo) {
 
 TEST_F(IbtCommands, FromIbtRefusesHostileFilesWithoutWritingAnything) {
   write_recording(dump, 60, standin_recording(4, 60).frames);
-  ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
+  ASSERT_EQ(run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
   const std::string good = dump_test::contents(ibt);
   struct Case {
     std::size_t offset;
@@ -275,7 +263,7 @@ TEST_F(IbtCommands, FromIbtRefusesHostileFilesWithoutWritingAnything) {
     coding::encode_i32(bytes.data() + hostile.offset, hostile.value);
     const auto path = directory.path() / "hostile.ibt";
     std::ofstream(path, std::ios::binary) << bytes;
-    const CommandRun result = run(run_from_ibt_command, {path.string(), "-o", back.string()});
+    const CommandRun result = run_captured(run_from_ibt_command, {path.string(), "-o", back.string()});
     EXPECT_EQ(result.code, 2) << hostile.says;
     EXPECT_NE(result.err.find(hostile.says), std::string::npos) << result.err;
     EXPECT_FALSE(std::filesystem::exists(back)) << hostile.says;
@@ -285,16 +273,17 @@ TEST_F(IbtCommands, FromIbtRefusesHostileFilesWithoutWritingAnything) {
 
 TEST_F(IbtCommands, CommandLinesThatCannotWork) {
   write_recording(dump, 60, standin_recording(2, 60).frames);
-  ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
-  EXPECT_EQ(run(run_from_ibt_command, {ibt.string()}).code, 1);
-  EXPECT_EQ(run(run_to_ibt_command, {"-o", ibt.string()}).code, 1);
-  EXPECT_EQ(run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", "0"}).code, 1);
-  EXPECT_EQ(run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", "61"}).code, 1);
-  EXPECT_EQ(run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "extra"}).code, 1);
-  const CommandRun help = run(run_to_ibt_command, {"--help"});
+  ASSERT_EQ(run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()}).code, 0);
+  EXPECT_EQ(run_captured(run_from_ibt_command, {ibt.string()}).code, 1);
+  EXPECT_EQ(run_captured(run_to_ibt_command, {"-o", ibt.string()}).code, 1);
+  EXPECT_EQ(run_captured(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", "0"}).code, 1);
+  EXPECT_EQ(run_captured(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--fps", "61"}).code, 1);
+  EXPECT_EQ(run_captured(run_from_ibt_command, {ibt.string(), "-o", back.string(), "extra"}).code, 1);
+  const CommandRun help = run_captured(run_to_ibt_command, {"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("session text in force at the end"), std::string::npos) << help.out;
-  const CommandRun missing = run(run_from_ibt_command, {(directory.path() / "none.ibt").string(), "-o", back.string()});
+  const CommandRun missing =
+      run_captured(run_from_ibt_command, {(directory.path() / "none.ibt").string(), "-o", back.string()});
   EXPECT_EQ(missing.code, 1);
   EXPECT_NE(missing.err.find("No such file"), std::string::npos) << missing.err;
   EXPECT_FALSE(std::filesystem::exists(back));
@@ -304,19 +293,19 @@ TEST_F(IbtCommands, AnExistingOutputIsReplacedOnlyWithForce) {
   write_recording(dump, 60, standin_recording(4, 60).frames);
   std::ofstream(ibt, std::ios::binary) << "keep me";
   std::ofstream(back, std::ios::binary) << "keep me too";
-  const CommandRun to_refused = run(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
+  const CommandRun to_refused = run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string()});
   EXPECT_EQ(to_refused.code, 1);
   EXPECT_NE(to_refused.err.find(ibt.string()), std::string::npos) << to_refused.err;
   EXPECT_EQ(std::filesystem::file_size(ibt), 7u);
   EXPECT_EQ(std::filesystem::file_size(back), 11u);
 
-  ASSERT_EQ(run(run_to_ibt_command, {dump.string(), "-o", ibt.string(), "--force"}).code, 0);
+  ASSERT_EQ(run_captured(run_to_ibt_command, {dump.string(), "-o", ibt.string(), "--force"}).code, 0);
   EXPECT_EQ(read_ibt(ibt).rows.size(), 4u);
-  const CommandRun again = run(run_from_ibt_command, {ibt.string(), "-o", back.string()});
+  const CommandRun again = run_captured(run_from_ibt_command, {ibt.string(), "-o", back.string()});
   EXPECT_EQ(again.code, 1);
   EXPECT_NE(again.err.find(back.string()), std::string::npos) << again.err;
   EXPECT_EQ(std::filesystem::file_size(back), 11u);
-  ASSERT_EQ(run(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--force"}).code, 0);
+  ASSERT_EQ(run_captured(run_from_ibt_command, {ibt.string(), "-o", back.string(), "--force"}).code, 0);
   EXPECT_EQ(read_frames(back).size(), 4u);
   EXPECT_EQ(files_in(directory.path()), 3u);  // no temporary file left behind
 }

@@ -24,8 +24,8 @@ namespace vove {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::ClientView;
-using testing::SimulatorMapping;
+using memory_test::ClientView;
+using memory_test::SimulatorMapping;
 
 constexpr std::string_view data_name = "LMU_Data";
 constexpr std::string_view data_event_name = "LMU_Data_Event";
@@ -42,8 +42,9 @@ std::chrono::steady_clock::time_point in(std::chrono::milliseconds time) {
 
 // The game's objects: the data (game version 7 unless told otherwise), the
 // update event, the lock's words (both 0) and its event.
-struct Game {
-  explicit Game(std::uint32_t size = data_size, bool with_event = true, bool with_lock = true) : data(data_name, size) {
+struct LmuGame {
+  explicit LmuGame(std::uint32_t size = data_size, bool with_event = true, bool with_lock = true)
+      : data(data_name, size) {
     data.put_u32(game_version, 7);
     if (with_event) event = platform::NamedEvent::create(data_event_name);
     if (with_lock) {
@@ -57,13 +58,11 @@ struct Game {
   platform::NamedEvent lock_event;
 };
 
-std::vector<NamedObjectView> objects_of(const FramePayload& payload) { return read_named_objects(payload); }
-
 }  // namespace
 
 TEST(LmuLock, TakesAndGivesBackTheGamesBusyWordAndLeavesWaitersAsTheyWere) {
   const ScopedNamePrefix prefix;
-  const Game game;
+  const LmuGame game;
   lmu::SharedLock first;
   lmu::SharedLock second;
   ASSERT_TRUE(first.open_existing());
@@ -75,7 +74,7 @@ TEST(LmuLock, TakesAndGivesBackTheGamesBusyWordAndLeavesWaitersAsTheyWere) {
   // only while it waited.
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(second.lock(in(30ms)));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, testing::hang_bound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, memory_test::hang_bound);
   EXPECT_EQ(game.lock->u32(waiters), 0u);
   EXPECT_EQ(game.lock->u32(busy), 1u);
   first.unlock();
@@ -96,7 +95,7 @@ TEST(LmuLock, TakesAndGivesBackTheGamesBusyWordAndLeavesWaitersAsTheyWere) {
   // A taker waiting on the event is woken by the release and takes busy.
   ASSERT_TRUE(first.lock(in(0ms)));
   std::atomic<bool> taken{false};
-  std::thread waiter([&] { taken = second.lock(in(testing::hang_bound)); });
+  std::thread waiter([&] { taken = second.lock(in(memory_test::hang_bound)); });
   while (game.lock->u32(waiters) == 0) std::this_thread::sleep_for(1ms);  // it is waiting
   first.unlock();
   waiter.join();
@@ -112,7 +111,7 @@ TEST(LmuLock, TakesAndGivesBackTheGamesBusyWordAndLeavesWaitersAsTheyWere) {
 // after a wake without taking busy would allow.
 TEST(LmuLock, NeverLetsTwoTakersInAtOnce) {
   const ScopedNamePrefix prefix;
-  const Game game;
+  const LmuGame game;
   std::atomic<int> inside{0};
   std::atomic<int> overlaps{0};
   std::atomic<int> entries{0};
@@ -121,7 +120,7 @@ TEST(LmuLock, NeverLetsTwoTakersInAtOnce) {
     lmu::SharedLock lock;
     if (!lock.open_existing()) return;
     for (int i = 0; i < 40; ++i) {
-      if (!lock.lock(in(testing::hang_bound))) {
+      if (!lock.lock(in(memory_test::hang_bound))) {
         ++refusals;
         continue;
       }
@@ -148,11 +147,11 @@ TEST(LmuRecorder, ConnectsOnlyToDataThatExistsAndNamesARunningGame) {
   EXPECT_FALSE(connector.connect(1ms));
   {
     const SimulatorMapping too_short(data_name, 60);  // ends before the game version
-    if (testing::kept_size(60) == 60) {
+    if (memory_test::kept_size(60) == 60) {
       EXPECT_FALSE(connector.connect(1ms));
     }
   }
-  Game game;
+  LmuGame game;
   game.data.put_u32(game_version, 0);
   EXPECT_FALSE(connector.connect(1ms)) << "game version 0: not running";
   game.data.put_u32(game_version, 7);
@@ -162,7 +161,7 @@ TEST(LmuRecorder, ConnectsOnlyToDataThatExistsAndNamesARunningGame) {
 
 TEST(LmuRecorder, RecordsTheWholeDataOncePerUpdateSignalledAndNothingWithoutOne) {
   const ScopedNamePrefix prefix;
-  const Game game;
+  const LmuGame game;
   game.data.at(324'823)[0] = 0x5a;
   lmu::Connector connector;
   ASSERT_TRUE(connector.connect(1ms));
@@ -170,9 +169,9 @@ TEST(LmuRecorder, RecordsTheWholeDataOncePerUpdateSignalledAndNothingWithoutOne)
   game.event.signal();
   const FramePayload frame = connector.read_frame(100ms);
   ASSERT_FALSE(frame.empty());
-  const NamedObjectView data = testing::object_named(objects_of(frame), data_name);
-  EXPECT_EQ(data.size, testing::kept_size(data_size));
-  ASSERT_EQ(data.bytes.size(), testing::kept_size(data_size));
+  const NamedObjectView data = memory_test::object_named(read_named_objects(frame), data_name);
+  EXPECT_EQ(data.size, memory_test::kept_size(data_size));
+  ASSERT_EQ(data.bytes.size(), memory_test::kept_size(data_size));
   EXPECT_EQ(coding::decode_u32(data.bytes.data() + game_version), 7u);
   EXPECT_EQ(data.bytes[324'823], 0x5a);
   EXPECT_TRUE(connector.read_frame(20ms).empty()) << "one signal, one frame";
@@ -188,14 +187,14 @@ TEST(LmuRecorder, RecordsTheWholeDataOncePerUpdateSignalledAndNothingWithoutOne)
 
 TEST(LmuRecorder, ALockNeverGivenBackCostsTheFrameNotAHang) {
   const ScopedNamePrefix prefix;
-  const Game game;
+  const LmuGame game;
   lmu::Connector connector;
   ASSERT_TRUE(connector.connect(1ms));
   game.lock->put_u32(busy, 1);  // a reader died holding it
   game.event.signal();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(connector.read_frame(40ms).empty());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, testing::hang_bound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, memory_test::hang_bound);
   EXPECT_EQ(game.lock->u32(busy), 1u) << "not ours to clear";
   EXPECT_EQ(game.lock->u32(waiters), 0u);
   EXPECT_FALSE(connector.has_stopped());
@@ -208,7 +207,7 @@ TEST(LmuRecorder, ALockNeverGivenBackCostsTheFrameNotAHang) {
 // recorded frame mixes two writes.
 TEST(LmuRecorder, NeverRecordsATornFrameWhileTheGameWritesUnderTheLock) {
   const ScopedNamePrefix prefix;
-  const Game game;
+  const LmuGame game;
   lmu::Connector connector;
   ASSERT_TRUE(connector.connect(1ms));
   std::atomic<bool> done{false};
@@ -217,7 +216,7 @@ TEST(LmuRecorder, NeverRecordsATornFrameWhileTheGameWritesUnderTheLock) {
     if (!lock.open_existing()) return;
     std::uint32_t stamp = 0;
     while (!done.load()) {
-      if (lock.lock(in(testing::hang_bound))) {
+      if (lock.lock(in(memory_test::hang_bound))) {
         ++stamp;
         game.data.put_u32(324'816, stamp);  // the far end first
         std::this_thread::sleep_for(200us);
@@ -234,7 +233,7 @@ TEST(LmuRecorder, NeverRecordsATornFrameWhileTheGameWritesUnderTheLock) {
   while (std::chrono::steady_clock::now() < end) {
     const FramePayload frame = connector.read_frame(5ms);
     if (frame.empty()) continue;
-    const NamedObjectView data = testing::object_named(objects_of(frame), data_name);
+    const NamedObjectView data = memory_test::object_named(read_named_objects(frame), data_name);
     if (coding::decode_u32(data.bytes.data() + 128'468) != coding::decode_u32(data.bytes.data() + 324'816)) ++torn;
     ++frames;
   }
@@ -248,16 +247,16 @@ TEST(LmuRecorder, NeverRecordsATornFrameWhileTheGameWritesUnderTheLock) {
 // recorded at that size, news only when the bytes changed.
 TEST(LmuRecorder, WithoutTheEventAndLockPollsForChangesAtTheCreatedSize) {
   const ScopedNamePrefix prefix;
-  const Game game(250'000, false, false);
+  const LmuGame game(250'000, false, false);
   lmu::Connector connector;
   const ConsoleCapture console;
   ASSERT_TRUE(connector.connect(1ms));
-  if (testing::kept_size(250'000) == 250'000) {
+  if (memory_test::kept_size(250'000) == 250'000) {
     EXPECT_EQ(console.out(), "LMU_Data is 250000 bytes, smaller than the layout's 324824: recorded at that size\n");
   }
   const FramePayload first = connector.read_frame(50ms);
   ASSERT_FALSE(first.empty());
-  EXPECT_EQ(testing::object_named(objects_of(first), data_name).size, testing::kept_size(250'000));
+  EXPECT_EQ(memory_test::object_named(read_named_objects(first), data_name).size, memory_test::kept_size(250'000));
   EXPECT_TRUE(connector.read_frame(20ms).empty()) << "nothing changed";
   game.data.at(1'736)[0] = 3;
   EXPECT_FALSE(connector.read_frame(50ms).empty());
@@ -273,7 +272,7 @@ std::vector<std::uint8_t> recorded_frame(std::uint8_t mark, std::uint32_t size =
   std::vector<std::uint8_t> bytes(size, 0);
   coding::encode_u32(bytes.data() + game_version, 7);
   bytes[size - 1] = mark;
-  return testing::payload_of({{std::string(data_name), size, bytes}});
+  return memory_test::payload_of({{std::string(data_name), size, bytes}});
 }
 
 // Counts the wakes of the update event, as a reader waiting on it sees them.
@@ -306,7 +305,7 @@ TEST(LmuReplay, CreatesTheFourObjectsAndWritesEachFrameUnderTheLockThenSignalsOn
   ASSERT_TRUE(data.region_size().has_value());
   EXPECT_GE(*data.region_size(), data_size);
   const ClientView lock(lock_name, 8);
-  EXPECT_EQ(*lock.region_size(), testing::kept_size(8));
+  EXPECT_EQ(*lock.region_size(), memory_test::kept_size(8));
   EXPECT_TRUE(platform::NamedEvent::open_existing(lock_event_name).is_open());
   ASSERT_TRUE(platform::NamedEvent::open_existing(data_event_name).is_open());
 
@@ -318,13 +317,13 @@ TEST(LmuReplay, CreatesTheFourObjectsAndWritesEachFrameUnderTheLockThenSignalsOn
     EXPECT_EQ(lock.u32(busy), 0u);
     // The wake taken before the next frame, so two signals of one frame
     // would show as two wakes.
-    const auto give_up = in(testing::hang_bound);
+    const auto give_up = in(memory_test::hang_bound);
     while (counter.wakes.load() <= i && std::chrono::steady_clock::now() < give_up) std::this_thread::sleep_for(1ms);
   }
   // A frame that holds no named objects is not written, nor announced.
   {
     const ConsoleCapture console;
-    emulator.write_frame(testing::hostile_payloads(data_name).front());
+    emulator.write_frame(memory_test::hostile_payloads(data_name).front());
   }
   std::this_thread::sleep_for(30ms);
   EXPECT_GE(counter.wakes.load(), frames - 1);
@@ -334,7 +333,7 @@ TEST(LmuReplay, CreatesTheFourObjectsAndWritesEachFrameUnderTheLockThenSignalsOn
   emulator.stop();
   EXPECT_EQ(data.i32(game_version), 0) << "a stopped game reads 0";
   EXPECT_EQ(lock.u32(busy), 0u);
-  const auto give_up = in(testing::hang_bound);
+  const auto give_up = in(memory_test::hang_bound);
   while (counter.wakes.load() <= frames && std::chrono::steady_clock::now() < give_up) std::this_thread::sleep_for(1ms);
   EXPECT_GE(counter.wakes.load(), frames) << "the stop announced";
 }
@@ -354,7 +353,7 @@ TEST(LmuReplay, AReaderHoldingTheLockCostsFramesNotTheReplay) {
     emulator.write_frame(recorded_frame(0x22));
     EXPECT_EQ(console.out(), "A frame is skipped: a reader held LMU_SharedMemoryLockData for over 100 ms\n");
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, testing::hang_bound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, memory_test::hang_bound);
   EXPECT_EQ(data.byte(data_size - 1), 0x11) << "not written past a held lock";
   EXPECT_EQ(lock.u32(waiters), 0u);
   lock.put_u32(busy, 0);
@@ -380,7 +379,7 @@ constexpr std::string_view rf2_extended = "$rFactor2SMMP_Extended$";
 // copy, only mBytesUpdatedHint's bytes after the first 8).
 TEST(LmuRecorder, RecordsTheRf2PluginsBuffersInTheSameFrame) {
   const ScopedNamePrefix prefix;
-  const Game game;
+  const LmuGame game;
   const SimulatorMapping telemetry(rf2_telemetry, 241'680);
   telemetry.put_u32(0, 5);
   telemetry.put_u32(4, 5);
@@ -392,20 +391,20 @@ TEST(LmuRecorder, RecordsTheRf2PluginsBuffersInTheSameFrame) {
   game.event.signal();
   const FramePayload frame = connector.read_frame(100ms);
   ASSERT_FALSE(frame.empty());
-  const auto objects = objects_of(frame);
-  EXPECT_EQ(testing::object_named(objects, data_name).bytes.size(), testing::kept_size(data_size));
-  const NamedObjectView recorded = testing::object_named(objects, rf2_telemetry);
-  EXPECT_EQ(recorded.size, testing::kept_size(241'680));
+  const auto objects = read_named_objects(frame);
+  EXPECT_EQ(memory_test::object_named(objects, data_name).bytes.size(), memory_test::kept_size(data_size));
+  const NamedObjectView recorded = memory_test::object_named(objects, rf2_telemetry);
+  EXPECT_EQ(recorded.size, memory_test::kept_size(241'680));
   EXPECT_EQ(recorded.bytes.size(), 108u);
-  EXPECT_EQ(testing::object_named(objects, rf2_extended).bytes.size(), testing::kept_size(10'152));
+  EXPECT_EQ(memory_test::object_named(objects, rf2_extended).bytes.size(), memory_test::kept_size(10'152));
 
   // A plugin buffer mid-write is left out; the game's data is not held up.
   telemetry.put_u32(0, 6);
   game.event.signal();
   const FramePayload next = connector.read_frame(100ms);
   ASSERT_FALSE(next.empty());
-  EXPECT_EQ(find_named_object(objects_of(next), rf2_telemetry), nullptr);
-  EXPECT_NE(find_named_object(objects_of(next), data_name), nullptr);
+  EXPECT_EQ(find_named_object(read_named_objects(next), rf2_telemetry), nullptr);
+  EXPECT_NE(find_named_object(read_named_objects(next), data_name), nullptr);
 }
 
 TEST(LmuReplay, ReplaysTheRf2PluginsBuffersByThePluginsProtocol) {
@@ -417,7 +416,7 @@ TEST(LmuReplay, ReplaysTheRf2PluginsBuffersByThePluginsProtocol) {
   coding::encode_u32(buffer.data() + 4, 40);
   buffer[1'999] = 0x6b;
   const auto frame =
-      testing::payload_of({{std::string(data_name), data_size, data}, {std::string(rf2_telemetry), 2'000, buffer}});
+      memory_test::payload_of({{std::string(data_name), data_size, data}, {std::string(rf2_telemetry), 2'000, buffer}});
   lmu::Emulator emulator;
   emulator.prepare(frame);
   emulator.start();

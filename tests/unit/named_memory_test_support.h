@@ -21,7 +21,7 @@
 #include "common/platform/mapped_page.h"
 #include "formats/named_objects_payload.h"
 
-namespace vove::testing {
+namespace vove::memory_test {
 
 // A mapping as a simulator makes it: created at `size`, written through a view.
 class SimulatorMapping {
@@ -127,4 +127,4 @@ inline std::uint64_t kept_size(std::uint32_t size) {
   return whole_pages ? (std::uint64_t{size} + 4095) / 4096 * 4096 : size;
 }
 
-}  // namespace vove::testing
+}  // namespace vove::memory_test

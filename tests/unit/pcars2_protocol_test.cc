@@ -17,17 +17,17 @@ namespace vove {
 
 namespace {
 
-using testing::ClientView;
-using testing::SimulatorMapping;
+using memory_test::ClientView;
+using memory_test::SimulatorMapping;
 
-constexpr std::string_view name = "$pcars2$";
+constexpr std::string_view pcars2_name = "$pcars2$";
 constexpr std::size_t version_at = 0;     // mVersion
 constexpr std::size_t game_state_at = 8;  // mGameState: 0 exited, 2 playing
 constexpr std::size_t sequence_at = 7'320;
 
 // The game's mapping, AMS2 layout 14, in a session, between writes.
-struct Game {
-  explicit Game(std::uint32_t version = 14, std::uint32_t size = 20'700) : mapping(name, size) {
+struct Pcars2Game {
+  explicit Pcars2Game(std::uint32_t version = 14, std::uint32_t size = 20'700) : mapping(pcars2_name, size) {
     mapping.put_u32(version_at, version);
     mapping.put_u32(game_state_at, 2);
     mapping.put_u32(sequence_at, 2);
@@ -43,7 +43,7 @@ std::vector<std::uint8_t> recorded(std::uint32_t game_state, std::uint32_t seque
   coding::encode_u32(bytes.data() + sequence_at, sequence);
   bytes[20] = mark;
   bytes[size - 1] = mark;
-  return testing::payload_of({{std::string(name), size, bytes}});
+  return memory_test::payload_of({{std::string(pcars2_name), size, bytes}});
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ TEST(Pcars2Recorder, ConnectsOnlyToAKnownLayoutOfARunningGame) {
   const ScopedNamePrefix prefix;
   pcars2::Connector connector;
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{1}));
-  const Game game;
+  const Pcars2Game game;
   for (const std::uint32_t version : {9u, 13u, 14u}) {
     game.mapping.put_u32(version_at, version);
     EXPECT_TRUE(connector.connect(std::chrono::milliseconds{1})) << version;
@@ -69,20 +69,20 @@ TEST(Pcars2Recorder, ConnectsOnlyToAKnownLayoutOfARunningGame) {
 
 TEST(Pcars2Recorder, ReadsNewSequencesOnlyNeverHangsOnAnOddOneAndSeesTheGameExit) {
   const ScopedNamePrefix prefix;
-  const Game game;
+  const Pcars2Game game;
   pcars2::Connector connector;
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{1}));
   const FramePayload first = connector.read_frame(std::chrono::milliseconds{50});
   ASSERT_FALSE(first.empty());
-  const NamedObjectView object = testing::object_named(read_named_objects(first), name);
-  EXPECT_EQ(object.size, testing::kept_size(20'700));
-  EXPECT_EQ(object.bytes.size(), testing::kept_size(20'700));
+  const NamedObjectView object = memory_test::object_named(read_named_objects(first), pcars2_name);
+  EXPECT_EQ(object.size, memory_test::kept_size(20'700));
+  EXPECT_EQ(object.bytes.size(), memory_test::kept_size(20'700));
   EXPECT_TRUE(connector.read_frame(std::chrono::milliseconds{20}).empty()) << "same sequence";
 
   game.mapping.put_u32(sequence_at, 3);  // a write that never ends
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(connector.read_frame(std::chrono::milliseconds{20}).empty());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, testing::hang_bound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, memory_test::hang_bound);
   game.mapping.put_u32(sequence_at, 4);
   EXPECT_FALSE(connector.read_frame(std::chrono::milliseconds{50}).empty());
   EXPECT_FALSE(connector.has_stopped());
@@ -99,7 +99,7 @@ TEST(Pcars2Recorder, NeverRecordsATornMapping) {
   const ScopedNamePrefix prefix;
   // As a Linux bridge allocates it: the longer copy gives a write more
   // chance to land in it.
-  const Game game(14, 102'288);
+  const Pcars2Game game(14, 102'288);
   constexpr std::size_t first_stamp = 20;
   constexpr std::size_t last_stamp = 102'288 - 4;
   pcars2::Connector connector;
@@ -124,8 +124,8 @@ TEST(Pcars2Recorder, NeverRecordsATornMapping) {
   while (std::chrono::steady_clock::now() < end) {
     const FramePayload frame = connector.read_frame(std::chrono::milliseconds{5});
     if (frame.empty()) continue;
-    const NamedObjectView object = testing::object_named(read_named_objects(frame), name);
-    if (object.bytes.size() != testing::kept_size(102'288)) {
+    const NamedObjectView object = memory_test::object_named(read_named_objects(frame), pcars2_name);
+    if (object.bytes.size() != memory_test::kept_size(102'288)) {
       ADD_FAILURE() << object.bytes.size() << " bytes";
       break;  // the writer is joined below
     }
@@ -146,7 +146,7 @@ TEST(Pcars2Replay, KeepsTheSequenceEvenAndRisingAndLeavesTheGameExited) {
   const auto first = recorded(2, 7, 0x31, 20'576, 9);
   emulator.prepare(first);
   emulator.start();
-  const ClientView view(name, 20'700);
+  const ClientView view(pcars2_name, 20'700);
   ASSERT_GE(*view.region_size(), 20'700u);
   std::uint32_t last = view.u32(sequence_at);
   EXPECT_EQ(last % 2, 0u);
@@ -173,12 +173,12 @@ TEST(Pcars2Replay, KeepsTheSequenceEvenAndRisingAndLeavesTheGameExited) {
 
 TEST(Pcars2Replay, SkipsHostilePayloads) {
   const ScopedNamePrefix prefix;
-  for (const auto& payload : testing::hostile_payloads(name)) {
+  for (const auto& payload : memory_test::hostile_payloads(pcars2_name)) {
     pcars2::Emulator emulator;
     emulator.prepare(payload);
     emulator.start();
     emulator.write_frame(payload);
-    const ClientView view(name, 20'700);
+    const ClientView view(pcars2_name, 20'700);
     EXPECT_LE(*view.region_size(), std::uint64_t{64} << 20);
     EXPECT_TRUE(view.all_zero(0, 20'700));
   }

@@ -17,10 +17,10 @@ namespace vove {
 
 namespace {
 
-using testing::ClientView;
-using testing::SimulatorMapping;
+using memory_test::ClientView;
+using memory_test::SimulatorMapping;
 
-constexpr std::string_view name = "$R3E";
+constexpr std::string_view r3e_name = "$R3E";
 constexpr std::size_t major_at = 0;
 constexpr std::size_t minor_at = 4;
 constexpr std::size_t ticks_at = 44;  // player.game_simulation_ticks, i32
@@ -33,7 +33,7 @@ std::vector<std::uint8_t> recorded(std::int32_t ticks, double time, std::uint8_t
   coding::encode_i32(bytes.data() + ticks_at, ticks);
   coding::encode_f64(bytes.data() + time_at, time);
   bytes[2'008] = mark;
-  return testing::payload_of({{std::string(name), size, bytes}});
+  return memory_test::payload_of({{std::string(r3e_name), size, bytes}});
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ TEST(R3eRecorder, ConnectsOnlyToAKnownVersion) {
   const ScopedNamePrefix prefix;
   r3e::Connector connector;
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{1}));
-  const SimulatorMapping game(name, 43'996);
+  const SimulatorMapping game(r3e_name, 43'996);
   for (const auto& [major, minor] : {std::pair{4, 0}, {0, 0}, {3, 6}, {-1, 5}}) {
     coding::encode_i32(game.at(major_at), major);
     coding::encode_i32(game.at(minor_at), minor);
@@ -58,7 +58,7 @@ TEST(R3eRecorder, ConnectsOnlyToAKnownVersion) {
 
 TEST(R3eRecorder, ReadsAFrameOnlyWhenTicksOrTimeMoved) {
   const ScopedNamePrefix prefix;
-  const SimulatorMapping game(name, 43'996);
+  const SimulatorMapping game(r3e_name, 43'996);
   coding::encode_i32(game.at(major_at), 3);
   coding::encode_i32(game.at(minor_at), 5);
   coding::encode_i32(game.at(ticks_at), 400);
@@ -67,9 +67,9 @@ TEST(R3eRecorder, ReadsAFrameOnlyWhenTicksOrTimeMoved) {
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{1}));
   const FramePayload first = connector.read_frame(std::chrono::milliseconds{50});
   ASSERT_FALSE(first.empty());
-  const NamedObjectView object = testing::object_named(read_named_objects(first), name);
-  EXPECT_EQ(object.size, testing::kept_size(43'996));
-  EXPECT_EQ(object.bytes.size(), testing::kept_size(43'996));
+  const NamedObjectView object = memory_test::object_named(read_named_objects(first), r3e_name);
+  EXPECT_EQ(object.size, memory_test::kept_size(43'996));
+  EXPECT_EQ(object.bytes.size(), memory_test::kept_size(43'996));
   game.at(2'008)[0] = 9;  // other fields changing alone are no new frame
   EXPECT_TRUE(connector.read_frame(std::chrono::milliseconds{20}).empty());
   coding::encode_i32(game.at(ticks_at), 401);
@@ -87,7 +87,7 @@ TEST(R3eReplay, KeepsTicksAndTimeRisingAcrossALoop) {
       recorded(1'000, 2.5, 1, 39'320), recorded(1'001, 2.5025, 2, 39'320), recorded(1'002, 2.505, 3, 39'320)};
   emulator.prepare(pass.front());
   emulator.start();
-  const ClientView view(name, 43'996);
+  const ClientView view(r3e_name, 43'996);
   ASSERT_GE(*view.region_size(), 43'996u);
   std::int32_t last_ticks = 0;
   double last_time = 0;
@@ -111,12 +111,12 @@ TEST(R3eReplay, KeepsTicksAndTimeRisingAcrossALoop) {
 
 TEST(R3eReplay, SkipsHostilePayloads) {
   const ScopedNamePrefix prefix;
-  for (const auto& payload : testing::hostile_payloads(name)) {
+  for (const auto& payload : memory_test::hostile_payloads(r3e_name)) {
     r3e::Emulator emulator;
     emulator.prepare(payload);
     emulator.start();
     emulator.write_frame(payload);
-    const ClientView view(name, 43'996);
+    const ClientView view(r3e_name, 43'996);
     EXPECT_LE(*view.region_size(), std::uint64_t{64} << 20);
     EXPECT_TRUE(view.all_zero(0, 43'996));
   }

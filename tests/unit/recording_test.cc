@@ -167,8 +167,6 @@ TEST_F(Recorder, FileErrorsNameTheFileAndKeepTheCompleteRecords) {
   EXPECT_FALSE(std::filesystem::exists(path("_1")));
 }
 
-constexpr std::int64_t ms = 1'000'000;
-
 // record_frames on a clock that moves only by the reads and the sleeps; the
 // source follows a script and requests a stop once it is used up.
 struct PacedRecording : ::testing::Test {

@@ -19,8 +19,6 @@ namespace {
 using namespace dump_test;
 using platform::ConsoleKey;
 
-constexpr std::int64_t ms = 1'000'000;
-
 // Payloads of one byte, the frame's number.
 std::filesystem::path numbered_frames(const TempDirectory& directory, int fps, int count, bool damaged = false) {
   std::string bytes = header(fps);

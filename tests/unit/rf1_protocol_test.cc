@@ -20,10 +20,10 @@ namespace vove {
 
 namespace {
 
-using testing::ClientView;
-using testing::SimulatorMapping;
+using memory_test::ClientView;
+using memory_test::SimulatorMapping;
 
-constexpr std::string_view name = "$rFactorShared$";
+constexpr std::string_view rf1_name = "$rFactorShared$";
 constexpr std::uint32_t struct_size = 11'367;
 
 std::vector<std::uint8_t> recorded(std::uint32_t size, std::uint8_t fill) {
@@ -38,7 +38,7 @@ TEST(Rf1Recorder, ConnectsOnlyToAMappingThatIsNotAllZero) {
   const ScopedNamePrefix prefix;
   rf1::Connector connector;
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{1}));  // no mapping
-  const SimulatorMapping game(name, struct_size);
+  const SimulatorMapping game(rf1_name, struct_size);
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{1}));  // zeroed: no session
   game.at(struct_size - 1)[0] = 1;
   EXPECT_TRUE(connector.connect(std::chrono::milliseconds{1}));
@@ -48,16 +48,16 @@ TEST(Rf1Recorder, ConnectsOnlyToAMappingThatIsNotAllZero) {
 TEST(Rf1Recorder, RecordsTheWholeMappingOnlyWhenItChangedAndStopsWhenZeroed) {
   const ScopedNamePrefix prefix;
   // Larger than the struct: recorded whole, at the size it was made.
-  const SimulatorMapping game(name, 20'000);
+  const SimulatorMapping game(rf1_name, 20'000);
   game.at(0)[0] = 7;
   game.at(19'999)[0] = 9;
   rf1::Connector connector;
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{1}));
   const FramePayload first = connector.read_frame(std::chrono::milliseconds{50});
   ASSERT_FALSE(first.empty());
-  const NamedObjectView object = testing::object_named(read_named_objects(first), name);
-  EXPECT_EQ(object.size, testing::kept_size(20'000));
-  ASSERT_EQ(object.bytes.size(), testing::kept_size(20'000));
+  const NamedObjectView object = memory_test::object_named(read_named_objects(first), rf1_name);
+  EXPECT_EQ(object.size, memory_test::kept_size(20'000));
+  ASSERT_EQ(object.bytes.size(), memory_test::kept_size(20'000));
   EXPECT_EQ(object.bytes[0], 7);
   EXPECT_EQ(object.bytes[19'999], 9);
   const std::optional<std::uint64_t> mark = connector.publication_mark();
@@ -67,7 +67,7 @@ TEST(Rf1Recorder, RecordsTheWholeMappingOnlyWhenItChangedAndStopsWhenZeroed) {
   game.at(15'000)[0] = 1;
   const FramePayload second = connector.read_frame(std::chrono::milliseconds{50});
   ASSERT_FALSE(second.empty());
-  EXPECT_EQ(testing::object_named(read_named_objects(second), name).bytes[15'000], 1);
+  EXPECT_EQ(memory_test::object_named(read_named_objects(second), rf1_name).bytes[15'000], 1);
   EXPECT_NE(connector.publication_mark(), mark);
   EXPECT_FALSE(connector.has_stopped());
   // The plugin zeroes the struct at session end: no frame, and stopped.
@@ -78,7 +78,7 @@ TEST(Rf1Recorder, RecordsTheWholeMappingOnlyWhenItChangedAndStopsWhenZeroed) {
 
 TEST(Rf1Recorder, AfterAnIdleDisconnectConnectsOnlyOnceTheBytesMoved) {
   const ScopedNamePrefix prefix;
-  const SimulatorMapping game(name, struct_size);
+  const SimulatorMapping game(rf1_name, struct_size);
   game.at(100)[0] = 3;
   rf1::Connector connector;
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{1}));
@@ -95,12 +95,12 @@ TEST(Rf1Replay, CreatesAtLeastTheStructWritesFramesAsRecordedAndZeroesAtStop) {
     SCOPED_TRACE(size);
     rf1::Emulator emulator;
     const std::vector<std::vector<std::uint8_t>> frames = {recorded(size, 1), recorded(size, 2)};
-    emulator.prepare(testing::payload_of({{std::string(name), size, frames[0]}}));
+    emulator.prepare(memory_test::payload_of({{std::string(rf1_name), size, frames[0]}}));
     emulator.start();
-    const ClientView view(name, std::max(size, struct_size));
+    const ClientView view(rf1_name, std::max(size, struct_size));
     ASSERT_GE(*view.region_size(), std::max(size, struct_size));
     for (const auto& bytes : frames) {
-      emulator.write_frame(testing::payload_of({{std::string(name), size, bytes}}));
+      emulator.write_frame(memory_test::payload_of({{std::string(rf1_name), size, bytes}}));
       for (const std::size_t at : {std::size_t{0}, std::size_t{size / 2}, std::size_t{size - 1}})
         EXPECT_EQ(view.byte(at), bytes[at]) << at;
     }
@@ -113,12 +113,12 @@ TEST(Rf1Replay, CreatesAtLeastTheStructWritesFramesAsRecordedAndZeroesAtStop) {
 
 TEST(Rf1Replay, SkipsHostilePayloads) {
   const ScopedNamePrefix prefix;
-  for (const auto& payload : testing::hostile_payloads(name)) {
+  for (const auto& payload : memory_test::hostile_payloads(rf1_name)) {
     rf1::Emulator emulator;
     emulator.prepare(payload);
     emulator.start();
     emulator.write_frame(payload);
-    const ClientView view(name, struct_size);
+    const ClientView view(rf1_name, struct_size);
     EXPECT_LE(*view.region_size(), std::uint64_t{64} << 20);
     EXPECT_TRUE(view.all_zero(0, struct_size));
   }
@@ -126,12 +126,12 @@ TEST(Rf1Replay, SkipsHostilePayloads) {
 
 TEST(Rf1Layout, IsNamedOnlyForAMappingOfExactlyTheStructsSize) {
   const auto layout = [](std::uint32_t size) {
-    return rf1::layout_version(testing::payload_of({{std::string(name), size, recorded(64, 1)}}));
+    return rf1::layout_version(memory_test::payload_of({{std::string(rf1_name), size, recorded(64, 1)}}));
   };
   EXPECT_EQ(layout(11'367), "3.0.0.0");
   EXPECT_EQ(layout(12'288), std::nullopt);  // whole pages: may be another layout
   EXPECT_EQ(layout(11'366), std::nullopt);
-  EXPECT_EQ(rf1::layout_version(testing::payload_of({{"$R3E", 11'367, recorded(64, 1)}})), std::nullopt);
+  EXPECT_EQ(rf1::layout_version(memory_test::payload_of({{"$R3E", 11'367, recorded(64, 1)}})), std::nullopt);
 }
 
 }  // namespace vove

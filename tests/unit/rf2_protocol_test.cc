@@ -22,9 +22,9 @@ namespace vove {
 
 namespace {
 
-using testing::ClientView;
-using testing::Recorded;
-using testing::SimulatorMapping;
+using memory_test::ClientView;
+using memory_test::Recorded;
+using memory_test::SimulatorMapping;
 
 constexpr std::string_view telemetry = "$rFactor2SMMP_Telemetry$";
 constexpr std::string_view scoring = "$rFactor2SMMP_Scoring$";
@@ -53,8 +53,6 @@ struct Plugin {
   SimulatorMapping scoring_buffer;
   SimulatorMapping extended_buffer;
 };
-
-std::vector<NamedObjectView> objects_of(const FramePayload& payload) { return read_named_objects(payload); }
 
 }  // namespace
 
@@ -90,7 +88,7 @@ TEST(Rf2Recorder, DoesNotConnectToABufferSmallerThanItsHeader) {
   const SimulatorMapping extended_buffer(extended, 10'152);
   extended_buffer.put_text(8, "3.7.15.1");
   rf2::Connector connector;
-  if (testing::kept_size(4) != 4) GTEST_SKIP() << "the system keeps whole pages: a 4-byte buffer is not told apart";
+  if (memory_test::kept_size(4) != 4) GTEST_SKIP() << "the system keeps whole pages: a 4-byte buffer is not told apart";
   EXPECT_FALSE(connector.connect(std::chrono::milliseconds{1}));
 }
 
@@ -107,18 +105,18 @@ TEST(Rf2Recorder, RecordsEachBufferAtItsCreatedSizeAndOnlyTheHintedBytes) {
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{1}));
   const FramePayload frame = connector.read_frame(std::chrono::milliseconds{100});
   ASSERT_FALSE(frame.empty());
-  const std::vector<NamedObjectView> objects = objects_of(frame);
-  const NamedObjectView telemetry_object = testing::object_named(objects, telemetry);
-  EXPECT_EQ(telemetry_object.size, testing::kept_size(250'000));
+  const std::vector<NamedObjectView> objects = read_named_objects(frame);
+  const NamedObjectView telemetry_object = memory_test::object_named(objects, telemetry);
+  EXPECT_EQ(telemetry_object.size, memory_test::kept_size(250'000));
   ASSERT_EQ(telemetry_object.bytes.size(), 108u);
   EXPECT_EQ(telemetry_object.bytes[107], 0x5c);
-  const NamedObjectView scoring_object = testing::object_named(objects, scoring);
-  EXPECT_EQ(scoring_object.size, testing::kept_size(250'000));
-  ASSERT_EQ(scoring_object.bytes.size(), testing::kept_size(250'000));
+  const NamedObjectView scoring_object = memory_test::object_named(objects, scoring);
+  EXPECT_EQ(scoring_object.size, memory_test::kept_size(250'000));
+  ASSERT_EQ(scoring_object.bytes.size(), memory_test::kept_size(250'000));
   EXPECT_EQ(scoring_object.bytes[249'999], 0x7e);
-  const NamedObjectView extended_object = testing::object_named(objects, extended);
-  EXPECT_EQ(extended_object.size, testing::kept_size(250'000));
-  EXPECT_EQ(extended_object.bytes.size(), testing::kept_size(250'000));
+  const NamedObjectView extended_object = memory_test::object_named(objects, extended);
+  EXPECT_EQ(extended_object.size, memory_test::kept_size(250'000));
+  EXPECT_EQ(extended_object.bytes.size(), memory_test::kept_size(250'000));
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(extended_object.bytes.data()) + 8, 8), "3.7.15.1");
 }
 
@@ -139,7 +137,7 @@ TEST(Rf2Recorder, GivesNewDataOnlyWhenAVersionChangesAndNeverHangsOnAnUnsettledB
   plugin.telemetry_buffer.put_u32(4, 2);
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(connector.read_frame(std::chrono::milliseconds{20}).empty());
-  EXPECT_LT(std::chrono::steady_clock::now() - start, testing::hang_bound);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, memory_test::hang_bound);
   EXPECT_FALSE(connector.has_stopped());
   plugin.telemetry_buffer.put_u32(4, 3);
   EXPECT_FALSE(connector.read_frame(std::chrono::milliseconds{50}).empty()) << "settled again";
@@ -160,10 +158,10 @@ TEST(Rf2Recorder, RecordsTheOptionalBuffersThePluginMade) {
   ASSERT_TRUE(connector.connect(std::chrono::milliseconds{1}));
   const FramePayload frame = connector.read_frame(std::chrono::milliseconds{50});
   ASSERT_FALSE(frame.empty());
-  const std::vector<NamedObjectView> objects = objects_of(frame);
-  EXPECT_EQ(testing::object_named(objects, "$rFactor2SMMP_Rules$").size, testing::kept_size(45'272));
-  const NamedObjectView recorded = testing::object_named(objects, "$rFactor2SMMP_ForceFeedback$");
-  ASSERT_EQ(recorded.bytes.size(), testing::kept_size(16));
+  const std::vector<NamedObjectView> objects = read_named_objects(frame);
+  EXPECT_EQ(memory_test::object_named(objects, "$rFactor2SMMP_Rules$").size, memory_test::kept_size(45'272));
+  const NamedObjectView recorded = memory_test::object_named(objects, "$rFactor2SMMP_ForceFeedback$");
+  ASSERT_EQ(recorded.bytes.size(), memory_test::kept_size(16));
   EXPECT_EQ(coding::decode_u32(recorded.bytes.data()), 0x3f800000u);
 }
 
@@ -171,7 +169,7 @@ TEST(Rf2Replay, WritesPlainBuffersAsRecordedAndZeroesThemAtStop) {
   const ScopedNamePrefix prefix;
   std::vector<std::uint8_t> force_feedback(16, 0);
   coding::encode_u32(force_feedback.data(), 0x3f800000);
-  const auto frame = testing::payload_of({{"$rFactor2SMMP_ForceFeedback$", 16, force_feedback}});
+  const auto frame = memory_test::payload_of({{"$rFactor2SMMP_ForceFeedback$", 16, force_feedback}});
   rf2::Emulator emulator;
   emulator.prepare(frame);
   emulator.start();
@@ -225,8 +223,8 @@ TEST(Rf2Recorder, NeverRecordsATornBuffer) {
   while (std::chrono::steady_clock::now() < end) {
     const FramePayload frame = connector.read_frame(std::chrono::milliseconds{5});
     if (frame.empty()) continue;
-    const NamedObjectView object = testing::object_named(objects_of(frame), telemetry);
-    if (object.bytes.size() != testing::kept_size(241'680)) {
+    const NamedObjectView object = memory_test::object_named(read_named_objects(frame), telemetry);
+    if (object.bytes.size() != memory_test::kept_size(241'680)) {
       ADD_FAILURE() << object.bytes.size() << " bytes";
       break;  // the writer is joined below
     }
@@ -257,9 +255,9 @@ std::vector<std::uint8_t> recorded_frame(std::uint32_t telemetry_version, std::u
   };
   std::vector<std::uint8_t> extended_bytes = versioned(7, extended_size, 0);
   std::memcpy(extended_bytes.data() + 8, "3.7.15.1", 8);
-  return testing::payload_of({{std::string(telemetry), telemetry_size, versioned(telemetry_version, 2'000, mark)},
-                              {std::string(scoring), scoring_size, versioned(scoring_version, scoring_size, mark)},
-                              {std::string(extended), extended_size, extended_bytes}});
+  return memory_test::payload_of({{std::string(telemetry), telemetry_size, versioned(telemetry_version, 2'000, mark)},
+                                  {std::string(scoring), scoring_size, versioned(scoring_version, scoring_size, mark)},
+                                  {std::string(extended), extended_size, extended_bytes}});
 }
 
 }  // namespace
@@ -317,8 +315,8 @@ TEST(Rf2Replay, CreatesBuffersNoSmallerThanTheReferenceSizes) {
   // plugin's full sizes.
   auto extended_bytes = std::vector<std::uint8_t>(64, 0);
   std::memcpy(extended_bytes.data() + 8, "3.7.15.1", 8);
-  const auto frame = testing::payload_of({{std::string(telemetry), 1'000, std::vector<std::uint8_t>(1'000, 0)},
-                                          {std::string(extended), 64, extended_bytes}});
+  const auto frame = memory_test::payload_of({{std::string(telemetry), 1'000, std::vector<std::uint8_t>(1'000, 0)},
+                                              {std::string(extended), 64, extended_bytes}});
   emulator.prepare(frame);
   emulator.start();
   emulator.write_frame(frame);
@@ -331,7 +329,7 @@ TEST(Rf2Replay, CreatesBuffersNoSmallerThanTheReferenceSizes) {
 
 TEST(Rf2Replay, SkipsHostilePayloads) {
   const ScopedNamePrefix prefix;
-  for (const auto& payload : testing::hostile_payloads(telemetry)) {
+  for (const auto& payload : memory_test::hostile_payloads(telemetry)) {
     rf2::Emulator emulator;
     emulator.prepare(payload);
     emulator.start();

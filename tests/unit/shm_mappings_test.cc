@@ -17,8 +17,8 @@ namespace vove {
 
 namespace {
 
-using testing::ClientView;
-using testing::SimulatorMapping;
+using memory_test::ClientView;
+using memory_test::SimulatorMapping;
 
 void fill_pattern(const SimulatorMapping& mapping, std::uint8_t seed) {
   std::uint8_t value = seed;
@@ -44,7 +44,7 @@ TEST(ShmRecorder, RecordsEveryMappingWholeAtItsCreatedSize) {
       const NamedObjectView object = objects[mapping == &big ? 0 : 1];
       EXPECT_EQ(object.name, mapping == &big ? "vove_shm_big" : "vove_shm_tiny");
       const auto made = static_cast<std::uint32_t>(mapping->bytes().size());
-      EXPECT_EQ(object.size, testing::kept_size(made));
+      EXPECT_EQ(object.size, memory_test::kept_size(made));
       ASSERT_EQ(object.bytes.size(), object.size);
       EXPECT_TRUE(std::equal(mapping->bytes().begin(), mapping->bytes().end(), object.bytes.begin()));
     }
@@ -59,7 +59,7 @@ TEST(ShmReplay, RecreatesEveryMappingByNameWithTheRecordedBytes) {
   std::vector<std::uint8_t> first(5'001);
   for (std::size_t i = 0; i < first.size(); ++i) first[i] = static_cast<std::uint8_t>(i * 7);
   const std::vector<std::uint8_t> second = {1, 2, 3};
-  const auto frame = testing::payload_of({{"vove_shm_big", 5'001, first}, {"vove_shm_tiny", 3, second}});
+  const auto frame = memory_test::payload_of({{"vove_shm_big", 5'001, first}, {"vove_shm_tiny", 3, second}});
   shm::Emulator emulator;
   emulator.prepare(frame);
   emulator.start();
@@ -71,19 +71,19 @@ TEST(ShmReplay, RecreatesEveryMappingByNameWithTheRecordedBytes) {
   for (std::size_t i = 0; i < first.size(); ++i) ASSERT_EQ(big.byte(i), first[i]) << i;
   for (std::size_t i = 0; i < second.size(); ++i) EXPECT_EQ(tiny.byte(i), second[i]) << i;
   // A mapping first seen in a later frame is created then.
-  emulator.write_frame(testing::payload_of({{"vove_shm_late", 16, std::vector<std::uint8_t>(16, 0x42)}}));
+  emulator.write_frame(memory_test::payload_of({{"vove_shm_late", 16, std::vector<std::uint8_t>(16, 0x42)}}));
   const ClientView late("vove_shm_late", 16);
   EXPECT_EQ(late.byte(15), 0x42);
 }
 
 TEST(ShmReplay, SkipsHostilePayloads) {
   const ScopedNamePrefix prefix;
-  for (const auto& payload : testing::hostile_payloads("vove_shm_huge")) {
+  for (const auto& payload : memory_test::hostile_payloads("vove_shm_huge")) {
     shm::Emulator emulator;
     emulator.prepare(payload);
     emulator.start();
     emulator.write_frame(payload);
-    EXPECT_FALSE(testing::exists("vove_shm_huge"));
+    EXPECT_FALSE(memory_test::exists("vove_shm_huge"));
   }
 }
 
@@ -91,13 +91,14 @@ TEST(ShmReplay, SkipsHostilePayloads) {
 // name) is a hostile frame like any other: skipped, the replay goes on.
 TEST(ShmReplay, SkipsALaterFrameNamingAnObjectTheSystemCannotCreate) {
   const ScopedNamePrefix prefix;
-  const auto good = testing::payload_of({{"vove_shm_good", 8, std::vector<std::uint8_t>(8, 1)}});
+  const auto good = memory_test::payload_of({{"vove_shm_good", 8, std::vector<std::uint8_t>(8, 1)}});
   shm::Emulator emulator;
   emulator.prepare(good);
   emulator.start();
   emulator.write_frame(good);
-  EXPECT_NO_THROW(emulator.write_frame(testing::payload_of({{"vove/shm/bad", 8, std::vector<std::uint8_t>(8, 2)}})));
-  emulator.write_frame(testing::payload_of({{"vove_shm_good", 8, std::vector<std::uint8_t>(8, 3)}}));
+  EXPECT_NO_THROW(
+      emulator.write_frame(memory_test::payload_of({{"vove/shm/bad", 8, std::vector<std::uint8_t>(8, 2)}})));
+  emulator.write_frame(memory_test::payload_of({{"vove_shm_good", 8, std::vector<std::uint8_t>(8, 3)}}));
   EXPECT_EQ(ClientView("vove_shm_good", 8).byte(7), 3);
 }
 

@@ -12,19 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "common/byte_coding.h"
 #include "formats/acpmf_title.h"
+#include "unit/published_bytes.h"
 #include "unit/scoped_name_prefix.h"
 #include "unit/standin_background.h"
 
 namespace vove {
 
-namespace {
-
-std::int32_t i32_at(std::span<const std::byte> b, std::size_t offset) { return coding::decode_i32(b.data() + offset); }
-float f32_at(std::span<const std::byte> b, std::size_t offset) { return coding::decode_f32(b.data() + offset); }
-
-}  // namespace
+using namespace published;
 
 TEST(StandinAc1, PublishesAc1sPagesAndLayoutAndLeavesAcOff) {
   const ScopedNamePrefix prefix;

@@ -9,6 +9,7 @@
 
 #include "common/byte_coding.h"
 #include "tools/sim_standin/pcars2_content.h"
+#include "unit/published_bytes.h"
 #include "unit/scoped_name_prefix.h"
 #include "unit/standin_background.h"
 
@@ -16,7 +17,7 @@ namespace vove {
 
 namespace {
 
-std::uint32_t u32_at(std::span<const std::byte> b, std::size_t offset) { return coding::decode_u32(b.data() + offset); }
+using namespace published;
 
 TEST(StandinAms2, WritesTheStateWithTheSequenceNumberOddWhileWriting) {
   std::vector<std::byte> memory(20'700);

@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "common/byte_coding.h"
 #include "common/platform/mapped_page.h"
 #include "tools/sim_standin/lmu_content.h"
 #include "unit/named_memory_test_support.h"
+#include "unit/published_bytes.h"
 #include "unit/scoped_name_prefix.h"
 #include "unit/standin_background.h"
 
@@ -23,10 +23,8 @@ namespace vove {
 
 namespace {
 
+using namespace published;
 using namespace std::chrono_literals;
-
-std::int32_t i32_at(std::span<const std::byte> b, std::size_t offset) { return coding::decode_i32(b.data() + offset); }
-std::uint64_t u64_at(std::span<const std::byte> b, std::size_t offset) { return coding::decode_u64(b.data() + offset); }
 
 TEST(StandinLmu, WritesOnlyTheGameVersionAndTheTwoEqualVehicleCounts) {
   std::vector<std::byte> data(324'824);
@@ -55,7 +53,7 @@ TEST(StandinLmu, PublishesTheDataWithItsEventAndLockWritesUnderTheLockAndLeavesV
   const platform::NamedEvent event = platform::NamedEvent::open_existing("LMU_Data_Event");
   ASSERT_TRUE(event.is_open());
   EXPECT_TRUE(platform::NamedEvent::open_existing("LMU_SharedMemoryLockEvent").is_open());
-  EXPECT_TRUE(event.wait(testing::hang_bound)) << "an update is announced";
+  EXPECT_TRUE(event.wait(memory_test::hang_bound)) << "an update is announced";
   EXPECT_NE(i32_at(data.bytes(), 64), 0);
   EXPECT_EQ(i32_at(data.bytes(), 1'736), std::to_integer<int>(data.bytes()[128'464]));
 
@@ -65,7 +63,7 @@ TEST(StandinLmu, PublishesTheDataWithItsEventAndLockWritesUnderTheLockAndLeavesV
               lock.map(platform::Access::write, 8));
   std::atomic_ref<std::int32_t> busy(*reinterpret_cast<std::int32_t*>(lock.data() + 4));
   std::int32_t expected = 0;
-  const auto give_up = std::chrono::steady_clock::now() + testing::hang_bound;
+  const auto give_up = std::chrono::steady_clock::now() + memory_test::hang_bound;
   while (!busy.compare_exchange_strong(expected, 1) && std::chrono::steady_clock::now() < give_up) {
     expected = 0;
     std::this_thread::yield();

@@ -9,6 +9,7 @@
 
 #include "common/byte_coding.h"
 #include "tools/sim_standin/r3e_content.h"
+#include "unit/published_bytes.h"
 #include "unit/scoped_name_prefix.h"
 #include "unit/standin_background.h"
 
@@ -16,7 +17,7 @@ namespace vove {
 
 namespace {
 
-std::int32_t i32_at(std::span<const std::byte> b, std::size_t offset) { return coding::decode_i32(b.data() + offset); }
+using namespace published;
 
 void expect_header_and_session(std::span<const std::byte> m) {
   EXPECT_EQ(i32_at(m, 0), 3);      // version_major

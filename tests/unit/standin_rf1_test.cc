@@ -57,7 +57,7 @@ TEST(StandinRf1, PublishesTheStructsSizeChangingAndLeavesItZeroed) {
   options.rate_hz = 200;
   BackgroundStandin standin(run_rf1_standin, options);
   const HeldRegion region = hold_region("$rFactorShared$", 11'367);
-  EXPECT_EQ(region.memory.size().value_or(0), testing::kept_size(11'367));
+  EXPECT_EQ(region.memory.size().value_or(0), memory_test::kept_size(11'367));
   const auto bytes = region.bytes();
   ASSERT_EQ(bytes.size(), 11'367u);
   const std::vector<std::byte> first(bytes.begin(), bytes.end());
