@@ -79,10 +79,10 @@ DumpContents read_dump(const std::filesystem::path& path);
 // zlib's compress2 at the default level makes of its inflated payload.
 void expect_records_match_compress2(const std::filesystem::path& path);
 
-// Writes a dump file from payloads (for feeding the emulator).
 // The id an iRacing recording's header carries, spelled out.
 inline const SourceId iracing_id = make_source_id("irac");
 
+// Writes a dump file from payloads (for feeding the emulator).
 void write_dump(const std::filesystem::path& path, std::uint32_t fps, const SourceId& source_id,
                 const std::vector<std::vector<std::uint8_t>>& frames);
 
