@@ -15,8 +15,6 @@ namespace {
 
 using acc::Page;
 
-constexpr double missing = std::numeric_limits<double>::quiet_NaN();
-
 constexpr ReportSources acc_sources{
     "field",
     "",  // the frames' own times: always there
@@ -51,7 +49,7 @@ struct AccFieldSet {
   }
 };
 
-double finite(double value) noexcept { return std::isfinite(value) ? value : missing; }
+double finite(double value) noexcept { return std::isfinite(value) ? value : missing_sample; }
 
 double number(const acc::Field& field, const acc::PageBytes& pages, std::size_t index = 0) noexcept {
   return finite(acc::read_number(field, pages.of(field.page), index));
@@ -60,7 +58,7 @@ double number(const acc::Field& field, const acc::PageBytes& pages, std::size_t 
 // A lap time in milliseconds as seconds; none for 0 or less (no lap yet)
 // and for the largest int32, which no lap takes.
 double lap_seconds_of(double milliseconds) noexcept {
-  if (!(milliseconds > 0.0) || milliseconds >= std::numeric_limits<std::int32_t>::max()) return missing;
+  if (!(milliseconds > 0.0) || milliseconds >= std::numeric_limits<std::int32_t>::max()) return missing_sample;
   return milliseconds / 1000.0;
 }
 
@@ -150,9 +148,9 @@ void read_acc_samples(DumpFrames& frames, ReportRecording& recording, ProgressLi
     const double completed = number(f.completed_laps, pages);
     sample.lap = completed + 1.0;  // the lap being driven, as iRacing counts it
     sample.lap_fraction = number(f.position, pages);
-    sample.lap_distance = missing;
+    sample.lap_distance = missing_sample;
     sample.last_lap_time = lap_seconds_of(number(f.last_time, pages));
-    sample.session_number = missing;
+    sample.session_number = missing_sample;
     sample.channels[static_cast<std::size_t>(ReportChannel::speed)] = number(f.speed, pages) / 3.6;
     sample.channels[static_cast<std::size_t>(ReportChannel::throttle)] = number(f.gas, pages);
     sample.channels[static_cast<std::size_t>(ReportChannel::brake)] = number(f.brake, pages);
@@ -160,7 +158,7 @@ void read_acc_samples(DumpFrames& frames, ReportRecording& recording, ProgressLi
     sample.channels[static_cast<std::size_t>(ReportChannel::gear)] = number(f.gear, pages) - 1.0;
     sample.channels[static_cast<std::size_t>(ReportChannel::engine_speed)] = number(f.rpm, pages);
     // The world's y is up: seen from above, x and z make the map.
-    sample.map_x = sample.map_y = missing;
+    sample.map_x = sample.map_y = missing_sample;
     if (const auto slot = player_slot(f, pages)) {
       sample.map_x = number(f.coordinates, pages, 3 * *slot);
       sample.map_y = number(f.coordinates, pages, 3 * *slot + 2);

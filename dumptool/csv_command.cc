@@ -25,7 +25,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view csv_about =
     "Writes one CSV line per frame: the seconds from the start of the recording, the tick, then\n"
     "each chosen variable (default: every one), arrays as Name[0], Name[1], ... Standard CSV\n"
     "(RFC 4180) that spreadsheets, pandas and R read as it is; floats in their shortest exact\n"
@@ -208,7 +208,7 @@ int run_csv(CommandLine& command_line) {
 
 int run_csv_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("csv FILE [--vars NAME,NAME...] [--from S] [--to S] [-o OUT [--force]]", about);
+  CommandLine command_line("csv FILE [--vars NAME,NAME...] [--from S] [--to S] [-o OUT [--force]]", csv_about);
   command_line.add_options()("vars", options::value<std::string>(),
                              "the variables to write, separated by commas (default: all)")(
       "from", options::value<double>(), "start at this many seconds into the recording (default: 0)")(

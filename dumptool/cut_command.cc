@@ -23,7 +23,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view cut_about =
     "Writes the frames from --from up to (not including) --to seconds as a new recording that\n"
     "replays on its own: for iRacing its first frame carries the session text in force at\n"
     "--from, and a buffer slot whose row the new file has not written yet reads tick 0 (never\n"
@@ -133,7 +133,7 @@ int run_cut(const CommandLine& command_line) {
 
 int run_cut_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("cut FILE --from S --to S -o OUT [--force]", about);
+  CommandLine command_line("cut FILE --from S --to S -o OUT [--force]", cut_about);
   command_line.add_options()("from", options::value<double>(), "first second of the range (default: 0)")(
       "to", options::value<double>(), "end of the range, exclusive (default: the end)")(
       "output,o", options::value<std::string>()->required(), "the new recording")("force",

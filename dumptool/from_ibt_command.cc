@@ -31,7 +31,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view from_ibt_about =
     "Turns a .ibt telemetry file into a recording that emulator replays as live\n"
     "iRacing telemetry: the file's variable table and rows, its session text in the\n"
     "first frame, three rotating row buffers with rising tick counts. The rate is\n"
@@ -184,7 +184,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
 
 int run_from_ibt_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("from-ibt IN.ibt -o OUT.bin [--fps N] [--force]", about);
+  CommandLine command_line("from-ibt IN.ibt -o OUT.bin [--fps N] [--force]", from_ibt_about);
   command_line.add_options()("output,o", options::value<std::string>()->required(), "the recording to write")(
       "fps", options::value<int>(),
       "frames per second, 1 to 60 (default: the file's tick rate, at most 60); a rate below the "

@@ -26,7 +26,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view info_about =
     "Says what a recording holds: source and rate, frames and duration, first and last tick,\n"
     "bytes on disk and inflated, the frames that carry a session text, the variable table's\n"
     "size, and the first damaged record if any. Every frame is inflated, so a file that reads\n"
@@ -327,7 +327,7 @@ int run_info(const CommandLine& command_line) {
 
 int run_info_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("info FILE [--json]", about);
+  CommandLine command_line("info FILE [--json]", info_about);
   command_line.add_options()("json", "print one JSON object instead, for scripts");
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_info(command_line); });

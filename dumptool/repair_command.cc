@@ -19,7 +19,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view repair_about =
     "Copies every complete record whose data inflates into a new recording, byte for byte,\n"
     "and says what was dropped: the end of a recording cut short by a power cut, a record\n"
     "damaged in transfer. An intact file comes out exactly the same. Exit code 2 when\n"
@@ -75,7 +75,7 @@ int run_repair(const CommandLine& command_line) {
 
 int run_repair_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("repair FILE -o OUT [--force]", about);
+  CommandLine command_line("repair FILE -o OUT [--force]", repair_about);
   command_line.add_options()("output,o", options::value<std::string>()->required(), "the repaired recording")(
       "force", "replace OUT when it exists");
   if (const auto code = command_line.parse(arguments)) return *code;

@@ -24,7 +24,7 @@ namespace {
 
 constexpr std::string_view usage = "report FILE -o REPORT.html [--laps N,M,...] [--force]";
 
-constexpr std::string_view about =
+constexpr std::string_view report_about =
     "Writes a lap report of an iRacing or ACC recording: one HTML page with the session, the laps\n"
     "and their times, and charts of the chosen laps against lap distance.";
 
@@ -97,7 +97,7 @@ int run_report(const dumptool::CommandLine& command_line, const std::optional<st
 }  // namespace
 
 int run_report_command(const std::vector<std::string>& arguments) {
-  dumptool::CommandLine command_line(usage, about, layout);
+  dumptool::CommandLine command_line(usage, report_about, layout);
   command_line.add_options()("output,o", boost::program_options::value<std::string>(),
                              "the HTML file to write (required)")("force", "replace REPORT.html when it exists")(
       "laps", boost::program_options::value<std::string>(),

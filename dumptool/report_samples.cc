@@ -16,8 +16,6 @@ namespace vove {
 
 namespace {
 
-constexpr double missing = std::numeric_limits<double>::quiet_NaN();
-
 constexpr std::array<ReportChannelInfo, report_channel_count> channel_table{{
     {"Speed", "Speed", "km/h", 3.6, false},
     {"Throttle", "Throttle", "%", 100.0, false},
@@ -54,9 +52,9 @@ struct VariableSet {
 
 // The value, or NaN when the variable is absent or does not fit the row.
 double value_in(std::span<const std::uint8_t> row, const iracing::VariableInfo* variable) noexcept {
-  if (variable == nullptr || !variable->fits_row(row.size())) return missing;
+  if (variable == nullptr || !variable->fits_row(row.size())) return missing_sample;
   const double value = iracing::read_value(row, *variable, 0);
-  return std::isfinite(value) ? value : missing;
+  return std::isfinite(value) ? value : missing_sample;
 }
 
 constexpr ReportSources iracing_sources{
@@ -144,7 +142,7 @@ void read_iracing_samples(DumpFrames& frames, ReportRecording& recording, Progre
     sample.lap_distance = value_in(row, variables.lap_distance);
     sample.last_lap_time = value_in(row, variables.last_lap_time);
     sample.session_number = value_in(row, variables.session_number);
-    sample.map_x = sample.map_y = missing;
+    sample.map_x = sample.map_y = missing_sample;
     const double latitude = value_in(row, variables.latitude);
     const double longitude = value_in(row, variables.longitude);
     // A car not on the track reports 0, 0; no track lies there.

@@ -34,6 +34,9 @@ struct ReportChannelInfo {
 
 const ReportChannelInfo& report_channel_info(ReportChannel channel) noexcept;
 
+// What a sample holds for a value its row does not carry.
+inline constexpr double missing_sample = std::numeric_limits<double>::quiet_NaN();
+
 // One recorded row, in the units of iRacing's variables (speed in m/s,
 // pedals 0 to 1, gear -1 reverse, 0 neutral); a value the row does not
 // carry is NaN.

@@ -19,7 +19,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view session_about =
     "Writes the iRacing session text in force at --at seconds (default: the start) to standard\n"
     "output, byte for byte as it was recorded. The text travels only in the frames where it\n"
     "changed; the one in force is the last one carried up to that frame.\n"
@@ -83,7 +83,7 @@ int run_session(const CommandLine& command_line) {
 
 int run_session_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("session FILE [--at SECONDS] [--query PATH]", about);
+  CommandLine command_line("session FILE [--at SECONDS] [--query PATH]", session_about);
   command_line.add_options()("at", options::value<double>(), "seconds from the start of the recording (default: 0)")(
       "query", options::value<std::string>(), "write only the value of PATH, e.g. WeekendInfo:TrackLength:");
   if (const auto code = command_line.parse(arguments)) return *code;

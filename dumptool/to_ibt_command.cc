@@ -30,7 +30,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view to_ibt_about =
     "Writes an iRacing recording as a .ibt telemetry file: the recording's variable\n"
     "table, one row per frame, the tick rate set to the recording's rate. A .ibt file\n"
     "holds one session text: it gets the session text in force at the end of the\n"
@@ -235,7 +235,7 @@ int convert(const std::filesystem::path& input, const std::filesystem::path& out
 
 int run_to_ibt_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("to-ibt FILE -o OUT.ibt [--force]", about);
+  CommandLine command_line("to-ibt FILE -o OUT.ibt [--force]", to_ibt_about);
   command_line.add_options()("output,o", options::value<std::string>()->required(), "the .ibt file to write")(
       "force", "replace OUT when it exists");
   if (const auto code = command_line.parse(arguments)) return *code;

@@ -19,7 +19,7 @@ namespace dumptool {
 
 namespace {
 
-constexpr std::string_view about =
+constexpr std::string_view vars_about =
     "Lists the iRacing variable table as the first frame carries it: name, type, count, unit\n"
     "and description, one variable a line. Every later frame is read too, and a frame whose\n"
     "table differs from the one before it is reported after the list. For an ACC recording:\n"
@@ -148,7 +148,7 @@ int run_vars(const CommandLine& command_line) {
 
 int run_vars_command(const std::vector<std::string>& arguments) {
   using namespace dumptool;
-  CommandLine command_line("vars FILE", about);
+  CommandLine command_line("vars FILE", vars_about);
   if (const auto code = command_line.parse(arguments)) return *code;
   return run_guarded([&] { return run_vars(command_line); });
 }

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "common/console_texts.h"
 #include "common/explained_error.h"
 #include "common/platform/platform.h"
 
@@ -72,6 +73,11 @@ class DumpFileError : public std::ios_base::failure, public ErrorExplanation, pu
  private:
   std::runtime_error message_;  // copies without throwing, unlike a string
 };
+
+// The stream a dump was read from failed, with no more to say.
+[[noreturn]] inline void throw_dump_read_failed() {
+  throw DumpInputError(DumpErrorKind::io, std::string(console_text::read_failed));
+}
 
 // The dump file could not be created or opened for writing.
 class DumpFileOpenError : public DumpFileError {

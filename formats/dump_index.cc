@@ -25,17 +25,13 @@ bool skip(std::istream& in, std::uint64_t count) {
   return true;
 }
 
-[[noreturn]] void throw_read_error() {
-  throw DumpInputError(DumpErrorKind::io, std::string(console_text::read_failed));
-}
-
 }  // namespace
 
 DumpIndex DumpIndex::scan(std::istream& in) {
   DumpIndex index;
   std::array<std::uint8_t, dump_header_size> header{};
   in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
-  if (in.bad()) throw_read_error();
+  if (in.bad()) throw_dump_read_failed();
   // Unlike a reader of frames, the index has the whole file before it: a
   // header cut short holds no recording.
   const ParsedDumpHeader parsed = parse_dump_header(std::span(header).first(static_cast<std::size_t>(in.gcount())));
@@ -49,7 +45,7 @@ DumpIndex DumpIndex::scan(std::istream& in) {
   for (;;) {
     in.read(reinterpret_cast<char*>(sizes.data()), static_cast<std::streamsize>(sizes.size()));
     const auto got = static_cast<std::size_t>(in.gcount());
-    if (in.bad()) throw_read_error();
+    if (in.bad()) throw_dump_read_failed();
     if (got == 0) break;  // the clean end of the file
     const auto frame = static_cast<std::uint64_t>(index.records_.size());
     if (got != sizes.size()) {
@@ -62,7 +58,7 @@ DumpIndex DumpIndex::scan(std::istream& in) {
       break;
     }
     if (!skip(in, record.compressed_size)) {
-      if (in.bad()) throw_read_error();
+      if (in.bad()) throw_dump_read_failed();
       index.damage_ = IndexDamage{frame, offset, "the file ends inside the record's data"};
       break;
     }

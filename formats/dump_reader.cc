@@ -22,10 +22,6 @@ constexpr std::size_t read_chunk_size = std::size_t{1} << 20;
   throw DumpInputError(DumpErrorKind::damaged, std::string(console_text::decompress_failed));
 }
 
-[[noreturn]] void throw_read_error() {
-  throw DumpInputError(DumpErrorKind::io, std::string(console_text::read_failed));
-}
-
 // Bytes left between the read position and the end of the stream, or
 // nothing when the stream cannot seek (a pipe). Leaves the position as it was.
 std::optional<std::uint64_t> remaining_length(std::istream& input) {
@@ -35,7 +31,7 @@ std::optional<std::uint64_t> remaining_length(std::istream& input) {
   if (here == std::streampos(-1)) return std::nullopt;
   const std::streampos end = buffer->pubseekoff(0, std::ios::end, std::ios::in);
   const bool restored = buffer->pubseekpos(here, std::ios::in) == here;
-  if (!restored) throw_read_error();
+  if (!restored) throw_dump_read_failed();
   if (end == std::streampos(-1)) return std::nullopt;
   if (end < here) return 0;
   return static_cast<std::uint64_t>(end - here);
@@ -69,7 +65,7 @@ void DumpReader::next_frame(FramePayload& payload) {
   input_.read(reinterpret_cast<char*>(size_bytes.data()), static_cast<std::streamsize>(size_bytes.size()));
   if (static_cast<std::size_t>(input_.gcount()) != size_bytes.size()) {
     // A read error leaves the sizes undefined: that is no end of file.
-    if (input_.bad()) throw_read_error();
+    if (input_.bad()) throw_dump_read_failed();
     return;
   }
   consumed(size_bytes.size());
@@ -85,7 +81,7 @@ void DumpReader::next_frame(FramePayload& payload) {
 void DumpReader::seek(std::uint64_t offset) {
   input_.clear();
   input_.seekg(static_cast<std::streamoff>(offset));
-  if (!input_) throw_read_error();
+  if (!input_) throw_dump_read_failed();
   length_asked_ = false;  // the tracked remainder belonged to the old position
 }
 
@@ -113,7 +109,7 @@ void DumpReader::read_record_data(std::uint32_t size) {
     if (compressed_.size() < offset + count) compressed_.resize(offset + count);
     input_.read(reinterpret_cast<char*>(compressed_.data() + offset), static_cast<std::streamsize>(count));
     if (static_cast<std::size_t>(input_.gcount()) != count) {
-      if (input_.bad()) throw_read_error();
+      if (input_.bad()) throw_dump_read_failed();
       throw_corrupt();
     }
     offset += count;

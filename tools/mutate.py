@@ -253,7 +253,9 @@ def prepare(work, build_type, reuse_copy):
     if not (build / "build.ninja").exists():
         subprocess.run(["cmake", "-S", str(source), "-B", str(build), "-G", "Ninja",
                         f"-DCMAKE_BUILD_TYPE={build_type}", "-DVOVE_BUILD_BENCHMARKS=OFF",
-                        "-DCMAKE_CXX_FLAGS_DEBUG=-O0", "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold"]
+                        "-DCMAKE_CXX_FLAGS_DEBUG=-O0", "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold",
+                        # A mutant then recompiles its own file, not a batch.
+                        "-DVOVE_UNITY_BUILD=OFF"]
                        # Without ccache every mutant still builds, only slower.
                        + (["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"] if shutil.which("ccache") else []),
                        check=True, stdout=subprocess.DEVNULL)

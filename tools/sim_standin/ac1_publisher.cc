@@ -16,10 +16,6 @@ namespace vove {
 
 namespace {
 
-std::int32_t next_packet(std::int32_t packet) noexcept {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(packet) + 1u);
-}
-
 // The ACC pages of the moment, written in full, from which each title's
 // pages are cut.
 class AccSession {
@@ -34,7 +30,7 @@ class AccSession {
     update();
   }
   void advance() {
-    packet_ = next_packet(packet_);
+    packet_ = acc::next_standin_packet(packet_);
     update();
   }
   std::span<const std::byte> graphics() const noexcept { return graphics_; }

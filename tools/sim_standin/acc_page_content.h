@@ -38,6 +38,12 @@ double standin_track_length(const StandinLaps& laps) noexcept;
 // The physics packetId of update `update` (wrapping as the int32 it is).
 std::int32_t standin_physics_packet(std::int32_t update) noexcept;
 
+// The packetId after `packet`, wrapping like the int32 counter it is (C++20
+// defines the conversion).
+inline std::int32_t next_standin_packet(std::int32_t packet) noexcept {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(packet) + 1u);
+}
+
 // "m:ss.mmm" for a lap time in milliseconds (negative counts as 0).
 std::u16string standin_lap_time_text(std::int32_t milliseconds);
 

@@ -12,11 +12,6 @@ namespace vove {
 
 namespace {
 
-std::int32_t next_packet(std::int32_t packet) noexcept {
-  // Wraps like the 32-bit counter it is; C++20 defines the conversion.
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(packet) + 1u);
-}
-
 class AccStandin final : public TimelinePublisher {
  public:
   explicit AccStandin(const StandinOptions& options)
@@ -32,7 +27,7 @@ class AccStandin final : public TimelinePublisher {
   }
 
   void produce() override {
-    packet_ = next_packet(packet_);
+    packet_ = acc::next_standin_packet(packet_);
     acc::update_standin_physics_page(physics_.bytes(), packet_, rate_, laps_);
     acc::update_standin_graphics_page(graphics_.bytes(), packet_, rate_, acc::sim_status_live, laps_);
     ++updates_;

@@ -18,7 +18,6 @@ namespace vove {
 namespace {
 
 // --stamped-rows rewrites the struct this often instead of --rate.
-constexpr double stamped_updates_per_second = 400.0;
 
 class Ams2Standin final : public TimelinePublisher {
  public:

@@ -21,7 +21,6 @@ namespace vove {
 namespace {
 
 // --stamped-rows rewrites the data this often instead of --rate.
-constexpr double stamped_updates_per_second = 400.0;
 // A reader holding the lock longer than this costs the stand-in an update.
 constexpr std::chrono::milliseconds lock_wait{100};
 

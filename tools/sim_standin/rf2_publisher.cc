@@ -22,8 +22,6 @@ namespace {
 
 // The fastest buffers' rate; every other rate divides into its updates.
 constexpr std::int64_t updates_per_second = 400;
-// --stamped-rows rewrites Telemetry this often instead.
-constexpr std::int64_t stamped_updates_per_second = 400;
 
 // Updates a second in rf2::buffers' order: Telemetry, Scoring, Rules,
 // MultiRules, ForceFeedback, Graphics, PitInfo, Weather, Extended. 0: only
@@ -42,7 +40,7 @@ class Rf2Standin final : public TimelinePublisher {
       const rf2::BufferDescription& description = rf2::buffers[i];
       const bool stamped = stamped_rows_ && description.name == rf2::telemetry_name;
       buffers_.push_back({description, PublishedRegion(description.name, description.size),
-                          stamped ? stamped_updates_per_second : plugin_rates[i]});
+                          stamped ? std::int64_t{stamped_updates_per_second} : plugin_rates[i]});
       write(buffers_.back());
     }
   }

@@ -34,6 +34,10 @@ struct StandinOptions {
   bool nonsense_headers = false;
 };
 
+// How often --stamped-rows rewrites its buffer: fast enough that a reader's
+// copies overlap rewrites now and then.
+constexpr int stamped_updates_per_second = 400;
+
 // What the command line asks for: run with options, or print the usage.
 struct StandinCommand {
   bool show_usage = false;
