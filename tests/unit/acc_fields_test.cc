@@ -5,6 +5,7 @@
 // a clear result, never a read past the bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -114,6 +115,31 @@ TEST(AccFields, TableHasTheLayoutsFieldsAtTheirOffsets) {
   EXPECT_EQ(acc::find_field("physics.track"), nullptr);
   EXPECT_EQ(acc::find_field("graphics.carCoordinates")->column_name(7), "graphics.carCoordinates[2][1]");
   EXPECT_EQ(acc::find_field("physics.wheelSlip")->column_name(3), "physics.wheelSlip[3]");
+}
+
+// The pages are packed to 4 bytes: each field starts where the one before
+// it ends, or 2 bytes later when a number follows a text of an odd number
+// of UTF-16 units. A field of the wrong size leaves a gap or an overlap the
+// layout does not have.
+TEST(AccFields, FieldsTileEachPageAsItsPackedLayoutDoes) {
+  std::vector<const acc::Field*> fields;
+  for (const acc::Field& field : acc::acc_fields()) fields.push_back(&field);
+  std::stable_sort(fields.begin(), fields.end(), [](const acc::Field* a, const acc::Field* b) {
+    return a->page != b->page ? a->page < b->page : a->offset < b->offset;
+  });
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const acc::Field& field = *fields[i];
+    SCOPED_TRACE(std::string(field.name));
+    EXPECT_GT(field.size(), 0u);
+    if (i == 0 || fields[i - 1]->page != field.page) {
+      EXPECT_EQ(field.offset, 0u) << "a page starts with its first field";
+      continue;
+    }
+    const std::size_t previous_end = fields[i - 1]->offset + fields[i - 1]->size();
+    EXPECT_GE(field.offset, previous_end) << "overlaps " << fields[i - 1]->name;
+    EXPECT_LT(field.offset, previous_end + 4) << "a gap after " << fields[i - 1]->name;
+    EXPECT_EQ(field.offset % (field.type == acc::FieldType::utf16 ? 2 : 4), 0u);
+  }
 }
 
 TEST(AccFields, ValuesAtTheLayoutsOffsetsReadByName) {
