@@ -104,8 +104,8 @@ fi
 if [[ -x "$e2e_tests" ]]; then
   echo "$e2e_tests"
   # The tests mostly wait for frames in real time, each under names of its
-  # own, so two shards run side by side; their logs follow one another.
-  shards=2
+  # own, so three shards run side by side; their logs follow one another.
+  shards=3
   shard_logs=$(mktemp -d)
   shard_pids=()
   for ((shard = 0; shard < shards; ++shard)); do
