@@ -232,8 +232,10 @@ std::unique_ptr<ChildProcess> start_standin(const E2eSandbox& sandbox, const std
   return standin;
 }
 
-std::filesystem::path record_standin(const E2eSandbox& sandbox, const std::vector<std::string>& standin_arguments,
-                                     int fps, std::chrono::milliseconds length, const std::string& subdirectory) {
+std::vector<std::filesystem::path> record_standin_files(const E2eSandbox& sandbox,
+                                                        const std::vector<std::string>& standin_arguments, int fps,
+                                                        std::chrono::milliseconds length,
+                                                        const std::string& subdirectory) {
   auto standin = start_standin(sandbox, standin_arguments);
   auto dumper = sandbox.start("dumper", {"--fps", std::to_string(fps)}, "record_" + subdirectory, subdirectory);
   EXPECT_TRUE(dumper->wait_for_output("Saver started\n", std::chrono::seconds(30))) << dumper->standard_output();
@@ -241,7 +243,12 @@ std::filesystem::path record_standin(const E2eSandbox& sandbox, const std::vecto
   stop_with_interrupt(*dumper, "dumper");
   stop_with_interrupt(*standin, "stand-in");
   EXPECT_NE(dumper->standard_output().find("Connected to "), std::string::npos) << dumper->standard_output();
-  const auto files = sandbox.dump_files(subdirectory);
+  return sandbox.dump_files(subdirectory);
+}
+
+std::filesystem::path record_standin(const E2eSandbox& sandbox, const std::vector<std::string>& standin_arguments,
+                                     int fps, std::chrono::milliseconds length, const std::string& subdirectory) {
+  const auto files = record_standin_files(sandbox, standin_arguments, fps, length, subdirectory);
   EXPECT_EQ(files.size(), 1u);
   return files.empty() ? std::filesystem::path() : files.front();
 }

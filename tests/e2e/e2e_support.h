@@ -114,7 +114,13 @@ std::unique_ptr<ChildProcess> start_standin(const E2eSandbox& sandbox, const std
                                             const std::string& label = "standin");
 
 // Records the stand-in (started with `standin_arguments`) for
-// `length` at `fps` into `subdirectory`, and returns the one file made.
+// `length` at `fps` into `subdirectory`, and returns the files made.
+std::vector<std::filesystem::path> record_standin_files(const E2eSandbox& sandbox,
+                                                        const std::vector<std::string>& standin_arguments, int fps,
+                                                        std::chrono::milliseconds length,
+                                                        const std::string& subdirectory = "");
+
+// The same, expecting one file, and returns it.
 std::filesystem::path record_standin(const E2eSandbox& sandbox, const std::vector<std::string>& standin_arguments,
                                      int fps, std::chrono::milliseconds length, const std::string& subdirectory = "");
 

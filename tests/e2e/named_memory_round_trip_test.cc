@@ -338,31 +338,45 @@ TEST(NamedMemoryProtocols, AProtocolReaderSeesNoTornFrameFromTheStandinNorTheRep
   E2eSandbox sandbox("named_memory_protocols");
   for (const std::string mode : {"rf2", "ams2", "r3e", "lmu"}) {
     SCOPED_TRACE(mode);
-    std::filesystem::path recording;
+    std::vector<std::filesystem::path> recordings;
     {
       Watch live;
       std::thread reader(watch, sandbox.name_prefix(), mode, std::ref(live));
-      recording = record_standin(sandbox, {"--sim", mode, "--stamped-rows"}, 60, 2s, mode);
+      recordings = record_standin_files(sandbox, {"--sim", mode, "--stamped-rows"}, 60, 2s, mode);
       live.stop.store(true);
       reader.join();
       EXPECT_GT(live.accepted.load(), 100) << "the reader kept up with the rewrites";
       EXPECT_EQ(live.torn.load(), 0);
       EXPECT_EQ(live.went_back.load(), 0);
     }
-    ASSERT_FALSE(recording.empty());
-    // What the recorder copied by the protocol is no torn frame either.
-    if (mode != "r3e") {
+    ASSERT_FALSE(recordings.empty());
+    // A loaded machine can hold every copy of the recorder over a rewrite
+    // for a third of a second, so that it rightly takes the source for down
+    // and starts a second file; then only the frames are judged, not their
+    // number. The longest file is replayed.
+    std::filesystem::path recording;
+    std::size_t recorded_frames = 0;
+    for (const std::filesystem::path& file : recordings) {
+      const DumpContents recorded = read_dump(file);
+      EXPECT_FALSE(recorded.frames.empty()) << file;
+      if (recorded.frames.size() > recorded_frames) {
+        recording = file;
+        recorded_frames = recorded.frames.size();
+      }
+      // What the recorder copied by the protocol is no torn frame either.
+      if (mode == "r3e") continue;
       const std::string name = mode == "rf2" ? "$rFactor2SMMP_Telemetry$" : mode == "lmu" ? "LMU_Data" : "$pcars2$";
       int torn = 0;
-      const DumpContents recorded = read_dump(recording);
       for (const auto& payload : recorded.frames) {
         const auto objects = read_named_objects(payload);
         const NamedObjectView* object = find_named_object(objects, name);
         ASSERT_NE(object, nullptr);
         if (!stamps_agree(mode, std::vector<std::uint8_t>(object->bytes.begin(), object->bytes.end()))) ++torn;
       }
-      EXPECT_GE(recorded.frames.size(), 90u);
-      EXPECT_EQ(torn, 0) << "of " << recorded.frames.size() << " recorded frames";
+      EXPECT_EQ(torn, 0) << "of " << recorded.frames.size() << " frames recorded in " << file;
+    }
+    if (mode != "r3e" && recordings.size() == 1) {
+      EXPECT_GE(recorded_frames, 90u);
     }
     // The replay at 60 fps, looping: still no torn frame, and the counters
     // keep rising across the restart.
