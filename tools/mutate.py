@@ -48,7 +48,7 @@ DEFAULT_STAGES = (
 DEFAULT_E2E_FILTER = ("EmulatorConsole.*:AccRoundTrip.*:IracingRoundTrip.SixtyFramesPerSecond:"
                       "IracingReplay.*:RowsRewrittenWhileRecorded.*:TerminationRequests.*:"
                       "DumperConsole.CtrlCWhileWaiting*:ReplayControl.KeysOnARealTerminal*:NonsenseHeaders.*:"
-                      "DumptoolRepair.*:DumptoolDamagedInput.*:DumptoolOutput.NeverReplaces*")
+                      "DumptoolRepair.*:DumptoolDamagedInput.*:DumptoolOutput.NeverReplaces*:Version.*")
 
 
 @dataclasses.dataclass

@@ -288,6 +288,13 @@ TEST(AcevoRecorder, RecordsItsOwnPagesOnceThePhysicsPacketMoves) {
   // EVO's layout is not known.
   graphics.put_u32(0, 99);
   EXPECT_TRUE(recorder.read_frame(3ms).empty());
+  // Taken for down as idle, the pages are not recorded again until a
+  // packetId moves.
+  recorder.disconnect_idle();
+  EXPECT_FALSE(recorder.connect(1ms)) << "the pages still stand where they stood";
+  physics.put_u32(0, 8);
+  EXPECT_TRUE(recorder.connect(1ms));
+  EXPECT_FALSE(recorder.read_frame(3ms).empty());
 }
 
 TEST(AcevoReplay, MakesEveryPageAtLeastAsLargeAsTheGameDoes) {

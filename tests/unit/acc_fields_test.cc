@@ -257,6 +257,20 @@ TEST(AccCommands, CsvWritesFieldsByNameAndInfoNamesTheSession) {
   }
 }
 
+TEST(AccCommands, InfoNamesARecordThatDoesNotInflateAndStillTheSession) {
+  TempDirectory directory;
+  const std::string first = dump_test::header(10, "accz") + dump_test::record(live_frame(0));
+  const std::string spoiled = dump_test::raw_record(16, 3700, "garbage!garbage!");
+  const std::string file = directory.write("acc.bin", first + spoiled + dump_test::record(live_frame(2)) + spoiled);
+  const CommandRun info = run_captured(run_info_command, {file});
+  EXPECT_EQ(info.code, 2);
+  EXPECT_NE(info.out.find("Damage:          frame 1 (record at byte " + std::to_string(first.size()) +
+                          "): its compressed data does not inflate; 2 damaged records in all\n"),
+            std::string::npos)
+      << info.out;
+  EXPECT_NE(info.out.find("Session:         Qualify (ACC_QUALIFY)\n"), std::string::npos) << info.out;
+}
+
 TEST(AccCommands, AFrameOfAnotherSizeIsReadAsFarAsItGoesAndSaidSo) {
   TempDirectory directory;
   Bytes cut = live_frame(1);
