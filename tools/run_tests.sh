@@ -17,7 +17,7 @@ for argument in "$@"; do
   esac
 done
 
-# The Windows packages are installed by the Windows script itself.
+# What the first build needs; the later stages' packages are fetched behind it.
 tools/install_dependencies.sh
 if [[ $windows == auto ]] && command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
   windows=yes
