@@ -4,6 +4,14 @@
 # that has everything never touches the network.
 set -euo pipefail
 
+# One install at a time: the package manager refuses a second while one
+# runs, and the test run installs from scripts that run side by side.
+lock=${TMPDIR:-/tmp}/vove_install_packages.lock
+if [[ -w "$lock" || ! -e "$lock" ]]; then
+  exec 9>>"$lock"
+  flock 9
+fi
+
 missing=()
 for package in "$@"; do
   status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)

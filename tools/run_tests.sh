@@ -127,8 +127,7 @@ step "default: test"
 ctest --preset default -j "$test_jobs"
 
 # Each outside check reads the default build's programs' output with an
-# independent reader; the packages they install must be in place first,
-# since two package installs cannot run at once.
+# independent reader, with packages the chain has fetched by now.
 wait_for_build packages
 step "outside checks, side by side"
 run_side_by_side \
