@@ -246,10 +246,12 @@ TEST_F(StandinMotion, GearAndEngineSpeedFollowSpeedAndPedalsTheAcceleration) {
   // Throttle while gaining speed, brake while losing it fast.
   int accelerating = 0, braking = 0;
   for (std::size_t i = 1; i + 1 < rows_.size(); ++i) {
-    // Only where the rows are close (a loaded machine may skip ticks), so
-    // the difference is near the acceleration at the middle row.
+    // Only where the rows are close and the middle one sits midway (a
+    // loaded machine may skip ticks), so the difference is near the
+    // acceleration at the middle row, not at a moment beside it.
     const double span = rows_[i + 1].t - rows_[i - 1].t;
-    if (rows_[i + 1].lap != rows_[i - 1].lap || span > 0.15) continue;
+    const double lopsided = std::abs((rows_[i + 1].t - rows_[i].t) - (rows_[i].t - rows_[i - 1].t));
+    if (rows_[i + 1].lap != rows_[i - 1].lap || span > 0.15 || lopsided > 0.25 * span) continue;
     const double a = (rows_[i + 1].speed - rows_[i - 1].speed) / span;
     if (a > 8.0) {
       ++accelerating;
